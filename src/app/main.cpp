@@ -1,0 +1,71 @@
+#include <QApplication>
+#include <QCommandLineParser>
+#include <cstdio>
+
+#include "app/zelvik_app.h"
+#include "res/skin.h"
+
+namespace {
+
+// Reads a port option; false (with a message) when it is not 0..65535, or 0
+// where 0 is not allowed.
+bool PortOption(const QCommandLineParser& parser, const QString& name, bool zero_allowed,
+                uint16_t* port) {
+  if (!parser.isSet(name)) return true;
+  bool ok = false;
+  const uint value = parser.value(name).toUInt(&ok);
+  if (!ok || value > 65535 || (!zero_allowed && value == 0)) {
+    std::fprintf(stderr, "zv_multiview: --%s must be a port number%s, not \"%s\"\n",
+                 qPrintable(name), zero_allowed ? " (0 to 65535)" : " (1 to 65535)",
+                 qPrintable(parser.value(name)));
+    return false;
+  }
+  *port = static_cast<uint16_t>(value);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName("zv_multiview");
+  QApplication::setApplicationVersion("1.0.1.5");
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      "Control panel for the zv family of broadcast video devices: multiviewer, matrix "
+      "router, four-channel switcher and production switcher.");
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addOption({"device-port", "UDP port the devices listen on (default 7000).", "port"});
+  parser.addOption({"local-port",
+                    "Local UDP port every socket binds to (default 7000; 0 lets the system "
+                    "choose).",
+                    "port"});
+  parser.addOption({"search-address",
+                    "Destination of the discovery query (default 255.255.255.255; for example "
+                    "127.0.0.1 to search only this machine).",
+                    "address"});
+  parser.addOption({"skin", "Folder of PNG files named by bitmap id (e.g. 195.png) that "
+                            "replace the default skin.",
+                    "folder"});
+  parser.process(application);
+
+  zv::LinkConfig config;
+  if (!PortOption(parser, "device-port", false, &config.device_port) ||
+      !PortOption(parser, "local-port", true, &config.local_port))
+    return 2;
+  if (parser.isSet("search-address")) {
+    const std::string address = parser.value("search-address").toStdString();
+    if (!zv::ParseIpv4Address(address, nullptr)) {
+      std::fprintf(stderr, "zv_multiview: --search-address must be an IPv4 address, not \"%s\"\n",
+                   address.c_str());
+      return 2;
+    }
+    config.search_address = address;
+  }
+  if (parser.isSet("skin")) zv::SetSkinOverrideDir(parser.value("skin"));
+
+  zv::CZELVIKApp app(config);
+  return app.InitInstance();
+}

@@ -1,0 +1,62 @@
+#include "app/main_state.h"
+
+#include "platform/platform.h"
+
+namespace zv {
+
+int PanelResource(PanelKind kind) {
+  switch (kind) {
+    case PanelKind::kFourChannel: return 308;
+    case PanelKind::kMatrix: return 206;
+    case PanelKind::kMultiviewer: return 129;
+    case PanelKind::kSwitcher: return 237;
+    case PanelKind::kNone: break;
+  }
+  return 0;
+}
+
+PanelKind PanelForDeviceType(uint8_t device_type, int32_t mode, bool* type_known) {
+  for (const PanelTypeRow& row : kPanelByDeviceType) {
+    if (row.device_type == device_type) {
+      if (type_known) *type_known = true;
+      return row.kind;
+    }
+  }
+  if (type_known) *type_known = false;
+  return mode == kModeSerial ? PanelKind::kMatrix : PanelKind::kFourChannel;
+}
+
+CZELVIKState::CZELVIKState() {
+  ResetMultiviewPageData(m_all_16_view_page_data);
+}
+
+void CZELVIKState::ResetWindowLabels() {
+  for (auto& label : m_16_view_umd_name) label = u" ";
+}
+
+bool CZELVIKState::PrepareOpenDevicePanel(int combo_line_count) {
+  if (m_device_index < 0 || combo_line_count <= 0) return false;
+  m_matrix_lock = 0;
+  ResetMultiviewPageData(m_all_16_view_page_data);
+  // Descriptor 0 is a valid socket on this platform, so any open one is closed.
+  CloseUdpSocket();
+  return true;
+}
+
+PanelKind CZELVIKState::ChoosePanel() {
+  uint8_t device_type = 0;
+  if (m_eState == kModeNetwork) {
+    device_type = ChosenDevice().device_type;
+  } else if (m_eState == kModeSerial) {
+    device_type = m_main_com_dev_type;
+  } else {
+    Trace("com data wrong");
+    return PanelKind::kNone;
+  }
+  bool known = false;
+  const PanelKind kind = PanelForDeviceType(device_type, m_eState, &known);
+  if (!known) Trace("the device 's type is wrong");
+  return kind;
+}
+
+}  // namespace zv

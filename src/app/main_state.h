@@ -1,0 +1,76 @@
+// The main window's shared state without the window: the link state, the
+// records of the device families, and the rules of choosing a panel. Panels
+// reach it through m_p_glo_main_set_or_get_dlg; tests build it directly.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "link/link_state.h"
+#include "multiview/multiview_state.h"
+
+namespace zv {
+
+enum class PanelKind { kNone, kFourChannel, kMatrix, kMultiviewer, kSwitcher };
+
+struct PanelTypeRow {
+  uint8_t device_type;
+  PanelKind kind;
+};
+// Which panel a device type opens.
+inline constexpr std::array<PanelTypeRow, 5> kPanelByDeviceType{{
+    {0x60, PanelKind::kFourChannel},
+    {0x81, PanelKind::kMatrix},
+    {0x82, PanelKind::kMatrix},
+    {0xA1, PanelKind::kMultiviewer},
+    {0xA5, PanelKind::kSwitcher},
+}};
+
+// Dialog resource of each panel.
+int PanelResource(PanelKind kind);
+
+// The panel for a type byte in a connection mode. A type outside the table
+// opens the mode's default panel (four-channel on the network, matrix on the
+// serial line) and says so in *type_known.
+PanelKind PanelForDeviceType(uint8_t device_type, int32_t mode, bool* type_known);
+
+class CZELVIKState : public LinkState {
+ public:
+  CZELVIKState();
+
+  // ---- multiviewer --------------------------------------------------------
+  MultiviewPageData m_all_16_view_page_data{};
+  // Label texts of windows 1 to 16, UTF-16 as the device keeps them.
+  std::u16string m_16_view_umd_name[kMultiviewWindowCount];
+  int8_t m_cur_window_count = 0;
+  uint8_t m_16_view_window_source[kMultiviewWindowCount] = {};
+  uint8_t m_16_view_cur_window = 0;
+  int32_t m_16_view_state_read = 0;
+
+  // ---- set-IP parameters: IP, mask, gateway, first octet first -----------
+  uint8_t m_set_ip_params[12] = {};
+
+  // ---- matrix connection page texts and routing model ------------------------
+  std::string m_matrix_ip_text;
+  std::string m_matrix_port_text;
+  int32_t m_eMatrixState = 0;
+  uint8_t m_matrix_input = 0;
+  uint8_t m_matrix_route[8] = {};
+  int32_t m_matrix_lock = 0;
+
+  // Start-up step: every window label holds one blank.
+  void ResetWindowLabels();
+
+  // The state side of opening a device panel. Returns false (and changes
+  // nothing) when no device is chosen or the list is empty; otherwise clears
+  // the matrix lock, resets the multiviewer record and closes a socket left
+  // open. The caller then replaces the panel.
+  bool PrepareOpenDevicePanel(int combo_line_count);
+  // The panel for the chosen device, with the program's trace lines; kNone
+  // for a connection mode that is neither network nor serial.
+  PanelKind ChoosePanel();
+};
+
+}  // namespace zv

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QWidget>
+
+#include "res/dialog_templates.h"
+
+namespace zv {
+
+// Colours of the controls drawn on the dark skin.
+enum class ControlColours {
+  kDarkFields,      // edits, lists and statics: RGB(60,180,255) on RGB(58,58,58)
+  kDarkFieldsGreyStatics,  // edits and lists as above, statics black on RGB(102,102,102)
+  kDefault,         // the toolkit's own colours
+};
+void ApplyControlColours(QWidget* dialog, ControlColours colours);
+
+// The base of every device panel and page: a child dialog built from its
+// template, with the template's background bitmap stretched over the client
+// area. Enter and Escape never close it. Destroying it frees it; whoever
+// replaces it only hides and deletes it.
+class CChildDialog : public QWidget {
+  Q_OBJECT
+ public:
+  CChildDialog(QWidget* parent, int resource,
+               ControlColours colours = ControlColours::kDarkFields);
+
+  int Resource() const { return m_resource; }
+  int BackgroundId() const { return m_background_id; }
+  // The control with this id, as the program's texts name it.
+  QWidget* Item(int id) const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  int m_resource;
+  int m_background_id = 0;
+};
+
+// True for the keys that would close a dialog.
+bool IsDialogClosingKey(int key);
+
+}  // namespace zv

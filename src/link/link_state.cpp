@@ -1,0 +1,212 @@
+#include "link/link_state.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace zv {
+
+LinkState::LinkState() = default;
+
+LinkState::~LinkState() { CloseUdpSocket(); }
+
+const DeviceEntry& LinkState::ChosenDevice() const {
+  static const DeviceEntry kNoDevice{};
+  if (m_device_index < 0) return kNoDevice;
+  return m_device_list[m_device_index];
+}
+
+int LinkState::StartWinsock() { return 1; }
+
+int LinkState::BindAndSetNonBlocking(const char* failure_trace) {
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_port = htons(m_link_config.local_port);
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (bind(m_udpSockfd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+    if (failure_trace) Trace("%s", failure_trace);
+    return 0;
+  }
+  const int flags = fcntl(m_udpSockfd, F_GETFL, 0);
+  fcntl(m_udpSockfd, F_SETFL, flags | O_NONBLOCK);
+  return 1;
+}
+
+int LinkState::OpenScanSocket() {
+  if (m_udpSockfd != -1) return 1;
+  // A failed socket() leaves nothing behind: the next operation tries again.
+  m_udpSockfd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (m_udpSockfd < 0) {
+    m_udpSockfd = -1;
+    Trace("socket() failed: %s", std::strerror(errno));
+    return 0;
+  }
+  std::memset(&m_udp_dest_addr, 0, sizeof m_udp_dest_addr);
+  m_udp_dest_addr.sin_family = AF_INET;
+  m_udp_dest_addr.sin_port = htons(m_link_config.device_port);
+  m_udp_dest_addr.sin_addr.s_addr = inet_addr(m_link_config.search_address.c_str());
+  const int broadcast = 1;
+  setsockopt(m_udpSockfd, SOL_SOCKET, SO_BROADCAST, &broadcast, sizeof broadcast);
+  return BindAndSetNonBlocking("bind  socket fail");
+}
+
+int LinkState::OpenCommandSocket() {
+  if (m_udpSockfd != -1) {
+    Trace("m_udpSockfd have on live");
+    return 1;
+  }
+  m_udpSockfd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (m_udpSockfd < 0) {
+    m_udpSockfd = -1;
+    Trace("socket() failed: %s", std::strerror(errno));
+    return 0;
+  }
+  std::memset(&m_udp_dest_addr, 0, sizeof m_udp_dest_addr);
+  if (m_device_index < 0) {
+    ShowMessageBox("Please choose a device", "Err", MessageBoxButtons::kOkCancel);
+    close(m_udpSockfd);
+    m_udpSockfd = -1;
+    return 0;
+  }
+  m_udp_dest_addr.sin_family = AF_INET;
+  m_udp_dest_addr.sin_port = htons(m_link_config.device_port);
+  m_udp_dest_addr.sin_addr.s_addr = inet_addr(ChosenDevice().IpText().c_str());
+  // When port 7000 is taken the socket stays open unbound, and the datagram
+  // still leaves from a port the system picks.
+  return BindAndSetNonBlocking(nullptr);
+}
+
+int LinkState::CloseUdpSocket() {
+  if (m_udpSockfd != -1) {
+    close(m_udpSockfd);
+    m_udpSockfd = -1;
+  }
+  return 1;
+}
+
+bool LinkState::SendDatagram(std::span<const uint8_t> bytes) {
+  if (m_udpSockfd < 0) return false;
+  const ssize_t n = sendto(m_udpSockfd, bytes.data(), bytes.size(), MSG_NOSIGNAL,
+                           reinterpret_cast<const sockaddr*>(&m_udp_dest_addr),
+                           sizeof m_udp_dest_addr);
+  return n == static_cast<ssize_t>(bytes.size());
+}
+
+void LinkState::SendAndClose(std::span<const uint8_t> frame, uint32_t pause_ms) {
+  OpenCommandSocket();
+  SendDatagram(frame);
+  SleepMs(pause_ms);
+  CloseUdpSocket();
+}
+
+void LinkState::SendCommand(uint8_t command, std::span<const uint8_t> params) {
+  uint8_t frame[CommandFrame::kSenderBufferSize] = {};
+  const DeviceEntry& device = ChosenDevice();
+  const size_t length = BuildCommandFrame(frame, device.device_type, device.device_id,
+                                          kLinkFlagUdp, command, params);
+  SendAndClose(std::span<const uint8_t>(frame, length));
+}
+
+int LinkState::ReceiveDatagram(size_t buffer_size, uint32_t wait_ms, Datagram* out) {
+  if (m_udpSockfd < 0) return 0;
+  pollfd pfd{m_udpSockfd, POLLIN, 0};
+  const int ready = poll(&pfd, 1, static_cast<int>(std::min<uint32_t>(wait_ms, 1u << 30)));
+  if (ready <= 0) return 0;
+  std::vector<uint8_t> buffer(std::max<size_t>(buffer_size, 1));
+  sockaddr_in from{};
+  socklen_t from_length = sizeof from;
+  // MSG_TRUNC reports the datagram's real length, so one that did not fit is
+  // recognised and dropped instead of being taken cut short.
+  const ssize_t n = recvfrom(m_udpSockfd, buffer.data(), buffer_size, MSG_TRUNC | MSG_DONTWAIT,
+                             reinterpret_cast<sockaddr*>(&from), &from_length);
+  if (n < 0) return 0;
+  m_udp_dest_addr = from;
+  if (static_cast<size_t>(n) > buffer_size) return -1;
+  buffer.resize(static_cast<size_t>(n));
+  if (out) {
+    out->bytes = std::move(buffer);
+    out->from = from;
+  }
+  return 1;
+}
+
+std::optional<Datagram> LinkState::ReceiveWithTimeout(std::span<const uint8_t> request,
+                                                      size_t reply_buffer_size,
+                                                      uint32_t window_ms, const ReplyTest& test,
+                                                      uint32_t pause_after_send_ms) {
+  const uint32_t start = TickCount();
+  OpenCommandSocket();
+  SendDatagram(request);
+  if (pause_after_send_ms) SleepMs(pause_after_send_ms);
+
+  std::optional<Datagram> accepted;
+  // Without a socket nothing can arrive; the operator has already been told.
+  while (m_udpSockfd >= 0) {
+    const uint32_t elapsed = TickCount() - start;
+    if (elapsed > window_ms) break;
+    Datagram datagram;
+    // Wake just after the window ends so that "more than the window" holds.
+    if (ReceiveDatagram(reply_buffer_size, window_ms - elapsed + 1, &datagram) == 1 &&
+        (!test || test(datagram.bytes, datagram.from))) {
+      accepted = std::move(datagram);
+      break;
+    }
+  }
+  if (!accepted) Trace("wait time over");
+  CloseUdpSocket();
+  return accepted;
+}
+
+int LinkState::ParseSerialReply() {
+  const size_t count =
+      static_cast<size_t>(std::clamp<int32_t>(m_serial_rx_count, 0, kSerialRxBufferSize));
+  const SerialScan scan = ScanSerialReply(m_serial_rx_buffer, count);
+  if (scan.type_seen) m_main_com_dev_type = scan.last_type;
+  if (scan.name_count > 0) m_serial_device_name = scan.last_name;
+  if (scan.found == SerialScan::Found::kStateFrame && scan.result == 1 && m_state_frame_handler)
+    m_state_frame_handler(
+        std::span<const uint8_t>(m_serial_rx_buffer + scan.frame_start, scan.frame_length));
+  return scan.result;
+}
+
+void LinkState::AppendSerialBytes(std::span<const uint8_t> bytes) {
+  if (bytes.size() > kSerialRxBufferSize) bytes = bytes.last(kSerialRxBufferSize);
+  const size_t count =
+      static_cast<size_t>(std::clamp<int32_t>(m_serial_rx_count, 0, kSerialRxBufferSize));
+  if (count + bytes.size() > kSerialRxBufferSize) {
+    ClearSerialBuffer();
+    m_serial_rx_count = 0;
+  } else {
+    m_serial_rx_count = static_cast<int32_t>(count);
+  }
+  std::memcpy(m_serial_rx_buffer + m_serial_rx_count, bytes.data(), bytes.size());
+  m_serial_rx_count += static_cast<int32_t>(bytes.size());
+}
+
+void LinkState::ClearSerialBuffer() {
+  std::memset(m_serial_rx_buffer, 0, sizeof m_serial_rx_buffer);
+  m_serial_rx_count = 0;
+}
+
+std::string AddressText(const sockaddr_in& address) {
+  char text[INET_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+  return text;
+}
+
+bool ParseIpv4Address(const std::string& text, std::array<uint8_t, 4>* octets) {
+  in_addr address{};
+  if (inet_pton(AF_INET, text.c_str(), &address) != 1) return false;
+  if (octets) std::memcpy(octets->data(), &address.s_addr, 4);
+  return true;
+}
+
+}  // namespace zv

@@ -1,0 +1,124 @@
+// The link half of the main window's shared state: the device list, the
+// connection mode, the one UDP socket with its destination, and the serial
+// receive buffer, with the UDP operations that work on them. The main window
+// derives from this (through CZELVIKState), so tests can build the state and
+// drive the link without a window.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "link/command_frame.h"
+#include "link/device_entry.h"
+
+namespace zv {
+
+// Where datagrams go and which local port they leave from. The defaults are
+// the devices' own; tests and the command line override them (local port 0,
+// a loopback search address, the simulator's port).
+struct LinkConfig {
+  static constexpr uint16_t kDefaultDevicePort = 7000;
+  static constexpr uint16_t kDefaultLocalPort = 7000;
+  static constexpr const char* kDefaultSearchAddress = "255.255.255.255";
+
+  uint16_t device_port = kDefaultDevicePort;
+  uint16_t local_port = kDefaultLocalPort;
+  std::string search_address = kDefaultSearchAddress;
+};
+
+// Windows and buffers of the UDP receivers.
+inline constexpr uint32_t kSearchWindowMs = 2000;
+inline constexpr size_t kSearchReplyBufferSize = 128;
+inline constexpr uint32_t kSearchPauseAfterDatagramMs = 50;
+inline constexpr uint32_t kCommandPauseMs = 10;
+inline constexpr uint32_t kMatrixCommandPauseMs = 20;
+inline constexpr size_t kSerialRxBufferSize = 1024;
+
+enum ConnectionMode : int32_t { kModeNetwork = 0, kModeSerial = 1 };
+
+// A received datagram: its bytes and where it came from.
+struct Datagram {
+  std::vector<uint8_t> bytes;
+  sockaddr_in from{};
+};
+using ReplyTest = std::function<bool(std::span<const uint8_t> reply, const sockaddr_in& from)>;
+
+class LinkState {
+ public:
+  LinkState();
+  virtual ~LinkState();
+  LinkState(const LinkState&) = delete;
+  LinkState& operator=(const LinkState&) = delete;
+
+  // ---- shared members, named as the program names them ------------------
+  int32_t m_eState = kModeNetwork;
+  int8_t m_device_index = -1;
+  DeviceEntry m_device_list[kDeviceListSize] = {};
+  int m_udpSockfd = -1;
+  sockaddr_in m_udp_dest_addr{};
+  uint8_t m_main_com_dev_type = 0;
+  std::u16string m_serial_device_name;
+  uint8_t m_serial_rx_buffer[kSerialRxBufferSize] = {};
+  int32_t m_serial_rx_count = 0;
+
+  LinkConfig m_link_config;
+
+  // The chosen device: the entry at m_device_index in either mode; a zeroed
+  // entry when the index is negative, so no sender reads outside the list.
+  const DeviceEntry& ChosenDevice() const;
+
+  // ---- UDP link -------------------------------------------------------------
+  // Nothing to start for sockets on this platform.
+  int StartWinsock();
+  // Broadcast socket for the network search, aimed at the search address.
+  int OpenScanSocket();
+  // Socket aimed at the chosen device. With no device chosen the operator is
+  // told "Please choose a device" and no socket stays open.
+  int OpenCommandSocket();
+  int CloseUdpSocket();
+  // Opens, sends one datagram, pauses (pacing bursts of commands), closes.
+  void SendAndClose(std::span<const uint8_t> frame, uint32_t pause_ms = kCommandPauseMs);
+  // Builds a frame for the chosen device with the UDP link flag and sends it.
+  void SendCommand(uint8_t command, std::span<const uint8_t> params = {});
+  // Sends the request to the chosen device and waits up to `window_ms` for the
+  // first datagram that passes `test`; others are skipped. Waits on the
+  // socket, not by spinning. Returns nothing when the window passes.
+  std::optional<Datagram> ReceiveWithTimeout(std::span<const uint8_t> request,
+                                             size_t reply_buffer_size, uint32_t window_ms,
+                                             const ReplyTest& test,
+                                             uint32_t pause_after_send_ms = 0);
+  // Waits up to `wait_ms` for one datagram on m_udpSockfd. Returns 1 with the
+  // datagram, 0 when none came, -1 when one came but did not fit the buffer
+  // (it is dropped). The sender's address also lands in m_udp_dest_addr.
+  int ReceiveDatagram(size_t buffer_size, uint32_t wait_ms, Datagram* out);
+  // Sends a datagram on the open socket to m_udp_dest_addr.
+  bool SendDatagram(std::span<const uint8_t> bytes);
+
+  // ---- serial receive buffer ---------------------------------------------------
+  // Scans m_serial_rx_buffer; stores the type byte of every candidate in
+  // m_main_com_dev_type and the last name in m_serial_device_name. A complete
+  // multiviewer state frame goes to the state-frame handler. Returns the count.
+  int ParseSerialReply();
+  // The multiviewer plugs its reply decoder in here.
+  std::function<void(std::span<const uint8_t> frame)> m_state_frame_handler;
+  // Appends received serial bytes; a buffer that would overflow is cleared first.
+  void AppendSerialBytes(std::span<const uint8_t> bytes);
+  void ClearSerialBuffer();
+
+ private:
+  int BindAndSetNonBlocking(const char* failure_trace);
+};
+
+// Dotted quad of an IPv4 socket address.
+std::string AddressText(const sockaddr_in& address);
+// Strict dotted quad ("a.b.c.d", each 0 to 255); false for anything else.
+bool ParseIpv4Address(const std::string& text, std::array<uint8_t, 4>* octets);
+
+}  // namespace zv

@@ -1,0 +1,58 @@
+// The operating-system layer: everything the program needs from the OS goes
+// through these small functions, so that nothing else includes OS headers for
+// notices, time, files or processes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace zv {
+
+// ---- trace output ---------------------------------------------------------
+// The program's trace lines. They carry no behaviour; tests capture them with
+// SetTraceSink to check that a step was reached.
+void Trace(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+using TraceSink = std::function<void(const std::string& line)>;
+// Installs a sink (an empty one restores standard output); returns the old one.
+TraceSink SetTraceSink(TraceSink sink);
+
+// ---- notices --------------------------------------------------------------
+enum class MessageBoxButtons { kOk, kOkCancel };
+struct MessageBoxRequest {
+  std::string text;
+  std::string caption;
+  MessageBoxButtons buttons = MessageBoxButtons::kOk;
+};
+enum class MessageBoxAnswer { kOk, kCancel };
+using MessageBoxHandler = std::function<MessageBoxAnswer(const MessageBoxRequest&)>;
+
+// Shows a notice the operator must act on. Without a handler (no user
+// interface yet) the notice goes to standard error and counts as OK.
+MessageBoxAnswer ShowMessageBox(const std::string& text, const std::string& caption,
+                                MessageBoxButtons buttons = MessageBoxButtons::kOk);
+// Installs the handler (the UI's dialog, or a test's recorder); returns the old one.
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+
+// ---- time -----------------------------------------------------------------
+// Milliseconds of a monotonic clock, wrapping like a 32-bit tick counter; take
+// differences as unsigned values.
+uint32_t TickCount();
+void SleepMs(uint32_t ms);
+
+// ---- files ----------------------------------------------------------------
+// Folder of the running executable, without a trailing slash.
+std::string ExecutableDir();
+// Path of a file beside the executable.
+std::string PathBesideExecutable(const std::string& file_name);
+
+// INI files in the usual "[Section]" / "key=value" form. Section and key names
+// compare without regard to case. Writing creates the file and the section as
+// needed and replaces the file in one step. Returns 1 on success, 0 on failure.
+int WriteProfileString(const std::string& section, const std::string& key,
+                       const std::string& value, const std::string& path);
+// Returns the value, or `fallback` when the file, section or key is missing.
+std::string ReadProfileString(const std::string& section, const std::string& key,
+                              const std::string& fallback, const std::string& path);
+
+}  // namespace zv

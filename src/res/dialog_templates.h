@@ -1,0 +1,56 @@
+// Dialog templates as data: each dialog's controls keyed by its resource
+// number. One builder (template_builder.h) makes the widgets from a table and
+// names each by its id, so Item(1032) finds a control the way the program's
+// texts refer to it.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace zv {
+
+enum class ControlKind {
+  kSkinButton,     // bitmap button drawn over the parent's background
+  kPushButton,     // ordinary push button
+  kStaticText,     // label
+  kStaticFrame,    // invisible frame that only fixes an area
+  kComboDropList,  // drop-down list combo box
+  kEdit,           // one-line edit field
+  kListBox,
+  kIcon,           // static picture showing an icon
+};
+
+struct ControlTemplate {
+  int id;            // control id; -1 for a label nobody refers to
+  ControlKind kind;
+  const char* caption;
+  int x, y, width, height;  // client pixels
+  bool visible;
+  int image_id;      // skin bitmap or icon; 0 for none
+};
+
+struct DialogTemplate {
+  int resource;
+  const char* title;
+  int width, height;  // client pixels
+  int background_id;  // skin bitmap stretched over the client area; 0 for none
+  std::span<const ControlTemplate> controls;
+};
+
+// The template of a dialog resource, or nullptr for an unknown number.
+const DialogTemplate* FindDialogTemplate(int resource);
+
+// Ids of the main window's controls.
+enum MainWindowControl : int {
+  kIdMinimise = 1000,
+  kIdMaximise = 1001,
+  kIdClose = 1002,
+  kIdPanelPlaceholder = 1004,
+  kIdScan = 1005,
+  kIdSet = 1006,
+  kIdDeviceCombo = 1007,
+  kIdVersionStatic = 1008,
+};
+inline constexpr int kMainDialogResource = 102;
+
+}  // namespace zv

@@ -1,0 +1,80 @@
+#include "res/template_builder.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "controls/skin_image_button.h"
+#include "res/skin.h"
+
+namespace zv {
+namespace {
+
+QWidget* CreateControl(QWidget* dialog, const ControlTemplate& c) {
+  const QString caption = QString::fromUtf8(c.caption);
+  switch (c.kind) {
+    case ControlKind::kSkinButton: {
+      auto* button = new SkinImageButton(dialog);
+      button->setText(caption);
+      if (c.image_id) button->SetFaceImageId(c.image_id);
+      return button;
+    }
+    case ControlKind::kPushButton:
+      return new QPushButton(caption, dialog);
+    case ControlKind::kStaticText:
+      return new QLabel(caption, dialog);
+    case ControlKind::kStaticFrame: {
+      auto* frame = new QWidget(dialog);
+      // Only fixes an area; it must not take the clicks of the area.
+      frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+      return frame;
+    }
+    case ControlKind::kComboDropList: {
+      auto* combo = new QComboBox(dialog);
+      combo->setEditable(false);
+      return combo;
+    }
+    case ControlKind::kEdit:
+      return new QLineEdit(caption, dialog);
+    case ControlKind::kListBox:
+      return new QListWidget(dialog);
+    case ControlKind::kIcon: {
+      auto* label = new QLabel(dialog);
+      if (c.image_id) label->setPixmap(SkinBitmap(c.image_id));
+      return label;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+QString ItemName(int id) { return QString::number(id); }
+
+void BuildTemplateControls(QWidget* dialog, const DialogTemplate& dialog_template) {
+  for (const ControlTemplate& c : dialog_template.controls) {
+    QWidget* w = CreateControl(dialog, c);
+    if (!w) continue;
+    if (c.id >= 0) w->setObjectName(ItemName(c.id));
+    int height = c.height;
+    if (c.kind == ControlKind::kComboDropList) {
+      // The template's height is that of the open list; the field keeps the
+      // height of its font, and the list shows as many lines as fit.
+      auto* combo = static_cast<QComboBox*>(w);
+      height = combo->sizeHint().height();
+      const int line = std::max(1, combo->fontMetrics().height() + 2);
+      combo->setMaxVisibleItems(std::max(1, (c.height - height) / line));
+    }
+    w->setGeometry(c.x, c.y, c.width, height);
+    w->setVisible(c.visible);
+  }
+}
+
+QWidget* FindItem(const QWidget* dialog, int id) {
+  // Direct children only: a panel inside a window may reuse its ids.
+  return dialog->findChild<QWidget*>(ItemName(id), Qt::FindDirectChildrenOnly);
+}
+
+}  // namespace zv

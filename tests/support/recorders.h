@@ -1,0 +1,50 @@
+// Test hooks that record the program's notices and trace lines instead of
+// showing or printing them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace zv::test {
+
+class MessageBoxRecorder {
+ public:
+  MessageBoxRecorder() {
+    m_previous = SetMessageBoxHandler([this](const MessageBoxRequest& r) {
+      requests.push_back(r);
+      return MessageBoxAnswer::kOk;
+    });
+  }
+  ~MessageBoxRecorder() { SetMessageBoxHandler(std::move(m_previous)); }
+  MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+  MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+
+  std::vector<MessageBoxRequest> requests;
+
+ private:
+  MessageBoxHandler m_previous;
+};
+
+class TraceRecorder {
+ public:
+  TraceRecorder() {
+    m_previous = SetTraceSink([this](const std::string& line) { lines.push_back(line); });
+  }
+  ~TraceRecorder() { SetTraceSink(std::move(m_previous)); }
+  TraceRecorder(const TraceRecorder&) = delete;
+  TraceRecorder& operator=(const TraceRecorder&) = delete;
+
+  bool Has(const std::string& line) const {
+    for (const auto& l : lines)
+      if (l == line) return true;
+    return false;
+  }
+  std::vector<std::string> lines;
+
+ private:
+  TraceSink m_previous;
+};
+
+}  // namespace zv::test

@@ -1,0 +1,77 @@
+// A UDP socket on loopback that stands in for a device in tests.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace zv::test {
+
+struct ReceivedDatagram {
+  std::vector<uint8_t> bytes;
+  sockaddr_in from{};
+};
+
+class UdpPeer {
+ public:
+  // Binds 127.0.0.1 on `port` (0: any free port).
+  explicit UdpPeer(uint16_t port = 0) {
+    m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+      socklen_t len = sizeof a;
+      getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+      m_address = a;
+    }
+  }
+  ~UdpPeer() {
+    if (m_fd >= 0) close(m_fd);
+  }
+  UdpPeer(const UdpPeer&) = delete;
+  UdpPeer& operator=(const UdpPeer&) = delete;
+
+  bool ok() const { return m_fd >= 0 && m_address.sin_port != 0; }
+  uint16_t port() const { return ntohs(m_address.sin_port); }
+  const sockaddr_in& address() const { return m_address; }
+  int fd() const { return m_fd; }
+
+  // Waits up to `wait_ms` on the socket for one datagram.
+  std::optional<ReceivedDatagram> Receive(int wait_ms) {
+    pollfd p{m_fd, POLLIN, 0};
+    if (poll(&p, 1, wait_ms) <= 0) return std::nullopt;
+    ReceivedDatagram d;
+    d.bytes.resize(65536);
+    socklen_t len = sizeof d.from;
+    const ssize_t n = recvfrom(m_fd, d.bytes.data(), d.bytes.size(), 0,
+                               reinterpret_cast<sockaddr*>(&d.from), &len);
+    if (n < 0) return std::nullopt;
+    d.bytes.resize(static_cast<size_t>(n));
+    return d;
+  }
+
+  void SendTo(const sockaddr_in& to, std::span<const uint8_t> bytes) {
+    sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  }
+
+ private:
+  int m_fd = -1;
+  sockaddr_in m_address{};
+};
+
+// A local port that was free a moment ago.
+inline uint16_t FreeUdpPort() {
+  UdpPeer probe;
+  return probe.port();
+}
+
+}  // namespace zv::test

@@ -1,0 +1,14 @@
+// UI tests run on the offscreen platform. The variable is set here, before
+// the application object exists, because test discovery runs this binary at
+// build time, outside ctest's environment.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
