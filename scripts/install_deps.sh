@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the program need on Debian 12, and
+# nothing when it is all there already. Run as root (or with sudo present).
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev   # Qt 6 Widgets (Qt Test comes with qt6-base-dev)
+  libgtest-dev libgmock-dev                   # GoogleTest
+  clang libclang-rt-14-dev                    # libFuzzer targets
+  xvfb xauth x11-apps imagemagick             # running and screenshotting without a display
+  iproute2                                    # network namespaces for the LAN tests
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "install_deps: need root to install: ${missing[*]}" >&2; exit 1; }
+  sudo_cmd=(sudo)
+fi
+echo "install_deps: installing ${missing[*]}"
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

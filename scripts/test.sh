@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs the whole test suite with ctest:
+# once as a normal build, once with AddressSanitizer and
+# UndefinedBehaviorSanitizer; then runs each fuzz target for a short time and
+# prints the benchmarks' ratios. Set ZV_FUZZ_SECONDS to change the fuzzing time.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+fuzz_seconds=${ZV_FUZZ_SECONDS:-20}
+
+"$root/scripts/install_deps.sh"
+
+run_suite() {  # name, build dir, cmake args...
+  local name=$1 dir=$2
+  shift 2
+  echo "== $name build"
+  cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  echo "== $name tests"
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300)
+}
+
+run_suite normal "$root/build-test" -DCMAKE_BUILD_TYPE=Debug
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  run_suite sanitizers "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DZV_SANITIZE=ON
+
+if command -v clang++ >/dev/null; then
+  echo "== fuzz build"
+  fuzz_dir="$root/build-fuzz"
+  CC=clang CXX=clang++ cmake -S "$root" -B "$fuzz_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DZV_BUILD_UI=OFF -DZV_BUILD_TESTS=OFF -DZV_BUILD_FUZZ=ON >/dev/null
+  cmake --build "$fuzz_dir" -j "$jobs"
+  for target in "$fuzz_dir"/fuzz/fuzz_*; do
+    [ -x "$target" ] || continue
+    name=$(basename "$target")
+    corpus="$fuzz_dir/corpus/$name"
+    mkdir -p "$corpus"
+    echo "== fuzzing $name for ${fuzz_seconds}s"
+    "$target" -max_total_time="$fuzz_seconds" -max_len=2048 -print_final_stats=1 \
+      "$corpus" "$root/fuzz/seeds/$name" 2>&1 | tail -n 4
+  done
+else
+  echo "== clang++ not found: fuzz targets skipped"
+fi
+
+echo "== benchmarks (ratios from one run; informative, not a pass mark)"
+"$root/build-test/bench/zv_link_bench"
+echo "== all tests passed"
