@@ -40,9 +40,9 @@ int LinkState::BindAndSetNonBlocking(const char* failure_trace) {
   return 1;
 }
 
-int LinkState::OpenScanSocket() {
-  if (m_udpSockfd != -1) return 1;
-  // A failed socket() leaves nothing behind: the next operation tries again.
+int LinkState::CreateUdpSocket() {
+  // A failed socket() leaves nothing behind that would spoil later
+  // operations: the next one simply tries again.
   m_udpSockfd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (m_udpSockfd < 0) {
     m_udpSockfd = -1;
@@ -50,6 +50,12 @@ int LinkState::OpenScanSocket() {
     return 0;
   }
   std::memset(&m_udp_dest_addr, 0, sizeof m_udp_dest_addr);
+  return 1;
+}
+
+int LinkState::OpenScanSocket() {
+  if (m_udpSockfd != -1) return 1;
+  if (!CreateUdpSocket()) return 0;
   m_udp_dest_addr.sin_family = AF_INET;
   m_udp_dest_addr.sin_port = htons(m_link_config.device_port);
   m_udp_dest_addr.sin_addr.s_addr = inet_addr(m_link_config.search_address.c_str());
@@ -63,13 +69,7 @@ int LinkState::OpenCommandSocket() {
     Trace("m_udpSockfd have on live");
     return 1;
   }
-  m_udpSockfd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (m_udpSockfd < 0) {
-    m_udpSockfd = -1;
-    Trace("socket() failed: %s", std::strerror(errno));
-    return 0;
-  }
-  std::memset(&m_udp_dest_addr, 0, sizeof m_udp_dest_addr);
+  if (!CreateUdpSocket()) return 0;
   if (m_device_index < 0) {
     ShowMessageBox("Please choose a device", "Err", MessageBoxButtons::kOkCancel);
     close(m_udpSockfd);

@@ -113,6 +113,8 @@ class LinkState {
   void ClearSerialBuffer();
 
  private:
+  // A new socket in m_udpSockfd and a cleared destination; 0 on failure.
+  int CreateUdpSocket();
   int BindAndSetNonBlocking(const char* failure_trace);
 };
 
