@@ -38,8 +38,9 @@ CZELVIKDlg::CZELVIKDlg(const LinkConfig& link_config, QWidget* parent)
 }
 
 CZELVIKDlg::~CZELVIKDlg() {
-  // Panels go with the window (Qt deletes the children); only the pointer
-  // that would dangle is cleared.
+  // The panel goes first, while the shared state it may reach through the
+  // global pointer still exists (Qt would delete it only after that state).
+  DestroyPanel();
   if (m_p_glo_main_set_or_get_dlg == this) m_p_glo_main_set_or_get_dlg = nullptr;
 }
 

@@ -206,6 +206,23 @@ TEST(MainWindowTest, DraggingByTheBackgroundMovesTheWindow) {
   EXPECT_EQ(dlg.pos(), start + QPoint(30, 20));
 }
 
+TEST(MainWindowTest, PanelGoesBeforeTheSharedStateItReaches) {
+  bool state_alive_when_panel_died = false;
+  {
+    CZELVIKDlg dlg(LoopbackConfig());
+    dlg.DeviceCombo()->addItem("dev");
+    dlg.m_device_list[0].device_type = 0xA1;
+    dlg.m_device_index = 0;
+    dlg.OpenDevicePanel();
+    ASSERT_NE(dlg.m_p_mian_show_dlg, nullptr);
+    QObject::connect(dlg.m_p_mian_show_dlg.data(), &QObject::destroyed, [&] {
+      state_alive_when_panel_died = m_p_glo_main_set_or_get_dlg == &dlg;
+    });
+  }
+  EXPECT_TRUE(state_alive_when_panel_died);
+  EXPECT_EQ(m_p_glo_main_set_or_get_dlg, nullptr);
+}
+
 TEST(SkinTest, EveryBitmapHasItsSizeAndShownPixelsAreNeverBlack) {
   for (const SkinEntry& e : SkinEntries()) {
     const QPixmap p = SkinBitmap(e.id);
