@@ -1,5 +1,7 @@
 #include "res/skin.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
