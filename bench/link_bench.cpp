@@ -9,7 +9,7 @@
 
 #include "link/command_frame.h"
 #include "link/link_state.h"
-#include "support/udp_peer.h"
+#include "support/loopback_link.h"
 
 namespace {
 
@@ -27,12 +27,7 @@ volatile uint32_t g_sink;
 int main() {
   zv::test::UdpPeer device;
   zv::LinkState link;
-  link.m_link_config.device_port = device.port();
-  link.m_link_config.local_port = 0;
-  link.m_device_list[0].SetIpText("127.0.0.1");
-  link.m_device_list[0].device_type = 0xA5;
-  link.m_device_list[0].device_id = 0x01;
-  link.m_device_index = 0;
+  zv::test::AimAt(link, device, 0xA5, 0x01);
 
   uint8_t frame[1024] = {};
   const uint8_t source[] = {3};
