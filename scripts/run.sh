@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts zv_multiview. Arguments are
-# passed to the program (see `zv_multiview --help`).
+# Installs what is missing, builds, starts the virtual devices (zv_device_sim:
+# one device of each family on 127.0.0.2 to 127.0.0.5, and the multiviewer
+# also behind a pseudo-terminal) and then zv_multiview, set up to find them:
+# the discovery query goes to the loopback broadcast 127.255.255.255 and the
+# devices' pseudo-terminal is offered in the serial port lists.
+# Arguments are passed to the program (see `zv_multiview --help`).
+# ZV_NO_SIM=1 starts the program alone, with its real defaults.
 # Without a display it starts a virtual one (Xvfb) and says how to look at it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -8,11 +13,33 @@ build="$root/build"
 
 "$root/scripts/install_deps.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZV_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target zv_multiview
+cmake --build "$build" --target zv_multiview zv_device_sim
 
 xvfb_pid=
-cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true; }
+sim_pid=
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
 trap cleanup EXIT
+
+program_args=()
+if [ -z "${ZV_NO_SIM:-}" ]; then
+  sim_log=${ZV_SIM_LOG:-/tmp/zv_device_sim.log}
+  serial_link=/tmp/zv_device_sim.serial
+  "$build/zv_device_sim" --serial --serial-link "$serial_link" --log "$sim_log" \
+    2>"$sim_log.err" &
+  sim_pid=$!
+  for _ in $(seq 50); do grep -q ready "$sim_log.err" 2>/dev/null && break; sleep 0.1; done
+  if ! grep -q ready "$sim_log.err" 2>/dev/null; then
+    cat "$sim_log.err" >&2
+    echo "zv_device_sim did not start" >&2
+    exit 1
+  fi
+  cat "$sim_log.err"
+  echo "Every frame the virtual devices receive is logged to $sim_log (one JSON line each)."
+  program_args=(--search-address 127.255.255.255 --serial-port "$serial_link")
+fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   display=:${ZV_XVFB_DISPLAY:-99}
@@ -28,5 +55,4 @@ Stop the program with Ctrl+C (or its close button).
 MSG
 fi
 
-exec_args=("$build/zv_multiview" "$@")
-"${exec_args[@]}"
+"$build/zv_multiview" "${program_args[@]}" "$@"

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/zelvik_app.h"
+#include "platform/platform.h"
 #include "res/skin.h"
 
 namespace {
@@ -49,6 +50,10 @@ int main(int argc, char* argv[]) {
   parser.addOption({"skin", "Folder of PNG files named by bitmap id (e.g. 195.png) that "
                             "replace the default skin.",
                     "folder"});
+  parser.addOption({"serial-port",
+                    "Also offer this serial port in the port lists (for example the "
+                    "pseudo-terminal of zv_device_sim). May be given more than once.",
+                    "path"});
   parser.process(application);
 
   zv::LinkConfig config;
@@ -64,6 +69,9 @@ int main(int argc, char* argv[]) {
     }
     config.search_address = address;
   }
+  std::vector<std::string> extra_ports;
+  for (const QString& path : parser.values("serial-port")) extra_ports.push_back(path.toStdString());
+  zv::SetExtraSerialPorts(std::move(extra_ports));
   if (parser.isSet("skin")) zv::SetSkinOverrideDir(parser.value("skin"));
 
   zv::CZELVIKApp app(config);

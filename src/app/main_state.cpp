@@ -1,5 +1,7 @@
 #include "app/main_state.h"
 
+#include <cstring>
+
 #include "platform/platform.h"
 
 namespace zv {
@@ -57,6 +59,18 @@ PanelKind CZELVIKState::ChoosePanel() {
   const PanelKind kind = PanelForDeviceType(device_type, m_eState, &known);
   if (!known) Trace("the device 's type is wrong");
   return kind;
+}
+
+void CZELVIKState::SendSetIpFrame() {
+  std::array<uint8_t, 4> ip{}, mask{}, gateway{};
+  std::memcpy(ip.data(), m_set_ip_params, 4);
+  std::memcpy(mask.data(), m_set_ip_params + 4, 4);
+  std::memcpy(gateway.data(), m_set_ip_params + 8, 4);
+  uint8_t frame[CommandFrame::kSenderBufferSize] = {};
+  const DeviceEntry& device = ChosenDevice();
+  const size_t length =
+      BuildSetIpFrame(frame, device.device_type, device.device_id, ip, mask, gateway);
+  SendAndClose(std::span<const uint8_t>(frame, length));
 }
 
 }  // namespace zv

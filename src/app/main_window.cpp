@@ -1,6 +1,9 @@
 #include "app/main_window.h"
 
+#include "app/set_configure.h"
+
 #include <QAbstractButton>
+#include <algorithm>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -69,6 +72,10 @@ void CZELVIKDlg::OnInitDialog() {
   // The maximise button does nothing: the window never changes size.
   connect(static_cast<QAbstractButton*>(Item(kIdClose)), &QAbstractButton::clicked, this,
           [this] { accept(); });
+  connect(static_cast<QAbstractButton*>(Item(kIdScan)), &QAbstractButton::clicked, this,
+          &CZELVIKDlg::OnScanButton);
+  connect(static_cast<QAbstractButton*>(Item(kIdSet)), &QAbstractButton::clicked, this,
+          &CZELVIKDlg::OnSetButton);
   connect(DeviceCombo(), &QComboBox::activated, this, &CZELVIKDlg::OnDeviceSelected);
 
   ResetWindowLabels();
@@ -86,6 +93,69 @@ void CZELVIKDlg::OnDeviceSelected(int index) {
   // The list index taken as the program's signed byte; no selection is -1.
   m_device_index = static_cast<int8_t>(index);
   OpenDevicePanel();
+}
+
+void CZELVIKDlg::OnScanButton() {
+  if (m_eState == kModeNetwork) {
+    Trace("net search");
+    NetworkSearch();
+  } else if (m_eState == kModeSerial) {
+    Trace("com search");
+    SerialSearch();
+  }
+}
+
+void CZELVIKDlg::NetworkSearch() {
+  CloseUdpSocket();
+  m_device_index = -1;
+  DestroyPanel();
+  QComboBox* combo = DeviceCombo();
+  // An empty list keeps the previous entries; new results overwrite them
+  // from the first one.
+  if (combo->count() > 0) {
+    combo->clear();
+    std::fill(std::begin(m_device_list), std::end(m_device_list), DeviceEntry{});
+  }
+  std::vector<std::string> lines;
+  const int found = SearchNetworkDevices(&lines);
+  if (found < 0) return;
+  for (size_t i = 0; i < lines.size(); ++i)
+    combo->insertItem(static_cast<int>(i), QString::fromLatin1(lines[i]));
+  if (found > 0)
+    m_device_index = 0;
+  else
+    combo->insertItem(0, QString::fromLatin1(kNoDeviceFoundText));
+  combo->setCurrentIndex(0);
+  CloseUdpSocket();
+  OpenDevicePanel();
+  Trace("search  over");
+}
+
+void CZELVIKDlg::SerialSearch() {
+  DestroyPanel();
+  QComboBox* combo = DeviceCombo();
+  combo->clear();
+  if (!SearchSerialDevice()) return;
+  if (m_device_index == 0) {
+    combo->insertItem(0, QString::fromLatin1(kNoDeviceFoundText));
+  } else {
+    // A reply naming several devices still lists its (last) name, so the
+    // operator gets a line and a panel; m_device_index keeps the count.
+    const int position = std::min<int>(m_device_index - 1, combo->count());
+    combo->insertItem(position, QString::fromStdU16String(m_serial_device_name));
+  }
+  combo->setCurrentIndex(0);
+  OpenDevicePanel();
+}
+
+void CZELVIKDlg::OnSetButton() {
+  if (!m_pSetConfigure) {
+    m_pSetConfigure = new CSetConfigure(this);
+    m_pSetConfigure->setGeometry(QRect(frameGeometry().topLeft() + QPoint(340, 100),
+                                       m_pSetConfigure->size()));
+  }
+  m_pSetConfigure->show();
+  m_pSetConfigure->raise();
 }
 
 void CZELVIKDlg::DestroyPanel() {

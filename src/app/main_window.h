@@ -15,6 +15,8 @@ class QComboBox;
 
 namespace zv {
 
+class CSetConfigure;
+
 class CZELVIKDlg;
 // The one main window, valid from its initialisation to its destruction.
 extern CZELVIKDlg* m_p_glo_main_set_or_get_dlg;
@@ -32,11 +34,19 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // Destroys the current panel and creates the one for the chosen device.
   void OpenDevicePanel();
 
+  // The scan button's searches (network or serial by m_eState).
+  void NetworkSearch();
+  void SerialSearch();
+  // Opens the connection settings window, creating it on first use.
+  void OnSetButton();
+  void OnScanButton();
+
   QWidget* Item(int id) const;
   QComboBox* DeviceCombo() const;
 
   QRect m_panel_rect;
   QPointer<CChildDialog> m_p_mian_show_dlg;
+  QPointer<CSetConfigure> m_pSetConfigure;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -27,6 +27,13 @@ const DeviceEntry& LinkState::ChosenDevice() const {
 int LinkState::StartWinsock() { return 1; }
 
 int LinkState::BindAndSetNonBlocking(const char* failure_trace) {
+  // Address reuse lets the panel's wildcard socket on the local port share
+  // that port with devices bound to their own addresses on this machine
+  // (the virtual devices on 127.0.0.x:7000). Unicast to a device's address
+  // still reaches only the device; replies to the panel's address only the
+  // panel. A port held by a program that does not ask for reuse stays taken.
+  const int reuse = 1;
+  setsockopt(m_udpSockfd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
   sockaddr_in local{};
   local.sin_family = AF_INET;
   local.sin_port = htons(m_link_config.local_port);

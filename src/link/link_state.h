@@ -17,6 +17,7 @@
 
 #include "link/command_frame.h"
 #include "link/device_entry.h"
+#include "link/serial_port.h"
 
 namespace zv {
 
@@ -40,6 +41,10 @@ inline constexpr uint32_t kSearchPauseAfterDatagramMs = 50;
 inline constexpr uint32_t kCommandPauseMs = 10;
 inline constexpr uint32_t kMatrixCommandPauseMs = 20;
 inline constexpr size_t kSerialRxBufferSize = 1024;
+inline constexpr uint32_t kSerialSearchWindowMs = 2000;
+// The serial search reads the waiting bytes in pieces of at most this size.
+inline constexpr uint32_t kSerialReadChunk = 256;
+inline constexpr const char* kNoDeviceFoundText = "No Device Found";
 
 enum ConnectionMode : int32_t { kModeNetwork = 0, kModeSerial = 1 };
 
@@ -67,6 +72,7 @@ class LinkState {
   std::u16string m_serial_device_name;
   uint8_t m_serial_rx_buffer[kSerialRxBufferSize] = {};
   int32_t m_serial_rx_count = 0;
+  CnComm m_serial_port;
 
   LinkConfig m_link_config;
 
@@ -100,6 +106,23 @@ class LinkState {
   int ReceiveDatagram(size_t buffer_size, uint32_t wait_ms, Datagram* out);
   // Sends a datagram on the open socket to m_udp_dest_addr.
   bool SendDatagram(std::span<const uint8_t> bytes);
+
+  // ---- device search ----------------------------------------------------------
+  // The network search without the window: broadcasts the discovery query and
+  // for the search window turns every reply into an entry of m_device_list
+  // (from entry 0 on) and a combo line "name_address" in `lines`, in the order
+  // the replies came. Returns the number found, or -1 when the scan socket
+  // could not be prepared (the operator has been told). The socket is closed
+  // again before it returns.
+  int SearchNetworkDevices(std::vector<std::string>* lines);
+  // The serial search without the window: writes the discovery query to the
+  // open port and waits up to the search window for the device to name
+  // itself. m_device_index gets the scanner's count (names found, 0 for
+  // none). Returns false when the port is not open (the operator has been
+  // told).
+  bool SearchSerialDevice();
+  // Reads and discards every byte waiting on the serial port.
+  void FlushSerialInput();
 
   // ---- serial receive buffer ---------------------------------------------------
   // Scans m_serial_rx_buffer; stores the type byte of every candidate in

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace zv {
 
@@ -54,5 +55,17 @@ int WriteProfileString(const std::string& section, const std::string& key,
 // Returns the value, or `fallback` when the file, section or key is missing.
 std::string ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& fallback, const std::string& path);
+
+// ---- serial ports ------------------------------------------------------------
+// The machine's serial ports that really exist, as device paths, sorted:
+// every terminal the kernel ties to a device (ttyUSB*, ttyACM*, ttyAMA* ...),
+// and of the built-in UART slots (ttyS*) only those with a port behind them.
+// `sys_class_tty` and `dev_dir` are for tests; the defaults are the system's.
+std::vector<std::string> ListSerialPorts(const std::string& sys_class_tty = "/sys/class/tty",
+                                         const std::string& dev_dir = "/dev");
+// Extra port paths (pseudo-terminals of the virtual devices, given on the
+// command line) that the port lists offer after the machine's own.
+void SetExtraSerialPorts(std::vector<std::string> paths);
+const std::vector<std::string>& ExtraSerialPorts();
 
 }  // namespace zv

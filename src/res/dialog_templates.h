@@ -18,6 +18,7 @@ enum class ControlKind {
   kEdit,           // one-line edit field
   kListBox,
   kIcon,           // static picture showing an icon
+  kIpAddress,      // four address fields of 0 to 255
 };
 
 struct ControlTemplate {
@@ -52,5 +53,20 @@ enum MainWindowControl : int {
   kIdVersionStatic = 1008,
 };
 inline constexpr int kMainDialogResource = 102;
+
+// Ids of the connection settings window's controls.
+enum SetConfigureControl : int {
+  kIdSerialConnect = 1011,
+  kIdSerialPortList = 1014,
+  kIdSerialBaudList = 1015,
+  kIdChangeIp = 1032,
+  kIdDeviceIpField = 1036,
+  kIdConnectionModeList = 1103,
+  kIdLinkStatusIcon = 1104,
+};
+inline constexpr int kSetConfigureResource = 142;
+// Skin icons of the serial link state.
+inline constexpr int kIconLinkDown = 211;
+inline constexpr int kIconLinkUp = 212;
 
 }  // namespace zv

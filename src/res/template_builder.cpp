@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "controls/ip_address_ctrl.h"
 #include "controls/skin_image_button.h"
 #include "res/skin.h"
 
@@ -40,6 +41,8 @@ QWidget* CreateControl(QWidget* dialog, const ControlTemplate& c) {
       return new QLineEdit(caption, dialog);
     case ControlKind::kListBox:
       return new QListWidget(dialog);
+    case ControlKind::kIpAddress:
+      return new CIpAddressCtrl(dialog);
     case ControlKind::kIcon: {
       auto* label = new QLabel(dialog);
       if (c.image_id) label->setPixmap(SkinBitmap(c.image_id));

@@ -1,0 +1,443 @@
+#include "sim/device_sim.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "link/command_frame.h"
+#include "platform/platform.h"
+
+namespace zv::sim {
+namespace {
+
+constexpr size_t kDatagramMax = 65536;
+// Serial bytes that never become a frame or a text are dropped past this.
+constexpr size_t kSerialBufferMax = 4096;
+
+std::string HexText(std::span<const uint8_t> bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (uint8_t b : bytes) {
+    text.push_back(kDigits[b >> 4]);
+    text.push_back(kDigits[b & 15]);
+  }
+  return text;
+}
+
+std::string JsonEscape(std::string_view text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out.push_back('\\');
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x20 || c >= 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\u%04x", c);
+      out += hex;
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+  }
+  return out;
+}
+
+int BindUdp(const std::string& address, uint16_t port, std::string* error) {
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_port = htons(port);
+  if (inet_pton(AF_INET, address.c_str(), &local.sin_addr) != 1) {
+    *error = "not an IPv4 address: " + address;
+    return -1;
+  }
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) {
+    *error = std::string("socket: ") + std::strerror(errno);
+    return -1;
+  }
+  // The panel's own wildcard socket on the same port may exist on this
+  // machine; both ask for address reuse so they can share the port.
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+    *error = "bind " + address + ":" + std::to_string(port) + ": " + std::strerror(errno);
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// A frame is the sync bytes, a length of at least the overhead and the tail
+// at that length.
+bool IsCommandFrame(std::span<const uint8_t> bytes) {
+  if (bytes.size() < CommandFrame::kOverhead) return false;
+  if (bytes[0] != CommandFrame::kSync1 || bytes[1] != CommandFrame::kSync2) return false;
+  const size_t length = bytes[2] | (bytes[3] << 8);
+  return length == bytes.size() && bytes.back() == CommandFrame::kTail;
+}
+
+}  // namespace
+
+Bytes SimDevice::DiscoveryReply(Link link) const {
+  Bytes params{0};
+  params.insert(params.end(), m_config.name.begin(), m_config.name.end());
+  for (char c : std::string_view("-x-")) params.push_back(static_cast<uint8_t>(c));
+  Bytes frame(CommandFrame::kOverhead + params.size());
+  BuildCommandFrame(frame.data(), m_config.type, m_config.id,
+                    link == Link::kUdp ? kLinkFlagUdp : kLinkFlagSerial, kCommandDiscovery, params);
+  return frame;
+}
+
+std::vector<Bytes> SimDevice::OnFrame(std::span<const uint8_t>, Link) { return {}; }
+std::vector<Bytes> SimDevice::OnText(const std::string&, Link) { return {}; }
+
+std::unique_ptr<SimDevice> MakeDevice(const DeviceConfig& config) {
+  return std::make_unique<SimDevice>(config);
+}
+
+std::vector<DeviceConfig> DefaultDevices() {
+  return {
+      {0xA1, 0x01, "Multiviewer16", "127.0.0.2", {}},
+      {0x82, 0x01, "Matrix8x8", "127.0.0.3", {}},
+      {0x60, 0x01, "FourChannel", "127.0.0.4", {}},
+      {0xA5, 0x01, "Switcher", "127.0.0.5", {}},
+  };
+}
+
+bool ParseDeviceSpec(const std::string& spec, DeviceConfig* config, std::string* error) {
+  DeviceConfig c;
+  bool has_type = false, has_addr = false;
+  size_t start = 0;
+  while (start <= spec.size()) {
+    const size_t end = std::min(spec.find(',', start), spec.size());
+    const std::string item = spec.substr(start, end - start);
+    start = end + 1;
+    if (item.empty()) continue;
+    const size_t eq = item.find('=');
+    const std::string key = item.substr(0, eq);
+    const std::string value = eq == std::string::npos ? "" : item.substr(eq + 1);
+    auto number = [&](long min, long max, long* out) {
+      char* rest = nullptr;
+      errno = 0;
+      const long v = std::strtol(value.c_str(), &rest, 0);
+      if (value.empty() || *rest != 0 || errno != 0 || v < min || v > max) {
+        *error = "bad value for " + key + ": \"" + value + "\"";
+        return false;
+      }
+      *out = v;
+      return true;
+    };
+    long v = 0;
+    if (key == "type") {
+      if (!number(0, 255, &v)) return false;
+      c.type = static_cast<uint8_t>(v);
+      has_type = true;
+    } else if (key == "id") {
+      if (!number(0, 255, &v)) return false;
+      c.id = static_cast<uint8_t>(v);
+    } else if (key == "name") {
+      c.name = value;
+    } else if (key == "addr") {
+      in_addr a{};
+      if (inet_pton(AF_INET, value.c_str(), &a) != 1) {
+        *error = "bad address: \"" + value + "\"";
+        return false;
+      }
+      c.address = value;
+      has_addr = true;
+    } else if (key == "silent" && eq == std::string::npos) {
+      c.faults.silent = true;
+    } else if (key == "delay") {
+      if (!number(0, 60000, &v)) return false;
+      c.faults.delay_ms = static_cast<uint32_t>(v);
+    } else if (key == "truncate") {
+      if (!number(0, 65535, &v)) return false;
+      c.faults.truncate = static_cast<int>(v);
+    } else if (key == "repeat") {
+      if (!number(1, 100, &v)) return false;
+      c.faults.repeat = static_cast<int>(v);
+    } else {
+      *error = "unknown device field \"" + item + "\"";
+      return false;
+    }
+  }
+  if (!has_type || !has_addr) {
+    *error = "a device needs at least type= and addr=";
+    return false;
+  }
+  *config = c;
+  return true;
+}
+
+DeviceSim::DeviceSim(SimConfig config) : m_config(std::move(config)) {
+  for (const DeviceConfig& d : m_config.devices) m_devices.push_back({MakeDevice(d), -1});
+}
+
+DeviceSim::~DeviceSim() {
+  for (Running& r : m_devices)
+    if (r.fd >= 0) close(r.fd);
+  if (m_hub_fd >= 0) close(m_hub_fd);
+  if (m_pty_keep_slave >= 0) close(m_pty_keep_slave);
+  if (m_pty_master >= 0) close(m_pty_master);
+  if (!m_config.serial_link.empty()) unlink(m_config.serial_link.c_str());
+}
+
+bool DeviceSim::Start(std::string* error) {
+  m_start_tick = TickCount();
+  m_hub_fd = BindUdp(m_config.hub_address, m_config.port, error);
+  if (m_hub_fd < 0) return false;
+  for (Running& r : m_devices) {
+    r.fd = BindUdp(r.device->Config().address, m_config.port, error);
+    if (r.fd < 0) return false;
+  }
+  if (m_config.serial) {
+    if (m_config.serial_device < 0 || static_cast<size_t>(m_config.serial_device) >= m_devices.size()) {
+      *error = "no device to put on the serial line";
+      return false;
+    }
+    m_pty_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (m_pty_master < 0 || grantpt(m_pty_master) != 0 || unlockpt(m_pty_master) != 0) {
+      *error = std::string("pseudo-terminal: ") + std::strerror(errno);
+      return false;
+    }
+    m_serial_path = ptsname(m_pty_master);
+    // Holding the slave open ourselves keeps the master from seeing a
+    // hang-up whenever the panel closes its port, and lets us make the line
+    // raw before anyone opens it (no echo of the panel's bytes).
+    m_pty_keep_slave = open(m_serial_path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_pty_keep_slave < 0) {
+      *error = "open " + m_serial_path + ": " + std::strerror(errno);
+      return false;
+    }
+    termios raw{};
+    tcgetattr(m_pty_keep_slave, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(m_pty_keep_slave, TCSANOW, &raw);
+    if (!m_config.serial_link.empty()) {
+      unlink(m_config.serial_link.c_str());
+      if (symlink(m_serial_path.c_str(), m_config.serial_link.c_str()) != 0) {
+        *error = "symlink " + m_config.serial_link + ": " + std::strerror(errno);
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+int DeviceSim::NextTimeoutMs() const {
+  if (m_pending.empty()) return -1;
+  const uint32_t now = TickCount();
+  int best = 1 << 30;
+  for (const Pending& p : m_pending) {
+    const int32_t left = static_cast<int32_t>(p.due - now);
+    best = std::min(best, std::max(0, left));
+  }
+  return best;
+}
+
+void DeviceSim::Run(int stop_fd) {
+  for (;;) {
+    std::vector<pollfd> fds;
+    fds.push_back({stop_fd, POLLIN, 0});
+    fds.push_back({m_hub_fd, POLLIN, 0});
+    fds.push_back({m_pty_master, POLLIN, 0});
+    for (const Running& r : m_devices) fds.push_back({r.fd, POLLIN, 0});
+    const int ready = poll(fds.data(), fds.size(), NextTimeoutMs());
+    if (ready < 0 && errno != EINTR) return;
+    if (fds[0].revents) return;
+    if (fds[1].revents & POLLIN) OnHubDatagram();
+    if (fds[2].revents & POLLIN) OnSerialBytes();
+    for (size_t i = 0; i < m_devices.size(); ++i)
+      if (fds[3 + i].revents & POLLIN) OnDeviceDatagram(i);
+    // Answers that are due leave in the order they were made.
+    const uint32_t now = TickCount();
+    std::vector<Pending> due;
+    auto split = std::stable_partition(m_pending.begin(), m_pending.end(), [now](const Pending& p) {
+      return static_cast<int32_t>(p.due - now) > 0;
+    });
+    due.assign(std::make_move_iterator(split), std::make_move_iterator(m_pending.end()));
+    m_pending.erase(split, m_pending.end());
+    for (const Pending& p : due) SendPending(p);
+  }
+}
+
+void DeviceSim::Answer(const SimDevice& device, int fd, const sockaddr_in& to,
+                       const std::vector<Bytes>& answers) {
+  const FaultOptions& f = device.Config().faults;
+  if (f.silent) return;
+  for (Bytes bytes : answers) {
+    if (f.truncate >= 0 && bytes.size() > static_cast<size_t>(f.truncate))
+      bytes.resize(static_cast<size_t>(f.truncate));
+    Pending p{TickCount() + f.delay_ms, fd, to, std::move(bytes)};
+    if (f.delay_ms == 0)
+      SendPending(p);
+    else
+      m_pending.push_back(std::move(p));
+  }
+}
+
+void DeviceSim::SendPending(const Pending& p) {
+  if (p.fd >= 0) {
+    sendto(p.fd, p.bytes.data(), p.bytes.size(), 0, reinterpret_cast<const sockaddr*>(&p.to),
+           sizeof p.to);
+  } else if (m_pty_master >= 0) {
+    (void)!write(m_pty_master, p.bytes.data(), p.bytes.size());
+  }
+}
+
+void DeviceSim::OnHubDatagram() {
+  for (;;) {
+    uint8_t buffer[kDatagramMax];
+    sockaddr_in from{};
+    socklen_t len = sizeof from;
+    const ssize_t n =
+        recvfrom(m_hub_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
+    if (n < 0) return;
+    const std::span<const uint8_t> bytes(buffer, static_cast<size_t>(n));
+    Log(nullptr, "udp", &from, bytes, !IsCommandFrame(bytes));
+    if (!IsCommandFrame(bytes) || bytes[CommandFrame::kOffsetCommand] != kCommandDiscovery) continue;
+    // Every device answers from its own address.
+    for (const Running& r : m_devices) {
+      const Bytes reply = r.device->DiscoveryReply(Link::kUdp);
+      Answer(*r.device, r.fd, from,
+             std::vector<Bytes>(static_cast<size_t>(std::max(1, r.device->Config().faults.repeat)), reply));
+    }
+  }
+}
+
+void DeviceSim::OnDeviceDatagram(size_t index) {
+  Running& r = m_devices[index];
+  for (;;) {
+    uint8_t buffer[kDatagramMax];
+    sockaddr_in from{};
+    socklen_t len = sizeof from;
+    const ssize_t n = recvfrom(r.fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
+    if (n < 0) return;
+    const std::span<const uint8_t> bytes(buffer, static_cast<size_t>(n));
+    const bool frame = IsCommandFrame(bytes);
+    Log(r.device.get(), "udp", &from, bytes, !frame);
+    if (frame) {
+      std::vector<Bytes> answers;
+      if (bytes[CommandFrame::kOffsetCommand] == kCommandDiscovery)
+        answers.assign(static_cast<size_t>(std::max(1, r.device->Config().faults.repeat)),
+                       r.device->DiscoveryReply(Link::kUdp));
+      else
+        answers = r.device->OnFrame(bytes, Link::kUdp);
+      Answer(*r.device, r.fd, from, answers);
+    } else {
+      Answer(*r.device, r.fd, from,
+             r.device->OnText(std::string(bytes.begin(), bytes.end()), Link::kUdp));
+    }
+  }
+}
+
+void DeviceSim::OnSerialBytes() {
+  uint8_t buffer[1024];
+  for (;;) {
+    const ssize_t n = read(m_pty_master, buffer, sizeof buffer);
+    if (n <= 0) break;
+    m_serial_buffer.insert(m_serial_buffer.end(), buffer, buffer + n);
+  }
+  HandleSerialBuffer();
+}
+
+void DeviceSim::HandleSerialBuffer() {
+  SimDevice& device = *m_devices[static_cast<size_t>(m_config.serial_device)].device;
+  const sockaddr_in none{};
+  for (;;) {
+    Bytes& b = m_serial_buffer;
+    if (b.empty()) return;
+    if (b[0] == CommandFrame::kSync1) {
+      if (b.size() < 4) return;
+      if (b[1] != CommandFrame::kSync2) {
+        b.erase(b.begin());
+        continue;
+      }
+      const size_t length = b[2] | (b[3] << 8);
+      if (length < CommandFrame::kOverhead || length > kSerialBufferMax) {
+        b.erase(b.begin());
+        continue;
+      }
+      if (b.size() < length) return;
+      const std::span<const uint8_t> frame(b.data(), length);
+      if (frame.back() != CommandFrame::kTail) {
+        b.erase(b.begin());
+        continue;
+      }
+      Log(&device, "serial", nullptr, frame, false);
+      std::vector<Bytes> answers;
+      if (frame[CommandFrame::kOffsetCommand] == kCommandDiscovery)
+        answers.assign(static_cast<size_t>(std::max(1, device.Config().faults.repeat)),
+                       device.DiscoveryReply(Link::kSerial));
+      else
+        answers = device.OnFrame(frame, Link::kSerial);
+      b.erase(b.begin(), b.begin() + static_cast<long>(length));
+      Answer(device, -1, none, answers);
+      continue;
+    }
+    // Text commands end with a full stop; anything else waits for more, up
+    // to a limit.
+    const auto stop = std::find(b.begin(), b.end(), static_cast<uint8_t>('.'));
+    const auto sync = std::find(b.begin(), b.end(), CommandFrame::kSync1);
+    if (sync < stop) {
+      Log(&device, "serial", nullptr, std::span<const uint8_t>(b.data(), static_cast<size_t>(sync - b.begin())), true);
+      b.erase(b.begin(), sync);
+      continue;
+    }
+    if (stop == b.end()) {
+      if (b.size() > kSerialBufferMax) b.clear();
+      return;
+    }
+    const std::string text(b.begin(), stop + 1);
+    b.erase(b.begin(), stop + 1);
+    Log(&device, "serial", nullptr, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()), true);
+    Answer(device, -1, none, device.OnText(text, Link::kSerial));
+  }
+}
+
+void DeviceSim::Log(const SimDevice* device, const char* link, const sockaddr_in* from,
+                    std::span<const uint8_t> bytes, bool is_text) {
+  std::string line = "{\"t_ms\":" + std::to_string(TickCount() - m_start_tick);
+  line += ",\"device\":\"" + JsonEscape(device ? device->Config().name : "hub") + "\"";
+  line += std::string(",\"link\":\"") + link + "\"";
+  if (from) {
+    char address[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &from->sin_addr, address, sizeof address);
+    line += ",\"from\":\"" + std::string(address) + ":" + std::to_string(ntohs(from->sin_port)) + "\"";
+  }
+  if (is_text) {
+    line += ",\"text\":\"" + JsonEscape(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())) + "\"";
+  } else {
+    char command[8];
+    std::snprintf(command, sizeof command, "0x%02x", bytes[CommandFrame::kOffsetCommand]);
+    line += std::string(",\"command\":\"") + command + "\"";
+    const size_t params_end = bytes.size() - 3;  // checksum and tail
+    line += ",\"params\":\"" +
+            HexText(bytes.subspan(CommandFrame::kOffsetParams, params_end - CommandFrame::kOffsetParams)) +
+            "\"";
+  }
+  line += "}";
+  {
+    std::lock_guard<std::mutex> lock(m_log_mutex);
+    m_log_lines.push_back(line);
+  }
+  if (m_config.log) {
+    std::fprintf(m_config.log, "%s\n", line.c_str());
+    std::fflush(m_config.log);
+  }
+}
+
+std::vector<std::string> DeviceSim::LogLines() const {
+  std::lock_guard<std::mutex> lock(m_log_mutex);
+  return m_log_lines;
+}
+
+}  // namespace zv::sim

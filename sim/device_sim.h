@@ -1,0 +1,141 @@
+// zv_device_sim: virtual devices that answer the panel as real ones do.
+//
+// Each device has a type byte, an id byte, a name and an address. On the
+// network one hub socket receives the discovery query (a broadcast inside a
+// network namespace, or the hub address on loopback) and every device answers
+// from its own address; each device then takes its commands on its own
+// address. One device may also sit behind a pseudo-terminal and answer on the
+// serial line. Every frame or text received is logged as one JSON line.
+//
+// The simulator is a library so that tests can run it in-process on a thread
+// of their own (Run with a stop descriptor), and the zv_device_sim program is
+// a thin command line around it.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace zv::sim {
+
+using Bytes = std::vector<uint8_t>;
+
+// Faults a device can be told to show.
+struct FaultOptions {
+  bool silent = false;        // answers nothing, not even discovery
+  uint32_t delay_ms = 0;      // every answer leaves this much later
+  int truncate = -1;          // every answer is cut to this many bytes (-1: whole)
+  int repeat = 1;             // how many times the discovery reply is sent
+};
+
+struct DeviceConfig {
+  uint8_t type = 0;
+  uint8_t id = 1;
+  std::string name;
+  std::string address;  // IPv4 address the device's socket binds
+  FaultOptions faults;
+};
+
+enum class Link { kUdp, kSerial };
+
+// One virtual device. The base records what it receives; each family adds
+// its state and answers by overriding OnFrame / OnText.
+class SimDevice {
+ public:
+  explicit SimDevice(DeviceConfig config) : m_config(std::move(config)) {}
+  virtual ~SimDevice() = default;
+
+  const DeviceConfig& Config() const { return m_config; }
+  // The discovery reply: sync bytes, type, id, the link flag, command 0xFF,
+  // the name followed by a "-x-" marker, checksum and tail.
+  Bytes DiscoveryReply(Link link) const;
+
+  // A command frame for this device (sync bytes and tail already checked).
+  // Returns the answers to send back, in order.
+  virtual std::vector<Bytes> OnFrame(std::span<const uint8_t> frame, Link link);
+  // Text that is not a command frame (the matrix router's language).
+  virtual std::vector<Bytes> OnText(const std::string& text, Link link);
+
+ private:
+  DeviceConfig m_config;
+};
+
+// Builds the device for a config: the family class for its type byte.
+std::unique_ptr<SimDevice> MakeDevice(const DeviceConfig& config);
+
+struct SimConfig {
+  std::vector<DeviceConfig> devices;
+  std::string hub_address = "127.255.255.255";  // where discovery queries arrive
+  uint16_t port = 7000;                          // the devices' port
+  bool serial = false;                           // open a pseudo-terminal
+  int serial_device = 0;                         // which device answers on it
+  std::string serial_link;                       // symlink to the pty's path
+  FILE* log = stdout;                            // JSON lines; nullptr for none
+};
+
+// The four families on 127.0.0.2 to 127.0.0.5.
+std::vector<DeviceConfig> DefaultDevices();
+// Parses "type=0xA1,id=1,name=Studio1,addr=127.0.0.2[,silent][,delay=MS]
+// [,truncate=N][,repeat=N]". False (with `error`) for anything malformed.
+bool ParseDeviceSpec(const std::string& spec, DeviceConfig* config, std::string* error);
+
+class DeviceSim {
+ public:
+  explicit DeviceSim(SimConfig config);
+  ~DeviceSim();
+  DeviceSim(const DeviceSim&) = delete;
+  DeviceSim& operator=(const DeviceSim&) = delete;
+
+  // Binds the sockets and opens the pseudo-terminal. False with a message.
+  bool Start(std::string* error);
+  // Serves until `stop_fd` becomes readable (an eventfd or a pipe).
+  void Run(int stop_fd);
+  // Path of the serial side (the pty's slave), once started with serial on.
+  const std::string& SerialPath() const { return m_serial_path; }
+  // Every JSON line logged so far (also kept when the log file is null).
+  std::vector<std::string> LogLines() const;
+  SimDevice& Device(size_t index) { return *m_devices[index].device; }
+  size_t DeviceCount() const { return m_devices.size(); }
+
+ private:
+  struct Running {
+    std::unique_ptr<SimDevice> device;
+    int fd = -1;
+  };
+  struct Pending {
+    uint32_t due;
+    int fd;  // -1: the serial line
+    sockaddr_in to;
+    Bytes bytes;
+  };
+
+  void OnHubDatagram();
+  void OnDeviceDatagram(size_t index);
+  void OnSerialBytes();
+  void HandleSerialBuffer();
+  void Answer(const SimDevice& device, int fd, const sockaddr_in& to, const std::vector<Bytes>& answers);
+  void SendPending(const Pending& pending);
+  int NextTimeoutMs() const;
+  void Log(const SimDevice* device, const char* link, const sockaddr_in* from,
+           std::span<const uint8_t> bytes, bool is_text);
+
+  SimConfig m_config;
+  std::vector<Running> m_devices;
+  int m_hub_fd = -1;
+  int m_pty_master = -1;
+  int m_pty_keep_slave = -1;
+  std::string m_serial_path;
+  Bytes m_serial_buffer;
+  std::vector<Pending> m_pending;
+  uint32_t m_start_tick = 0;
+  mutable std::mutex m_log_mutex;
+  std::vector<std::string> m_log_lines;
+};
+
+}  // namespace zv::sim

@@ -1,0 +1,137 @@
+// zv_device_sim: runs virtual devices for the panel to find and control.
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "sim/device_sim.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: zv_device_sim [options]\n"
+    "  --device SPEC      a device: type=0xA1,id=1,name=Studio1,addr=127.0.0.2\n"
+    "                     [,silent][,delay=MS][,truncate=N][,repeat=N]; may repeat.\n"
+    "                     Without --device: one device of each family on\n"
+    "                     127.0.0.2 (0xA1), .3 (0x82), .4 (0x60), .5 (0xA5).\n"
+    "  --hub ADDR         address the discovery socket binds (default 127.255.255.255,\n"
+    "                     the loopback broadcast; 0.0.0.0 inside a network namespace)\n"
+    "  --port N           the devices' UDP port (default 7000)\n"
+    "  --silent           no device answers anything\n"
+    "  --delay MS         every answer leaves MS later\n"
+    "  --truncate N       every answer is cut to N bytes\n"
+    "  --serial           put one device behind a pseudo-terminal (prints its path)\n"
+    "  --serial-device I  which device (0-based, default 0) answers on the serial line\n"
+    "  --serial-link PATH also make PATH a symbolic link to the pseudo-terminal\n"
+    "  --log FILE         write the JSON lines to FILE instead of standard output\n"
+    "  --quiet            log nothing\n";
+
+bool Number(const char* text, long min, long max, long* out) {
+  char* rest = nullptr;
+  const long v = std::strtol(text, &rest, 0);
+  if (*text == 0 || *rest != 0 || v < min || v > max) return false;
+  *out = v;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  zv::sim::SimConfig config;
+  bool silent = false;
+  long delay = -1, truncate = -1;
+  std::string log_path;
+  bool quiet = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&]() -> const char* {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "zv_device_sim: %s needs a value\n%s", arg.c_str(), kUsage);
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    long n = 0;
+    if (arg == "--device") {
+      zv::sim::DeviceConfig device;
+      std::string error;
+      if (!zv::sim::ParseDeviceSpec(value(), &device, &error)) {
+        std::fprintf(stderr, "zv_device_sim: --device: %s\n", error.c_str());
+        return 2;
+      }
+      config.devices.push_back(device);
+    } else if (arg == "--hub") {
+      config.hub_address = value();
+    } else if (arg == "--port" && Number(value(), 1, 65535, &n)) {
+      config.port = static_cast<uint16_t>(n);
+    } else if (arg == "--silent") {
+      silent = true;
+    } else if (arg == "--delay" && Number(value(), 0, 60000, &delay)) {
+    } else if (arg == "--truncate" && Number(value(), 0, 65535, &truncate)) {
+    } else if (arg == "--serial") {
+      config.serial = true;
+    } else if (arg == "--serial-device" && Number(value(), 0, 1000, &n)) {
+      config.serial_device = static_cast<int>(n);
+    } else if (arg == "--serial-link") {
+      config.serial_link = value();
+    } else if (arg == "--log") {
+      log_path = value();
+    } else if (arg == "--quiet") {
+      quiet = true;
+    } else if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else {
+      std::fprintf(stderr, "zv_device_sim: bad option or value: %s\n%s", arg.c_str(), kUsage);
+      return 2;
+    }
+  }
+  if (config.devices.empty()) config.devices = zv::sim::DefaultDevices();
+  for (zv::sim::DeviceConfig& d : config.devices) {
+    if (silent) d.faults.silent = true;
+    if (delay >= 0) d.faults.delay_ms = static_cast<uint32_t>(delay);
+    if (truncate >= 0) d.faults.truncate = static_cast<int>(truncate);
+  }
+  FILE* log = stdout;
+  if (quiet) log = nullptr;
+  if (!log_path.empty() && !quiet) {
+    log = std::fopen(log_path.c_str(), "a");
+    if (!log) {
+      std::perror(log_path.c_str());
+      return 1;
+    }
+  }
+  config.log = log;
+
+  // SIGINT and SIGTERM end the run through a descriptor the loop waits on.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  sigprocmask(SIG_BLOCK, &stop_signals, nullptr);
+  const int stop_fd = signalfd(-1, &stop_signals, SFD_CLOEXEC);
+
+  zv::sim::DeviceSim sim(config);
+  std::string error;
+  if (!sim.Start(&error)) {
+    std::fprintf(stderr, "zv_device_sim: %s\n", error.c_str());
+    return 1;
+  }
+  for (size_t i = 0; i < sim.DeviceCount(); ++i) {
+    const zv::sim::DeviceConfig& d = sim.Device(i).Config();
+    std::fprintf(stderr, "zv_device_sim: device %s type 0x%02X id %u at %s:%u\n", d.name.c_str(),
+                 d.type, d.id, d.address.c_str(), config.port);
+  }
+  std::fprintf(stderr, "zv_device_sim: discovery on %s:%u\n", config.hub_address.c_str(), config.port);
+  if (config.serial)
+    std::fprintf(stderr, "zv_device_sim: serial %s\n", sim.SerialPath().c_str());
+  std::fprintf(stderr, "zv_device_sim: ready\n");
+  sim.Run(stop_fd);
+  close(stop_fd);
+  if (log && log != stdout) std::fclose(log);
+  return 0;
+}

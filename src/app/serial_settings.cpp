@@ -1,0 +1,41 @@
+#include "app/serial_settings.h"
+
+#include <QComboBox>
+
+#include "link/serial_port.h"
+#include "platform/platform.h"
+
+namespace zv {
+
+void FillSerialPortList(QComboBox* port_list) {
+  port_list->clear();
+  QStringList names;
+  for (const std::string& path : ListSerialPorts()) names << QString::fromStdString(path);
+  for (const std::string& path : ExtraSerialPorts()) {
+    const QString name = QString::fromStdString(path);
+    if (!names.contains(name)) names << name;
+  }
+  port_list->addItems(names);
+}
+
+void FillBaudList(QComboBox* baud_list) {
+  for (size_t i = 0; i < kBaudRateLines.size(); ++i)
+    baud_list->insertItem(static_cast<int>(i), QString::number(kBaudRateLines[i]));
+  baud_list->setCurrentIndex(0);
+}
+
+void ConnectSerialPort(CnComm& port, const QComboBox* port_list, const QComboBox* baud_list) {
+  const QString baud_text = baud_list->currentIndex() >= 0 ? baud_list->currentText() : QString();
+  const QString port_text = port_list->currentIndex() >= 0 ? port_list->currentText() : QString();
+  if (port.IsOpen()) {
+    Trace("close the com");
+    port.Close(CnComm::kDefaultCloseWaitMs);
+  }
+  const uint32_t baud = baud_text.toUInt();
+  if (port.Open(port_text.toStdU16String(), baud))
+    Trace("com open success");
+  else
+    Trace("com open failed");
+}
+
+}  // namespace zv

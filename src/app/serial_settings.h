@@ -1,0 +1,26 @@
+// The serial-port operations shared by the connection settings window and the
+// matrix connection page: filling the port and baud lists, and opening the
+// one serial port from what they show.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+class QComboBox;
+
+namespace zv {
+
+class CnComm;
+
+inline constexpr std::array<uint32_t, 5> kBaudRateLines{9600, 19200, 38400, 57600, 115200};
+
+// Empties the list and adds the machine's serial ports, then the extra ports
+// given on the command line. The caller selects line 0.
+void FillSerialPortList(QComboBox* port_list);
+// The five rates, 9600 first, with line 0 selected.
+void FillBaudList(QComboBox* baud_list);
+// (Re)opens `port` with the selected port and baud lines; an open port is
+// closed first. The outcome goes to the trace only: the caller shows it.
+void ConnectSerialPort(CnComm& port, const QComboBox* port_list, const QComboBox* baud_list);
+
+}  // namespace zv

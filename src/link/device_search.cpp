@@ -1,0 +1,114 @@
+// The device searches of the scan button, without the window: the network
+// search over the broadcast socket and the serial search over the one port.
+#include <algorithm>
+
+#include "link/link_state.h"
+#include "platform/platform.h"
+
+namespace zv {
+namespace {
+
+// Turns one datagram into devices: one entry and one line per name marker.
+void CollectReply(const Datagram& datagram, DeviceEntry* list, int* found,
+                  std::vector<std::string>* lines) {
+  const DiscoveryReply reply = ParseDiscoveryDatagram(datagram.bytes.data(), datagram.bytes.size());
+  if (!reply.is_reply) return;
+  const std::string address = AddressText(datagram.from);
+  for (const std::string& name : reply.names) {
+    // A name found when the list is full is ignored.
+    if (*found >= kDeviceListSize) return;
+    DeviceEntry& entry = list[*found];
+    entry = DeviceEntry{};
+    entry.SetIpText(address);
+    entry.device_type = reply.device_type;
+    entry.device_id = reply.device_id;
+    if (lines) lines->push_back(name + "_" + address);
+    ++*found;
+  }
+}
+
+}  // namespace
+
+int LinkState::SearchNetworkDevices(std::vector<std::string>* lines) {
+  const uint32_t start = TickCount();
+  int found = 0;
+  if (!OpenScanSocket()) {
+    ShowMessageBox("Create socket err", "Err", MessageBoxButtons::kOkCancel);
+    Trace("create socket fail");
+    CloseUdpSocket();
+    return -1;
+  }
+  SendDatagram(DISCOVERY_QUERY);
+
+  while (m_udpSockfd >= 0) {
+    const uint32_t elapsed = TickCount() - start;
+    if (elapsed > kSearchWindowMs) break;
+    Datagram datagram;
+    const int got = ReceiveDatagram(kSearchReplyBufferSize, kSearchWindowMs - elapsed + 1, &datagram);
+    if (got == 0) continue;
+    if (got == 1) CollectReply(datagram, m_device_list, &found, lines);
+    // Every reply already waiting is taken before the pause: when many
+    // devices answer at once, pausing after each one alone would leave most
+    // of them unread when the window closes.
+    for (;;) {
+      const int more = ReceiveDatagram(kSearchReplyBufferSize, 0, &datagram);
+      if (more == 0) break;
+      if (more == 1) CollectReply(datagram, m_device_list, &found, lines);
+    }
+    SleepMs(kSearchPauseAfterDatagramMs);
+  }
+  Trace("time over");
+  CloseUdpSocket();
+  return found;
+}
+
+void LinkState::FlushSerialInput() {
+  uint8_t discard[kSerialReadChunk];
+  for (;;) {
+    const int waiting = m_serial_port.BytesWaiting();
+    if (waiting <= 0) return;
+    const uint32_t want = std::min<uint32_t>(static_cast<uint32_t>(waiting), sizeof discard);
+    if (m_serial_port.Read(discard, want) == 0) return;
+  }
+}
+
+bool LinkState::SearchSerialDevice() {
+  ClearSerialBuffer();
+  if (!m_serial_port.IsOpen()) {
+    ShowMessageBox("Please open the serial port first!", "Err", MessageBoxButtons::kOkCancel);
+    Trace("open com  fail");
+    return false;
+  }
+  FlushSerialInput();
+  m_serial_port.Write(DISCOVERY_QUERY_SERIAL.data(),
+                      static_cast<uint32_t>(DISCOVERY_QUERY_SERIAL.size()));
+  const uint32_t start = TickCount();
+  m_device_index = 0;
+  bool timed_out = true;
+  while (TickCount() - start <= kSerialSearchWindowMs) {
+    // Wait on the port for the next bytes instead of asking it again and
+    // again; the window is the same.
+    const uint32_t elapsed = TickCount() - start;
+    const int ready =
+        m_serial_port.WaitForInput(kSerialSearchWindowMs - std::min(elapsed, kSerialSearchWindowMs) + 1);
+    // A line that has hung up would report itself again at once: nothing
+    // more can come, so the search ends as if the time had run out.
+    if (ready < 0) break;
+    if (ready == 0) continue;
+    const int waiting = m_serial_port.BytesWaiting();
+    if (waiting <= 0) break;
+    uint8_t chunk[kSerialReadChunk];
+    const uint32_t got =
+        m_serial_port.Read(chunk, std::min<uint32_t>(static_cast<uint32_t>(waiting), sizeof chunk));
+    AppendSerialBytes(std::span<const uint8_t>(chunk, got));
+    m_device_index = static_cast<int8_t>(ParseSerialReply());
+    if (m_device_index > 0) {
+      timed_out = false;
+      break;
+    }
+  }
+  if (timed_out) Trace("time over");
+  return true;
+}
+
+}  // namespace zv

@@ -1,0 +1,250 @@
+// The network and serial searches against the virtual devices.
+#include <pty.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <thread>
+
+#include "link/link_state.h"
+#include "support/recorders.h"
+#include "support/sim_runner.h"
+#include "support/udp_peer.h"
+
+namespace zv {
+namespace {
+
+using test::LoopbackSim;
+using test::SimRunner;
+
+struct NetworkCase {
+  const char* what;
+  std::vector<std::string> names;
+  // Faults per device, in the order of `names`.
+  std::vector<sim::FaultOptions> faults;
+  std::vector<std::string> expected_lines;
+};
+
+TEST(NetworkSearchTest, ListsRepliesAsTheyArrive) {
+  const NetworkCase cases[] = {
+      {"two devices, in the order their replies came",
+       {"Late", "Early"},
+       {{false, 150, -1, 1}, {}},
+       {"Early_127.0.0.3", "Late_127.0.0.2"}},
+      {"a device answering twice is listed twice",
+       {"Twice"},
+       {{false, 0, -1, 2}},
+       {"Twice_127.0.0.2", "Twice_127.0.0.2"}},
+      {"two markers in one datagram: two entries, one address",
+       {"Cam-x-Two"},
+       {{}},
+       {"Cam_127.0.0.2", "Cam-x-Two_127.0.0.2"}},
+      {"a reply cut short before its tail gives nothing",
+       {"Cut", "Whole"},
+       {{false, 0, 21, 1}, {}},
+       {"Whole_127.0.0.3"}},
+      {"no answer at all", {"Mute"}, {{true, 0, -1, 1}}, {}},
+  };
+  for (const NetworkCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    const uint16_t port = test::FreeUdpPort();
+    sim::SimConfig config = LoopbackSim(port, c.names);
+    for (size_t i = 0; i < c.faults.size(); ++i) config.devices[i].faults = c.faults[i];
+    SimRunner runner(config);
+    ASSERT_TRUE(runner.started()) << runner.error();
+
+    LinkState link;
+    test::AimSearchAt(link, port);
+    std::vector<std::string> lines;
+    test::TraceRecorder trace;
+    EXPECT_EQ(link.SearchNetworkDevices(&lines), static_cast<int>(c.expected_lines.size()));
+    EXPECT_EQ(lines, c.expected_lines);
+    EXPECT_TRUE(trace.Has("time over"));
+    EXPECT_EQ(link.m_udpSockfd, -1) << "the scan socket is closed again";
+    for (size_t i = 0; i < c.expected_lines.size(); ++i) {
+      const std::string& line = c.expected_lines[i];
+      EXPECT_EQ(link.m_device_list[i].IpText(), line.substr(line.rfind('_') + 1));
+      EXPECT_EQ(link.m_device_list[i].device_type, 0xA5);
+    }
+  }
+}
+
+TEST(NetworkSearchTest, IgnoresItsOwnQueryOnTheSharedPort) {
+  // The program's real arrangement on one machine: the panel's socket on the
+  // devices' port, the query sent to the loopback broadcast, so the panel
+  // receives its own 20-byte query too.
+  const uint16_t port = test::FreeUdpPort();
+  sim::SimConfig config;
+  config.hub_address = "127.255.255.255";
+  config.port = port;
+  config.devices = sim::DefaultDevices();
+  SimRunner runner(config);
+  ASSERT_TRUE(runner.started()) << runner.error();
+
+  LinkState link;
+  link.m_link_config.device_port = port;
+  link.m_link_config.local_port = port;
+  link.m_link_config.search_address = "127.255.255.255";
+  std::vector<std::string> lines;
+  ASSERT_EQ(link.SearchNetworkDevices(&lines), 4);
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ(lines, (std::vector<std::string>{"FourChannel_127.0.0.4", "Matrix8x8_127.0.0.3",
+                                             "Multiviewer16_127.0.0.2", "Switcher_127.0.0.5"}));
+  std::set<uint8_t> types;
+  for (int i = 0; i < 4; ++i) types.insert(link.m_device_list[i].device_type);
+  EXPECT_EQ(types, (std::set<uint8_t>{0x60, 0x82, 0xA1, 0xA5}));
+}
+
+TEST(NetworkSearchTest, ListsEveryOneOfManyDevicesAnsweringAtOnce) {
+  // 129 devices answer the same moment: the first 128 fill the list, the
+  // last is ignored; none that fits is lost to the pause after a datagram.
+  const uint16_t port = test::FreeUdpPort();
+  sim::SimConfig config;
+  config.hub_address = "127.0.0.1";
+  config.port = port;
+  for (int i = 0; i < kDeviceListSize + 1; ++i) {
+    sim::DeviceConfig d;
+    d.type = 0x60;
+    d.id = static_cast<uint8_t>(i);
+    d.name = "Dev" + std::to_string(i);
+    d.address = "127.0.1." + std::to_string(i + 1);
+    config.devices.push_back(d);
+  }
+  SimRunner runner(config);
+  ASSERT_TRUE(runner.started()) << runner.error();
+  LinkState link;
+  test::AimSearchAt(link, port);
+  std::vector<std::string> lines;
+  EXPECT_EQ(link.SearchNetworkDevices(&lines), kDeviceListSize);
+  EXPECT_EQ(lines.size(), static_cast<size_t>(kDeviceListSize));
+  std::set<std::string> addresses;
+  for (const DeviceEntry& e : link.m_device_list) addresses.insert(e.IpText());
+  EXPECT_EQ(addresses.size(), static_cast<size_t>(kDeviceListSize));
+}
+
+TEST(NetworkSearchTest, ScanSocketFailureIsReportedAndListsNothing) {
+  test::UdpPeer occupant;  // holds the local port without sharing it
+  LinkState link;
+  link.m_link_config.local_port = occupant.port();
+  link.m_link_config.search_address = "127.0.0.1";
+  test::MessageBoxRecorder boxes;
+  test::TraceRecorder trace;
+  std::vector<std::string> lines;
+  EXPECT_EQ(link.SearchNetworkDevices(&lines), -1);
+  ASSERT_EQ(boxes.requests.size(), 1u);
+  EXPECT_EQ(boxes.requests[0].text, "Create socket err");
+  EXPECT_EQ(boxes.requests[0].caption, "Err");
+  EXPECT_TRUE(trace.Has("create socket fail"));
+  EXPECT_TRUE(lines.empty());
+  EXPECT_EQ(link.m_udpSockfd, -1);
+}
+
+// ---- serial search -------------------------------------------------------------
+
+TEST(SerialSearchTest, FindsTheDeviceOnTheSimulatorsLine) {
+  const uint16_t port = test::FreeUdpPort();
+  sim::SimConfig config = LoopbackSim(port, {"Desk", "Cam-x-Pair"});
+  config.devices[0].type = 0xA1;
+  config.serial = true;
+  struct Row {
+    int device;
+    int8_t count;
+    const char16_t* name;
+    uint8_t type;
+  };
+  const Row rows[] = {
+      {0, 1, u"Desk", 0xA1},
+      // Two markers: two names counted, the second (longer) one kept.
+      {1, 2, u"Cam-x-Pair", 0xA5},
+  };
+  for (const Row& row : rows) {
+    config.serial_device = row.device;
+    SimRunner runner(config);
+    ASSERT_TRUE(runner.started()) << runner.error();
+    LinkState link;
+    ASSERT_TRUE(link.m_serial_port.Open(runner.sim().SerialPath(), 115200));
+    // A stale byte from earlier traffic is flushed before the query.
+    ASSERT_TRUE(link.SearchSerialDevice());
+    EXPECT_EQ(link.m_device_index, row.count);
+    EXPECT_EQ(link.m_serial_device_name, row.name);
+    EXPECT_EQ(link.m_main_com_dev_type, row.type);
+    const auto log = runner.sim().LogLines();
+    ASSERT_FALSE(log.empty());
+    EXPECT_NE(log.back().find("\"link\":\"serial\",\"command\":\"0xff\""), std::string::npos) << log.back();
+  }
+}
+
+TEST(SerialSearchTest, ReplyInPiecesIsRecognisedOnceComplete) {
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  close(slave);
+  LinkState link;
+  ASSERT_TRUE(link.m_serial_port.Open(std::string(name), 115200));
+  // Stale bytes wait on the line before the search starts.
+  ASSERT_EQ(write(master, "junk", 4), 4);
+  ASSERT_EQ(link.m_serial_port.WaitForInput(2000), 1);
+
+  std::thread device([master] {
+    // Wait for the whole 20-byte query, then answer in three pieces.
+    uint8_t query[20];
+    size_t got = 0;
+    while (got < sizeof query) {
+      const ssize_t n = read(master, query + got, sizeof query - got);
+      if (n <= 0) return;
+      got += static_cast<size_t>(n);
+    }
+    const uint8_t reply[] = {
+        0xA5, 0x6C,             // sync
+        0x19, 0x00,             // frame_length 25
+        0x60, 0x01, 0x00,       // device_type, device_id, link_flag
+        0, 0, 0, 0, 0, 0, 0, 0, // reserved
+        0x00, 0xFF, 0x00,       // group, command (discovery reply), spare
+        'D', 'v', '-', 'x', '-',  // the name "Dv" and its marker
+        0x00, 0xAE};            // (unchecked) checksum byte, tail
+    for (size_t at : {size_t{0}, size_t{9}, size_t{20}}) {
+      const size_t end = at == 0 ? 9 : at == 9 ? 20 : sizeof reply;
+      (void)!write(master, reply + at, end - at);
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+  });
+  EXPECT_TRUE(link.SearchSerialDevice());
+  device.join();
+  EXPECT_EQ(link.m_device_index, 1);
+  EXPECT_EQ(link.m_serial_device_name, u"Dv");
+  EXPECT_EQ(link.m_main_com_dev_type, 0x60);
+  close(master);
+}
+
+TEST(SerialSearchTest, ClosedPortAndSilentLine) {
+  LinkState link;
+  link.m_serial_device_name = u"Earlier";
+  link.m_main_com_dev_type = 0xA1;
+  {
+    test::MessageBoxRecorder boxes;
+    test::TraceRecorder trace;
+    EXPECT_FALSE(link.SearchSerialDevice());
+    ASSERT_EQ(boxes.requests.size(), 1u);
+    EXPECT_EQ(boxes.requests[0].text, "Please open the serial port first!");
+    EXPECT_EQ(boxes.requests[0].caption, "Err");
+    EXPECT_TRUE(trace.Has("open com  fail"));
+  }
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  close(slave);
+  ASSERT_TRUE(link.m_serial_port.Open(std::string(name), 9600));
+  test::TraceRecorder trace;
+  EXPECT_TRUE(link.SearchSerialDevice());
+  EXPECT_TRUE(trace.Has("time over"));
+  EXPECT_EQ(link.m_device_index, 0);
+  // What earlier searches learnt stays.
+  EXPECT_EQ(link.m_serial_device_name, u"Earlier");
+  EXPECT_EQ(link.m_main_com_dev_type, 0xA1);
+  close(master);
+}
+
+}  // namespace
+}  // namespace zv

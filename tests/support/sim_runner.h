@@ -1,0 +1,74 @@
+// Runs the virtual devices in-process on a thread of their own, on loopback
+// addresses and a port the test chose, for as long as the object lives.
+#pragma once
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/link_state.h"
+#include "sim/device_sim.h"
+#include "support/udp_peer.h"
+
+namespace zv::test {
+
+class SimRunner {
+ public:
+  explicit SimRunner(sim::SimConfig config) : m_sim(WithQuietLog(std::move(config))) {
+    m_stop = eventfd(0, EFD_CLOEXEC);
+    m_started = m_sim.Start(&m_error);
+    if (m_started) m_thread = std::thread([this] { m_sim.Run(m_stop); });
+  }
+  ~SimRunner() {
+    const uint64_t one = 1;
+    (void)!write(m_stop, &one, sizeof one);
+    if (m_thread.joinable()) m_thread.join();
+    close(m_stop);
+  }
+  SimRunner(const SimRunner&) = delete;
+  SimRunner& operator=(const SimRunner&) = delete;
+
+  bool started() const { return m_started; }
+  const std::string& error() const { return m_error; }
+  sim::DeviceSim& sim() { return m_sim; }
+
+ private:
+  static sim::SimConfig WithQuietLog(sim::SimConfig config) {
+    config.log = nullptr;
+    return config;
+  }
+  sim::DeviceSim m_sim;
+  int m_stop = -1;
+  bool m_started = false;
+  std::string m_error;
+  std::thread m_thread;
+};
+
+// Devices named `names` of type 0xA5 at 127.0.0.2, 127.0.0.3 ... on `port`,
+// with discovery on 127.0.0.1.
+inline sim::SimConfig LoopbackSim(uint16_t port, const std::vector<std::string>& names) {
+  sim::SimConfig config;
+  config.hub_address = "127.0.0.1";
+  config.port = port;
+  for (size_t i = 0; i < names.size(); ++i) {
+    sim::DeviceConfig d;
+    d.type = 0xA5;
+    d.id = static_cast<uint8_t>(i + 1);
+    d.name = names[i];
+    d.address = "127.0.0." + std::to_string(i + 2);
+    config.devices.push_back(d);
+  }
+  return config;
+}
+
+// Aims a link's search at a simulator made by LoopbackSim.
+inline void AimSearchAt(LinkState& link, uint16_t port) {
+  link.m_link_config.device_port = port;
+  link.m_link_config.local_port = 0;
+  link.m_link_config.search_address = "127.0.0.1";
+}
+
+}  // namespace zv::test
