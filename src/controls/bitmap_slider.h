@@ -1,13 +1,12 @@
 #pragma once
 
 #include <QEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QWidget>
 #include <optional>
 
 #include "controls/slider_travel.h"
-
-class QPainter;
 
 namespace zv {
 
