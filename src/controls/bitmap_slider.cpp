@@ -1,0 +1,209 @@
+#include "controls/bitmap_slider.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintDevice>
+#include <QPainter>
+
+#include "res/skin.h"
+#include "res/template_builder.h"
+
+namespace zv {
+
+CMemSliderDC::CMemSliderDC(QPainter* target, const QRect& rect) : m_target(target), m_rect(rect) {
+  QPaintDevice* device = target->device();
+  if (!device || device->devType() == QInternal::Printer || rect.isEmpty()) return;
+  const qreal ratio = device->devicePixelRatioF();
+  m_buffer = QPixmap(rect.size() * ratio);
+  m_buffer.setDevicePixelRatio(ratio);
+  m_painter.emplace(&m_buffer);
+  m_painter->translate(-rect.topLeft());
+  m_painter->setFont(target->font());
+}
+
+CMemSliderDC::~CMemSliderDC() {
+  if (!m_painter) return;
+  m_painter->end();
+  m_target->drawPixmap(m_rect.topLeft(), m_buffer);
+}
+
+CBitmapSlider::CBitmapSlider(QWidget* parent, int control_id)
+    : QWidget(parent), m_control_id(control_id) {
+  if (control_id != 0) setObjectName(ItemName(control_id));
+  // Every pixel is painted each time; nothing is erased first.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::StrongFocus);
+  m_travel.SetSize(width(), height());
+}
+
+bool CBitmapSlider::LoadChannelImage(int bitmap_id) { return LoadChannelImage(SkinBitmap(bitmap_id)); }
+
+bool CBitmapSlider::LoadChannelImage(const QPixmap& image) {
+  if (image.isNull()) return false;
+  m_channel = image;
+  // The travel follows the channel from now on, whatever the layout does.
+  m_travel.SetSize(image.width(), image.height());
+  resize(image.size());
+  update();
+  return true;
+}
+
+bool CBitmapSlider::LoadThumbImage(int bitmap_id) { return LoadThumbImage(SkinBitmap(bitmap_id)); }
+
+bool CBitmapSlider::LoadThumbImage(const QPixmap& image) {
+  if (image.isNull()) return false;
+  QImage thumb = image.toImage().convertToFormat(QImage::Format_ARGB32);
+  const QRgb key = thumb.pixel(0, 0);
+  for (int y = 0; y < thumb.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(thumb.scanLine(y));
+    for (int x = 0; x < thumb.width(); ++x)
+      if (line[x] == key) line[x] = qRgba(0, 0, 0, 0);
+  }
+  m_thumb = QPixmap::fromImage(thumb);
+  m_thumb.setDevicePixelRatio(image.devicePixelRatio());
+  m_travel.SetThumbSize(image.width(), image.height());
+  if (!IsChannelLoaded()) m_travel.SetSize(width(), height());
+  update();
+  return true;
+}
+
+void CBitmapSlider::SetMargins(int left, int top, int right, int bottom) {
+  m_travel.SetMargins(left, top, right, bottom);
+  update();
+}
+
+void CBitmapSlider::SetVertical(bool on) {
+  m_travel.SetVertical(on);
+  update();
+}
+
+void CBitmapSlider::SetLimits(int minimum, int maximum) {
+  m_travel.SetLimits(minimum, maximum);
+  update();
+}
+
+void CBitmapSlider::SetPosition(int position) {
+  m_travel.SetPosition(position);
+  update();
+}
+
+void CBitmapSlider::SetFocusRectOption(bool on) {
+  m_focus_rect_option = on;
+  update();
+}
+
+QSize CBitmapSlider::sizeHint() const {
+  return IsChannelLoaded() ? m_channel.size() : QWidget::sizeHint();
+}
+
+void CBitmapSlider::paintEvent(QPaintEvent*) {
+  QPainter screen(this);
+  CMemSliderDC dc(&screen, rect());
+  QPainter& p = dc.Painter();
+  p.fillRect(rect(), palette().color(backgroundRole()));
+  if (IsChannelLoaded()) p.drawPixmap(0, 0, m_channel);
+  if (IsThumbLoaded() && isEnabled()) {
+    const SliderPoint at = m_travel.ThumbTopLeft();
+    p.drawPixmap(at.x, at.y, m_thumb);
+  }
+  if (m_focus_rect_option && hasFocus() && isEnabled()) {
+    // A dotted rectangle inverted over the picture stays visible on any skin.
+    p.save();
+    p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    p.setPen(QPen(Qt::white, 1, Qt::DotLine));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    p.restore();
+  }
+}
+
+void CBitmapSlider::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    QWidget::mousePressEvent(event);
+    return;
+  }
+  setFocus(Qt::MouseFocusReason);
+  const QPoint at = event->position().toPoint();
+  if (m_travel.Press(at.x(), at.y())) PostToParent(kSliderMovingMessage);
+  update();
+  event->accept();
+}
+
+void CBitmapSlider::mouseMoveEvent(QMouseEvent* event) {
+  if (!m_travel.IsDragging()) {
+    QWidget::mouseMoveEvent(event);
+    return;
+  }
+  const QPoint at = event->position().toPoint();
+  if (m_travel.Drag(at.x(), at.y())) {
+    update();
+    PostToParent(kSliderMovingMessage);
+  }
+  event->accept();
+}
+
+void CBitmapSlider::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    QWidget::mouseReleaseEvent(event);
+    return;
+  }
+  if (m_travel.Release()) PostToParent(kSliderReleasedMessage);
+  update();
+  event->accept();
+}
+
+void CBitmapSlider::keyPressEvent(QKeyEvent* event) {
+  struct KeyMap {
+    int qt_key;
+    SliderKey key;
+  };
+  static constexpr KeyMap kKeys[] = {
+      {Qt::Key_PageUp, SliderKey::kPageUp}, {Qt::Key_PageDown, SliderKey::kPageDown},
+      {Qt::Key_End, SliderKey::kEnd},       {Qt::Key_Home, SliderKey::kHome},
+      {Qt::Key_Left, SliderKey::kLeft},     {Qt::Key_Up, SliderKey::kUp},
+      {Qt::Key_Right, SliderKey::kRight},   {Qt::Key_Down, SliderKey::kDown},
+  };
+  for (const KeyMap& k : kKeys) {
+    if (k.qt_key != event->key()) continue;
+    m_travel.Key(k.key);
+    update();
+    // Posted even when the position stays: the parent applies every key
+    // like a release.
+    PostToParent(kSliderReleasedMessage);
+    event->accept();
+    return;
+  }
+  // Anything else goes on to the dialog (which swallows Enter and Escape).
+  QWidget::keyPressEvent(event);
+}
+
+void CBitmapSlider::focusInEvent(QFocusEvent* event) {
+  update();
+  QWidget::focusInEvent(event);
+}
+
+void CBitmapSlider::focusOutEvent(QFocusEvent* event) {
+  update();
+  QWidget::focusOutEvent(event);
+}
+
+void CBitmapSlider::resizeEvent(QResizeEvent* event) {
+  if (!IsChannelLoaded()) m_travel.SetSize(width(), height());
+  QWidget::resizeEvent(event);
+}
+
+void CBitmapSlider::changeEvent(QEvent* event) {
+  // A slider disabled mid-drag gets no button-up; the drag ends silently.
+  if (event->type() == QEvent::EnabledChange && !isEnabled()) m_travel.CancelDrag();
+  QWidget::changeEvent(event);
+}
+
+void CBitmapSlider::PostToParent(int message) {
+  if (QWidget* parent = parentWidget())
+    QCoreApplication::postEvent(parent,
+                                new SliderMessageEvent(message, m_control_id, GetPosition()));
+}
+
+}  // namespace zv
