@@ -1,7 +1,7 @@
 #include "controls/ip_address_ctrl.h"
 
 #include <QHBoxLayout>
-#include <QIntValidator>
+#include <QRegularExpressionValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,7 +21,9 @@ CIpAddressCtrl::CIpAddressCtrl(QWidget* parent) : QFrame(parent) {
     field->setFrame(false);
     field->setAlignment(Qt::AlignCenter);
     field->setMaxLength(3);
-    field->setValidator(new QIntValidator(0, 255, field));
+    // Keystrokes that would take a field past 255 are refused.
+    static const QRegularExpression kOctet(QStringLiteral("^(\\d{0,2}|1\\d\\d|2[0-4]\\d|25[0-5])$"));
+    field->setValidator(new QRegularExpressionValidator(kOctet, field));
     field->installEventFilter(this);
     layout->addWidget(field, 1);
     m_fields[i] = field;

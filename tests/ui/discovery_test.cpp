@@ -1,0 +1,346 @@
+// The scan button, the device list and the connection settings window,
+// against the virtual devices on loopback.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/ip_address_fields.h"
+#include "app/main_window.h"
+#include "app/set_configure.h"
+#include "controls/ip_address_ctrl.h"
+#include "platform/platform.h"
+#include "res/skin.h"
+#include "support/recorders.h"
+#include "support/sim_runner.h"
+#include "support/udp_peer.h"
+
+namespace zv {
+namespace {
+
+LinkConfig SearchConfig(uint16_t port) {
+  LinkConfig c;
+  c.device_port = port;
+  c.local_port = 0;
+  c.search_address = "127.0.0.1";
+  return c;
+}
+
+QStringList Lines(const QComboBox* combo) {
+  QStringList lines;
+  for (int i = 0; i < combo->count(); ++i) lines << combo->itemText(i);
+  return lines;
+}
+
+void ClickScan(CZELVIKDlg& dlg) {
+  QTest::mouseClick(static_cast<QAbstractButton*>(dlg.Item(kIdScan)), Qt::LeftButton);
+}
+
+TEST(DiscoveryUiTest, ScanListsDevicesAndOpensTheFirstPanel) {
+  const uint16_t port = test::FreeUdpPort();
+  sim::SimConfig config = test::LoopbackSim(port, {"Mv", "Router"});
+  config.devices[0].type = 0xA1;
+  config.devices[0].faults.delay_ms = 60;  // the router answers first
+  config.devices[1].type = 0x82;
+  test::SimRunner runner(config);
+  ASSERT_TRUE(runner.started()) << runner.error();
+
+  CZELVIKDlg dlg(SearchConfig(port));
+  test::TraceRecorder trace;
+  ClickScan(dlg);
+  EXPECT_TRUE(trace.Has("net search"));
+  EXPECT_TRUE(trace.Has("search  over"));
+  EXPECT_EQ(Lines(dlg.DeviceCombo()), QStringList({"Router_127.0.0.3", "Mv_127.0.0.2"}));
+  EXPECT_EQ(dlg.DeviceCombo()->currentIndex(), 0);
+  EXPECT_EQ(dlg.m_device_index, 0);
+  ASSERT_NE(dlg.m_p_mian_show_dlg, nullptr);
+  EXPECT_EQ(dlg.m_p_mian_show_dlg->Resource(), 206);
+
+  // Choosing the second line opens its panel.
+  emit dlg.DeviceCombo()->activated(1);
+  EXPECT_EQ(dlg.m_device_index, 1);
+  ASSERT_NE(dlg.m_p_mian_show_dlg, nullptr);
+  EXPECT_EQ(dlg.m_p_mian_show_dlg->Resource(), 129);
+}
+
+TEST(DiscoveryUiTest, NothingFoundAndTheListKeepingRule) {
+  const uint16_t port = test::FreeUdpPort();
+  sim::SimConfig config = test::LoopbackSim(port, {"Quiet"});
+  config.devices[0].faults.silent = true;
+  test::SimRunner runner(config);
+  ASSERT_TRUE(runner.started()) << runner.error();
+
+  CZELVIKDlg dlg(SearchConfig(port));
+  // An empty combo box: the list keeps what an earlier search left.
+  dlg.m_device_list[5].SetIpText("10.1.1.1");
+  ClickScan(dlg);
+  EXPECT_EQ(Lines(dlg.DeviceCombo()), QStringList({"No Device Found"}));
+  EXPECT_EQ(dlg.m_device_index, -1);
+  EXPECT_EQ(dlg.m_p_mian_show_dlg, nullptr) << "no panel without a device";
+  EXPECT_EQ(dlg.m_device_list[5].IpText(), "10.1.1.1");
+
+  // With lines in the combo box the list is cleared first.
+  ClickScan(dlg);
+  EXPECT_EQ(Lines(dlg.DeviceCombo()), QStringList({"No Device Found"}));
+  EXPECT_EQ(dlg.m_device_list[5].IpText(), "");
+}
+
+TEST(DiscoveryUiTest, SerialScanListsTheNameAndOpensItsPanel) {
+  const uint16_t port = test::FreeUdpPort();
+  sim::SimConfig config = test::LoopbackSim(port, {"Desk", "Cam-x-Pair"});
+  config.devices[0].type = 0xA1;
+  config.devices[1].type = 0x60;
+  config.serial = true;
+  struct Row {
+    int device;
+    int8_t index;
+    const char* line;
+    int panel;
+  };
+  // The second row names two devices: its (last) name is still listed and
+  // its panel opens.
+  const Row rows[] = {{0, 1, "Desk", 129}, {1, 2, "Cam-x-Pair", 308}};
+  for (const Row& row : rows) {
+    config.serial_device = row.device;
+    test::SimRunner runner(config);
+    ASSERT_TRUE(runner.started()) << runner.error();
+    CZELVIKDlg dlg(SearchConfig(port));
+    dlg.m_eState = kModeSerial;
+    ASSERT_TRUE(dlg.m_serial_port.Open(runner.sim().SerialPath(), 115200));
+    test::TraceRecorder trace;
+    ClickScan(dlg);
+    EXPECT_TRUE(trace.Has("com search"));
+    EXPECT_EQ(dlg.m_device_index, row.index);
+    EXPECT_EQ(Lines(dlg.DeviceCombo()), QStringList({row.line}));
+    ASSERT_NE(dlg.m_p_mian_show_dlg, nullptr) << row.line;
+    EXPECT_EQ(dlg.m_p_mian_show_dlg->Resource(), row.panel);
+  }
+}
+
+TEST(DiscoveryUiTest, SerialScanWithTheSerialPortClosed) {
+  CZELVIKDlg dlg(SearchConfig(test::FreeUdpPort()));
+  dlg.DeviceCombo()->addItem("Old_10.0.0.1");
+  dlg.m_device_index = 0;
+  dlg.OpenDevicePanel();
+  dlg.m_eState = kModeSerial;
+  test::MessageBoxRecorder boxes;
+  ClickScan(dlg);
+  ASSERT_EQ(boxes.requests.size(), 1u);
+  EXPECT_EQ(boxes.requests[0].text, "Please open the serial port first!");
+  EXPECT_EQ(dlg.DeviceCombo()->count(), 0);
+  EXPECT_EQ(dlg.m_p_mian_show_dlg, nullptr);
+
+  // Any other mode: the button does nothing.
+  dlg.m_eState = 7;
+  test::TraceRecorder trace;
+  ClickScan(dlg);
+  EXPECT_TRUE(trace.lines.empty());
+}
+
+// ---- connection settings window ---------------------------------------------
+
+CSetConfigure* OpenSettings(CZELVIKDlg& dlg) {
+  QTest::mouseClick(static_cast<QAbstractButton*>(dlg.Item(kIdSet)), Qt::LeftButton);
+  return dlg.m_pSetConfigure;
+}
+
+TEST(SetConfigureTest, LayoutAndStartingState) {
+  CZELVIKDlg dlg(SearchConfig(7000));
+  dlg.m_device_list[0].SetIpText("192.168.1.20");
+  dlg.m_device_index = 0;
+  CSetConfigure* w = OpenSettings(dlg);
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->windowTitle(), "Configure");
+  EXPECT_EQ(w->size(), QSize(480, 400));
+  EXPECT_EQ(w->parentWidget(), &dlg);
+  EXPECT_EQ(w->ModeList()->count(), 1);
+  EXPECT_EQ(w->ModeList()->itemText(0), "LAN Port");
+  EXPECT_EQ(w->ModeList()->currentIndex(), 0);
+  EXPECT_EQ(w->IpField()->AddressText(), "192.168.1.20");
+  EXPECT_EQ(w->ChangeIpButton()->text(), "Change  IP");
+  QStringList bauds;
+  for (int i = 0; i < w->BaudList()->count(); ++i) bauds << w->BaudList()->itemText(i);
+  EXPECT_EQ(bauds, QStringList({"9600", "19200", "38400", "57600", "115200"}));
+  EXPECT_EQ(w->BaudList()->currentIndex(), 0);
+  // The serial group is there but hidden and disabled.
+  for (int id : {kIdSerialPortList, kIdSerialBaudList, kIdSerialConnect, kIdLinkStatusIcon})
+    EXPECT_FALSE(w->Item(id)->isVisibleTo(w)) << id;
+  EXPECT_FALSE(w->ConnectButton()->isEnabled());
+  EXPECT_EQ(w->StatusIconId(), 211);
+
+  // Cancel hides; "set" shows it again with what it held, where it was.
+  w->IpField()->SetAddressText("10.9.8.7");
+  w->move(w->pos() + QPoint(13, 7));
+  const QPoint moved = w->pos();
+  QTest::keyClick(w, Qt::Key_Escape);
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_EQ(OpenSettings(dlg), w);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->IpField()->AddressText(), "10.9.8.7");
+  EXPECT_EQ(w->pos(), moved);
+}
+
+TEST(SetConfigureTest, OpenedInSerialModeShowsNoModeAndSwitchesBack) {
+  CZELVIKDlg dlg(SearchConfig(7000));
+  dlg.m_eState = kModeSerial;
+  CSetConfigure* w = OpenSettings(dlg);
+  EXPECT_EQ(w->ModeList()->currentIndex(), -1);
+  EXPECT_EQ(w->IpField()->AddressText(), "0.0.0.0") << "no device chosen";
+  emit w->ModeList()->activated(0);
+  EXPECT_EQ(dlg.m_eState, kModeNetwork);
+  EXPECT_FALSE(w->PortList()->isEnabled());
+  EXPECT_TRUE(w->ChangeIpButton()->isEnabled());
+  w->OnModeChanged(1);
+  EXPECT_EQ(dlg.m_eState, kModeSerial);
+  EXPECT_TRUE(w->PortList()->isEnabled());
+  EXPECT_TRUE(w->ConnectButton()->isEnabled());
+  EXPECT_FALSE(w->ChangeIpButton()->isEnabled());
+  EXPECT_FALSE(w->IpField()->isEnabled());
+  w->OnModeChanged(5);  // no such line: nothing changes
+  EXPECT_EQ(dlg.m_eState, kModeSerial);
+}
+
+TEST(SetConfigureTest, ChangeIpSendsTheSetIpFrameEachPress) {
+  test::UdpPeer device;
+  CZELVIKDlg dlg(SearchConfig(device.port()));
+  dlg.m_device_list[0].SetIpText("127.0.0.1");
+  dlg.m_device_list[0].device_type = 0xA1;
+  dlg.m_device_list[0].device_id = 0x01;
+  dlg.m_device_index = 0;
+  CSetConfigure* w = OpenSettings(dlg);
+  // Typed by hand: 10, a dot, a blank field read as 0, then 5 (the third
+  // field is left blank).
+  w->IpField()->SetAddressText("");
+  QTest::keyClicks(w->IpField()->Field(0), "10");
+  QTest::keyClick(w->IpField()->Field(0), Qt::Key_Period);
+  QTest::keyClicks(w->IpField()->Field(3), "5");
+  const uint8_t expected[32] = {
+      0xA5, 0x6C, 0x20, 0x00,  // sync, frame_length 32
+      0xA1, 0x01, 0x01,        // device_type, device_id, link flag UDP
+      0, 0, 0, 0, 0, 0, 0, 0,  // reserved
+      0x00, 0x05,              // group, command: set IP
+      0x0A, 0x00, 0x00, 0x05,  // the new address 10.0.0.5
+      0, 0, 0, 0, 0, 0, 0, 0,  // subnet mask and gateway
+      0xE8, 0x01,              // checksum 0x01E8
+      0xAE};                   // tail
+  for (int press = 0; press < 2; ++press) {
+    QTest::mouseClick(w->ChangeIpButton(), Qt::LeftButton);
+    const auto got = device.Receive(2000);
+    ASSERT_TRUE(got) << "press " << press;
+    EXPECT_EQ(got->bytes, std::vector<uint8_t>(expected, expected + 32));
+    EXPECT_EQ(dlg.m_udpSockfd, -1) << "each press opens and closes its own socket";
+  }
+  EXPECT_FALSE(device.Receive(50));
+}
+
+TEST(SetConfigureTest, ConnectAndDisconnectOnAPseudoTerminal) {
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  close(slave);
+  SetExtraSerialPorts({name});
+  CZELVIKDlg dlg(SearchConfig(7000));
+  CSetConfigure* w = OpenSettings(dlg);
+  w->OnModeChanged(1);
+  const int line = w->PortList()->findText(name);
+  ASSERT_GE(line, 0);
+  w->PortList()->setCurrentIndex(line);
+  w->BaudList()->setCurrentIndex(4);
+  test::TraceRecorder trace;
+  QTest::mouseClick(w->ConnectButton(), Qt::LeftButton);
+  EXPECT_TRUE(trace.Has("com open success"));
+  EXPECT_TRUE(dlg.m_serial_port.IsOpen());
+  EXPECT_EQ(w->ConnectButton()->text(), "Disconnect");
+  EXPECT_EQ(w->m_connected, ~0);
+  EXPECT_EQ(w->StatusIconId(), 212);
+  EXPECT_EQ(qobject_cast<QLabel*>(w->Item(kIdLinkStatusIcon))->pixmap().cacheKey(),
+            SkinBitmap(212).cacheKey());
+  EXPECT_FALSE(w->PortList()->isEnabled());
+
+  QTest::mouseClick(w->ConnectButton(), Qt::LeftButton);
+  EXPECT_FALSE(dlg.m_serial_port.IsOpen());
+  EXPECT_EQ(w->ConnectButton()->text(), "Connect");
+  EXPECT_EQ(w->m_connected, 0);
+  EXPECT_TRUE(w->BaudList()->isEnabled());
+
+  // A port that will not open changes nothing but the trace.
+  w->PortList()->addItem("/dev/zv-missing");
+  w->PortList()->setCurrentIndex(w->PortList()->count() - 1);
+  QTest::mouseClick(w->ConnectButton(), Qt::LeftButton);
+  EXPECT_TRUE(trace.Has("com open failed"));
+  EXPECT_EQ(w->ConnectButton()->text(), "Connect");
+  EXPECT_EQ(w->m_connected, 0);
+
+  // Back to the network: the window forgets it opened the port, but an
+  // open port stays open.
+  w->PortList()->setCurrentIndex(line);
+  QTest::mouseClick(w->ConnectButton(), Qt::LeftButton);
+  ASSERT_TRUE(dlg.m_serial_port.IsOpen());
+  emit w->ModeList()->activated(0);
+  EXPECT_EQ(w->m_connected, 0);
+  EXPECT_EQ(w->StatusIconId(), 211);
+  EXPECT_TRUE(dlg.m_serial_port.IsOpen());
+  SetExtraSerialPorts({});
+  close(master);
+}
+
+TEST(IpAddressTest, FieldRules) {
+  struct Row {
+    const char* text;
+    uint8_t value;
+  };
+  for (const Row& r : {Row{"", 0}, Row{"0", 0}, Row{"7", 7}, Row{"255", 255}, Row{"256", 255},
+                       Row{"999", 255}, Row{"1x", 0}})
+    EXPECT_EQ(IpFieldValue(r.text), r.value) << r.text;
+  using Fields = std::array<std::string, 4>;
+  EXPECT_EQ(IpFieldTexts("10.0.0.5"), (Fields{"10", "0", "0", "5"}));
+  EXPECT_EQ(IpFieldTexts("10..0.5"), (Fields{"10", "", "0", "5"}));
+  EXPECT_EQ(IpFieldTexts("010.300.0.5"), (Fields{"10", "255", "0", "5"}));
+  for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "a.b.c.d", "1.2.3.4567"})
+    EXPECT_EQ(IpFieldTexts(bad), Fields{}) << bad;
+
+  CIpAddressCtrl control;
+  control.SetAddressText("192.168.1.100");
+  std::array<uint8_t, 4> octets{};
+  EXPECT_EQ(control.GetAddress(&octets), 4);
+  EXPECT_EQ(octets, (std::array<uint8_t, 4>{192, 168, 1, 100}));
+  // Typing cannot go past 255.
+  control.Field(1)->clear();
+  QTest::keyClicks(control.Field(1), "256");
+  EXPECT_NE(control.Field(1)->text(), "256");
+  control.Field(2)->clear();
+  EXPECT_EQ(control.GetAddress(&octets), 3);
+  EXPECT_EQ(octets[2], 0);
+}
+
+TEST(SerialPortListTest, OnlyPortsWithADeviceBehindThem) {
+  const std::string root = testing::TempDir() + "zv_tty_" + std::to_string(getpid());
+  const std::string sys = root + "/sys", dev = root + "/dev";
+  auto make = [](const std::string& path) { std::system(("mkdir -p '" + path + "'").c_str()); };
+  auto write_file = [](const std::string& path, const char* text) {
+    FILE* f = std::fopen(path.c_str(), "w");
+    std::fputs(text, f);
+    std::fclose(f);
+  };
+  // ttyS0 has a UART, ttyS1 is an empty slot, tty1 is a console, ttyUSB0 an
+  // adapter, ttyACM3 has no device node.
+  for (const char* t : {"ttyS0", "ttyS1", "ttyUSB0", "ttyACM3"}) make(sys + "/" + t + "/device");
+  make(sys + "/tty1");
+  write_file(sys + "/ttyS0/type", "4\n");
+  write_file(sys + "/ttyS1/type", "0\n");
+  make(dev);
+  for (const char* t : {"ttyS0", "ttyS1", "ttyUSB0", "tty1"}) write_file(dev + "/" + t, "");
+  EXPECT_EQ(ListSerialPorts(sys, dev), (std::vector<std::string>{dev + "/ttyS0", dev + "/ttyUSB0"}));
+  EXPECT_TRUE(ListSerialPorts(root + "/missing", dev).empty());
+  std::system(("rm -rf '" + root + "'").c_str());
+}
+
+}  // namespace
+}  // namespace zv
