@@ -138,7 +138,7 @@ void PaintSwitcherBackground(QPainter& p, const SkinEntry& e) {
   // 200, preview at y 340 and 420; next-transition and type keys from x 465.
   PaintBand(p, QRect(4, 92, 432, 186), "PROGRAM", QColor(0xF0, 0x50, 0x50));
   PaintBand(p, QRect(4, 312, 432, 186), "PREVIEW", QColor(0x40, 0xD8, 0x68));
-  PaintBand(p, QRect(459, 92, 222, 186), "NEXT TRANSITION", kTextBlue);
+  PaintBand(p, QRect(459, 92, 222, 186), "KEYS", kTextBlue);
   PaintBand(p, QRect(459, 312, 222, 106), "TRANSITION", kTextBlue);
 }
 
@@ -299,8 +299,9 @@ void PaintFace(QPainter& p, const SkinEntry& e) {
     QRectF glyph_box;
     if (e.width >= e.height * 3 / 2) {
       // Wide faces carry the glyph left of the caption.
-      glyph_box = QRectF(r.x() + 6, r.y() + 6, r.height() - 12, r.height() - 12);
-      text_box.setLeft(glyph_box.right() + 2);
+      const qreal side = std::min(r.height() - 12, r.width() * 0.28);
+      glyph_box = QRectF(r.x() + 7, r.center().y() - side / 2, side, side);
+      text_box.setLeft(glyph_box.right() + 3);
     } else {
       glyph_box = QRectF(r.x() + 6, r.y() + 5, r.width() - 12, r.height() * 0.5);
       text_box.setTop(glyph_box.bottom());

@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     QPixmap pm = zv::SkinBitmap(e.id);
     if (!pm.hasAlphaChannel()) pm.setMask(pm.createMaskFromColor(Qt::black));
     if (scale != 1.0) pm = pm.scaled(pm.size() * scale, Qt::KeepAspectRatio, Qt::FastTransformation);
-    if (pm.width() > max_cell) pm = pm.scaledToWidth(max_cell, Qt::SmoothTransformation);
+    if (argc <= 4 && pm.width() > max_cell) pm = pm.scaledToWidth(max_cell, Qt::SmoothTransformation);
     const int cell_w = std::max(pm.width(), 40) + 10;
     const int cell_h = pm.height() + 18;
     if (x + cell_w > sheet_width) {
