@@ -424,7 +424,7 @@ struct ScreenColours {
 };
 
 ScreenColours PictogramColours(bool lit) {
-  if (lit) return {QColor(0x12, 0x33, 0x55), kPaper, QColor(0x3F, 0x86, 0xCC), kPaper};
+  if (lit) return {QColor(0x1C, 0x4C, 0x7E), kPaper, QColor(0x3F, 0x86, 0xCC), kPaper};
   return {QColor(0x22, 0x25, 0x2B), kPreviewFrame, kPreviewInner, kTextBlue};
 }
 
