@@ -126,6 +126,19 @@ TEST(DefaultSkinTest, FaceCornersAreSeeThrough) {
   EXPECT_NE(thumb.pixel(0, 0), thumb.pixel(thumb.width() / 2, 6));
 }
 
+// 200/201 also face the matrix panel's 90-pixel connection tab, which
+// centres the 92-pixel face and so trims one column at each side: those
+// columns must be see-through, not part of the face.
+TEST(DefaultSkinTest, SettingsTabFitsTheNarrowerMatrixTab) {
+  for (int id : {200, 201}) {
+    const QImage img = Image(id);
+    for (int y = 0; y < img.height(); ++y) {
+      EXPECT_EQ(img.pixel(0, y) & 0xFFFFFF, 0u) << id << " row " << y;
+      EXPECT_EQ(img.pixel(img.width() - 1, y) & 0xFFFFFF, 0u) << id << " row " << y;
+    }
+  }
+}
+
 double MeanLightness(const QImage& img) {
   double sum = 0;
   for (int y = 4; y < img.height() - 4; ++y)
