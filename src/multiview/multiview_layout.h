@@ -5,7 +5,6 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 
 #include "multiview/multiview_state.h"
 
