@@ -256,7 +256,8 @@ void CButtonST::paintEvent(QPaintEvent*) {
     p.drawPixmap(x, y, disabled && m_show_disabled_image ? GreyedImage(show_image2) : image);
   }
 
-  if (!caption.isEmpty()) {
+  // An image as wide as the face leaves no room for the caption.
+  if (!caption.isEmpty() && !caption_rect.isEmpty()) {
     if (pressed && !check_box) caption_rect.translate(1, 1);
     p.setFont(font());
     constexpr int kTextFlags = Qt::AlignCenter | Qt::TextWordWrap;
