@@ -19,7 +19,7 @@ QImage DibImage(const CCeXDib& dib) {
   return image;
 }
 
-void Draw(QPainter& painter, const CCeXDib& dib, int x, int y) {
+void DrawDib(QPainter& painter, const CCeXDib& dib, int x, int y) {
   const QImage image = DibImage(dib);
   if (!image.isNull()) painter.drawImage(x, y, image);
 }

@@ -14,6 +14,6 @@ class CCeXDib;
 QImage DibImage(const CCeXDib& dib);
 // Draws the holder at full size with its top-left corner at (x, y); draws
 // nothing when it holds nothing.
-void Draw(QPainter& painter, const CCeXDib& dib, int x, int y);
+void DrawDib(QPainter& painter, const CCeXDib& dib, int x, int y);
 
 }  // namespace zv

@@ -37,11 +37,11 @@ void CShadeButtonST::PaintFaceBackground(QPainter& painter, const QRect& face) {
     return;
   }
   if (!m_mouse_over)
-    Draw(painter, m_normal_shade, 0, 0);
+    DrawDib(painter, m_normal_shade, 0, 0);
   else if (IsPressedLook())
-    Draw(painter, m_hover_shade, 1, 1);
+    DrawDib(painter, m_hover_shade, 1, 1);
   else
-    Draw(painter, m_hover_shade, 0, 0);
+    DrawDib(painter, m_hover_shade, 0, 0);
 }
 
 void CShadeButtonST::resizeEvent(QResizeEvent* event) {

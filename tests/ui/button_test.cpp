@@ -205,6 +205,59 @@ TEST(ButtonTest, HoverIsMarkedAndClearedAsThePointerAndWindowDo) {
   }
 }
 
+TEST(ButtonTest, BordersFollowTheLook) {
+  enum class Role { kFace, kBlack, kLight, kMidlight, kDark, kShadow };
+  struct Case {
+    const char* name;
+    bool flat, border, is_default, hovered, pressed;
+    Role top_left, bottom_right, inner_top_left;
+  };
+  const Case cases[] = {
+      {"flat idle", true, true, false, false, false, Role::kFace, Role::kFace, Role::kFace},
+      {"flat hovered: raised", true, true, false, true, false, Role::kLight, Role::kDark, Role::kFace},
+      {"flat pressed: sunken", true, true, false, true, true, Role::kDark, Role::kLight, Role::kFace},
+      {"flat without border", true, false, false, true, true, Role::kFace, Role::kFace, Role::kFace},
+      {"3D idle: two lines", false, true, false, false, false, Role::kLight, Role::kShadow, Role::kMidlight},
+      {"3D pressed: shadow frame", false, true, false, false, true, Role::kDark, Role::kDark, Role::kFace},
+      {"3D default: black frame", false, true, true, false, false, Role::kBlack, Role::kBlack, Role::kLight},
+  };
+  const QColor face(0, 0, 160);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Backdrop window;
+    auto* button = new CButtonST(&window);
+    button->setGeometry(20, 20, 40, 20);
+    for (auto slot : {CButtonST::FaceColor::kBackgroundHot, CButtonST::FaceColor::kBackgroundOut,
+                      CButtonST::FaceColor::kBackgroundFocus})
+      button->SetFaceColor(slot, face);
+    button->SetFlatLook(c.flat);
+    button->SetBorderShown(c.border);
+    button->SetDefaultButton(c.is_default);
+    if (c.hovered) MoveOver(button, {10, 10});
+    button->setDown(c.pressed);
+    const QPalette& pal = button->palette();
+    // Palette colours carry 16 bits a channel; the picture has 8.
+    const auto colour = [&](Role role) -> QColor {
+      switch (role) {
+        case Role::kFace: return face;
+        case Role::kBlack: return Qt::black;
+        case Role::kLight: return QColor(pal.color(QPalette::Light).rgb());
+        case Role::kMidlight: return QColor(pal.color(QPalette::Midlight).rgb());
+        case Role::kDark: return QColor(pal.color(QPalette::Dark).rgb());
+        case Role::kShadow: return QColor(pal.color(QPalette::Shadow).rgb());
+      }
+      return {};
+    };
+    const QImage shot = Shot(window, *button);
+    EXPECT_EQ(At(shot, 5, 0), colour(c.top_left));
+    EXPECT_EQ(At(shot, 0, 5), colour(c.top_left));
+    EXPECT_EQ(At(shot, 5, 19), colour(c.bottom_right));
+    EXPECT_EQ(At(shot, 39, 5), colour(c.bottom_right));
+    EXPECT_EQ(At(shot, 5, 1), colour(c.inner_top_left));
+    EXPECT_EQ(At(shot, 20, 10), face);
+  }
+}
+
 TEST(ButtonTest, TwoQuickClicksAreTwoClicks) {
   for (bool check_box : {false, true}) {
     SCOPED_TRACE(check_box ? "check box" : "push button");
