@@ -94,10 +94,10 @@ uint8_t* CCeXDib::Clone(const CCeXDib& source) {
   return m_data.data();
 }
 
-void CCeXDib::BlendPalette(int percent, Rgb colour) {
+void CCeXDib::BlendPalette(int percent, DibRgb colour) {
   if (!IsValid()) return;
   for (int i = 0; i < m_palette_entries; ++i) {
-    const Rgb old = PaletteColour(i);
+    const DibRgb old = PaletteColour(i);
     SetPaletteColour(i, {BlendChannel(percent, colour.red, old.red),
                          BlendChannel(percent, colour.green, old.green),
                          BlendChannel(percent, colour.blue, old.blue)});
@@ -112,13 +112,13 @@ void CCeXDib::Free() {
   m_palette_entries = 0;
 }
 
-Rgb CCeXDib::PaletteColour(int index) const {
+DibRgb CCeXDib::PaletteColour(int index) const {
   if (index < 0 || index >= m_palette_entries) return {};
   const uint8_t* quad = PaletteBytes() + 4 * index;
   return {quad[2], quad[1], quad[0]};
 }
 
-void CCeXDib::SetPaletteColour(int index, Rgb colour) {
+void CCeXDib::SetPaletteColour(int index, DibRgb colour) {
   if (index < 0 || index >= m_palette_entries) return;
   uint8_t* quad = PaletteBytes() + 4 * index;
   quad[0] = colour.blue;
@@ -153,7 +153,7 @@ std::vector<uint32_t> CCeXDib::ToArgb32() const {
         case 8: {
           const int bit = x * bits;
           const int index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
-          const Rgb c = PaletteColour(index);
+          const DibRgb c = PaletteColour(index);
           dst[x] = Argb(c.red, c.green, c.blue);
           break;
         }

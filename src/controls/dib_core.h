@@ -11,11 +11,11 @@
 
 namespace zv {
 
-struct Rgb {
+struct DibRgb {
   uint8_t red = 0;
   uint8_t green = 0;
   uint8_t blue = 0;
-  friend bool operator==(const Rgb&, const Rgb&) = default;
+  friend bool operator==(const DibRgb&, const DibRgb&) = default;
 };
 
 // The bitmap-info header, field for field.
@@ -58,7 +58,7 @@ class CCeXDib {
   // Same size and depth as `source`, with its header, palette and pixels.
   uint8_t* Clone(const CCeXDib& source);
   // Moves every palette entry `percent` of the way towards `colour`.
-  void BlendPalette(int percent, Rgb colour);
+  void BlendPalette(int percent, DibRgb colour);
   void Free();
 
   bool IsValid() const { return !m_data.empty(); }
@@ -70,8 +70,8 @@ class CCeXDib {
   uint16_t PaletteEntries() const { return m_palette_entries; }
   std::span<const uint8_t> Data() const { return m_data; }
 
-  Rgb PaletteColour(int index) const;
-  void SetPaletteColour(int index, Rgb colour);
+  DibRgb PaletteColour(int index) const;
+  void SetPaletteColour(int index, DibRgb colour);
   // Stored row r (0 is the bottom row of the picture).
   uint8_t* Row(int32_t stored_row);
   const uint8_t* Row(int32_t stored_row) const;

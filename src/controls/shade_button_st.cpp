@@ -9,7 +9,7 @@
 namespace zv {
 namespace {
 
-Rgb ToRgb(const QColor& c) {
+DibRgb ToRgb(const QColor& c) {
   return {static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()),
           static_cast<uint8_t>(c.blue())};
 }

@@ -9,15 +9,15 @@ uint8_t Mix(uint8_t a, int weight_a, uint8_t b, int weight_b) {
   return static_cast<uint8_t>((a * weight_a + b * weight_b) / 128);
 }
 
-Rgb Mix(Rgb a, int weight_a, Rgb b, int weight_b) {
+DibRgb Mix(DibRgb a, int weight_a, DibRgb b, int weight_b) {
   return {Mix(a.red, weight_a, b.red, weight_b), Mix(a.green, weight_a, b.green, weight_b),
           Mix(a.blue, weight_a, b.blue, weight_b)};
 }
 
 }  // namespace
 
-std::array<Rgb, 256> ShadeBasePalette(const ShadeColours& c) {
-  std::array<Rgb, 256> palette{};
+std::array<DibRgb, 256> ShadeBasePalette(const ShadeColours& c) {
+  std::array<DibRgb, 256> palette{};
   for (int i = 0; i <= 128; ++i) palette[i] = Mix(c.shadow, 128 - i, c.face, i);
   for (int h = 1; h <= 128; ++h) palette[127 + h] = Mix(c.highlight, h, c.face, 128 - h);
   return palette;
@@ -38,7 +38,7 @@ int BuildShadeFaces(CCeXDib& normal, CCeXDib& hover, int width, int height,
     hover.Free();
     return 0;
   }
-  const std::array<Rgb, 256> palette = ShadeBasePalette(colours);
+  const std::array<DibRgb, 256> palette = ShadeBasePalette(colours);
   for (int i = 0; i < 256; ++i) normal.SetPaletteColour(i, palette[i]);
   normal.BlendPalette(kShadeTintPercent, kShadeTint);
   for (int r = 0; r < height; ++r) {

@@ -13,18 +13,18 @@ namespace zv {
 
 // The three system colours the shade is made of.
 struct ShadeColours {
-  Rgb shadow;
-  Rgb face;
-  Rgb highlight;
+  DibRgb shadow;
+  DibRgb face;
+  DibRgb highlight;
 };
 
-inline constexpr Rgb kShadeTint{55, 255, 55};
+inline constexpr DibRgb kShadeTint{55, 255, 55};
 inline constexpr int kShadeTintPercent = 5;
 inline constexpr int kHoverTintPercent = 10;
 
 // Entries 0..128 run from shadow to face, 128..255 from face to highlight;
 // entry 128 belongs to the second run.
-std::array<Rgb, 256> ShadeBasePalette(const ShadeColours& colours);
+std::array<DibRgb, 256> ShadeBasePalette(const ShadeColours& colours);
 
 // The pseudo-random source of the noise: 0..32767 per call, the same sequence
 // for the same seed, so a face looks alike on every run.

@@ -83,7 +83,7 @@ TEST(DibTest, CloneCopiesHeaderPaletteAndPixelsAndStandsAlone) {
                          source.Data().end()));
   copy.SetPaletteColour(7, {9, 9, 9});
   copy.Row(1)[2] = 0;
-  EXPECT_EQ(source.PaletteColour(7), (Rgb{1, 2, 3}));
+  EXPECT_EQ(source.PaletteColour(7), (DibRgb{1, 2, 3}));
   EXPECT_EQ(source.Row(1)[2], 7);
 
   CCeXDib empty;
@@ -94,7 +94,7 @@ TEST(DibTest, CloneCopiesHeaderPaletteAndPixelsAndStandsAlone) {
 TEST(DibTest, BlendPaletteUsesIntegerDivisionAndStaysInAByte) {
   struct Case {
     int percent;
-    Rgb colour, old, blended;
+    DibRgb colour, old, blended;
   };
   const Case cases[] = {
       // red (5*55 + 95*200)/100 = 192.75, green (5*255 + 95*100)/100 = 107.75,
@@ -152,7 +152,7 @@ TEST(ShadeTest, BasePaletteRunsShadowToFaceToHighlight) {
   const auto palette = ShadeBasePalette(kColours);
   struct Case {
     int entry;
-    Rgb colour;
+    DibRgb colour;
   };
   const Case cases[] = {
       {0, {40, 80, 120}},
@@ -194,11 +194,11 @@ TEST(ShadeTest, FacesAreTintedFiveAndHoverTenPercent) {
   EXPECT_EQ(normal.Height(), 3);
   EXPECT_EQ(normal.BitsPerPixel(), 8);
   // Entry 0, shadow (40,80,120), 5 % towards (55,255,55).
-  EXPECT_EQ(normal.PaletteColour(0), (Rgb{40, 88, 116}));
+  EXPECT_EQ(normal.PaletteColour(0), (DibRgb{40, 88, 116}));
   // Entry 128, (101,101,101), 5 % towards (55,255,55).
-  EXPECT_EQ(normal.PaletteColour(128), (Rgb{98, 108, 98}));
+  EXPECT_EQ(normal.PaletteColour(128), (DibRgb{98, 108, 98}));
   // The hover face: entry 0 of the normal face, 10 % towards the highlight.
-  EXPECT_EQ(hover.PaletteColour(0), (Rgb{58, 102, 127}));
+  EXPECT_EQ(hover.PaletteColour(0), (DibRgb{58, 102, 127}));
   // Stored row 0 is the bottom of the face; the top left is lightest.
   EXPECT_EQ(normal.Row(0)[0], 127);  // 119 + 0 + 8
   EXPECT_EQ(normal.Row(2)[0], 206);  // 119 + 79 + 8
