@@ -9,12 +9,12 @@ using K = ControlKind;
 
 // Main window (102): a popup without caption or border.
 constexpr std::array<ControlTemplate, 8> kMainWindowControls{{
-    {kIdMinimise, K::kSkinButton, "min", 1150, 0, 47, 35, true, 198},
-    {kIdMaximise, K::kSkinButton, "max", 1200, 0, 34, 35, true, 197},
-    {kIdClose, K::kSkinButton, "close", 1236, 0, 42, 35, true, 188},
+    {kIdMinimise, K::kShadeButton, "min", 1150, 0, 47, 35, true, 198},
+    {kIdMaximise, K::kShadeButton, "max", 1200, 0, 34, 35, true, 197},
+    {kIdClose, K::kShadeButton, "close", 1236, 0, 42, 35, true, 188},
     {kIdPanelPlaceholder, K::kStaticFrame, "", 20, 110, 1240, 580, false, 0},
-    {kIdScan, K::kSkinButton, "scan", 560, 55, 138, 50, true, 196},
-    {kIdSet, K::kSkinButton, "set", 2, 690, 25, 30, true, 199},
+    {kIdScan, K::kShadeButton, "scan", 560, 55, 138, 50, true, 196},
+    {kIdSet, K::kShadeButton, "set", 2, 690, 25, 30, true, 199},
     // The height of a drop-down list is the height of its open list; the
     // field itself takes the height of its font.
     {kIdDeviceCombo, K::kComboDropList, "", 80, 68, 480, 60, true, 0},

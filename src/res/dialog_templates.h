@@ -11,6 +11,8 @@ namespace zv {
 
 enum class ControlKind {
   kSkinButton,     // bitmap button drawn over the parent's background
+  kShadeButton,    // the same, whose face can carry a computed shade
+  kGroupBox,       // thin grey rounded frame with an optional caption
   kPushButton,     // ordinary push button
   kStaticText,     // label
   kStaticFrame,    // invisible frame that only fixes an area

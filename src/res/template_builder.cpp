@@ -7,21 +7,38 @@
 #include <QPushButton>
 
 #include "controls/ip_address_ctrl.h"
-#include "controls/skin_image_button.h"
+#include "controls/button_st.h"
+#include "controls/group_box.h"
+#include "controls/shade_button_st.h"
 #include "res/skin.h"
 
 namespace zv {
 namespace {
 
+// Every bitmap button of the program is see-through, borderless and flat.
+// A button with a face shows the face alone; its caption is only its name,
+// which would otherwise push the image 3 pixels to the right.
+CButtonST* SetUpBitmapButton(CButtonST* button, const ControlTemplate& c, const QString& caption) {
+  button->setAccessibleName(caption);
+  if (c.image_id)
+    button->SetFaceImageId(c.image_id);
+  else
+    button->setText(caption);
+  button->SetSeeThrough(true);
+  button->SetBorderShown(false);
+  button->SetFlatLook(true);
+  return button;
+}
+
 QWidget* CreateControl(QWidget* dialog, const ControlTemplate& c) {
   const QString caption = QString::fromUtf8(c.caption);
   switch (c.kind) {
-    case ControlKind::kSkinButton: {
-      auto* button = new SkinImageButton(dialog);
-      button->setText(caption);
-      if (c.image_id) button->SetFaceImageId(c.image_id);
-      return button;
-    }
+    case ControlKind::kSkinButton:
+      return SetUpBitmapButton(new CButtonST(dialog), c, caption);
+    case ControlKind::kShadeButton:
+      return SetUpBitmapButton(new CShadeButtonST(dialog), c, caption);
+    case ControlKind::kGroupBox:
+      return new CMyGroupBox(caption, dialog);
     case ControlKind::kPushButton:
       return new QPushButton(caption, dialog);
     case ControlKind::kStaticText:

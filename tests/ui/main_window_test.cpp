@@ -8,7 +8,7 @@
 #include <QTest>
 
 #include "app/main_window.h"
-#include "controls/skin_image_button.h"
+#include "controls/shade_button_st.h"
 #include "fourch/fourch_panel.h"
 #include "matrix/matrix_panel.h"
 #include "multiview/multiview_panel.h"
@@ -64,9 +64,12 @@ TEST(MainWindowTest, WindowAndControlGeometry) {
     }
     EXPECT_EQ(w->isVisibleTo(&dlg), c.visible) << c.id;
     if (c.image) {
-      auto* b = qobject_cast<SkinImageButton*>(w);
+      auto* b = qobject_cast<CShadeButtonST*>(w);
       ASSERT_NE(b, nullptr) << c.id;
       EXPECT_EQ(b->FaceImageId(), c.image) << c.id;
+      EXPECT_TRUE(b->IsSeeThrough()) << c.id;
+      EXPECT_FALSE(b->IsBorderShown()) << c.id;
+      EXPECT_TRUE(b->IsFlatLook()) << c.id;
       EXPECT_EQ(b->size(), SkinBitmap(c.image).size()) << c.id;
     }
   }
