@@ -97,6 +97,34 @@ TEST(NetworkSearchTest, IgnoresItsOwnQueryOnTheSharedPort) {
   EXPECT_EQ(types, (std::set<uint8_t>{0x60, 0x82, 0xA1, 0xA5}));
 }
 
+TEST(NetworkSearchTest, ShortestRepliesAtTheLengthEdge) {
+  // A stand-in device answers the query with a 21-byte reply (too short to
+  // hold a name) and then a 22-byte one (an empty name and its marker).
+  test::UdpPeer device;
+  LinkState link;
+  test::AimSearchAt(link, device.port());
+  std::thread answer([&device] {
+    const auto query = device.Receive(2000);
+    if (!query) return;
+    uint8_t reply[22] = {0xA5, 0x6C, 0x16, 0x00, 0x60, 0x09};  // sync, length, type, id
+    reply[16] = 0xFF;                                          // discovery reply
+    reply[18] = '-';                                           // a marker at 18 ...
+    reply[20] = '-';                                           // ... closed at 20
+    uint8_t short_reply[21] = {};
+    std::copy(reply, reply + 20, short_reply);
+    short_reply[20] = 0xAE;  // the tail at 20: n - 3 is 18, too short
+    reply[21] = 0xAE;
+    device.SendTo(query->from, short_reply);
+    device.SendTo(query->from, reply);
+  });
+  std::vector<std::string> lines;
+  EXPECT_EQ(link.SearchNetworkDevices(&lines), 1);
+  answer.join();
+  EXPECT_EQ(lines, std::vector<std::string>{"_127.0.0.1"});
+  EXPECT_EQ(link.m_device_list[0].device_type, 0x60);
+  EXPECT_EQ(link.m_device_list[0].device_id, 0x09);
+}
+
 TEST(NetworkSearchTest, ListsEveryOneOfManyDevicesAnsweringAtOnce) {
   // 129 devices answer the same moment: the first 128 fill the list, the
   // last is ignored; none that fits is lost to the pause after a datagram.
