@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev   # Qt 6 Widgets (Qt Test comes with qt6-base-dev)
   libgtest-dev libgmock-dev                   # GoogleTest
   clang libclang-rt-14-dev                    # libFuzzer targets
-  xvfb xauth x11-apps imagemagick             # running and screenshotting without a display
+  xvfb xauth x11-apps x11-utils imagemagick   # running (xdpyinfo waits for it) and screenshotting without a display
   iproute2                                    # network namespaces for the LAN tests
 )
 

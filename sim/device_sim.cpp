@@ -112,6 +112,15 @@ std::vector<DeviceConfig> DefaultDevices() {
   };
 }
 
+bool ParseNumber(const std::string& text, long min, long max, long* out) {
+  char* rest = nullptr;
+  errno = 0;
+  const long v = std::strtol(text.c_str(), &rest, 0);
+  if (text.empty() || *rest != 0 || errno != 0 || v < min || v > max) return false;
+  *out = v;
+  return true;
+}
+
 bool ParseDeviceSpec(const std::string& spec, DeviceConfig* config, std::string* error) {
   DeviceConfig c;
   bool has_type = false, has_addr = false;
@@ -125,15 +134,9 @@ bool ParseDeviceSpec(const std::string& spec, DeviceConfig* config, std::string*
     const std::string key = item.substr(0, eq);
     const std::string value = eq == std::string::npos ? "" : item.substr(eq + 1);
     auto number = [&](long min, long max, long* out) {
-      char* rest = nullptr;
-      errno = 0;
-      const long v = std::strtol(value.c_str(), &rest, 0);
-      if (value.empty() || *rest != 0 || errno != 0 || v < min || v > max) {
-        *error = "bad value for " + key + ": \"" + value + "\"";
-        return false;
-      }
-      *out = v;
-      return true;
+      if (ParseNumber(value, min, max, out)) return true;
+      *error = "bad value for " + key + ": \"" + value + "\"";
+      return false;
     };
     long v = 0;
     if (key == "type") {

@@ -81,6 +81,9 @@ struct SimConfig {
 
 // The four families on 127.0.0.2 to 127.0.0.5.
 std::vector<DeviceConfig> DefaultDevices();
+// A whole decimal, hex (0x) or octal number within [min, max]; false for
+// anything else.
+bool ParseNumber(const std::string& text, long min, long max, long* out);
 // Parses "type=0xA1,id=1,name=Studio1,addr=127.0.0.2[,silent][,delay=MS]
 // [,truncate=N][,repeat=N]". False (with `error`) for anything malformed.
 bool ParseDeviceSpec(const std::string& spec, DeviceConfig* config, std::string* error);

@@ -31,11 +31,7 @@ const char kUsage[] =
     "  --quiet            log nothing\n";
 
 bool Number(const char* text, long min, long max, long* out) {
-  char* rest = nullptr;
-  const long v = std::strtol(text, &rest, 0);
-  if (*text == 0 || *rest != 0 || v < min || v > max) return false;
-  *out = v;
-  return true;
+  return zv::sim::ParseNumber(text, min, max, out);
 }
 
 }  // namespace

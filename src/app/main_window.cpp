@@ -106,18 +106,13 @@ void CZELVIKDlg::OnScanButton() {
 }
 
 void CZELVIKDlg::NetworkSearch() {
-  CloseUdpSocket();
-  m_device_index = -1;
   DestroyPanel();
   QComboBox* combo = DeviceCombo();
-  // An empty list keeps the previous entries; new results overwrite them
-  // from the first one.
-  if (combo->count() > 0) {
-    combo->clear();
-    std::fill(std::begin(m_device_list), std::end(m_device_list), DeviceEntry{});
-  }
+  // The list is forgotten only when the combo box still shows lines.
+  const bool forget_previous = combo->count() > 0;
+  combo->clear();
   std::vector<std::string> lines;
-  const int found = SearchNetworkDevices(&lines);
+  const int found = SearchNetworkDevices(&lines, forget_previous);
   if (found < 0) return;
   for (size_t i = 0; i < lines.size(); ++i)
     combo->insertItem(static_cast<int>(i), QString::fromLatin1(lines[i]));
@@ -126,7 +121,6 @@ void CZELVIKDlg::NetworkSearch() {
   else
     combo->insertItem(0, QString::fromLatin1(kNoDeviceFoundText));
   combo->setCurrentIndex(0);
-  CloseUdpSocket();
   OpenDevicePanel();
   Trace("search  over");
 }
@@ -141,7 +135,7 @@ void CZELVIKDlg::SerialSearch() {
   } else {
     // A reply naming several devices still lists its (last) name, so the
     // operator gets a line and a panel; m_device_index keeps the count.
-    const int position = std::min<int>(m_device_index - 1, combo->count());
+    const int position = std::clamp<int>(m_device_index - 1, 0, combo->count());
     combo->insertItem(position, QString::fromStdU16String(m_serial_device_name));
   }
   combo->setCurrentIndex(0);

@@ -9,6 +9,8 @@
 #include <QRect>
 #include <cstdint>
 
+#include "res/dialog_templates.h"
+
 class QComboBox;
 class QPushButton;
 
@@ -31,7 +33,7 @@ class CSetConfigure : public QDialog {
   QPushButton* ConnectButton() const;
   QPushButton* ChangeIpButton() const;
   // The icon id the status icon shows now.
-  int StatusIconId() const { return m_connected ? 212 : 211; }
+  int StatusIconId() const { return m_connected ? kIconLinkUp : kIconLinkDown; }
 
   // 0: the port was not opened here; all bits set: it was.
   int32_t m_connected = 0;

@@ -52,11 +52,9 @@ std::array<TriskPreviewWindow, kTriskSlotCount> TriskPreviewWindows(int mode, in
   for (int n = 0; n < kTriskSlotCount; ++n) {
     const B& b = kModes[static_cast<size_t>(mode)].windows[static_cast<size_t>(n)];
     if (b.width <= 0 || b.height <= 0) continue;
-    const int left = b.x * area_width / kTriskPreviewWidth;
-    const int top = b.y * area_height / kTriskPreviewHeight;
-    const int right = (b.x + b.width) * area_width / kTriskPreviewWidth;
-    const int bottom = (b.y + b.height) * area_height / kTriskPreviewHeight;
-    slots[static_cast<size_t>(n)] = {left, top, right - left, bottom - top, n + 1};
+    const PreviewBox s =
+        ScaleBoxEdges(b, kTriskPreviewWidth, kTriskPreviewHeight, area_width, area_height);
+    slots[static_cast<size_t>(n)] = {s.x, s.y, s.width, s.height, n + 1};
   }
   return slots;
 }

@@ -5,6 +5,8 @@
 
 #include <array>
 
+#include "res/preview_box.h"
+
 namespace zv {
 
 // One slot of m_trisk_preview_windows. A slot with width or height 0 is
@@ -18,9 +20,7 @@ inline constexpr int kTriskPreviewHeight = 480;
 inline constexpr int kTriskShowModeCount = 17;
 inline constexpr int kTriskSlotCount = 4;
 
-struct TriskWindowBox {
-  int x, y, width, height;
-};
+using TriskWindowBox = PreviewBox;
 
 // One show mode, by zv_trisk_show_mode_type. Slot n is labelled n + 1; in the
 // single-channel modes the window sits in the slot of its own channel.

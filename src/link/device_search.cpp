@@ -29,7 +29,10 @@ void CollectReply(const Datagram& datagram, DeviceEntry* list, int* found,
 
 }  // namespace
 
-int LinkState::SearchNetworkDevices(std::vector<std::string>* lines) {
+int LinkState::SearchNetworkDevices(std::vector<std::string>* lines, bool forget_previous) {
+  CloseUdpSocket();
+  m_device_index = -1;
+  if (forget_previous) std::fill(std::begin(m_device_list), std::end(m_device_list), DeviceEntry{});
   const uint32_t start = TickCount();
   int found = 0;
   if (!OpenScanSocket()) {

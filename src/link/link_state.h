@@ -108,13 +108,16 @@ class LinkState {
   bool SendDatagram(std::span<const uint8_t> bytes);
 
   // ---- device search ----------------------------------------------------------
-  // The network search without the window: broadcasts the discovery query and
+  // The network search without the window. It starts from no chosen device
+  // and no open socket; `forget_previous` (the combo box still showed lines)
+  // clears the whole list first, otherwise entries past the new results keep
+  // what an earlier search left. It then broadcasts the discovery query and
   // for the search window turns every reply into an entry of m_device_list
   // (from entry 0 on) and a combo line "name_address" in `lines`, in the order
   // the replies came. Returns the number found, or -1 when the scan socket
   // could not be prepared (the operator has been told). The socket is closed
   // again before it returns.
-  int SearchNetworkDevices(std::vector<std::string>* lines);
+  int SearchNetworkDevices(std::vector<std::string>* lines, bool forget_previous = false);
   // The serial search without the window: writes the discovery query to the
   // open port and waits up to the search window for the device to name
   // itself. m_device_index gets the scanner's count (names found, 0 for

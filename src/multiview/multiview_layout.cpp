@@ -55,11 +55,9 @@ std::array<MultiviewWindow, kMultiviewWindowCount> MultiviewLayoutWindows(int mo
   const MultiviewLayout& layout = kLayouts[static_cast<size_t>(mode_type)];
   for (int n = 0; n < layout.window_count; ++n) {
     const PreviewBox& b = layout.windows[static_cast<size_t>(n)];
-    const int left = b.x * area_width / kMultiviewPreviewWidth;
-    const int top = b.y * area_height / kMultiviewPreviewHeight;
-    const int right = (b.x + b.width) * area_width / kMultiviewPreviewWidth;
-    const int bottom = (b.y + b.height) * area_height / kMultiviewPreviewHeight;
-    slots[static_cast<size_t>(n)] = {left, top, right - left, bottom - top, n + 1};
+    const PreviewBox s = ScaleBoxEdges(b, kMultiviewPreviewWidth, kMultiviewPreviewHeight,
+                                       area_width, area_height);
+    slots[static_cast<size_t>(n)] = {s.x, s.y, s.width, s.height, n + 1};
   }
   return slots;
 }

@@ -7,6 +7,7 @@
 #include <array>
 
 #include "multiview/multiview_state.h"
+#include "res/preview_box.h"
 
 namespace zv {
 
@@ -14,10 +15,6 @@ namespace zv {
 // all zeros.
 struct MultiviewWindow {
   int x, y, width, height, number;
-};
-
-struct PreviewBox {
-  int x, y, width, height;
 };
 
 // The output picture scaled down, the space the layout table is written in.

@@ -443,25 +443,29 @@ void PaintPictogramWindow(QPainter& p, const QRect& screen, int x, int y, int w,
   }
 }
 
-void PaintLayoutPictogram(QPainter& p, const SkinEntry& e) {
+int WindowLabel(const MultiviewWindow& w) { return w.number; }
+int WindowLabel(const TriskPreviewWindow& w) { return w.label; }
+
+// A pictogram: the face, its screen, and the windows of a geometry table
+// scaled into the screen, drawn in slot order (later slots are the insets, so
+// they land on top).
+template <typename Windows>
+void PaintPictogram(QPainter& p, const SkinEntry& e, int screen_margin, const Windows& windows_of) {
   PaintFaceBody(p, e, Rgb(e.colour));
-  const QRect screen = PictogramScreen(e, 7);
+  const QRect screen = PictogramScreen(e, screen_margin);
   const ScreenColours c = PictogramColours(e.selected);
   p.fillRect(screen, c.screen);
   p.setRenderHint(QPainter::Antialiasing, false);
-  for (const MultiviewWindow& w : MultiviewLayoutWindows(e.index, screen.width(), screen.height()))
-    PaintPictogramWindow(p, screen, w.x, w.y, w.width, w.height, w.number, c);
+  for (const auto& w : windows_of(screen.width(), screen.height()))
+    PaintPictogramWindow(p, screen, w.x, w.y, w.width, w.height, WindowLabel(w), c);
+}
+
+void PaintLayoutPictogram(QPainter& p, const SkinEntry& e) {
+  PaintPictogram(p, e, 7, [&e](int w, int h) { return MultiviewLayoutWindows(e.index, w, h); });
 }
 
 void PaintShowModePictogram(QPainter& p, const SkinEntry& e) {
-  PaintFaceBody(p, e, Rgb(e.colour));
-  const QRect screen = PictogramScreen(e, 5);
-  const ScreenColours c = PictogramColours(e.selected);
-  p.fillRect(screen, c.screen);
-  p.setRenderHint(QPainter::Antialiasing, false);
-  // Later slots are the insets; drawing in slot order puts them on top.
-  for (const TriskPreviewWindow& w : TriskPreviewWindows(e.index, screen.width(), screen.height()))
-    PaintPictogramWindow(p, screen, w.x, w.y, w.width, w.height, w.label, c);
+  PaintPictogram(p, e, 5, [&e](int w, int h) { return TriskPreviewWindows(e.index, w, h); });
 }
 
 // Wipe pictures in eighths of the screen: the incoming picture's block and

@@ -1,5 +1,4 @@
 // The network and serial searches against the virtual devices.
-#include <pty.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -9,6 +8,7 @@
 #include <thread>
 
 #include "link/link_state.h"
+#include "support/pty_pair.h"
 #include "support/recorders.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
@@ -95,6 +95,25 @@ TEST(NetworkSearchTest, IgnoresItsOwnQueryOnTheSharedPort) {
   std::set<uint8_t> types;
   for (int i = 0; i < 4; ++i) types.insert(link.m_device_list[i].device_type);
   EXPECT_EQ(types, (std::set<uint8_t>{0x60, 0x82, 0xA1, 0xA5}));
+}
+
+TEST(NetworkSearchTest, KeepsOrForgetsEarlierEntries) {
+  const uint16_t port = test::FreeUdpPort();
+  SimRunner runner(LoopbackSim(port, {"Only"}));
+  ASSERT_TRUE(runner.started()) << runner.error();
+  for (bool forget : {false, true}) {
+    SCOPED_TRACE(forget ? "combo box showed lines" : "combo box was empty");
+    LinkState link;
+    test::AimSearchAt(link, port);
+    link.m_device_index = 3;
+    link.m_device_list[0].SetIpText("10.0.0.1");
+    link.m_device_list[1].SetIpText("10.0.0.2");
+    std::vector<std::string> lines;
+    ASSERT_EQ(link.SearchNetworkDevices(&lines, forget), 1);
+    EXPECT_EQ(link.m_device_index, -1) << "the window chooses line 0 afterwards";
+    EXPECT_EQ(link.m_device_list[0].IpText(), "127.0.0.2") << "new results from the first entry";
+    EXPECT_EQ(link.m_device_list[1].IpText(), forget ? "" : "10.0.0.2");
+  }
 }
 
 TEST(NetworkSearchTest, ShortestRepliesAtTheLengthEdge) {
@@ -205,12 +224,11 @@ TEST(SerialSearchTest, FindsTheDeviceOnTheSimulatorsLine) {
 }
 
 TEST(SerialSearchTest, ReplyInPiecesIsRecognisedOnceComplete) {
-  int master = -1, slave = -1;
-  char name[256] = {};
-  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-  close(slave);
+  test::PtyPair pty;
+  const int master = pty.master;
+  ASSERT_GE(master, 0);
   LinkState link;
-  ASSERT_TRUE(link.m_serial_port.Open(std::string(name), 115200));
+  ASSERT_TRUE(link.m_serial_port.Open(pty.slave_path, 115200));
   // Stale bytes wait on the line before the search starts.
   ASSERT_EQ(write(master, "junk", 4), 4);
   ASSERT_EQ(link.m_serial_port.WaitForInput(2000), 1);
@@ -243,7 +261,6 @@ TEST(SerialSearchTest, ReplyInPiecesIsRecognisedOnceComplete) {
   EXPECT_EQ(link.m_device_index, 1);
   EXPECT_EQ(link.m_serial_device_name, u"Dv");
   EXPECT_EQ(link.m_main_com_dev_type, 0x60);
-  close(master);
 }
 
 TEST(SerialSearchTest, ClosedPortAndSilentLine) {
@@ -259,11 +276,8 @@ TEST(SerialSearchTest, ClosedPortAndSilentLine) {
     EXPECT_EQ(boxes.requests[0].caption, "Err");
     EXPECT_TRUE(trace.Has("open com  fail"));
   }
-  int master = -1, slave = -1;
-  char name[256] = {};
-  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-  close(slave);
-  ASSERT_TRUE(link.m_serial_port.Open(std::string(name), 9600));
+  test::PtyPair pty;
+  ASSERT_TRUE(link.m_serial_port.Open(pty.slave_path, 9600));
   test::TraceRecorder trace;
   EXPECT_TRUE(link.SearchSerialDevice());
   EXPECT_TRUE(trace.Has("time over"));
@@ -271,7 +285,6 @@ TEST(SerialSearchTest, ClosedPortAndSilentLine) {
   // What earlier searches learnt stays.
   EXPECT_EQ(link.m_serial_device_name, u"Earlier");
   EXPECT_EQ(link.m_main_com_dev_type, 0xA1);
-  close(master);
 }
 
 }  // namespace

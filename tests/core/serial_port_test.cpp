@@ -2,7 +2,6 @@
 // side and plays the device; the port under test opens the slave by name.
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -14,34 +13,12 @@
 #include <string>
 
 #include "link/serial_port.h"
+#include "support/pty_pair.h"
 
 namespace zv {
 namespace {
 
-// A pty pair whose slave the test does not keep open, so the master sees the
-// hang-up when the port under test closes it.
-struct PtyPair {
-  int master = -1;
-  std::string slave_path;
-  PtyPair() {
-    int slave = -1;
-    char name[256] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) == 0) {
-      slave_path = name;
-      close(slave);
-    }
-  }
-  ~PtyPair() { CloseMaster(); }
-  void CloseMaster() {
-    if (master >= 0) close(master);
-    master = -1;
-  }
-  // True when the master side reports that no one holds the slave open.
-  bool SlaveClosed() const {
-    pollfd p{master, POLLIN, 0};
-    return poll(&p, 1, 0) == 1 && (p.revents & POLLHUP);
-  }
-};
+using test::PtyPair;
 
 // Waits on the master side (up to a generous bound) for `n` bytes.
 std::string ReadMaster(int master, size_t n) {

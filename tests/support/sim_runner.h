@@ -11,7 +11,6 @@
 
 #include "link/link_state.h"
 #include "sim/device_sim.h"
-#include "support/udp_peer.h"
 
 namespace zv::test {
 

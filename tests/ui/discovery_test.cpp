@@ -1,7 +1,6 @@
 // The scan button, the device list and the connection settings window,
 // against the virtual devices on loopback.
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -17,6 +16,7 @@
 #include "controls/ip_address_ctrl.h"
 #include "platform/platform.h"
 #include "res/skin.h"
+#include "support/pty_pair.h"
 #include "support/recorders.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
@@ -241,11 +241,9 @@ TEST(SetConfigureTest, ChangeIpSendsTheSetIpFrameEachPress) {
 }
 
 TEST(SetConfigureTest, ConnectAndDisconnectOnAPseudoTerminal) {
-  int master = -1, slave = -1;
-  char name[256] = {};
-  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-  close(slave);
-  SetExtraSerialPorts({name});
+  test::PtyPair pty;
+  const QString name = QString::fromStdString(pty.slave_path);
+  SetExtraSerialPorts({pty.slave_path});
   CZELVIKDlg dlg(SearchConfig(7000));
   CSetConfigure* w = OpenSettings(dlg);
   w->OnModeChanged(1);
@@ -288,7 +286,6 @@ TEST(SetConfigureTest, ConnectAndDisconnectOnAPseudoTerminal) {
   EXPECT_EQ(w->StatusIconId(), 211);
   EXPECT_TRUE(dlg.m_serial_port.IsOpen());
   SetExtraSerialPorts({});
-  close(master);
 }
 
 TEST(IpAddressTest, FieldRules) {
