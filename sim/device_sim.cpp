@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "link/command_frame.h"
+#include "sim/family_devices.h"
 #include "platform/platform.h"
 
 namespace zv::sim {
@@ -100,7 +101,20 @@ std::vector<Bytes> SimDevice::OnFrame(std::span<const uint8_t>, Link) { return {
 std::vector<Bytes> SimDevice::OnText(const std::string&, Link) { return {}; }
 
 std::unique_ptr<SimDevice> MakeDevice(const DeviceConfig& config) {
-  return std::make_unique<SimDevice>(config);
+  switch (config.type) {
+    case 0xA1:
+      return MakeMultiviewerDevice(config);
+    case 0x81:
+    case 0x82:
+      return MakeMatrixDevice(config);
+    case 0x60:
+      return MakeFourChannelDevice(config);
+    case 0xA5:
+      return MakeSwitcherDevice(config);
+    default:
+      // Any other type only answers discovery and logs what it receives.
+      return std::make_unique<SimDevice>(config);
+  }
 }
 
 std::vector<DeviceConfig> DefaultDevices() {
@@ -334,10 +348,12 @@ void DeviceSim::OnDeviceDatagram(size_t index) {
                        r.device->DiscoveryReply(Link::kUdp));
       else
         answers = r.device->OnFrame(bytes, Link::kUdp);
+      LogNote(*r.device);
       Answer(*r.device, r.fd, from, answers);
     } else {
-      Answer(*r.device, r.fd, from,
-             r.device->OnText(std::string(bytes.begin(), bytes.end()), Link::kUdp));
+      const std::vector<Bytes> answers = r.device->OnText(std::string(bytes.begin(), bytes.end()), Link::kUdp);
+      LogNote(*r.device);
+      Answer(*r.device, r.fd, from, answers);
     }
   }
 }
@@ -382,6 +398,7 @@ void DeviceSim::HandleSerialBuffer() {
                        device.DiscoveryReply(Link::kSerial));
       else
         answers = device.OnFrame(frame, Link::kSerial);
+      LogNote(device);
       b.erase(b.begin(), b.begin() + static_cast<long>(length));
       Answer(device, -1, none, answers);
       continue;
@@ -402,7 +419,9 @@ void DeviceSim::HandleSerialBuffer() {
     const std::string text(b.begin(), stop + 1);
     b.erase(b.begin(), stop + 1);
     Log(&device, "serial", nullptr, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()), true);
-    Answer(device, -1, none, device.OnText(text, Link::kSerial));
+    const std::vector<Bytes> answers = device.OnText(text, Link::kSerial);
+    LogNote(device);
+    Answer(device, -1, none, answers);
   }
 }
 
@@ -428,6 +447,17 @@ void DeviceSim::Log(const SimDevice* device, const char* link, const sockaddr_in
             "\"";
   }
   line += "}";
+  WriteLogLine(line);
+}
+
+void DeviceSim::LogNote(SimDevice& device) {
+  const std::string note = device.TakeNote();
+  if (note.empty()) return;
+  WriteLogLine("{\"t_ms\":" + std::to_string(TickCount() - m_start_tick) + ",\"device\":\"" +
+               JsonEscape(device.Config().name) + "\",\"note\":\"" + JsonEscape(note) + "\"}");
+}
+
+void DeviceSim::WriteLogLine(const std::string& line) {
   {
     std::lock_guard<std::mutex> lock(m_log_mutex);
     m_log_lines.push_back(line);

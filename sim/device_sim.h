@@ -20,6 +20,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zv::sim {
@@ -62,8 +63,17 @@ class SimDevice {
   // Text that is not a command frame (the matrix router's language).
   virtual std::vector<Bytes> OnText(const std::string& text, Link link);
 
+  // What the last frame or text did to the device ("route 3 -> 1,4,8"), for
+  // the log; empty when it changed nothing worth saying. Taking it clears it.
+  std::string TakeNote() { return std::exchange(m_note, {}); }
+
+ protected:
+  // Families call this from OnFrame / OnText; several notes are joined.
+  void Note(const std::string& text) { m_note += m_note.empty() ? text : "; " + text; }
+
  private:
   DeviceConfig m_config;
+  std::string m_note;
 };
 
 // Builds the device for a config: the family class for its type byte.
@@ -127,6 +137,9 @@ class DeviceSim {
   int NextTimeoutMs() const;
   void Log(const SimDevice* device, const char* link, const sockaddr_in* from,
            std::span<const uint8_t> bytes, bool is_text);
+  // One line with the device's note, when it has one.
+  void LogNote(SimDevice& device);
+  void WriteLogLine(const std::string& line);
 
   SimConfig m_config;
   std::vector<Running> m_devices;

@@ -37,22 +37,26 @@ constexpr std::array<ControlTemplate, 11> kSetConfigureControls{{
     {kIdLinkStatusIcon, K::kIcon, "", 345, 264, 32, 32, false, kIconLinkDown},
 }};
 
-// Device panels: placed over the main window's panel area. Their controls
-// arrive with each device family.
-constexpr std::array<DialogTemplate, 6> kTemplates{{
+constexpr std::array<DialogTemplate, 2> kTemplates{{
     {kMainDialogResource, "zv_multiview", 1280, 720, 195, kMainWindowControls},
     {kSetConfigureResource, "Configure", 480, 400, 191, kSetConfigureControls},
-    {129, "", 1240, 580, 187, {}},  // multiviewer
-    {206, "", 1240, 580, 229, {}},  // matrix switcher
-    {237, "", 1240, 580, 294, {}},  // production switcher
-    {308, "", 1240, 580, 187, {}},  // four-channel switcher
 }};
+
+const DialogTemplate* FindIn(std::span<const DialogTemplate> templates, int resource) {
+  for (const DialogTemplate& t : templates)
+    if (t.resource == resource) return &t;
+  return nullptr;
+}
 
 }  // namespace
 
 const DialogTemplate* FindDialogTemplate(int resource) {
-  for (const DialogTemplate& t : kTemplates)
-    if (t.resource == resource) return &t;
+  // Each device family keeps the templates of its panel and pages beside its
+  // own code.
+  for (std::span<const DialogTemplate> family :
+       {std::span<const DialogTemplate>(kTemplates), MultiviewDialogTemplates(), MatrixDialogTemplates(),
+        FourChannelDialogTemplates(), SwitcherDialogTemplates()})
+    if (const DialogTemplate* t = FindIn(family, resource)) return t;
   return nullptr;
 }
 

@@ -43,6 +43,12 @@ struct DialogTemplate {
 // The template of a dialog resource, or nullptr for an unknown number.
 const DialogTemplate* FindDialogTemplate(int resource);
 
+// The templates of each device family's panel and pages (one file per family).
+std::span<const DialogTemplate> MultiviewDialogTemplates();
+std::span<const DialogTemplate> MatrixDialogTemplates();
+std::span<const DialogTemplate> FourChannelDialogTemplates();
+std::span<const DialogTemplate> SwitcherDialogTemplates();
+
 // Ids of the main window's controls.
 enum MainWindowControl : int {
   kIdMinimise = 1000,
