@@ -8,11 +8,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 
 #include "link/command_frame.h"
 #include "sim/family_devices.h"
+#include "sim/fourch_device.h"
 #include "platform/platform.h"
 
 namespace zv::sim {
@@ -181,6 +183,13 @@ bool ParseDeviceSpec(const std::string& spec, DeviceConfig* config, std::string*
     } else if (key == "repeat") {
       if (!number(1, 100, &v)) return false;
       c.faults.repeat = static_cast<int>(v);
+    } else if (key == "signals") {
+      std::array<uint8_t, 4> signals{};
+      if (!ParseSignalPattern(value, &signals)) {
+        *error = "bad value for signals: \"" + value + "\" (four digits 0 or 1)";
+        return false;
+      }
+      c.input_signals = value;
     } else {
       *error = "unknown device field \"" + item + "\"";
       return false;

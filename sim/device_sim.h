@@ -41,6 +41,7 @@ struct DeviceConfig {
   std::string name;
   std::string address;  // IPv4 address the device's socket binds
   FaultOptions faults;
+  std::string input_signals{};  // four-channel switcher: inputs with a signal, "1101"
 };
 
 enum class Link { kUdp, kSerial };
@@ -95,7 +96,7 @@ std::vector<DeviceConfig> DefaultDevices();
 // anything else.
 bool ParseNumber(const std::string& text, long min, long max, long* out);
 // Parses "type=0xA1,id=1,name=Studio1,addr=127.0.0.2[,silent][,delay=MS]
-// [,truncate=N][,repeat=N]". False (with `error`) for anything malformed.
+// [,truncate=N][,repeat=N][,signals=1101]". False (with `error`) for anything malformed.
 bool ParseDeviceSpec(const std::string& spec, DeviceConfig* config, std::string* error);
 
 class DeviceSim {

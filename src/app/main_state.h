@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fourch/fourch_state.h"
 #include "link/link_state.h"
 #include "multiview/multiview_state.h"
 
@@ -62,6 +63,10 @@ class CZELVIKState : public LinkState {
   uint8_t m_matrix_input = 0;
   uint8_t m_matrix_route[8] = {};
   int32_t m_matrix_lock = 0;
+
+  // ---- four-channel switcher: the record and the preview model --------------
+  TriskPageData m_all_trisk_page_data{};
+  TriskPreviewSlots m_trisk_preview_windows{};
 
   // Start-up step: every window label holds one blank.
   void ResetWindowLabels();

@@ -45,6 +45,8 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   QComboBox* DeviceCombo() const;
 
   QRect m_panel_rect;
+  // The four-channel panel's preview area, repainted after a mode change.
+  QRect m_rc_plenn_show_mode_type;
   QPointer<CChildDialog> m_p_mian_show_dlg;
   QPointer<CSetConfigure> m_pSetConfigure;
 

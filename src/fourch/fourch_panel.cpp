@@ -1,7 +1,245 @@
 #include "fourch/fourch_panel.h"
 
-namespace zv {
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QRegularExpressionValidator>
+#include <QTimerEvent>
 
-CClass_trisk_main_dlg::CClass_trisk_main_dlg(QWidget* parent) : CChildDialog(parent, kResource) {}
+#include "app/main_window.h"
+#include "controls/button_st.h"
+#include "platform/platform.h"
+#include "res/skin.h"
+
+namespace zv {
+namespace {
+
+constexpr QColor kPreviewGround{152, 152, 152};
+constexpr QColor kPreviewFrame{89, 187, 255};
+constexpr QColor kPreviewInset{55, 55, 55};
+constexpr QColor kPreviewLabel{192, 192, 192};
+constexpr int kPreviewInsetWidth = 2;
+constexpr int kLoopTimeMaxLength = 3;
+
+}  // namespace
+
+QImage DrawTriskPreview(const TriskPreviewSlots& windows) {
+  QImage image(kTriskPreviewWidth, kTriskPreviewHeight, QImage::Format_RGB32);
+  image.fill(kPreviewGround);
+  QPainter p(&image);
+  // The numbers are written as a plain text-out: default font, opaque white
+  // text background.
+  p.setBackgroundMode(Qt::OpaqueMode);
+  p.setBackground(Qt::white);
+  p.setPen(kPreviewLabel);
+  const int ascent = p.fontMetrics().ascent();
+  for (const TriskPreviewWindow& w : windows) {
+    if (w.width <= 0 || w.height <= 0) continue;
+    p.fillRect(w.x, w.y, w.width, w.height, kPreviewFrame);
+    p.fillRect(w.x + kPreviewInsetWidth, w.y + kPreviewInsetWidth, w.width - 2 * kPreviewInsetWidth,
+               w.height - 2 * kPreviewInsetWidth, kPreviewInset);
+    p.drawText(QPoint(w.x + w.width / 2 - 5, w.y + w.height / 2 - 5 + ascent),
+               QString::number(w.label));
+  }
+  return image;
+}
+
+CClass_trisk_main_dlg::CClass_trisk_main_dlg(QWidget* parent) : CChildDialog(parent, kResource) {
+  OnInitDialog();
+}
+
+CButtonST* CClass_trisk_main_dlg::ModeButton(int mode) const {
+  if (mode < 0 || mode >= kTriskShowModeCount) return nullptr;
+  return qobject_cast<CButtonST*>(Item(kIdTriskFirstModeButton + mode));
+}
+
+QComboBox* CClass_trisk_main_dlg::Combo(int id) const { return qobject_cast<QComboBox*>(Item(id)); }
+
+QComboBox* CClass_trisk_main_dlg::PipList(int list) const {
+  return Combo(list == 0 ? kIdTriskFirstPipList : kIdTriskSecondPipList);
+}
+
+void CClass_trisk_main_dlg::OnInitDialog() {
+  m_main = m_p_glo_main_set_or_get_dlg;
+  QComboBox* format_list = Combo(kIdTriskOutputFormatList);
+  auto* loop_button = qobject_cast<CButtonST*>(Item(kIdTriskLoopButton));
+  auto* loop_time = qobject_cast<QLineEdit*>(Item(kIdTriskLoopTime));
+  if (!m_main || !format_list || !PipList(0) || !PipList(1) || !loop_button || !loop_time) {
+    Trace("the four-channel panel has no main window or controls");
+    return;
+  }
+  TriskPageData& data = m_main->m_all_trisk_page_data;
+
+  // The preview area, and the mode buttons before the read-back, which may
+  // mark one of them.
+  m_main->m_rc_plenn_show_mode_type =
+      QRect(Item(kIdTriskPreviewOrigin)->pos(), QSize(kTriskPreviewWidth, kTriskPreviewHeight));
+  for (int mode = 0; mode < kTriskShowModeCount; ++mode) {
+    CButtonST* button = ModeButton(mode);
+    if (!button) continue;
+    button->SetFaceImageIds(TriskShowModeNormalImage(mode), TriskShowModeSelectedImage(mode));
+    button->SetSeeThrough(true);
+    button->SetBorderShown(false);
+    button->SetFlatLook(true);
+    connect(button, &QAbstractButton::clicked, this, [this, mode] { OnShowModeSelected(mode); });
+  }
+
+  ReadState();
+
+  loop_button->SetFaceImageId(data.zv_trisk_loop_state ? kTriskLoopOnImage : kTriskLoopOffImage);
+  loop_button->SetSeeThrough(true);
+  loop_button->SetBorderShown(false);
+  loop_button->SetFlatLook(true);
+  connect(loop_button, &QAbstractButton::clicked, this, &CClass_trisk_main_dlg::OnLoopToggle);
+
+  loop_time->setMaxLength(kLoopTimeMaxLength);
+  loop_time->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), loop_time));
+  loop_time->setText(QStringLiteral("3"));
+  connect(loop_time, &QLineEdit::returnPressed, this, &CClass_trisk_main_dlg::OnLoopTimeEntered);
+
+  for (const TriskOutputFormat& f : kTriskOutputFormats) format_list->addItem(QString::fromLatin1(f.text));
+  format_list->setCurrentIndex(TriskOutputFormatEntry(data.zv_trisk_output_format));
+  connect(format_list, &QComboBox::activated, this, &CClass_trisk_main_dlg::OnOutputFormat);
+
+  for (int list = 0; list < 2; ++list) {
+    QComboBox* combo = PipList(list);
+    for (int channel = 1; channel <= kTriskChannelCount; ++channel) combo->addItem(QString::number(channel));
+    combo->setCurrentIndex(TriskPipListEntry(data.zv_trisk_pip_child_ch[list]));
+    connect(combo, &QComboBox::activated, this, [this, list](int entry) { OnPipChannel(list, entry); });
+  }
+
+  for (int n = 0; n < kTriskChannelCount; ++n) {
+    data.zv_trisk_signal_status[n] = 0;
+    SetIndicator(n, 0);
+  }
+  PollSignalStatus();
+
+  m_timer_ids[kSignalTimerId] = startTimer(kSignalPollMs);
+  SetPipListStates();
+}
+
+void CClass_trisk_main_dlg::ReadState() {
+  TriskPageData& data = m_main->m_all_trisk_page_data;
+  ReadTriskState(*m_main, [this, &data](const TriskStateReply& reply) {
+    const std::optional<uint8_t> mode = ApplyTriskStateReply(data, reply);
+    if (!mode) return;
+    if (*mode >= kTriskShowModeCount) {
+      // No button and no picture for this mode: the record keeps what the
+      // device said (so any button sends again), the preview keeps what it
+      // showed, and nothing goes back to the device.
+      Trace("show mode %d has no button", *mode);
+      data.zv_trisk_show_mode_type = *mode;
+      return;
+    }
+    // The stored mode is set aside so that the selection always runs, even
+    // for the mode the record already held.
+    m_show_mode_from_device = true;
+    data.zv_trisk_show_mode_type = kTriskModeBeingRead;
+    OnShowModeSelected(*mode);
+  });
+}
+
+void CClass_trisk_main_dlg::OnShowModeSelected(int mode) {
+  if (!m_main) return;
+  TriskPageData& data = m_main->m_all_trisk_page_data;
+  const TriskModeChange change = SelectTriskShowMode(data, mode, m_show_mode_from_device);
+  if (!change.changed) return;
+  if (CButtonST* old_button = ModeButton(change.old_mode)) old_button->SetSelected(false);
+  if (CButtonST* button = ModeButton(mode)) button->SetSelected(true);
+  if (change.first_pip_set) PipList(0)->setCurrentIndex(TriskPipListEntry(data.zv_trisk_pip_child_ch[0]));
+  if (change.second_pip_set) PipList(1)->setCurrentIndex(TriskPipListEntry(data.zv_trisk_pip_child_ch[1]));
+  if (change.send) SendTriskShowMode(*m_main, data);
+  m_main->m_trisk_preview_windows = TriskPreviewWindows(mode);
+  update(m_main->m_rc_plenn_show_mode_type);
+  SetPipListStates();
+}
+
+void CClass_trisk_main_dlg::SetPipListStates() {
+  const TriskPageData& data = m_main->m_all_trisk_page_data;
+  const TriskPipListStates states =
+      TriskPipListEnable(data.zv_trisk_show_mode_type, data.zv_trisk_loop_state != 0);
+  const ListEnable per_list[] = {states.first, states.second};
+  for (int list = 0; list < 2; ++list)
+    if (per_list[list] != ListEnable::kUnchanged)
+      PipList(list)->setEnabled(per_list[list] == ListEnable::kEnabled);
+}
+
+void CClass_trisk_main_dlg::OnPipChannel(int list, int entry) {
+  TriskPageData& data = m_main->m_all_trisk_page_data;
+  if (!ChooseTriskPipChannel(data, list, entry + 1)) {
+    // A channel the other list (or this one) already holds: the list goes
+    // back and nothing is sent.
+    PipList(list)->setCurrentIndex(TriskPipListEntry(data.zv_trisk_pip_child_ch[list]));
+    return;
+  }
+  SendTriskPipChannels(*m_main, data);
+}
+
+void CClass_trisk_main_dlg::OnOutputFormat(int entry) {
+  TriskPageData& data = m_main->m_all_trisk_page_data;
+  if (const std::optional<uint8_t> code = TriskOutputFormatCode(entry)) data.zv_trisk_output_format = *code;
+  SendTriskOutputFormat(*m_main, data);
+}
+
+void CClass_trisk_main_dlg::OnLoopToggle() {
+  TriskPageData& data = m_main->m_all_trisk_page_data;
+  data.zv_trisk_loop_state = data.zv_trisk_loop_state == 0 ? 1 : 0;
+  qobject_cast<CButtonST*>(Item(kIdTriskLoopButton))
+      ->SetFaceImageId(data.zv_trisk_loop_state ? kTriskLoopOnImage : kTriskLoopOffImage);
+  SendTriskLoopState(*m_main, data);
+  SetPipListStates();
+}
+
+void CClass_trisk_main_dlg::OnLoopTimeEntered() {
+  // An empty field reads as 0; the field itself is left as typed.
+  const long value = qobject_cast<QLineEdit*>(Item(kIdTriskLoopTime))->text().toLong();
+  SendTriskLoopTime(*m_main, TriskLoopTime(value));
+}
+
+void CClass_trisk_main_dlg::PollSignalStatus() {
+  if (!m_main) return;
+  const std::optional<TriskSignalReply> reply = ReadTriskSignalStatus(*m_main);
+  if (!reply) return;
+  TriskPageData& data = m_main->m_all_trisk_page_data;
+  const unsigned changed = ApplyTriskSignalReply(data, *reply);
+  for (int n = 0; n < kTriskChannelCount; ++n)
+    if (changed & (1u << n)) SetIndicator(n, data.zv_trisk_signal_status[n]);
+}
+
+void CClass_trisk_main_dlg::SetIndicator(int channel, uint8_t status) {
+  auto* lamp = qobject_cast<QLabel*>(Item(kIdTriskFirstIndicator + channel));
+  if (!lamp) return;
+  const int image = status == 1 ? kTriskSignalImage : kTriskNoSignalImage;
+  lamp->setPixmap(SkinBitmap(image).scaled(kTriskIndicatorSize, kTriskIndicatorSize));
+  m_indicator_image[static_cast<size_t>(channel)] = image;
+  ++m_indicator_updates;
+}
+
+int CClass_trisk_main_dlg::IndicatorImage(int channel) const {
+  if (channel < 0 || channel >= kTriskChannelCount) return 0;
+  return m_indicator_image[static_cast<size_t>(channel)];
+}
+
+int CClass_trisk_main_dlg::QtTimerOf(int timer_id) const {
+  const auto it = m_timer_ids.find(timer_id);
+  return it == m_timer_ids.end() ? 0 : it->second;
+}
+
+void CClass_trisk_main_dlg::timerEvent(QTimerEvent* event) {
+  if (QtTimerOf(kSignalTimerId) != 0 && event->timerId() == QtTimerOf(kSignalTimerId)) {
+    PollSignalStatus();
+    return;
+  }
+  CChildDialog::timerEvent(event);
+}
+
+void CClass_trisk_main_dlg::paintEvent(QPaintEvent* event) {
+  CChildDialog::paintEvent(event);
+  if (!m_main) return;
+  QPainter p(this);
+  p.drawImage(m_main->m_rc_plenn_show_mode_type.topLeft(), DrawTriskPreview(m_main->m_trisk_preview_windows));
+}
 
 }  // namespace zv
