@@ -184,8 +184,8 @@ bool ParseDeviceSpec(const std::string& spec, DeviceConfig* config, std::string*
       if (!number(1, 100, &v)) return false;
       c.faults.repeat = static_cast<int>(v);
     } else if (key == "signals") {
-      std::array<uint8_t, 4> signals{};
-      if (!ParseSignalPattern(value, &signals)) {
+      std::array<uint8_t, 4> pattern{};
+      if (!ParseSignalPattern(value, &pattern)) {
         *error = "bad value for signals: \"" + value + "\" (four digits 0 or 1)";
         return false;
       }

@@ -25,22 +25,22 @@ Bytes TextBytes(const std::string& text) { return Bytes(text.begin(), text.end()
 
 }  // namespace
 
-bool ParseSignalPattern(const std::string& text, std::array<uint8_t, 4>* signals) {
-  if (text.size() != signals->size()) return false;
+bool ParseSignalPattern(const std::string& text, std::array<uint8_t, 4>* pattern) {
+  if (text.size() != pattern->size()) return false;
   if (!std::all_of(text.begin(), text.end(), [](char c) { return c == '0' || c == '1'; }))
     return false;
-  for (size_t n = 0; n < signals->size(); ++n) (*signals)[n] = static_cast<uint8_t>(text[n] - '0');
+  for (size_t n = 0; n < pattern->size(); ++n) (*pattern)[n] = static_cast<uint8_t>(text[n] - '0');
   return true;
 }
 
-std::string SignalPatternText(const std::array<uint8_t, 4>& signals) {
+std::string SignalPatternText(const std::array<uint8_t, 4>& pattern) {
   std::string text;
-  for (uint8_t s : signals) text.push_back(s == 1 ? '1' : '0');
+  for (uint8_t s : pattern) text.push_back(s == 1 ? '1' : '0');
   return text;
 }
 
 FourChannelDevice::FourChannelDevice(const DeviceConfig& config) : SimDevice(config) {
-  if (!config.input_signals.empty()) ParseSignalPattern(config.input_signals, &m_state.signals);
+  if (!config.input_signals.empty()) ParseSignalPattern(config.input_signals, &m_state.input_signals);
 }
 
 FourChannelState FourChannelDevice::State() const {
@@ -53,9 +53,9 @@ void FourChannelDevice::SetState(const FourChannelState& state) {
   m_state = state;
 }
 
-void FourChannelDevice::SetSignals(const std::array<uint8_t, 4>& signals) {
+void FourChannelDevice::SetSignals(const std::array<uint8_t, 4>& pattern) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  m_state.signals = signals;
+  m_state.input_signals = pattern;
 }
 
 Bytes FourChannelDevice::Reply(Link link, uint8_t command, const Bytes& params) const {
@@ -92,9 +92,9 @@ Bytes FourChannelDevice::StateReply(Link link) const {
 Bytes FourChannelDevice::SignalReply(Link link) const {
   const FourChannelState s = State();
   // Byte 17 spare, then a status byte and a spare byte per input.
-  Bytes params(1 + 2 * s.signals.size(), 0);
-  for (size_t n = 0; n < s.signals.size(); ++n)
-    params[kTriskSignalOffsetStatus - CommandFrame::kOffsetParams + 2 * n] = s.signals[n];
+  Bytes params(1 + 2 * s.input_signals.size(), 0);
+  for (size_t n = 0; n < s.input_signals.size(); ++n)
+    params[kTriskSignalOffsetStatus - CommandFrame::kOffsetParams + 2 * n] = s.input_signals[n];
   return Reply(link, kTriskCommandReadSignalStatus, params);
 }
 
@@ -163,12 +163,12 @@ std::vector<Bytes> FourChannelDevice::OnText(const std::string& text, Link) {
   // the pattern it now has, or says what was wrong.
   const std::string line = Trimmed(text);
   if (line.rfind(kSignalsCommand, 0) != 0) return {};
-  std::array<uint8_t, 4> signals{};
-  if (!ParseSignalPattern(Trimmed(line.substr(kSignalsCommand.size())), &signals))
+  std::array<uint8_t, 4> pattern{};
+  if (!ParseSignalPattern(Trimmed(line.substr(kSignalsCommand.size())), &pattern))
     return {TextBytes("error: signals takes four digits 0 or 1, input 1 first")};
-  SetSignals(signals);
-  Note("signals " + SignalPatternText(signals));
-  return {TextBytes("signals " + SignalPatternText(signals))};
+  SetSignals(pattern);
+  Note("signals " + SignalPatternText(pattern));
+  return {TextBytes("signals " + SignalPatternText(pattern))};
 }
 
 std::unique_ptr<SimDevice> MakeFourChannelDevice(const DeviceConfig& config) {

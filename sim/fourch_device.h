@@ -21,14 +21,14 @@ struct FourChannelState {
   std::array<uint8_t, 2> pip_child_ch{1, 2};
   uint8_t loop_state = 0;
   uint16_t loop_time = 3;
-  std::array<uint8_t, 4> signals{1, 1, 0, 1};  // 1 = the input carries a signal
+  std::array<uint8_t, 4> input_signals{1, 1, 0, 1};  // 1 = the input carries a signal
   // Name of each input, as the read-state reply reports it.
   std::array<std::string, 4> names{"Input 1", "Input 2", "Input 3", "Input 4"};
 };
 
 // "1010": one digit 0 or 1 per input, input 1 first.
-bool ParseSignalPattern(const std::string& text, std::array<uint8_t, 4>* signals);
-std::string SignalPatternText(const std::array<uint8_t, 4>& signals);
+bool ParseSignalPattern(const std::string& text, std::array<uint8_t, 4>* pattern);
+std::string SignalPatternText(const std::array<uint8_t, 4>& pattern);
 
 // The reply layout, byte offsets into the whole frame.
 inline constexpr size_t kFourChannelStateReplyLength = 263;
@@ -44,7 +44,7 @@ class FourChannelDevice : public SimDevice {
   // Safe to call while the simulator runs on another thread.
   FourChannelState State() const;
   void SetState(const FourChannelState& state);
-  void SetSignals(const std::array<uint8_t, 4>& signals);
+  void SetSignals(const std::array<uint8_t, 4>& pattern);
 
   Bytes StateReply(Link link) const;
   Bytes SignalReply(Link link) const;
