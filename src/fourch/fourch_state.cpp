@@ -50,20 +50,22 @@ bool ExchangeWithDevice(LinkState& link, uint8_t request_command, uint8_t reply_
   const DeviceEntry& device = link.ChosenDevice();
   const size_t length = BuildCommandFrame(frame, device.device_type, device.device_id,
                                           kLinkFlagUdp, request_command);
+  // Replies count only from the device that was asked: anything else on the
+  // local port (another device, a stray sender) must not fill the record. An
+  // entry without an address is not asked at all.
+  in_addr device_address{};
+  const bool address_known = inet_pton(AF_INET, device.IpText().c_str(), &device_address) == 1;
   link.OpenCommandSocket();
-  link.SendDatagram(std::span<const uint8_t>(frame, length));
+  if (address_known) link.SendDatagram(std::span<const uint8_t>(frame, length));
   SleepMs(kCommandPauseMs);
   if (window_after_pause) start = TickCount();
 
-  // Replies count only from the device that was asked: anything else on the
-  // local port (another device, a stray sender) must not fill the record.
-  in_addr device_address{};
-  const bool address_known = inet_pton(AF_INET, device.IpText().c_str(), &device_address) == 1;
   bool accepted = false;
   for (;;) {
     const uint32_t elapsed = TickCount() - start;
-    // Without a socket nothing can arrive: the window would pass empty.
-    if (elapsed > kTriskReplyWindowMs || link.m_udpSockfd < 0) {
+    // Without a socket, or without a device address to take a reply from,
+    // nothing can be accepted: the window would pass empty.
+    if (elapsed > kTriskReplyWindowMs || link.m_udpSockfd < 0 || !address_known) {
       Trace("wait time over");
       break;
     }
@@ -73,7 +75,7 @@ bool ExchangeWithDevice(LinkState& link, uint8_t request_command, uint8_t reply_
         datagram.bytes.empty())
       continue;
     Trace("recv len is %d", static_cast<int>(datagram.bytes.size()));
-    if (!address_known || datagram.from.sin_addr.s_addr != device_address.s_addr) {
+    if (datagram.from.sin_addr.s_addr != device_address.s_addr) {
       Trace("the reply is not from the device");
       continue;
     }

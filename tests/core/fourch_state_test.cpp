@@ -349,7 +349,7 @@ TEST(TriskReadBackTest, SilenceEndsWithWaitTimeOverWithinTheWindow) {
   }
 }
 
-TEST(TriskReadBackTest, NoDeviceChosenEndsAtOnce) {
+TEST(TriskReadBackTest, NoDeviceOrNoAddressEndsAtOnce) {
   LinkState link;
   test::MessageBoxRecorder boxes;
   test::TraceRecorder trace;
@@ -360,6 +360,15 @@ TEST(TriskReadBackTest, NoDeviceChosenEndsAtOnce) {
   EXPECT_TRUE(trace.Has("wait time over"));
   ASSERT_EQ(boxes.requests.size(), 2u);
   EXPECT_EQ(boxes.requests[0].text, "Please choose a device");
+
+  // A chosen entry without an address (the serial search lists no address).
+  link.m_device_index = 1;
+  link.m_link_config.local_port = 0;
+  const uint32_t again = TickCount();
+  EXPECT_FALSE(ReadTriskState(link).has_value());
+  EXPECT_FALSE(ReadTriskSignalStatus(link).has_value());
+  EXPECT_LT(TickCount() - again, 500u);
+  EXPECT_EQ(link.m_udpSockfd, -1);
 }
 
 }  // namespace
