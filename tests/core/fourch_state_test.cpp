@@ -75,6 +75,17 @@ TEST(TriskTablesTest, SeventeenShowModesSlots) {
     for (const W& w : TriskPreviewWindows(mode)) EXPECT_TRUE(w.width == 0 && w.height == 0 && w.label == 0);
 }
 
+TEST(TriskTablesTest, ModeButtonImages) {
+  const struct {
+    int mode, normal, selected;
+  } rows[] = {{0, 309, 310}, {1, 311, 312}, {8, 325, 326}, {15, 339, 340},
+              {16, 371, 372}, {17, 0, 0}, {-1, 0, 0}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(TriskShowModeNormalImage(row.mode), row.normal) << row.mode;
+    EXPECT_EQ(TriskShowModeSelectedImage(row.mode), row.selected) << row.mode;
+  }
+}
+
 TEST(TriskTablesTest, OutputFormatCodes) {
   const struct {
     int entry;
@@ -113,6 +124,67 @@ TEST(TriskTablesTest, PipListsEnabledStateForEveryModeAndLoop) {
     EXPECT_EQ(on.first, row.on1);
     EXPECT_EQ(on.second, row.on2);
   }
+}
+
+TEST(TriskRulesTest, ModeSelection) {
+  struct Row {
+    uint8_t old_mode, ch1, ch2;
+    bool from_device;
+    int mode;
+    bool changed, send;
+    uint8_t new_ch1, new_ch2;
+  };
+  const Row rows[] = {
+      {3, 2, 3, false, 3, false, false, 2, 3},   // the current mode: nothing at all
+      {0, 1, 1, false, 8, true, true, 1, 2},     // inset on 1, second moves off 1
+      {0, 3, 4, false, 8, true, true, 1, 4},     // inset on 1, second kept
+      {0, 3, 4, false, 11, true, true, 3, 4},    // two windows: channels kept
+      {255, 3, 1, true, 9, true, false, 1, 2},   // from the device: not sent back
+      {255, 3, 4, true, 3, true, false, 3, 4},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.mode);
+    TriskPageData data{};
+    data.zv_trisk_show_mode_type = row.old_mode;
+    data.zv_trisk_pip_child_ch[0] = row.ch1;
+    data.zv_trisk_pip_child_ch[1] = row.ch2;
+    bool mark = row.from_device;
+    const TriskModeChange c = SelectTriskShowMode(data, row.mode, mark);
+    EXPECT_EQ(c.changed, row.changed);
+    EXPECT_EQ(c.send, row.send);
+    EXPECT_FALSE(mark && row.changed) << "a used mark is cleared";
+    EXPECT_EQ(data.zv_trisk_show_mode_type, row.changed ? row.mode : row.old_mode);
+    EXPECT_EQ(data.zv_trisk_pip_child_ch[0], row.new_ch1);
+    EXPECT_EQ(data.zv_trisk_pip_child_ch[1], row.new_ch2);
+    if (row.changed) {
+      EXPECT_EQ(c.old_mode, row.old_mode);
+    }
+  }
+}
+
+TEST(TriskRulesTest, PipChannelsNeverEqual) {
+  struct Row {
+    int list, channel;
+    bool accepted;
+    uint8_t ch1, ch2;
+  };
+  // Starting from channels 2 and 3 each time.
+  const Row rows[] = {
+      {0, 3, false, 2, 3}, {0, 2, false, 2, 3}, {0, 4, true, 4, 3}, {0, 1, true, 1, 3},
+      {1, 2, false, 2, 3}, {1, 1, true, 2, 1},  {1, 5, false, 2, 3}, {0, 0, false, 2, 3},
+  };
+  for (const Row& row : rows) {
+    TriskPageData data{};
+    data.zv_trisk_pip_child_ch[0] = 2;
+    data.zv_trisk_pip_child_ch[1] = 3;
+    EXPECT_EQ(ChooseTriskPipChannel(data, row.list, row.channel), row.accepted)
+        << row.list << " " << row.channel;
+    EXPECT_EQ(data.zv_trisk_pip_child_ch[0], row.ch1);
+    EXPECT_EQ(data.zv_trisk_pip_child_ch[1], row.ch2);
+  }
+  EXPECT_EQ(TriskPipListEntry(0), 0);
+  EXPECT_EQ(TriskPipListEntry(4), 3);
+  EXPECT_EQ(TriskPipListEntry(5), -1);
 }
 
 TEST(TriskRulesTest, LoopTimeIsAtLeastThree) {
@@ -213,23 +285,58 @@ TEST(TriskDecodeTest, SignalReplyAndIndicatorChanges) {
   EXPECT_EQ(ApplyTriskSignalReply(data, DecodeTriskSignalReply(other)), 0u);
 }
 
-TEST(TriskFrameTest, LoopTimeFrame) {
+TEST(TriskFrameTest, CommandFrames) {
   test::UdpPeer device;
   ASSERT_TRUE(device.ok());
   LinkState link;
   test::AimAt(link, device, 0x60, 0x01);
-  SendTriskLoopTime(link, 300);
-  const Bytes expected = {0xA5, 0x6C,              // sync
-                          0x16, 0x00,              // frame_length 22
-                          0x60, 0x01, 0x01,        // type, id, UDP link flag
-                          0, 0, 0, 0, 0, 0, 0, 0,  // reserved
-                          0x00, 0xA7,              // group, set loop time
-                          0x2C, 0x01,              // 300, low byte first
-                          0x5D, 0x02,              // checksum 0x025D
-                          0xAE};
-  const auto got = device.Receive(1000);
-  ASSERT_TRUE(got.has_value());
-  EXPECT_EQ(got->bytes, expected);
+  TriskPageData data{};
+  data.zv_trisk_show_mode_type = 8;
+  data.zv_trisk_output_format = 7;
+  data.zv_trisk_pip_child_ch[0] = 4;
+  data.zv_trisk_pip_child_ch[1] = 3;
+  data.zv_trisk_loop_state = 1;
+
+  const struct {
+    std::function<void()> send;
+    Bytes expected;
+  } rows[] = {
+      {[&] { SendTriskLoopTime(link, 300); },
+       {0xA5, 0x6C,              // sync
+        0x16, 0x00,              // frame_length 22
+        0x60, 0x01, 0x01,        // type, id, UDP link flag
+        0, 0, 0, 0, 0, 0, 0, 0,  // reserved
+        0x00, 0xA7,              // group, set loop time
+        0x2C, 0x01,              // 300, low byte first
+        0x5D, 0x02,              // checksum 0x025D
+        0xAE}},
+      {[&] { SendTriskShowMode(link, data); },
+       {0xA5, 0x6C, 0x15, 0x00, 0x60, 0x01, 0x01, 0, 0, 0, 0, 0, 0, 0, 0,
+        0x00, 0x94,  // set show mode
+        0x08,        // mode 8
+        0x24, 0x02, 0xAE}},
+      {[&] { SendTriskOutputFormat(link, data); },
+       {0xA5, 0x6C, 0x15, 0x00, 0x60, 0x01, 0x01, 0, 0, 0, 0, 0, 0, 0, 0,
+        0x00, 0x92,  // set output format
+        0x07,        // 720P60
+        0x21, 0x02, 0xAE}},
+      {[&] { SendTriskPipChannels(link, data); },
+       {0xA5, 0x6C, 0x16, 0x00, 0x60, 0x01, 0x01, 0, 0, 0, 0, 0, 0, 0, 0,
+        0x00, 0xA5,  // set picture-in-picture channels
+        0x04, 0x03,  // first 4, second 3
+        0x35, 0x02, 0xAE}},
+      {[&] { SendTriskLoopState(link, data); },
+       {0xA5, 0x6C, 0x15, 0x00, 0x60, 0x01, 0x01, 0, 0, 0, 0, 0, 0, 0, 0,
+        0x00, 0xA6,  // set loop state
+        0x01,        // on
+        0x2F, 0x02, 0xAE}},
+  };
+  for (const auto& row : rows) {
+    row.send();
+    const auto got = device.Receive(1000);
+    ASSERT_TRUE(got.has_value());
+    EXPECT_EQ(got->bytes, row.expected);
+  }
 }
 
 // ---- read-backs against stand-in devices on loopback ------------------------
