@@ -10,17 +10,20 @@
 namespace zv {
 namespace {
 
-// Refuses typing past the limit but lets a longer label shrink.
+// Refuses typing past the limit but lets a longer label shrink: a text is
+// taken when it is within the limit or no longer than the text before it.
 class LabelLengthValidator : public QValidator {
  public:
-  explicit LabelLengthValidator(QLineEdit* edit) : QValidator(edit), m_edit(edit) {}
+  explicit LabelLengthValidator(QLineEdit* edit) : QValidator(edit) {
+    connect(edit, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_length = text.size(); });
+  }
   State validate(QString& input, int&) const override {
-    const qsizetype before = m_edit->text().size();
-    return input.size() <= kLabelTypingLimit || input.size() <= before ? Acceptable : Invalid;
+    return input.size() <= kLabelTypingLimit || input.size() <= m_length ? Acceptable : Invalid;
   }
 
  private:
-  QLineEdit* m_edit;
+  qsizetype m_length = 0;
 };
 
 constexpr QColor kHiddenButtonBack{64, 64, 64};
