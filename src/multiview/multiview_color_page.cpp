@@ -41,8 +41,8 @@ CClass_16view_color::CClass_16view_color(CClass_16view_dlg* host)
                                  std::pair{kIdAllWindowBox, kIdOverlayTarget}}) {
     auto* box = qobject_cast<QCheckBox*>(Item(box_id));
     if (!box) continue;
-    connect(box, &QAbstractButton::clicked, this, [this, list_id](bool ticked) {
-      if (QWidget* list = Item(list_id)) list->setEnabled(!ticked);
+    connect(box, &QAbstractButton::clicked, this, [this, id = list_id](bool ticked) {
+      if (QWidget* list = Item(id)) list->setEnabled(!ticked);
     });
   }
 }
