@@ -441,6 +441,64 @@ TEST_F(MultiviewPanelTest, AudioPageSendsByUdpInSerialMode) {
   EXPECT_EQ(m_dlg.m_16_view_show_audio, 0);
 }
 
+// On the serial line the same pages read and change the device, and a page
+// opened again shows what the device reports after the change.
+TEST(MultiviewSerialPanelTest, PagesWorkOnTheSerialLine) {
+  const uint16_t port = test::FreeUdpPort();
+  sim::SimConfig config = test::LoopbackSim(port, {"Mv"});
+  config.devices[0].type = 0xA1;
+  config.serial = true;
+  test::SimRunner runner(config);
+  ASSERT_TRUE(runner.started()) << runner.error();
+  auto& device = dynamic_cast<sim::MultiviewerDevice&>(runner.sim().Device(0));
+  sim::MultiviewerDeviceState s = device.State();
+  s.layout_code = 6;
+  device.SetState(s);
+
+  LinkConfig link;
+  link.device_port = port;
+  link.local_port = 0;
+  link.search_address = "127.0.0.1";
+  CZELVIKDlg dlg(link);
+  dlg.show();
+  dlg.m_eState = kModeSerial;
+  dlg.m_main_com_dev_type = 0xA1;
+  dlg.m_device_list[0].device_type = 0xA1;
+  dlg.m_device_list[0].device_id = 1;
+  dlg.m_device_index = 0;
+  dlg.DeviceCombo()->addItem("Mv");
+  ASSERT_TRUE(dlg.m_serial_port.Open(runner.sim().SerialPath(), 115200));
+  dlg.OpenDevicePanel();
+  auto* host = qobject_cast<CClass_16view_dlg*>(dlg.m_p_mian_show_dlg.data());
+  ASSERT_NE(host, nullptr);
+  EXPECT_EQ(dlg.m_cur_window_count, 6);
+  auto* control = qobject_cast<CClass_16view_control*>(host->m_p_cur_page.data());
+  ASSERT_NE(control, nullptr);
+  EXPECT_EQ(control->m_cur_layout_button, 3);
+
+  QTest::mouseClick(static_cast<QAbstractButton*>(control->Item(1033)), Qt::LeftButton);
+  host->ShowPage(3);
+  auto* umd = qobject_cast<CClass_16view_umd*>(host->m_p_cur_page.data());
+  ASSERT_NE(umd, nullptr);
+  umd->Edit(2)->setText("Desk");
+  umd->Edit(2)->setFocus();
+  QTest::keyClick(umd->Edit(2), Qt::Key_Return);
+  // The device changes the label of window 1 behind the panel's back.
+  s = device.State();
+  s.labels[0] = {'X', 0};
+  device.SetState(s);
+
+  host->ShowPage(2);  // reads the device again
+  EXPECT_EQ(dlg.m_cur_window_count, 4);
+  EXPECT_EQ(qobject_cast<CClass_16view_control*>(host->m_p_cur_page.data())->m_cur_layout_button, 2);
+  host->ShowPage(3);
+  umd = qobject_cast<CClass_16view_umd*>(host->m_p_cur_page.data());
+  EXPECT_EQ(umd->Edit(2)->text(), "Desk");
+  EXPECT_EQ(umd->Edit(0)->text(), "X");
+  EXPECT_EQ(device.State().layout_code, 4);
+  dlg.m_serial_port.Close();
+}
+
 // The preview picture: background, window frame and inset, the number on
 // white, and the boxes only when their show flag is set.
 TEST(MultiviewPreviewPaintTest, PixelsOfThePreview) {
