@@ -29,7 +29,10 @@ PanelKind PanelForDeviceType(uint8_t device_type, int32_t mode, bool* type_known
 }
 
 CZELVIKState::CZELVIKState() {
-  ResetMultiviewPageData(m_all_16_view_page_data);
+  // The serial frame scanner hands a multiviewer's state reply to its decoder.
+  m_state_frame_handler = [this](std::span<const uint8_t> frame) {
+    ApplyReadStateReply(frame.first(MultiviewReplyContentLength(frame)));
+  };
 }
 
 void CZELVIKState::ResetWindowLabels() {

@@ -37,18 +37,22 @@ int PanelResource(PanelKind kind);
 // serial line) and says so in *type_known.
 PanelKind PanelForDeviceType(uint8_t device_type, int32_t mode, bool* type_known);
 
-class CZELVIKState : public LinkState {
+class CZELVIKState : public LinkState, public MultiviewerState {
  public:
   CZELVIKState();
 
-  // ---- multiviewer --------------------------------------------------------
-  MultiviewPageData m_all_16_view_page_data{};
-  // Label texts of windows 1 to 16, UTF-16 as the device keeps them.
-  std::u16string m_16_view_umd_name[kMultiviewWindowCount];
-  int8_t m_cur_window_count = 0;
-  uint8_t m_16_view_window_source[kMultiviewWindowCount] = {};
-  uint8_t m_16_view_cur_window = 0;
-  int32_t m_16_view_state_read = 0;
+  // ---- multiviewer (state in MultiviewerState; link in multiview_link.cpp) --
+  // Sends a multiviewer command by the connection mode: by UDP in network
+  // mode, on the serial port in serial mode. Returns 1 when the frame counts
+  // as sent (network mode always; serial mode only with the port open).
+  int SendMultiviewerCommand(uint8_t command, std::span<const uint8_t> params = {});
+  // Sends the label of window n + 1 (set window label) by the connection mode.
+  int SendMultiviewerLabel(int n, const std::u16string& label);
+  // Reads the whole device state: the UDP variant in network mode, otherwise
+  // the serial one.
+  void ReadMultiviewerState();
+  void ReadMultiviewerStateUdp();
+  void ReadMultiviewerStateSerial();
 
   // ---- set-IP parameters: IP, mask, gateway, first octet first -----------
   uint8_t m_set_ip_params[12] = {};

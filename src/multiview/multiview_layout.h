@@ -11,12 +11,6 @@
 
 namespace zv {
 
-// One slot of m_16_view_windows: slot n holds window n + 1; an empty slot is
-// all zeros.
-struct MultiviewWindow {
-  int x, y, width, height, number;
-};
-
 // The output picture scaled down, the space the layout table is written in.
 inline constexpr int kMultiviewPreviewWidth = 720;
 inline constexpr int kMultiviewPreviewHeight = 480;

@@ -1,7 +1,136 @@
 #include "multiview/multiview_panel.h"
 
-namespace zv {
+#include <QPainter>
 
-CClass_16view_dlg::CClass_16view_dlg(QWidget* parent) : CChildDialog(parent, kResource) {}
+#include "app/main_window.h"
+#include "controls/button_st.h"
+#include "multiview/multiview_audio_page.h"
+#include "multiview/multiview_color_page.h"
+#include "multiview/multiview_control_page.h"
+#include "multiview/multiview_layout.h"
+#include "multiview/multiview_set_page.h"
+#include "multiview/multiview_status_page.h"
+#include "multiview/multiview_umd_page.h"
+
+namespace zv {
+namespace {
+
+constexpr QColor kPreviewBackground{152, 152, 152};
+constexpr QColor kWindowEdge{89, 187, 255};
+constexpr QColor kWindowInside{55, 55, 55};
+constexpr QColor kWindowNumber{60, 180, 255};
+constexpr QColor kAudioMeter{89, 187, 255};
+
+bool HasArea(const PreviewBox& b) { return b.width > 0 && b.height > 0; }
+QRect ToRect(const PreviewBox& b) { return {b.x, b.y, b.width, b.height}; }
+QColor ToColour(const Rgb& c) { return {c.r, c.g, c.b}; }
+
+CButtonST* PageButton(const CChildDialog* host, int id) {
+  return qobject_cast<CButtonST*>(host->Item(id));
+}
+
+const MultiviewPageRow* PageRow(int n) {
+  for (const MultiviewPageRow& row : kMultiviewPages)
+    if (row.page == n) return &row;
+  return nullptr;
+}
+
+}  // namespace
+
+QImage PaintMultiviewPreview(const MultiviewerState& s) {
+  QImage image(kMultiviewPreviewWidth, kMultiviewPreviewHeight, QImage::Format_RGB32);
+  image.fill(kPreviewBackground);
+  QPainter p(&image);
+  const QFontMetrics metrics(p.font());
+  for (int n = 0; n < kMultiviewWindowCount; ++n) {
+    const MultiviewWindow& w = s.m_16_view_windows[n];
+    if (w.width > 0 && w.height > 0) {
+      p.fillRect(w.x, w.y, w.width, w.height, kWindowEdge);
+      p.fillRect(w.x + 2, w.y + 2, w.width - 4, w.height - 4, kWindowInside);
+      // The number's top-left corner at the point, on an opaque white box.
+      const QString number = QString::number(w.number);
+      const QPoint corner(w.x + w.width / 2 - 5, w.y + w.height / 2 - 5);
+      p.fillRect(QRect(corner, QSize(metrics.horizontalAdvance(number), metrics.height())),
+                 Qt::white);
+      p.setPen(kWindowNumber);
+      p.drawText(corner + QPoint(0, metrics.ascent()), number);
+    }
+    if (s.m_16_view_show_audio && HasArea(s.m_16_view_audio_rects[n]))
+      p.fillRect(ToRect(s.m_16_view_audio_rects[n]), kAudioMeter);
+    if (s.m_16_view_show_umd && HasArea(s.m_16_view_umd_rects[n]))
+      p.fillRect(ToRect(s.m_16_view_umd_rects[n]), ToColour(s.m_16_view_umd_rgb[n]));
+    if (s.m_16_view_show_resolution && HasArea(s.m_16_view_resolution_rects[n]))
+      p.fillRect(ToRect(s.m_16_view_resolution_rects[n]), ToColour(s.m_16_view_resolution_rgb[n]));
+  }
+  return image;
+}
+
+CClass_16view_dlg::CClass_16view_dlg(QWidget* parent) : CChildDialog(parent, kResource) {
+  for (const MultiviewPageRow& row : kMultiviewPages) {
+    CButtonST* button = PageButton(this, row.button_id);
+    if (!button) continue;
+    button->SetFaceImageId(row.normal_image);
+    button->SetSeeThrough(true);
+    button->SetBorderShown(false);
+    connect(button, &QAbstractButton::clicked, this, [this, n = row.page] { ShowPage(n); });
+  }
+  if (QWidget* area = Item(kIdPageArea)) m_page_rect = area->geometry();
+  ShowPage(2);
+}
+
+void CClass_16view_dlg::ShowPage(int n) {
+  const MultiviewPageRow* row = PageRow(n);
+  if (!row || n == m_cur_page) return;
+  if (const MultiviewPageRow* old = PageRow(m_cur_page))
+    if (CButtonST* b = PageButton(this, old->button_id)) b->SetFaceImageId(old->normal_image);
+  if (m_p_cur_page) {
+    m_p_cur_page->hide();
+    delete m_p_cur_page.data();
+    m_p_cur_page = nullptr;
+  }
+  CChildDialog* page = nullptr;
+  switch (n) {
+    case 1: page = new CClass_16view_status(this); break;
+    case 2: page = new CClass_16view_control(this); break;
+    case 3: page = new CClass_16view_umd(this); break;
+    case 4: page = new CClass_16view_audio(this); break;
+    case 5: page = new CClass_16view_color(this); break;
+    case 6: page = new CClass_16view_set(this); break;
+  }
+  if (CButtonST* b = PageButton(this, row->button_id)) b->SetFaceImageId(row->selected_image);
+  m_p_cur_page = page;
+  page->setGeometry(m_page_rect);
+  page->show();
+  m_cur_page = static_cast<uint8_t>(n);
+}
+
+void CClass_16view_dlg::RecomputeWindows() {
+  if (CZELVIKDlg* glo = m_p_glo_main_set_or_get_dlg) glo->MultiviewerState::RecomputeWindows();
+  update();
+}
+
+void CClass_16view_dlg::RecomputeAudioMeters() {
+  if (CZELVIKDlg* glo = m_p_glo_main_set_or_get_dlg) glo->MultiviewerState::RecomputeAudioMeters();
+  update();
+}
+
+void CClass_16view_dlg::RecomputeLabels() {
+  if (CZELVIKDlg* glo = m_p_glo_main_set_or_get_dlg) glo->MultiviewerState::RecomputeLabels();
+  update();
+}
+
+void CClass_16view_dlg::RecomputeOverlays() {
+  if (CZELVIKDlg* glo = m_p_glo_main_set_or_get_dlg) glo->MultiviewerState::RecomputeOverlays();
+  update();
+}
+
+void CClass_16view_dlg::paintEvent(QPaintEvent* event) {
+  CChildDialog::paintEvent(event);
+  const CZELVIKDlg* glo = m_p_glo_main_set_or_get_dlg;
+  if (!glo) return;
+  QPainter p(this);
+  const QWidget* anchor = Item(kIdPreviewAnchor);
+  p.drawImage(anchor ? anchor->pos() : QPoint(5, 40), PaintMultiviewPreview(*glo));
+}
 
 }  // namespace zv

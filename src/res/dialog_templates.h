@@ -21,6 +21,7 @@ enum class ControlKind {
   kListBox,
   kIcon,           // static picture showing an icon
   kIpAddress,      // four address fields of 0 to 255
+  kCheckBox,
 };
 
 struct ControlTemplate {

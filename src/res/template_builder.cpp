@@ -1,5 +1,6 @@
 #include "res/template_builder.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -60,6 +61,8 @@ QWidget* CreateControl(QWidget* dialog, const ControlTemplate& c) {
       return new QListWidget(dialog);
     case ControlKind::kIpAddress:
       return new CIpAddressCtrl(dialog);
+    case ControlKind::kCheckBox:
+      return new QCheckBox(caption, dialog);
     case ControlKind::kIcon: {
       auto* label = new QLabel(dialog);
       if (c.image_id) label->setPixmap(SkinBitmap(c.image_id));

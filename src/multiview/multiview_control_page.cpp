@@ -1,0 +1,129 @@
+#include "multiview/multiview_control_page.h"
+
+#include <QPainter>
+
+#include "app/main_window.h"
+#include "controls/button_st.h"
+#include "multiview/multiview_layout.h"
+
+namespace zv {
+
+CClass_16view_control::CClass_16view_control(CClass_16view_dlg* host)
+    : CMultiviewPage(host, kResource, kIdFrame) {
+  for (int k = 1; k <= kMultiviewLayoutCount; ++k) {
+    auto* button = qobject_cast<CButtonST*>(Item(kIdFirstLayoutButton + k - 1));
+    if (!button) continue;
+    button->SetFaceImageId(MultiviewLayouts()[static_cast<size_t>(k - 1)].normal_image);
+    connect(button, &QAbstractButton::clicked, this, [this, k] { OnLayoutButton(k); });
+  }
+  for (int n = 0; n < kMultiviewWindowCount; ++n)
+    OnChoice(kIdFirstSourceList + n, [this, n](int s) { OnSourceChosen(n, s); });
+  OnChoice(kIdLayoutList, [this](int s) {
+    if (CZELVIKDlg* glo = Glo()) glo->m_all_16_view_page_data.zv_16_view_mode_type = static_cast<uint8_t>(s);
+    ApplyLayoutIndex(s);
+  });
+  OnChoice(kIdFormatList, [this](int s) { OnFormatChosen(s); });
+  OnChoice(kIdOverlayList, [this](int s) { OnOverlayChosen(s); });
+  OnChoice(kIdWindowIndexList, [](int s) {
+    if (CZELVIKDlg* glo = Glo()) glo->m_16_view_cur_window = static_cast<uint8_t>(s + 1);
+  });
+
+  CZELVIKDlg* glo = Glo();
+  if (!glo) return;
+  glo->ReadMultiviewerState();
+  const MultiviewPageData& d = glo->m_all_16_view_page_data;
+  FillList(kIdLayoutList, NameItems(kMultiviewLayoutNames), d.zv_16_view_mode_type);
+  // The first marking only shows the layout: nothing is sent.
+  SelectLayout(d.zv_16_view_mode_type + 1);
+  FillList(kIdFormatList, NameItems(kMultiviewFormatNames), d.zv_16_view_resolution_type);
+  FillList(kIdOverlayList, NameItems({"Disable", "Enable"}), d.zv_16_view_resolution_enable);
+  QStringList inputs;
+  for (int i = 1; i <= kMultiviewWindowCount; ++i) inputs << QStringLiteral("SDI %1").arg(i);
+  for (int n = 0; n < kMultiviewWindowCount; ++n)
+    FillList(kIdFirstSourceList + n, inputs, glo->m_16_view_window_source[n] - 1);
+  RecomputeAll();
+}
+
+void CClass_16view_control::OnLayoutButton(int k) {
+  CZELVIKDlg* glo = Glo();
+  if (!glo) return;
+  glo->m_cur_window_count =
+      static_cast<int8_t>(MultiviewLayouts()[static_cast<size_t>(k - 1)].window_count);
+  SelectLayout(k);
+}
+
+void CClass_16view_control::SelectLayout(int k) {
+  CZELVIKDlg* glo = Glo();
+  if (!glo || k < 1 || k > kMultiviewLayoutCount) return;
+  // Until the device has been read, a locked device keeps its layout.
+  if (glo->m_16_view_state_read == 0 && glo->m_all_16_view_page_data.zv_16_view_lock_state != 0)
+    return;
+  if (k == m_cur_layout_button) return;
+  if (m_cur_layout_button >= 1 && m_cur_layout_button <= kMultiviewLayoutCount) {
+    if (auto* old = qobject_cast<CButtonST*>(Item(kIdFirstLayoutButton + m_cur_layout_button - 1)))
+      old->SetFaceImageId(MultiviewLayouts()[m_cur_layout_button - 1].normal_image);
+  }
+  if (auto* button = qobject_cast<CButtonST*>(Item(kIdFirstLayoutButton + k - 1)))
+    button->SetFaceImageId(MultiviewLayouts()[static_cast<size_t>(k - 1)].selected_image);
+  for (int n = 0; n < kMultiviewWindowCount; ++n) {
+    const bool on = n < glo->m_cur_window_count;
+    if (QWidget* label = Item(kIdFirstRowLabel + n)) label->setEnabled(on);
+    if (QWidget* list = Item(kIdFirstSourceList + n)) list->setEnabled(on);
+  }
+  const uint8_t previous = m_cur_layout_button;
+  m_cur_layout_button = static_cast<uint8_t>(k);
+  if (previous == 255) return;
+  glo->m_all_16_view_page_data.zv_16_view_mode_type = static_cast<uint8_t>(k - 1);
+  ApplyLayoutIndex(k - 1);
+}
+
+void CClass_16view_control::ApplyLayoutIndex(int index) {
+  CZELVIKDlg* glo = Glo();
+  if (!glo) return;
+  const std::optional<uint8_t> code = MultiviewCodeForIndex(zv_16_view_mode_map, index);
+  if (!code) return;
+  const uint8_t params[] = {*code};
+  if (glo->SendMultiviewerCommand(kMvSetLayout, params)) {
+    RecomputeWindows();
+    RecomputeLabels();
+    RecomputeOverlays();
+    RecomputeAudioMeters();
+  }
+  glo->m_cur_window_count = static_cast<int8_t>(*code);
+}
+
+void CClass_16view_control::OnSourceChosen(int n, int selection) {
+  CZELVIKDlg* glo = Glo();
+  if (!glo) return;
+  const uint8_t input = static_cast<uint8_t>(selection + 1);
+  glo->m_16_view_cur_window = static_cast<uint8_t>(n + 1);
+  glo->m_16_view_window_source[n] = input;
+  const uint8_t params[] = {input, static_cast<uint8_t>(n + 1)};
+  glo->SendMultiviewerCommand(kMvSetWindowSource, params);
+}
+
+void CClass_16view_control::OnFormatChosen(int selection) {
+  CZELVIKDlg* glo = Glo();
+  if (!glo) return;
+  glo->m_all_16_view_page_data.zv_16_view_resolution_type = static_cast<uint8_t>(selection);
+  const std::optional<uint8_t> code = MultiviewCodeForIndex(zv_16_view_resolution_map, selection);
+  if (!code) return;
+  const uint8_t params[] = {0x00, *code};
+  glo->SendMultiviewerCommand(kMvSetVideoFormat, params);
+}
+
+void CClass_16view_control::OnOverlayChosen(int selection) {
+  CZELVIKDlg* glo = Glo();
+  if (!glo) return;
+  const uint8_t params[] = {static_cast<uint8_t>(selection)};
+  if (glo->SendMultiviewerCommand(kMvSetResolutionOverlay, params)) RecomputeOverlays();
+  glo->m_16_view_show_resolution = selection != 0;
+}
+
+void CClass_16view_control::paintEvent(QPaintEvent* event) {
+  CMultiviewPage::paintEvent(event);
+  QPainter p(this);
+  p.drawLine(240, 20, 240, 400);
+}
+
+}  // namespace zv

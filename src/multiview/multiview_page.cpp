@@ -1,0 +1,59 @@
+#include "multiview/multiview_page.h"
+
+#include "app/main_window.h"
+#include "multiview/multiview_panel.h"
+
+namespace zv {
+
+CMultiviewPage::CMultiviewPage(CClass_16view_dlg* host, int resource, int frame_id)
+    : CChildDialog(host, resource), m_host(host) {
+  if (QWidget* frame = Item(frame_id))
+    frame->setGeometry(kPageFrameX, kPageFrameY, kPageFrameWidth, kPageFrameHeight);
+}
+
+CZELVIKDlg* CMultiviewPage::Glo() { return m_p_glo_main_set_or_get_dlg; }
+
+QComboBox* CMultiviewPage::Combo(int id) const { return qobject_cast<QComboBox*>(Item(id)); }
+
+void CMultiviewPage::FillList(int id, const QStringList& items, int selection) const {
+  QComboBox* combo = Combo(id);
+  if (!combo) return;
+  combo->clear();
+  combo->addItems(items);
+  combo->setCurrentIndex(selection >= 0 && selection < combo->count() ? selection : -1);
+}
+
+void CMultiviewPage::RecomputeWindows() const {
+  if (m_host) m_host->RecomputeWindows();
+}
+void CMultiviewPage::RecomputeAudioMeters() const {
+  if (m_host) m_host->RecomputeAudioMeters();
+}
+void CMultiviewPage::RecomputeLabels() const {
+  if (m_host) m_host->RecomputeLabels();
+}
+void CMultiviewPage::RecomputeOverlays() const {
+  if (m_host) m_host->RecomputeOverlays();
+}
+void CMultiviewPage::RecomputeAll() const {
+  RecomputeWindows();
+  RecomputeAudioMeters();
+  RecomputeOverlays();
+  RecomputeLabels();
+}
+
+QStringList OffOnItems() { return {QStringLiteral("OFF"), QStringLiteral("ON")}; }
+
+QStringList ChannelItems(int count) {
+  QStringList items;
+  for (int c = 1; c <= count; ++c) items << QStringLiteral("CH_%1").arg(c);
+  return items;
+}
+
+QStringList NameItems(std::initializer_list<const char*> names) {
+  QStringList items;
+  for (const char* n : names) items << QString::fromUtf8(n);
+  return items;
+}
+
+}  // namespace zv

@@ -1,0 +1,135 @@
+#include "multiview/multiview_set_page.h"
+
+#include <QPainter>
+
+#include "app/main_window.h"
+#include "controls/button_st.h"
+#include "controls/ip_address_ctrl.h"
+
+namespace zv {
+namespace {
+
+constexpr QColor kButtonBack{64, 64, 64};
+constexpr QColor kButtonText{128, 128, 128};
+
+}  // namespace
+
+CClass_16view_set::CClass_16view_set(CClass_16view_dlg* host)
+    : CMultiviewPage(host, kResource, kIdFrame) {
+  for (int id : {kIdSetDefault, kIdSetIp}) {
+    auto* button = qobject_cast<CButtonST*>(Item(id));
+    if (!button) continue;
+    for (auto slot : {CButtonST::FaceColor::kBackgroundHot, CButtonST::FaceColor::kBackgroundOut,
+                      CButtonST::FaceColor::kBackgroundFocus})
+      button->SetFaceColor(slot, kButtonBack);
+    for (auto slot : {CButtonST::FaceColor::kTextHot, CButtonST::FaceColor::kTextOut})
+      button->SetFaceColor(slot, kButtonText);
+    // The see-through look of the skinned buttons would hide these colours.
+    button->SetSeeThrough(false);
+  }
+  CZELVIKDlg* glo = Glo();
+  if (glo) {
+    const std::string ip = glo->ChosenDevice().IpText();
+    IpControl(kIdIpAddress)->SetAddressText(QString::fromStdString(ip));
+    IpControl(kIdSubnetMask)->SetAddressText(QString::fromLatin1(kDefaultSubnetMask));
+    IpControl(kIdGateway)->SetAddressText(QString::fromStdString(DefaultGatewayText(ip)));
+    const MultiviewPageData& d = glo->m_all_16_view_page_data;
+    FillList(kIdFormatList, NameItems(kMultiviewFormatNames), d.zv_16_view_resolution_type);
+    FillList(kIdOverlayList, OffOnItems(), d.zv_16_view_resolution_enable);
+    FillList(kIdAudioMeterList, OffOnItems(), d.zv_16_view_audio_enable);
+    FillList(kIdBorderList, OffOnItems(), d.zv_16_view_border_enable);
+    FillList(kIdLockList, OffOnItems(), d.zv_16_view_lock_state);
+    FillList(kIdAudioSourceList, ChannelItems(kMultiviewWindowCount),
+             d.zv_16_view_audio_source_channel - 1);
+  }
+
+  OnChoice(kIdAudioMeterList, [this](int s) {
+    CZELVIKDlg* glo = Glo();
+    if (!glo) return;
+    const uint8_t params[] = {static_cast<uint8_t>(s)};
+    if (glo->SendMultiviewerCommand(kMvSetAudioMeter, params)) RecomputeAudioMeters();
+    glo->m_16_view_show_audio = s != 0;
+  });
+  OnChoice(kIdAudioSourceList, [](int s) {
+    CZELVIKDlg* glo = Glo();
+    if (!glo) return;
+    const uint8_t params[] = {static_cast<uint8_t>(s + 1)};
+    glo->SendMultiviewerCommand(kMvSetAudioSource, params);
+  });
+  OnChoice(kIdOverlayList, [this](int s) {
+    CZELVIKDlg* glo = Glo();
+    if (!glo) return;
+    const uint8_t params[] = {static_cast<uint8_t>(s)};
+    if (glo->SendMultiviewerCommand(kMvSetResolutionOverlay, params)) RecomputeOverlays();
+    glo->m_16_view_show_resolution = s != 0;
+  });
+  OnChoice(kIdFormatList, [](int s) {
+    CZELVIKDlg* glo = Glo();
+    if (!glo) return;
+    glo->m_all_16_view_page_data.zv_16_view_resolution_type = static_cast<uint8_t>(s);
+    const std::optional<uint8_t> code = MultiviewCodeForIndex(zv_16_view_resolution_map, s);
+    if (!code) return;
+    const uint8_t params[] = {0x00, *code};
+    glo->SendMultiviewerCommand(kMvSetVideoFormat, params);
+  });
+  OnChoice(kIdBorderList, [](int s) {
+    CZELVIKDlg* glo = Glo();
+    if (!glo) return;
+    glo->m_all_16_view_page_data.zv_16_view_border_enable = static_cast<uint8_t>(s);
+    const uint8_t params[] = {static_cast<uint8_t>(s)};
+    glo->SendMultiviewerCommand(kMvSetBorder, params);
+  });
+  OnChoice(kIdLockList, [](int s) {
+    CZELVIKDlg* glo = Glo();
+    if (!glo) return;
+    glo->m_all_16_view_page_data.zv_16_view_lock_state = static_cast<uint8_t>(s);
+    const uint8_t params[] = {static_cast<uint8_t>(s)};
+    glo->SendMultiviewerCommand(kMvSetLock, params);
+  });
+  if (auto* b = qobject_cast<QAbstractButton*>(Item(kIdSetDefault)))
+    connect(b, &QAbstractButton::clicked, this, &CClass_16view_set::RestoreDefaults);
+  if (auto* b = qobject_cast<QAbstractButton*>(Item(kIdSetIp)))
+    connect(b, &QAbstractButton::clicked, this, &CClass_16view_set::SendNetworkSettings);
+}
+
+CIpAddressCtrl* CClass_16view_set::IpControl(int id) const {
+  return qobject_cast<CIpAddressCtrl*>(Item(id));
+}
+
+void CClass_16view_set::RestoreDefaults() {
+  CZELVIKDlg* glo = Glo();
+  if (!glo) return;
+  const uint8_t params[] = {0x00};
+  if (glo->SendMultiviewerCommand(kMvRestoreDefaults, params)) {
+    glo->ApplyLocalDefaults();
+    RecomputeAll();
+  }
+  // The lists show the defaults even when the command could not go out.
+  Combo(kIdFormatList)->setCurrentIndex(0);
+  Combo(kIdOverlayList)->setCurrentIndex(0);
+  Combo(kIdAudioMeterList)->setCurrentIndex(1);
+  Combo(kIdAudioSourceList)->setCurrentIndex(0);
+  Combo(kIdBorderList)->setCurrentIndex(1);
+}
+
+void CClass_16view_set::SendNetworkSettings() {
+  CZELVIKDlg* glo = Glo();
+  if (!glo) return;
+  int at = 0;
+  for (int id : {kIdIpAddress, kIdSubnetMask, kIdGateway}) {
+    std::array<uint8_t, 4> octets{};
+    IpControl(id)->GetAddress(&octets);
+    for (uint8_t o : octets) glo->m_set_ip_params[at++] = o;
+  }
+  // By UDP whatever the connection mode; the device list keeps the old
+  // address until the network is searched again.
+  glo->SendSetIpFrame();
+}
+
+void CClass_16view_set::paintEvent(QPaintEvent* event) {
+  CMultiviewPage::paintEvent(event);
+  QPainter p(this);
+  p.drawLine(20, 180, 470, 180);
+}
+
+}  // namespace zv

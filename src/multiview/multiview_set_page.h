@@ -1,0 +1,41 @@
+// CClass_16view_set: page 6 of the multiviewer panel. The device-wide
+// switches and video format, sent as they are chosen; restore defaults; and
+// the device's network settings with "Set  IP".
+#pragma once
+
+#include "multiview/multiview_page.h"
+
+namespace zv {
+
+class CIpAddressCtrl;
+
+inline constexpr const char* kDefaultSubnetMask = "255.255.255.0";
+
+class CClass_16view_set : public CMultiviewPage {
+  Q_OBJECT
+ public:
+  static constexpr int kResource = 163;
+  static constexpr int kIdFrame = 1029;
+  static constexpr int kIdAudioMeterList = 1014;
+  static constexpr int kIdAudioSourceList = 1039;
+  static constexpr int kIdOverlayList = 1074;
+  static constexpr int kIdFormatList = 1073;
+  static constexpr int kIdBorderList = 1105;
+  static constexpr int kIdLockList = 1106;
+  static constexpr int kIdSetDefault = 1033;
+  static constexpr int kIdIpAddress = 1036;
+  static constexpr int kIdSubnetMask = 1037;
+  static constexpr int kIdGateway = 1038;
+  static constexpr int kIdSetIp = 1032;
+
+  explicit CClass_16view_set(CClass_16view_dlg* host);
+
+  CIpAddressCtrl* IpControl(int id) const;
+  void RestoreDefaults();
+  void SendNetworkSettings();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+}  // namespace zv

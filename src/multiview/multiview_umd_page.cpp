@@ -1,0 +1,114 @@
+#include "multiview/multiview_umd_page.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QValidator>
+
+#include "app/main_window.h"
+#include "controls/button_st.h"
+
+namespace zv {
+namespace {
+
+// Refuses typing past the limit but lets a longer label shrink: a text is
+// taken when it is within the limit or no longer than the text before it.
+class LabelLengthValidator : public QValidator {
+ public:
+  explicit LabelLengthValidator(QLineEdit* edit) : QValidator(edit) {
+    connect(edit, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_length = text.size(); });
+  }
+  State validate(QString& input, int&) const override {
+    return input.size() <= kLabelTypingLimit || input.size() <= m_length ? Acceptable : Invalid;
+  }
+
+ private:
+  qsizetype m_length = 0;
+};
+
+constexpr QColor kHiddenButtonBack{64, 64, 64};
+constexpr QColor kHiddenButtonText{60, 180, 255};
+
+}  // namespace
+
+CClass_16view_umd::CClass_16view_umd(CClass_16view_dlg* host)
+    : CMultiviewPage(host, kResource, kIdFrame) {
+  CZELVIKDlg* glo = Glo();
+  for (int n = 0; n < kMultiviewWindowCount; ++n) {
+    QLineEdit* edit = Edit(n);
+    if (!edit) continue;
+    edit->setValidator(new LabelLengthValidator(edit));
+    if (glo) edit->setText(QString::fromStdU16String(glo->m_16_view_umd_name[n]));
+    edit->installEventFilter(this);
+  }
+  if (QWidget* list = Item(kIdLabelsList)) list->installEventFilter(this);
+  FillList(kIdLabelsList, NameItems({"UMD OFF", "UMD ON"}), glo && glo->m_16_view_show_umd ? 1 : 0);
+  OnChoice(kIdLabelsList, [this](int s) { LabelsOnOff(s); });
+  for (int id : {kIdAllOn, kIdAllOff}) {
+    auto* button = qobject_cast<CButtonST*>(Item(id));
+    if (!button) continue;
+    for (auto slot : {CButtonST::FaceColor::kBackgroundHot, CButtonST::FaceColor::kBackgroundOut,
+                      CButtonST::FaceColor::kBackgroundFocus})
+      button->SetFaceColor(slot, kHiddenButtonBack);
+    for (auto slot : {CButtonST::FaceColor::kTextHot, CButtonST::FaceColor::kTextOut})
+      button->SetFaceColor(slot, kHiddenButtonText);
+    connect(button, &QAbstractButton::clicked, this, [this, id] { LabelsOnOff(id == kIdAllOn); });
+  }
+}
+
+QLineEdit* CClass_16view_umd::Edit(int n) const {
+  return qobject_cast<QLineEdit*>(Item(kIdFirstEdit + 2 * n));
+}
+
+void CClass_16view_umd::SendFocusedLabel() {
+  CZELVIKDlg* glo = Glo();
+  const QWidget* focused = focusWidget();
+  int index = -1;
+  for (int n = 0; n < kMultiviewWindowCount && index < 0; ++n)
+    if (focused && Edit(n) == focused) index = n;
+  if (index < 0) {
+    m_umd_string_index = 255;
+    return;
+  }
+  m_umd_string_index = static_cast<uint8_t>(index);
+  if (!glo) return;
+  glo->m_16_view_umd_name[index] = Edit(index)->text().toStdU16String();
+  glo->SendMultiviewerLabel(index, glo->m_16_view_umd_name[index]);
+}
+
+void CClass_16view_umd::LabelsOnOff(int v) {
+  CZELVIKDlg* glo = Glo();
+  if (!glo) return;
+  const uint8_t params[] = {static_cast<uint8_t>(v)};
+  if (glo->SendMultiviewerCommand(kMvSetLabels, params)) RecomputeLabels();
+  glo->m_16_view_show_umd = v != 0;
+}
+
+bool CClass_16view_umd::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      SendFocusedLabel();
+      return true;
+    }
+    if (key == Qt::Key_Escape) return true;
+  }
+  return CMultiviewPage::eventFilter(watched, event);
+}
+
+void CClass_16view_umd::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    SendFocusedLabel();
+    event->accept();
+    return;
+  }
+  CMultiviewPage::keyPressEvent(event);
+}
+
+void CClass_16view_umd::paintEvent(QPaintEvent* event) {
+  CMultiviewPage::paintEvent(event);
+  QPainter p(this);
+  p.drawLine(20, 80, 470, 80);
+}
+
+}  // namespace zv

@@ -1,0 +1,541 @@
+// The multiviewer panel and its pages on the offscreen platform, against the
+// virtual multiviewer on loopback: what reaches the device, what the state
+// holds, and what the buttons and the preview show.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <regex>
+
+#include "app/main_window.h"
+#include "controls/button_st.h"
+#include "controls/ip_address_ctrl.h"
+#include "multiview/multiview_color_page.h"
+#include "multiview/multiview_control_page.h"
+#include "multiview/multiview_panel.h"
+#include "multiview/multiview_set_page.h"
+#include "multiview/multiview_status_page.h"
+#include "multiview/multiview_umd_page.h"
+#include "platform/platform.h"
+#include "sim/multiview_device.h"
+#include "support/sim_runner.h"
+#include "support/udp_peer.h"
+
+namespace zv {
+namespace {
+
+// The main window aimed at one virtual multiviewer at 127.0.0.2.
+class MultiviewPanelTest : public testing::Test {
+ protected:
+  MultiviewPanelTest()
+      : m_port(test::FreeUdpPort()), m_runner(Config(m_port)), m_dlg(Link(m_port)) {
+    m_dlg.m_device_list[0].SetIpText("127.0.0.2");
+    m_dlg.m_device_list[0].device_type = 0xA1;
+    m_dlg.m_device_list[0].device_id = 0x01;
+    m_dlg.m_device_index = 0;
+    m_dlg.DeviceCombo()->addItem("Mv_127.0.0.2");
+  }
+
+  static sim::SimConfig Config(uint16_t port) {
+    sim::SimConfig config = test::LoopbackSim(port, {"Mv"});
+    config.devices[0].type = 0xA1;
+    return config;
+  }
+  static LinkConfig Link(uint16_t port) {
+    LinkConfig c;
+    c.device_port = port;
+    c.local_port = 0;
+    c.search_address = "127.0.0.1";
+    return c;
+  }
+
+  sim::MultiviewerDevice& Device() {
+    return dynamic_cast<sim::MultiviewerDevice&>(m_runner.sim().Device(0));
+  }
+
+  CClass_16view_dlg* Open() {
+    m_dlg.OpenDevicePanel();
+    return qobject_cast<CClass_16view_dlg*>(m_dlg.m_p_mian_show_dlg.data());
+  }
+  template <typename Page>
+  Page* CurrentPage(CClass_16view_dlg* host) {
+    return qobject_cast<Page*>(host->m_p_cur_page.data());
+  }
+
+  // Every frame the device received so far, as "cc:pppp" (command and
+  // parameters in hex). A discovery exchange first makes sure the device
+  // has handled everything sent before it.
+  std::vector<std::string> Frames() {
+    m_dlg.ReceiveWithTimeout(DISCOVERY_QUERY, kSearchReplyBufferSize, 1000,
+                             [](std::span<const uint8_t> b, const sockaddr_in&) {
+                               return b.size() > 16 && b[16] == kCommandDiscovery;
+                             });
+    std::vector<std::string> frames;
+    static const std::regex kFrame("\"command\":\"0x([0-9a-f]{2})\",\"params\":\"([0-9a-f]*)\"");
+    for (const std::string& line : m_runner.sim().LogLines()) {
+      std::smatch m;
+      if (std::regex_search(line, m, kFrame) && m[1] != "ff") frames.push_back(m[1].str() + ":" + m[2].str());
+    }
+    return frames;
+  }
+  // Frames received since the last call.
+  std::vector<std::string> NewFrames() {
+    std::vector<std::string> all = Frames();
+    std::vector<std::string> fresh(all.begin() + static_cast<long>(std::min(m_seen, all.size())), all.end());
+    m_seen = all.size();
+    return fresh;
+  }
+
+  static void Choose(QComboBox* combo, int entry) {
+    ASSERT_NE(combo, nullptr);
+    combo->setCurrentIndex(entry);
+    emit combo->activated(entry);
+  }
+  static int FaceOf(QWidget* host_or_page, int id) {
+    auto* b = qobject_cast<CButtonST*>(static_cast<CChildDialog*>(host_or_page)->Item(id));
+    return b ? b->FaceImageId() : -1;
+  }
+
+  uint16_t m_port;
+  test::SimRunner m_runner;
+  CZELVIKDlg m_dlg;
+  size_t m_seen = 0;
+};
+
+TEST_F(MultiviewPanelTest, OpeningThePanelReadsTheDevice) {
+  ASSERT_TRUE(m_runner.started()) << m_runner.error();
+  sim::MultiviewerDeviceState s = sim::MultiviewerDeviceState::Defaults();
+  s.layout_code = 9;
+  s.format_code = 13;  // 1080p25
+  s.sources[11] = 5;
+  s.sources[3] = 0;  // no source known
+  Device().SetState(s);
+  CClass_16view_dlg* host = Open();
+  ASSERT_NE(host, nullptr);
+  EXPECT_EQ(NewFrames(), std::vector<std::string>({"32:"}));
+  EXPECT_EQ(host->m_cur_page, 2);
+  EXPECT_EQ(host->m_page_rect, QRect(750, 105, 490, 420));
+  auto* page = CurrentPage<CClass_16view_control>(host);
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->geometry(), host->m_page_rect);
+  EXPECT_EQ(m_dlg.m_cur_window_count, 9);
+  EXPECT_EQ(m_dlg.m_16_view_state_read, 1);
+  EXPECT_EQ(page->m_cur_layout_button, 5);
+  // Button images: the page buttons and the layout buttons.
+  const std::pair<int, int> host_faces[] = {{1020, 193}, {1011, 204}, {1022, 189}, {1023, 200}};
+  for (auto [id, face] : host_faces) EXPECT_EQ(FaceOf(host, id), face) << id;
+  for (int k = 1; k <= 7; ++k) EXPECT_EQ(FaceOf(page, 1031 + k), k == 5 ? 180 : 169 + 2 * k) << k;
+  EXPECT_FALSE(host->Item(1019)->isVisibleTo(host));
+  EXPECT_FALSE(host->Item(1021)->isVisibleTo(host));
+  const std::pair<int, QRect> places[] = {{1020, {748, 25, 80, 75}}, {1011, {840, 25, 80, 75}},
+                                          {1022, {932, 25, 72, 75}}, {1023, {1012, 25, 92, 75}}};
+  for (auto [id, rect] : places) EXPECT_EQ(host->Item(id)->geometry(), rect) << id;
+  // Rows, sources and the hidden lists.
+  for (int n = 0; n < 16; ++n) {
+    EXPECT_EQ(page->Item(1101 + n)->isEnabled(), n < 9) << n;
+    EXPECT_EQ(page->Item(1075 + n)->isEnabled(), n < 9) << n;
+  }
+  auto* list12 = qobject_cast<QComboBox*>(page->Item(1112));
+  EXPECT_EQ(list12->count(), 16);
+  EXPECT_EQ(list12->itemText(2), "SDI 3");
+  EXPECT_EQ(list12->currentIndex(), 4);
+  EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1104))->currentIndex(), -1);
+  EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1062))->currentText(), QString::fromUtf8("九画面"));
+  EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1063))->currentText(), "1080p25");
+  EXPECT_FALSE(page->Item(1062)->isVisibleTo(page));
+  EXPECT_EQ(qobject_cast<QLabel*>(page->Item(1084))->text(), "WIN  10");
+  // The preview shows nine windows.
+  EXPECT_EQ(m_dlg.m_16_view_windows[8].width, 240);
+  EXPECT_EQ(m_dlg.m_16_view_windows[9].width, 0);
+}
+
+TEST_F(MultiviewPanelTest, LayoutButtons) {
+  ASSERT_TRUE(m_runner.started()) << m_runner.error();
+  CClass_16view_dlg* host = Open();
+  auto* page = CurrentPage<CClass_16view_control>(host);
+  ASSERT_NE(page, nullptr);
+  NewFrames();
+  ASSERT_EQ(page->m_cur_layout_button, 7);  // the device starts with sixteen windows
+
+  QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1038)), Qt::LeftButton);
+  EXPECT_TRUE(NewFrames().empty()) << "the highlighted button sends nothing";
+
+  QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1036)), Qt::LeftButton);
+  EXPECT_EQ(NewFrames(), std::vector<std::string>({"33:09"}));
+  EXPECT_EQ(m_dlg.m_cur_window_count, 9);
+  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_mode_type, 4);
+  for (int n = 0; n < 16; ++n) EXPECT_EQ(page->Item(1101 + n)->isEnabled(), n < 9) << n;
+  EXPECT_EQ(FaceOf(page, 1036), 180);
+  EXPECT_EQ(FaceOf(page, 1038), 183);
+  EXPECT_EQ(m_dlg.m_16_view_windows[8].x, 480);
+  EXPECT_EQ(Device().State().layout_code, 9);
+
+  // Input 3 in window 12.
+  Choose(qobject_cast<QComboBox*>(page->Item(1112)), 2);
+  EXPECT_EQ(NewFrames(), std::vector<std::string>({"34:030c"}));
+  EXPECT_EQ(m_dlg.m_16_view_window_source[11], 3);
+  EXPECT_EQ(m_dlg.m_16_view_cur_window, 12);
+
+  // Serial mode with the port closed: marks, rows and state change, nothing
+  // is sent and the preview stays as it was.
+  m_dlg.m_eState = kModeSerial;
+  QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1033)), Qt::LeftButton);
+  EXPECT_EQ(FaceOf(page, 1033), 174);
+  EXPECT_EQ(FaceOf(page, 1036), 179);
+  EXPECT_EQ(m_dlg.m_cur_window_count, 4);
+  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_mode_type, 1);
+  for (int n = 0; n < 16; ++n) EXPECT_EQ(page->Item(1101 + n)->isEnabled(), n < 4) << n;
+  EXPECT_EQ(m_dlg.m_16_view_windows[8].x, 480) << "preview unchanged";
+  m_dlg.m_eState = kModeNetwork;
+  EXPECT_TRUE(NewFrames().empty());
+}
+
+TEST_F(MultiviewPanelTest, LockBlocksLayoutsOnlyBeforeTheFirstReadBack) {
+  ASSERT_TRUE(m_runner.started()) << m_runner.error();
+  CClass_16view_dlg* host = Open();
+  auto* page = CurrentPage<CClass_16view_control>(host);
+  ASSERT_NE(page, nullptr);
+  NewFrames();
+  m_dlg.m_all_16_view_page_data.zv_16_view_lock_state = 1;
+  QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1032)), Qt::LeftButton);
+  EXPECT_EQ(NewFrames(), std::vector<std::string>({"33:01"})) << "a read-back has run";
+  m_dlg.m_16_view_state_read = 0;
+  QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1034)), Qt::LeftButton);
+  EXPECT_TRUE(NewFrames().empty());
+  EXPECT_EQ(page->m_cur_layout_button, 1);
+  EXPECT_EQ(m_dlg.m_cur_window_count, 6) << "the count changes all the same";
+}
+
+TEST_F(MultiviewPanelTest, PageButtonsAndReadBacks) {
+  ASSERT_TRUE(m_runner.started()) << m_runner.error();
+  CClass_16view_dlg* host = Open();
+  ASSERT_NE(host, nullptr);
+  EXPECT_EQ(NewFrames(), std::vector<std::string>({"32:"}));
+  auto click = [&](int id) { QTest::mouseClick(static_cast<QAbstractButton*>(host->Item(id)), Qt::LeftButton); };
+  click(1020);
+  EXPECT_TRUE(NewFrames().empty()) << "the page shown is not read again";
+  // The device changes behind the panel's back.
+  sim::MultiviewerDeviceState s = Device().State();
+  s.layout_code = 6;
+  Device().SetState(s);
+  click(1011);
+  EXPECT_TRUE(NewFrames().empty()) << "the labels page does not read";
+  EXPECT_EQ(host->m_cur_page, 3);
+  EXPECT_EQ(FaceOf(host, 1011), 205);
+  EXPECT_EQ(FaceOf(host, 1020), 192);
+  EXPECT_NE(CurrentPage<CClass_16view_umd>(host), nullptr);
+  EXPECT_EQ(host->findChildren<CMultiviewPage*>().size(), 1);
+  click(1020);
+  EXPECT_EQ(NewFrames(), std::vector<std::string>({"32:"}));
+  EXPECT_EQ(m_dlg.m_cur_window_count, 6);
+  EXPECT_EQ(CurrentPage<CClass_16view_control>(host)->m_cur_layout_button, 3);
+  click(1022);
+  click(1023);
+  EXPECT_TRUE(NewFrames().empty());
+  EXPECT_EQ(FaceOf(host, 1023), 201);
+  EXPECT_EQ(FaceOf(host, 1022), 189);
+  // The status page reads by UDP even in serial mode.
+  m_dlg.m_eState = kModeSerial;
+  host->ShowPage(1);
+  EXPECT_EQ(NewFrames(), std::vector<std::string>({"32:"}));
+  auto* status = CurrentPage<CClass_16view_status>(host);
+  ASSERT_NE(status, nullptr);
+  EXPECT_EQ(qobject_cast<QLineEdit*>(status->Item(1041))->text(), "ON");
+  EXPECT_EQ(qobject_cast<QLineEdit*>(status->Item(1042))->text(), "CH_1");
+  EXPECT_EQ(qobject_cast<QLineEdit*>(status->Item(1043))->text(), "ON");
+  EXPECT_EQ(qobject_cast<QLineEdit*>(status->Item(1040))->text(), QString::fromUtf8("六画面"));
+  EXPECT_TRUE(qobject_cast<QLineEdit*>(status->Item(1041))->isReadOnly());
+  EXPECT_FALSE(status->Item(1040)->isVisibleTo(status));
+}
+
+TEST_F(MultiviewPanelTest, LabelsPage) {
+  ASSERT_TRUE(m_runner.started()) << m_runner.error();
+  m_dlg.show();
+  CClass_16view_dlg* host = Open();
+  host->ShowPage(3);
+  auto* page = CurrentPage<CClass_16view_umd>(host);
+  ASSERT_NE(page, nullptr);
+  NewFrames();
+  EXPECT_EQ(page->Edit(0)->text(), "CAM 1");  // read back when the panel opened
+  EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1072))->currentText(), "UMD ON");
+
+  QLineEdit* edit = page->Edit(6);
+  ASSERT_EQ(edit->objectName(), "1047");
+  edit->clear();
+  edit->setFocus();
+  QTest::keyClicks(edit, "CAM 2");
+  QTest::keyClick(edit, Qt::Key_Return);
+  EXPECT_EQ(NewFrames(),
+            std::vector<std::string>({"1e:0701000100010001430041004d0020003200"}));
+  EXPECT_EQ(page->m_umd_string_index, 6);
+  EXPECT_EQ(m_dlg.m_16_view_umd_name[6], u"CAM 2");
+  EXPECT_EQ(Device().State().labels[6].size(), 10u);
+
+  // An eleventh character cannot be typed.
+  QTest::keyClicks(edit, "abcdefgh");
+  EXPECT_EQ(edit->text(), "CAM 2abcde");
+
+  QWidget* list = page->Item(1072);
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Return);
+  EXPECT_TRUE(NewFrames().empty());
+  EXPECT_EQ(page->m_umd_string_index, 255);
+
+  Choose(qobject_cast<QComboBox*>(list), 0);
+  EXPECT_EQ(NewFrames(), std::vector<std::string>({"36:00"}));
+  EXPECT_EQ(m_dlg.m_16_view_show_umd, 0);
+  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_umd_enable, 1) << "keeps the device's value";
+
+  // A label longer than ten characters from the device is shown whole.
+  m_dlg.m_16_view_umd_name[0] = u"ABCDEFGHIJKLMN";
+  host->ShowPage(5);
+  host->ShowPage(3);
+  EXPECT_EQ(CurrentPage<CClass_16view_umd>(host)->Edit(0)->text(), "ABCDEFGHIJKLMN");
+}
+
+TEST_F(MultiviewPanelTest, ColourPage) {
+  ASSERT_TRUE(m_runner.started()) << m_runner.error();
+  CClass_16view_dlg* host = Open();
+  m_dlg.m_all_16_view_page_data.zv_16_view_color_channel = 1;
+  host->ShowPage(5);
+  auto* page = CurrentPage<CClass_16view_color>(host);
+  ASSERT_NE(page, nullptr);
+  NewFrames();
+  auto* target = qobject_cast<QComboBox*>(page->Item(1060));
+  EXPECT_EQ(target->count(), 17);
+  EXPECT_EQ(target->itemText(0), "All Channel");
+  EXPECT_EQ(target->itemText(16), "CH_16");
+  EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1015))->currentText(), "Blue");
+  EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1039))->currentText(), "Gray");
+
+  Choose(target, 0);
+  Choose(qobject_cast<QComboBox*>(page->Item(1015)), 2);
+  EXPECT_EQ(NewFrames(), std::vector<std::string>({"3c:0002"}));
+  for (int n = 0; n < 16; ++n) EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_umd_back_color[n], 2);
+  const QImage preview = PaintMultiviewPreview(m_dlg);
+  for (int n = 0; n < 16; ++n) {
+    const PreviewBox& b = m_dlg.m_16_view_umd_rects[n];
+    EXPECT_EQ(preview.pixelColor(b.x + 1, b.y + 1), QColor(255, 0, 0)) << n;
+  }
+  // "Trans" as overlay background for window 4 paints it white.
+  Choose(qobject_cast<QComboBox*>(page->Item(1061)), 4);
+  Choose(qobject_cast<QComboBox*>(page->Item(1039)), 14);
+  EXPECT_EQ(NewFrames(), std::vector<std::string>({"3e:040e"}));
+  EXPECT_EQ(m_dlg.m_16_view_resolution_rgb[3], (Rgb{255, 255, 255}));
+  EXPECT_EQ(m_dlg.m_16_view_resolution_rgb[2], (Rgb{186, 183, 186}));
+  // Label text colour: sent, the preview does not change.
+  const Rgb before = m_dlg.m_16_view_umd_rgb[0];
+  Choose(qobject_cast<QComboBox*>(page->Item(1044)), 6);
+  EXPECT_EQ(NewFrames(), std::vector<std::string>({"3b:0006"}));
+  EXPECT_EQ(m_dlg.m_16_view_umd_rgb[0], before);
+
+  // The overlay target survives a page change; a target beyond a smaller
+  // layout falls back to "All Channel".
+  m_dlg.m_cur_window_count = 4;
+  m_dlg.m_all_16_view_page_data.zv_16_view_color_channel = 9;
+  host->ShowPage(6);
+  host->ShowPage(5);
+  page = CurrentPage<CClass_16view_color>(host);
+  EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1061))->currentIndex(), 4);
+  EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1060))->currentIndex(), 0);
+  EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1060))->count(), 5);
+  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_color_channel, 0);
+  EXPECT_TRUE(NewFrames().empty()) << "filling the lists sends nothing";
+  // The hidden "All Channel" box disables the target list while ticked.
+  auto* box = qobject_cast<QCheckBox*>(page->Item(1070));
+  QTest::mouseClick(box, Qt::LeftButton);
+  EXPECT_FALSE(page->Item(1060)->isEnabled());
+}
+
+TEST_F(MultiviewPanelTest, SettingsPage) {
+  ASSERT_TRUE(m_runner.started()) << m_runner.error();
+  CClass_16view_dlg* host = Open();
+  host->ShowPage(6);
+  auto* page = CurrentPage<CClass_16view_set>(host);
+  ASSERT_NE(page, nullptr);
+  NewFrames();
+  EXPECT_EQ(page->IpControl(1036)->AddressText(), "127.0.0.2");
+  EXPECT_EQ(page->IpControl(1037)->AddressText(), "255.255.255.0");
+  EXPECT_EQ(page->IpControl(1038)->AddressText(), "127.0.0.1");
+
+  Choose(qobject_cast<QComboBox*>(page->Item(1073)), 8);  // "720p50"
+  EXPECT_EQ(NewFrames(), std::vector<std::string>({"19:0006"}));
+  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_resolution_type, 8);
+  Choose(qobject_cast<QComboBox*>(page->Item(1039)), 5);
+  Choose(qobject_cast<QComboBox*>(page->Item(1106)), 1);
+  Choose(qobject_cast<QComboBox*>(page->Item(1105)), 0);
+  Choose(qobject_cast<QComboBox*>(page->Item(1074)), 1);
+  Choose(qobject_cast<QComboBox*>(page->Item(1014)), 0);
+  EXPECT_EQ(NewFrames(), std::vector<std::string>({"39:06", "50:01", "3f:00", "3a:01", "37:00"}));
+  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_lock_state, 1);
+  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_border_enable, 0);
+  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_audio_source_channel, 1) << "nothing stored";
+  EXPECT_EQ(m_dlg.m_16_view_show_resolution, 1);
+  EXPECT_EQ(m_dlg.m_16_view_show_audio, 0);
+
+  // Restore defaults: the sixteen-window grid with label and audio boxes.
+  m_dlg.m_all_16_view_page_data.zv_16_view_mode_type = 1;
+  QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1033)), Qt::LeftButton);
+  EXPECT_EQ(NewFrames(), std::vector<std::string>({"38:00"}));
+  EXPECT_EQ(m_dlg.m_cur_window_count, 16);
+  EXPECT_EQ(m_dlg.m_16_view_windows[15].x, 540);
+  EXPECT_EQ(m_dlg.m_16_view_show_audio, 1);
+  EXPECT_EQ(m_dlg.m_16_view_show_umd, 1);
+  EXPECT_EQ(m_dlg.m_16_view_show_resolution, 0);
+  const QImage preview = PaintMultiviewPreview(m_dlg);
+  EXPECT_EQ(preview.pixelColor(540 + 60, 360 + 5), QColor(55, 55, 55)) << "window 16";
+  const PreviewBox audio = m_dlg.m_16_view_audio_rects[15];
+  EXPECT_EQ(preview.pixelColor(audio.x + 1, audio.y + 1), QColor(89, 187, 255));
+  const PreviewBox overlay = m_dlg.m_16_view_resolution_rects[15];
+  EXPECT_EQ(preview.pixelColor(overlay.x + 1, overlay.y + 1), QColor(55, 55, 55)) << "no overlay";
+  const std::pair<int, int> lists[] = {{1073, 0}, {1074, 0}, {1014, 1}, {1039, 0}, {1105, 1}, {1106, 1}};
+  for (auto [id, entry] : lists)
+    EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(id))->currentIndex(), entry) << id;
+
+  // Set IP by UDP even in serial mode.
+  m_dlg.m_eState = kModeSerial;
+  page->IpControl(1036)->SetAddressText("127.0.0.2");
+  page->IpControl(1038)->SetAddressText("127.0.0.254");
+  QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1032)), Qt::LeftButton);
+  m_dlg.m_eState = kModeNetwork;
+  EXPECT_EQ(NewFrames(), std::vector<std::string>({"05:7f000002ffffff007f0000fe"}));
+}
+
+TEST_F(MultiviewPanelTest, SettingsPageOffersTheDerivedGateway) {
+  // Serial mode with the port closed: the panel opens without reaching any
+  // device, so the address below is never sent to.
+  m_dlg.m_eState = kModeSerial;
+  m_dlg.m_main_com_dev_type = 0xA1;
+  m_dlg.m_device_list[0].SetIpText("10.0.0.25");
+  CClass_16view_dlg* host = Open();
+  ASSERT_NE(host, nullptr);
+  host->ShowPage(6);
+  auto* page = CurrentPage<CClass_16view_set>(host);
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->IpControl(1036)->AddressText(), "10.0.0.25");
+  EXPECT_EQ(page->IpControl(1037)->AddressText(), "255.255.255.0");
+  EXPECT_EQ(page->IpControl(1038)->AddressText(), "10.0.0.1");
+  // Restore defaults with the port closed: nothing changes but the lists.
+  m_dlg.m_all_16_view_page_data.zv_16_view_mode_type = 2;
+  QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1033)), Qt::LeftButton);
+  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_mode_type, 2);
+  EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1014))->currentIndex(), 1);
+}
+
+TEST_F(MultiviewPanelTest, AudioPageSendsByUdpInSerialMode) {
+  ASSERT_TRUE(m_runner.started()) << m_runner.error();
+  CClass_16view_dlg* host = Open();
+  NewFrames();
+  m_dlg.m_eState = kModeSerial;
+  host->ShowPage(4);
+  ASSERT_NE(host->m_p_cur_page, nullptr);
+  for (QWidget* w : host->m_p_cur_page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    EXPECT_FALSE(w->isVisibleTo(host->m_p_cur_page)) << w->objectName().toStdString();
+  Choose(qobject_cast<QComboBox*>(host->m_p_cur_page->Item(1068)), 15);
+  Choose(qobject_cast<QComboBox*>(host->m_p_cur_page->Item(1014)), 0);
+  m_dlg.m_eState = kModeNetwork;
+  EXPECT_EQ(NewFrames(), std::vector<std::string>({"39:10", "37:00"}));
+  EXPECT_EQ(m_dlg.m_16_view_show_audio, 0);
+}
+
+// On the serial line the same pages read and change the device, and a page
+// opened again shows what the device reports after the change.
+TEST(MultiviewSerialPanelTest, PagesWorkOnTheSerialLine) {
+  const uint16_t port = test::FreeUdpPort();
+  sim::SimConfig config = test::LoopbackSim(port, {"Mv"});
+  config.devices[0].type = 0xA1;
+  config.serial = true;
+  test::SimRunner runner(config);
+  ASSERT_TRUE(runner.started()) << runner.error();
+  auto& device = dynamic_cast<sim::MultiviewerDevice&>(runner.sim().Device(0));
+  sim::MultiviewerDeviceState s = device.State();
+  s.layout_code = 6;
+  device.SetState(s);
+
+  LinkConfig link;
+  link.device_port = port;
+  link.local_port = 0;
+  link.search_address = "127.0.0.1";
+  CZELVIKDlg dlg(link);
+  dlg.show();
+  dlg.m_eState = kModeSerial;
+  dlg.m_main_com_dev_type = 0xA1;
+  dlg.m_device_list[0].device_type = 0xA1;
+  dlg.m_device_list[0].device_id = 1;
+  dlg.m_device_index = 0;
+  dlg.DeviceCombo()->addItem("Mv");
+  ASSERT_TRUE(dlg.m_serial_port.Open(runner.sim().SerialPath(), 115200));
+  dlg.OpenDevicePanel();
+  auto* host = qobject_cast<CClass_16view_dlg*>(dlg.m_p_mian_show_dlg.data());
+  ASSERT_NE(host, nullptr);
+  EXPECT_EQ(dlg.m_cur_window_count, 6);
+  auto* control = qobject_cast<CClass_16view_control*>(host->m_p_cur_page.data());
+  ASSERT_NE(control, nullptr);
+  EXPECT_EQ(control->m_cur_layout_button, 3);
+
+  QTest::mouseClick(static_cast<QAbstractButton*>(control->Item(1033)), Qt::LeftButton);
+  host->ShowPage(3);
+  auto* umd = qobject_cast<CClass_16view_umd*>(host->m_p_cur_page.data());
+  ASSERT_NE(umd, nullptr);
+  umd->Edit(2)->setText("Desk");
+  umd->Edit(2)->setFocus();
+  QTest::keyClick(umd->Edit(2), Qt::Key_Return);
+  // The device changes the label of window 1 behind the panel's back.
+  s = device.State();
+  s.labels[0] = {'X', 0};
+  device.SetState(s);
+
+  host->ShowPage(2);  // reads the device again
+  EXPECT_EQ(dlg.m_cur_window_count, 4);
+  EXPECT_EQ(qobject_cast<CClass_16view_control*>(host->m_p_cur_page.data())->m_cur_layout_button, 2);
+  host->ShowPage(3);
+  umd = qobject_cast<CClass_16view_umd*>(host->m_p_cur_page.data());
+  EXPECT_EQ(umd->Edit(2)->text(), "Desk");
+  EXPECT_EQ(umd->Edit(0)->text(), "X");
+  EXPECT_EQ(device.State().layout_code, 4);
+  dlg.m_serial_port.Close();
+}
+
+// The preview picture: background, window frame and inset, the number on
+// white, and the boxes only when their show flag is set.
+TEST(MultiviewPreviewPaintTest, PixelsOfThePreview) {
+  MultiviewerState s;
+  s.m_all_16_view_page_data.zv_16_view_mode_type = 3;  // eight windows, middle band
+  s.m_all_16_view_page_data.zv_16_view_umd_back_color[0] = 4;
+  s.RecomputeWindows();
+  s.RecomputeAudioMeters();
+  s.RecomputeLabels();
+  s.RecomputeOverlays();
+  struct Case {
+    int show_umd;
+    QPoint at;
+    QColor colour;
+  };
+  const Case cases[] = {
+      {0, {10, 10}, {152, 152, 152}},    // top band stays grey
+      {0, {10, 470}, {152, 152, 152}},   // bottom band too
+      {0, {0, 120}, {89, 187, 255}},     // window 1's frame
+      {0, {3, 123}, {55, 55, 55}},       // its inside
+      {0, {68, 217}, {55, 55, 55}},      // label box hidden
+      {1, {68, 217}, {0, 255, 0}},       // shown: green
+      {0, {19, 193}, {55, 55, 55}},      // audio meter hidden
+  };
+  for (const Case& c : cases) {
+    s.m_16_view_show_umd = c.show_umd;
+    const QImage image = PaintMultiviewPreview(s);
+    ASSERT_EQ(image.size(), QSize(720, 480));
+    EXPECT_EQ(image.pixelColor(c.at), c.colour) << c.at.x() << "," << c.at.y();
+  }
+  // The number sits on white at (x + w/2 - 5, y + h/2 - 5).
+  EXPECT_EQ(PaintMultiviewPreview(s).pixelColor(85, 175), QColor(Qt::white));
+  // A layout index above 6 leaves the preview grey.
+  s.m_all_16_view_page_data.zv_16_view_mode_type = 7;
+  s.RecomputeWindows();
+  EXPECT_EQ(PaintMultiviewPreview(s).pixelColor(0, 120), QColor(152, 152, 152));
+}
+
+}  // namespace
+}  // namespace zv
