@@ -21,7 +21,7 @@ class CShadeButtonST;
 
 inline constexpr const char* kMatrixConnectCaption = "Connect";
 inline constexpr const char* kMatrixDisconnectCaption = "Disconnect";
-// The caption after a disconnect, as the device maker's program spells it.
+// The caption after a disconnect; the page has always spelt it so.
 inline constexpr const char* kMatrixReconnectCaption = "Conect";
 
 class CClass_matrix_child_setting : public CChildDialog {

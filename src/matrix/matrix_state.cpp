@@ -109,10 +109,12 @@ bool MatrixLinkReady(LinkState& link) {
 bool SendMatrixText(LinkState& link, std::string_view text) {
   const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
   if (link.m_eState == kModeNetwork) {
-    // Without a chosen device the operator has been told, and no socket is left.
-    if (!link.OpenCommandSocket()) return false;
+    // A socket that could not take the local port still sends from one the
+    // system picks; without a chosen device the operator has been told and
+    // there is no socket, so nothing is sent.
+    link.OpenCommandSocket();
     const bool sent = link.SendDatagram(bytes);
-    SleepMs(kMatrixCommandPauseMs);
+    if (sent) SleepMs(kMatrixCommandPauseMs);
     link.CloseUdpSocket();
     return sent;
   }

@@ -114,6 +114,13 @@ TEST(MatrixRoutingTest, OutputsWaitForApplyAndToggle) {
   EXPECT_EQ(sent->bytes, (std::vector<uint8_t>{'3', 'V', '1', ',', '4', ',', '8', '.'}));
   EXPECT_TRUE(r.Quiet()) << "sent once";
   EXPECT_EQ(r.state.m_udpSockfd, -1);
+  // A local port held by a program that does not share it: the text still
+  // leaves, from a port the system picks, and no socket is left open.
+  test::UdpPeer squatter;
+  r.state.m_link_config.local_port = squatter.port();
+  EXPECT_TRUE(MatrixApply(r.state));
+  EXPECT_EQ(Text(r.device.Receive(1000)), "3V1,4,8.");
+  EXPECT_EQ(r.state.m_udpSockfd, -1);
 
   // With input 2 chosen: fed by 5 -> 2 -> 0; unrouted -> 2 -> 0; fed by 2 -> 0 -> 2.
   const struct {
