@@ -100,12 +100,6 @@ std::array<bool, kMatrixPortCount> ApplyMatrixCommand(
   return changed;
 }
 
-bool MatrixLinkReady(LinkState& link) {
-  if (link.m_eState == kModeNetwork) return true;
-  if (link.m_eState == kModeSerial) return link.m_serial_port.IsOpen();
-  return false;
-}
-
 bool SendMatrixText(LinkState& link, std::string_view text) {
   const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
   if (link.m_eState == kModeNetwork) {

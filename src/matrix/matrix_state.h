@@ -49,13 +49,10 @@ std::array<bool, kMatrixPortCount> ApplyMatrixCommand(
     const MatrixCommand& command, std::array<uint8_t, kMatrixPortCount>& route);
 
 // ---- the link ----------------------------------------------------------------
-// Whether a text can leave now: always on the network; on the serial line
-// only while the port is open. Any other mode sends nothing.
-bool MatrixLinkReady(LinkState& link);
 // Network: one datagram to the chosen device, a 20 ms pause, the socket
-// closed again. Serial: written to the open port. Returns true when the
-// whole text was handed to the link; a closed port sends nothing and is not
-// reported to the operator.
+// closed again. Serial: written to the open port. Any other mode, or a
+// closed port, sends nothing and tells the operator nothing. Returns true
+// when the whole text was handed to the link.
 bool SendMatrixText(LinkState& link, std::string_view text);
 
 // ---- the routing rules -----------------------------------------------------------
