@@ -4,6 +4,8 @@
 # also behind a pseudo-terminal) and then zv_multiview, set up to find them:
 # the discovery query goes to the loopback broadcast 127.255.255.255 and the
 # devices' pseudo-terminal is offered in the serial port lists.
+# ZV_SIM_SERIAL_DEVICE=I puts device I (0 multiviewer, 1 matrix router,
+# 2 four-channel switcher, 3 production switcher) on the pseudo-terminal.
 # Arguments are passed to the program (see `zv_multiview --help`).
 # ZV_NO_SIM=1 starts the program alone, with its real defaults.
 # Without a display it starts a virtual one (Xvfb) and says how to look at it.
@@ -27,7 +29,8 @@ program_args=()
 if [ -z "${ZV_NO_SIM:-}" ]; then
   sim_log=${ZV_SIM_LOG:-/tmp/zv_device_sim.log}
   serial_link=/tmp/zv_device_sim.serial
-  "$build/zv_device_sim" --serial --serial-link "$serial_link" --log "$sim_log" \
+  "$build/zv_device_sim" --serial --serial-device "${ZV_SIM_SERIAL_DEVICE:-0}" \
+    --serial-link "$serial_link" --log "$sim_log" \
     2>"$sim_log.err" &
   sim_pid=$!
   for _ in $(seq 50); do grep -q ready "$sim_log.err" 2>/dev/null && break; sleep 0.1; done

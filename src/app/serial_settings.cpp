@@ -24,18 +24,17 @@ void FillBaudList(QComboBox* baud_list) {
   baud_list->setCurrentIndex(0);
 }
 
-void ConnectSerialPort(CnComm& port, const QComboBox* port_list, const QComboBox* baud_list) {
+void ConnectSerialPort(CnComm& port, const QComboBox* port_list, const QComboBox* baud_list,
+                       bool write_trace) {
   const QString baud_text = baud_list->currentIndex() >= 0 ? baud_list->currentText() : QString();
   const QString port_text = port_list->currentIndex() >= 0 ? port_list->currentText() : QString();
   if (port.IsOpen()) {
-    Trace("close the com");
+    if (write_trace) Trace("close the com");
     port.Close(CnComm::kDefaultCloseWaitMs);
   }
   const uint32_t baud = baud_text.toUInt();
-  if (port.Open(port_text.toStdU16String(), baud))
-    Trace("com open success");
-  else
-    Trace("com open failed");
+  const bool opened = port.Open(port_text.toStdU16String(), baud);
+  if (write_trace) Trace("%s", opened ? "com open success" : "com open failed");
 }
 
 }  // namespace zv

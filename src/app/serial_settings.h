@@ -20,7 +20,9 @@ void FillSerialPortList(QComboBox* port_list);
 // The five rates, 9600 first, with line 0 selected.
 void FillBaudList(QComboBox* baud_list);
 // (Re)opens `port` with the selected port and baud lines; an open port is
-// closed first. The outcome goes to the trace only: the caller shows it.
-void ConnectSerialPort(CnComm& port, const QComboBox* port_list, const QComboBox* baud_list);
+// closed first. The outcome goes to the trace only (unless `write_trace` is
+// false): the caller shows it.
+void ConnectSerialPort(CnComm& port, const QComboBox* port_list, const QComboBox* baud_list,
+                       bool write_trace = true);
 
 }  // namespace zv

@@ -1,15 +1,54 @@
+// CClass_matrix_control: the 8x8 matrix router's panel (device types 0x81,
+// 0x82): a row of eight input buttons above a row of eight output buttons,
+// two page buttons, and the page area holding the function page or the
+// connection page. The routing model lives in the main window; the panel
+// only shows it on its buttons.
 #pragma once
 
+#include <QPointer>
+#include <QRect>
+
 #include "controls/child_dialog.h"
+#include "matrix/matrix_ids.h"
 
 namespace zv {
 
-// The 8x8 matrix switcher's routing panel (device types 0x81, 0x82).
+class CButtonST;
+class CZELVIKState;
+
+// The shared state the panel and its pages work on (the main window's), or
+// nullptr before the main window exists.
+CZELVIKState* MatrixSharedState();
+
 class CClass_matrix_control : public CChildDialog {
   Q_OBJECT
  public:
-  static constexpr int kResource = 206;
+  static constexpr int kResource = kMatrixPanelResource;
   explicit CClass_matrix_control(QWidget* parent);
+
+  // Click handlers, by the number on the button (1 to 8).
+  void OnSelectInput(int k);
+  void OnToggleOutput(int o);
+  // 1: the function page; 2: the connection page. The shown page is not
+  // built again.
+  void SwitchPage(int page);
+  // Makes the sixteen row buttons show the model: the chosen input, and the
+  // outputs that take it.
+  void ShowRouting();
+
+  CButtonST* InputButton(int k) const;
+  CButtonST* OutputButton(int o) const;
+  CButtonST* PageButton(int page) const;
+  int CurrentPage() const { return m_cur_page; }
+  QWidget* Page() const { return m_page; }
+  const QRect& PageRect() const { return m_page_rect; }
+
+ private:
+  void OnInitDialog();
+
+  int m_cur_page = kMatrixNoPage;
+  QPointer<CChildDialog> m_page;
+  QRect m_page_rect;
 };
 
 }  // namespace zv

@@ -14,6 +14,7 @@ enum class ControlKind {
   kShadeButton,    // the same, whose face can carry a computed shade
   kGroupBox,       // thin grey rounded frame with an optional caption
   kPushButton,     // ordinary push button
+  kRadioButton,    // radio button; one group per dialog
   kStaticText,     // label
   kStaticFrame,    // invisible frame that only fixes an area
   kComboDropList,  // drop-down list combo box

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 
 #include "controls/ip_address_ctrl.h"
 #include "controls/button_st.h"
@@ -42,6 +43,8 @@ QWidget* CreateControl(QWidget* dialog, const ControlTemplate& c) {
       return new CMyGroupBox(caption, dialog);
     case ControlKind::kPushButton:
       return new QPushButton(caption, dialog);
+    case ControlKind::kRadioButton:
+      return new QRadioButton(caption, dialog);
     case ControlKind::kStaticText:
       return new QLabel(caption, dialog);
     case ControlKind::kStaticFrame: {

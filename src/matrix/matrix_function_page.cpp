@@ -1,0 +1,64 @@
+#include "matrix/matrix_function_page.h"
+
+#include "app/main_state.h"
+#include "controls/button_st.h"
+#include "matrix/matrix_panel.h"
+#include "matrix/matrix_state.h"
+
+namespace zv {
+
+CClass_matrix_child_function::CClass_matrix_child_function(QWidget* parent)
+    : CChildDialog(parent, kResource, ControlColours::kDefault) {
+  OnInitDialog();
+}
+
+void CClass_matrix_child_function::OnInitDialog() {
+  // A page built again shows the lock as it stands: it lives in the main window.
+  const CZELVIKState* state = MatrixSharedState();
+  Button(kIdMatrixLock)->SetFaceImageIds(kMatrixUnlockedFace, kMatrixLockedFace);
+  Button(kIdMatrixLock)->SetSelected(state && state->m_matrix_lock);
+  connect(Button(kIdMatrixOneToAll), &QAbstractButton::clicked, this,
+          &CClass_matrix_child_function::OnOneToAll);
+  connect(Button(kIdMatrixOneToOne), &QAbstractButton::clicked, this,
+          &CClass_matrix_child_function::OnOneToOne);
+  connect(Button(kIdMatrixApply), &QAbstractButton::clicked, this,
+          &CClass_matrix_child_function::OnApply);
+  connect(Button(kIdMatrixLock), &QAbstractButton::clicked, this,
+          &CClass_matrix_child_function::OnLock);
+}
+
+CButtonST* CClass_matrix_child_function::Button(int id) const {
+  return qobject_cast<CButtonST*>(Item(id));
+}
+
+void CClass_matrix_child_function::RefreshPanel() {
+  if (auto* panel = qobject_cast<CClass_matrix_control*>(parentWidget())) panel->ShowRouting();
+}
+
+void CClass_matrix_child_function::OnOneToAll() {
+  CZELVIKState* state = MatrixSharedState();
+  if (!state || state->m_matrix_lock) return;
+  if (MatrixOneToAll(*state)) RefreshPanel();
+}
+
+void CClass_matrix_child_function::OnOneToOne() {
+  CZELVIKState* state = MatrixSharedState();
+  if (!state || state->m_matrix_lock) return;
+  if (MatrixOneToOne(*state)) RefreshPanel();
+}
+
+void CClass_matrix_child_function::OnApply() {
+  CZELVIKState* state = MatrixSharedState();
+  if (!state || state->m_matrix_lock || !state->m_matrix_input) return;
+  // The buttons already show what apply sends.
+  MatrixApply(*state);
+}
+
+void CClass_matrix_child_function::OnLock() {
+  CZELVIKState* state = MatrixSharedState();
+  if (!state) return;
+  MatrixToggleLock(*state);
+  Button(kIdMatrixLock)->SetSelected(state->m_matrix_lock != 0);
+}
+
+}  // namespace zv

@@ -1,0 +1,32 @@
+// CClass_matrix_child_function: page 1 of the matrix panel, with apply, one
+// to all, one to one and the lock that freezes every routing button. The
+// page keeps nothing of its own: the lock is the main window's.
+#pragma once
+
+#include "controls/child_dialog.h"
+#include "matrix/matrix_ids.h"
+
+namespace zv {
+
+class CButtonST;
+
+class CClass_matrix_child_function : public CChildDialog {
+  Q_OBJECT
+ public:
+  static constexpr int kResource = kMatrixFunctionPageResource;
+  explicit CClass_matrix_child_function(QWidget* parent);
+
+  void OnOneToAll();
+  void OnOneToOne();
+  void OnApply();
+  void OnLock();
+
+  CButtonST* Button(int id) const;
+
+ private:
+  void OnInitDialog();
+  // The panel's rows follow the model after a routing step.
+  void RefreshPanel();
+};
+
+}  // namespace zv

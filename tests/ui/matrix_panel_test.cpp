@@ -1,0 +1,375 @@
+// The matrix panel and its two pages on the offscreen platform, clicked by
+// control id, against the virtual matrix router on loopback and against
+// pseudo-terminals.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPointer>
+#include <QRadioButton>
+#include <QTest>
+
+#include "app/main_window.h"
+#include "controls/group_box.h"
+#include "controls/ip_address_ctrl.h"
+#include "controls/shade_button_st.h"
+#include "matrix/matrix_connection_page.h"
+#include "matrix/matrix_function_page.h"
+#include "matrix/matrix_panel.h"
+#include "matrix/matrix_state.h"
+#include "platform/platform.h"
+#include "res/skin.h"
+#include "res/template_builder.h"
+#include "sim/matrix_device.h"
+#include "support/pty_pair.h"
+#include "support/recorders.h"
+#include "support/sim_runner.h"
+#include "support/udp_peer.h"
+
+namespace zv {
+namespace {
+
+using Route = std::array<uint8_t, 8>;
+using Numbers = std::vector<int>;
+using Texts = std::vector<std::string>;
+constexpr Route kOwnOutputs{1, 2, 3, 4, 5, 6, 7, 8};
+
+// The main window with the virtual router chosen; the router also sits on a
+// pseudo-terminal when asked.
+class MatrixFixture {
+ public:
+  explicit MatrixFixture(bool serial = false)
+      : m_port(test::FreeUdpPort()), m_runner(SimConfig(m_port, serial)), dlg(DlgConfig(m_port)) {
+    dlg.m_device_list[0].SetIpText("127.0.0.2");
+    dlg.m_device_list[0].device_type = 0x82;
+    dlg.DeviceCombo()->addItem("Matrix8x8_127.0.0.2");
+    dlg.m_device_index = 0;
+    dlg.OpenDevicePanel();
+    dlg.show();
+  }
+  bool Ready() { return m_runner.started() && panel() && QTest::qWaitForWindowExposed(&dlg); }
+
+  CClass_matrix_control* panel() const {
+    return qobject_cast<CClass_matrix_control*>(dlg.m_p_mian_show_dlg.data());
+  }
+  CClass_matrix_child_function* functions() const {
+    return qobject_cast<CClass_matrix_child_function*>(panel()->Page());
+  }
+  CClass_matrix_child_setting* connection() const {
+    return qobject_cast<CClass_matrix_child_setting*>(panel()->Page());
+  }
+  sim::MatrixDevice& router() { return dynamic_cast<sim::MatrixDevice&>(m_runner.sim().Device(0)); }
+  const std::string& serial_path() { return m_runner.sim().SerialPath(); }
+
+  static void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+  void Inputs(Numbers ks) { for (int k : ks) Click(panel()->InputButton(k)); }
+  void Outputs(Numbers os) { for (int o : os) Click(panel()->OutputButton(o)); }
+  void Function(int id) { Click(functions()->Item(id)); }
+  void Page(int page) { Click(panel()->PageButton(page)); }
+  void ChooseMode(int line) {
+    connection()->ModeList()->setCurrentIndex(line);
+    emit connection()->ModeList()->activated(line);
+  }
+
+  // The texts the router received, once it has `count` of them (waiting in
+  // short bounded steps) or when the steps run out.
+  Texts TextsAfter(size_t count, int steps = 100) {
+    Texts texts;
+    for (int i = 0; i <= steps; ++i) {
+      texts.clear();
+      for (const std::string& line : m_runner.sim().LogLines())
+        if (const size_t at = line.find("\"text\":\""); at != std::string::npos)
+          texts.push_back(line.substr(at + 8, line.find('"', at + 8) - at - 8));
+      if (texts.size() >= count || i == steps) break;
+      test::UdpPeer idle;
+      idle.Receive(10);
+    }
+    return texts;
+  }
+  // After a short wait in which nothing more is expected.
+  Texts TextsNow() { return TextsAfter(SIZE_MAX, 10); }
+
+  // The rows' selected faces, by number; every face must be one of the pair.
+  Numbers Lit(CButtonST* (CClass_matrix_control::*row)(int) const) const {
+    Numbers lit;
+    for (int k = 1; k <= 8; ++k) {
+      const int face = (panel()->*row)(k)->FaceImageId();
+      EXPECT_TRUE(face == 211 + 2 * k || face == 212 + 2 * k) << face;
+      if (face == 212 + 2 * k) lit.push_back(k);
+    }
+    return lit;
+  }
+  Numbers LitInputs() const { return Lit(&CClass_matrix_control::InputButton); }
+  Numbers LitOutputs() const { return Lit(&CClass_matrix_control::OutputButton); }
+
+ private:
+  static sim::SimConfig SimConfig(uint16_t port, bool serial) {
+    sim::SimConfig c = test::LoopbackSim(port, {"Matrix8x8"});
+    c.devices[0].type = 0x82;
+    c.serial = serial;
+    return c;
+  }
+  static LinkConfig DlgConfig(uint16_t port) {
+    LinkConfig c;
+    c.device_port = port;
+    c.local_port = 0;
+    c.search_address = "127.0.0.1";
+    return c;
+  }
+  uint16_t m_port;
+  test::SimRunner m_runner;
+
+ public:
+  CZELVIKDlg dlg;
+};
+
+TEST(MatrixPanelTest, LayoutAndFaces) {
+  MatrixFixture f;
+  ASSERT_TRUE(f.Ready());
+  CClass_matrix_control* panel = f.panel();
+  EXPECT_EQ(panel->BackgroundId(), 229);
+  for (int k = 1; k <= 8; ++k) {
+    for (auto [id, y] : {std::pair{1130 + k, 180}, std::pair{1140 + k, 380}}) {
+      auto* b = qobject_cast<CButtonST*>(panel->Item(id));
+      ASSERT_NE(b, nullptr) << id;
+      EXPECT_EQ(b->geometry(), QRect(80 + 68 * (k - 1), y, 60, 65)) << id;
+      EXPECT_EQ(b->FaceImageId(), 211 + 2 * k) << id;
+      EXPECT_TRUE(b->IsSeeThrough() && !b->IsBorderShown() && b->IsFlatLook()) << id;
+    }
+  }
+  EXPECT_EQ(panel->PageRect(), QRect(750, 105, 490, 420));
+  for (int id : {1091, 1092}) EXPECT_FALSE(panel->Item(id)->isVisibleTo(panel)) << id;
+  // Each row: parent, id, geometry, face; page 1 is shown, so its button is lit.
+  const struct {
+    QWidget* parent;
+    int id;
+    QRect geometry;
+    int face;
+  } buttons[] = {{panel, 1032, {748, 25, 80, 75}, 193},      {panel, 1033, {840, 25, 90, 75}, 200},
+                 {f.functions(), 1032, {200, 100, 220, 60}, 233}, {f.functions(), 1033, {200, 195, 220, 65}, 234},
+                 {f.functions(), 1011, {272, 300, 140, 65}, 231}, {f.functions(), 1097, {100, 300, 140, 65}, 235}};
+  for (const auto& b : buttons) {
+    auto* button = qobject_cast<CButtonST*>(FindItem(b.parent, b.id));
+    ASSERT_NE(button, nullptr) << b.id;
+    EXPECT_EQ(button->geometry(), b.geometry) << b.id;
+    EXPECT_EQ(button->FaceImageId(), b.face) << b.id;
+    EXPECT_TRUE(button->IsSeeThrough() && !button->IsBorderShown()) << b.id;
+  }
+  EXPECT_NE(qobject_cast<CShadeButtonST*>(panel->Item(1033)), nullptr);
+  EXPECT_EQ(f.functions()->geometry(), QRect(750, 105, 490, 420));
+  EXPECT_EQ(f.functions()->BackgroundId(), 230);
+  EXPECT_EQ(f.functions()->Item(1100)->geometry(), QRect(5, 5, 480, 410));
+}
+
+TEST(MatrixPanelTest, OutputsWaitForApplyWhichSendsOnce) {
+  MatrixFixture f;
+  ASSERT_TRUE(f.Ready());
+  f.Inputs({3});
+  EXPECT_EQ(f.LitInputs(), Numbers{3});
+  EXPECT_EQ(f.LitOutputs(), Numbers{}) << "the router is never read back";
+  f.Outputs({8, 1, 4});
+  EXPECT_EQ(f.LitOutputs(), (Numbers{1, 4, 8}));
+  EXPECT_EQ(f.TextsNow(), Texts{}) << "clicking outputs sends nothing";
+  f.Function(kIdMatrixApply);
+  EXPECT_EQ(f.TextsAfter(1), Texts{"3V1,4,8."});
+  EXPECT_EQ(f.TextsNow(), Texts{"3V1,4,8."}) << "sent once";
+  EXPECT_EQ(f.router().Routes(), (Route{3, 2, 3, 3, 5, 6, 7, 3}));
+
+  f.Inputs({6});
+  EXPECT_EQ(f.LitOutputs(), Numbers{});
+  f.Function(kIdMatrixOneToAll);
+  EXPECT_EQ(f.TextsAfter(2).back(), "6All.");
+  EXPECT_EQ(f.LitOutputs(), (Numbers{1, 2, 3, 4, 5, 6, 7, 8}));
+  f.Function(kIdMatrixOneToOne);
+  EXPECT_EQ(f.TextsAfter(3).back(), "All#.");
+  EXPECT_EQ(f.router().Routes(), kOwnOutputs);
+  EXPECT_EQ(f.LitInputs(), Numbers{});
+  EXPECT_EQ(f.LitOutputs(), Numbers{});
+  f.Inputs({4});
+  EXPECT_EQ(f.LitOutputs(), Numbers{4});
+}
+
+TEST(MatrixPanelTest, PagesAndTheLock) {
+  MatrixFixture f;
+  ASSERT_TRUE(f.Ready());
+  QPointer<QWidget> first = f.panel()->Page();
+  f.Page(1);
+  EXPECT_EQ(f.panel()->Page(), first.data()) << "the shown page is not rebuilt";
+  f.Inputs({2});
+  f.Outputs({5});
+  f.Function(kIdMatrixLock);
+  EXPECT_EQ(f.dlg.m_matrix_lock, kMatrixLocked);
+  EXPECT_EQ(f.functions()->Button(kIdMatrixLock)->FaceImageId(), 232);
+  f.Inputs({7});
+  f.Outputs({5, 1});
+  for (int id : {kIdMatrixApply, kIdMatrixOneToAll, kIdMatrixOneToOne}) f.Function(id);
+  EXPECT_EQ(f.TextsNow(), Texts{});
+  EXPECT_EQ(std::to_array(f.dlg.m_matrix_route), (Route{0, 0, 0, 0, 2, 0, 0, 0}));
+  EXPECT_EQ(f.LitInputs(), Numbers{2});
+  EXPECT_EQ(f.LitOutputs(), Numbers{5});
+
+  f.Page(2);
+  EXPECT_TRUE(first.isNull());
+  QPointer<QWidget> second = f.panel()->Page();
+  ASSERT_NE(f.connection(), nullptr);
+  EXPECT_EQ(second->geometry(), QRect(750, 105, 490, 420));
+  EXPECT_EQ(f.panel()->PageButton(1)->FaceImageId(), 192);
+  EXPECT_EQ(f.panel()->PageButton(2)->FaceImageId(), 201);
+  f.Page(2);
+  EXPECT_EQ(f.panel()->Page(), second.data());
+  f.Page(1);
+  EXPECT_TRUE(second.isNull());
+  EXPECT_EQ(f.panel()->findChildren<CChildDialog*>().size(), 1);
+  EXPECT_EQ(f.functions()->Button(kIdMatrixLock)->FaceImageId(), 232) << "the lock survives";
+
+  f.Function(kIdMatrixLock);
+  EXPECT_EQ(f.functions()->Button(kIdMatrixLock)->FaceImageId(), 231);
+  f.Function(kIdMatrixApply);
+  EXPECT_EQ(f.TextsAfter(1), Texts{"2V5."});
+}
+
+TEST(MatrixPanelTest, AReopenedPanelShowsTheRememberedInput) {
+  MatrixFixture f;
+  ASSERT_TRUE(f.Ready());
+  f.Inputs({5});
+  f.Outputs({2, 7});
+  f.Function(kIdMatrixLock);
+  f.dlg.OpenDevicePanel();
+  EXPECT_EQ(f.LitInputs(), Numbers{5});
+  EXPECT_EQ(f.LitOutputs(), (Numbers{2, 7}));
+  EXPECT_EQ(f.functions()->Button(kIdMatrixLock)->FaceImageId(), 231) << "opening clears the lock";
+  f.Outputs({7});
+  EXPECT_EQ(f.LitOutputs(), Numbers{2});
+  f.Function(kIdMatrixApply);
+  EXPECT_EQ(f.TextsAfter(1), Texts{"5V2."});
+}
+
+TEST(MatrixPanelTest, SerialModeWithThePortClosedSendsAndChangesNothing) {
+  MatrixFixture f;
+  ASSERT_TRUE(f.Ready());
+  f.Inputs({3});
+  f.Outputs({1});
+  f.dlg.m_eState = kModeSerial;
+  test::MessageBoxRecorder boxes;
+  for (int id : {kIdMatrixApply, kIdMatrixOneToAll, kIdMatrixOneToOne}) f.Function(id);
+  EXPECT_EQ(f.TextsNow(), Texts{});
+  EXPECT_TRUE(boxes.requests.empty());
+  EXPECT_EQ(std::to_array(f.dlg.m_matrix_route), (Route{3, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(f.LitInputs(), Numbers{3});
+  EXPECT_EQ(f.LitOutputs(), Numbers{1});
+}
+
+TEST(MatrixConnectionPageTest, OpeningState) {
+  MatrixFixture f;
+  ASSERT_TRUE(f.Ready());
+  for (int32_t mode : {kModeNetwork, kModeSerial}) {
+    f.dlg.m_eState = mode;
+    f.Page(1);
+    f.Page(2);
+    CClass_matrix_child_setting* page = f.connection();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->BackgroundId(), 194);
+    EXPECT_EQ(page->ModeList()->itemText(0), "LAN Port");
+    EXPECT_EQ(page->ModeList()->itemText(1), "Serial Port");
+    EXPECT_EQ(page->ModeList()->currentIndex(), mode);
+    // Whatever the mode, the serial group waits for a pick in the mode list.
+    EXPECT_FALSE(page->PortList()->isEnabled() || page->BaudList()->isEnabled() ||
+                 page->ConnectButton()->isEnabled());
+    EXPECT_TRUE(page->IpField()->isEnabled());
+  }
+  CClass_matrix_child_setting* page = f.connection();
+  std::array<uint8_t, 4> ip{};
+  page->IpField()->GetAddress(&ip);
+  EXPECT_EQ(ip, (std::array<uint8_t, 4>{127, 0, 0, 2}));
+  EXPECT_EQ(page->BaudList()->currentText(), "9600");
+  EXPECT_EQ(page->Item(1201)->geometry(), QRect(5, 5, 480, 410));
+  CShadeButtonST* button = page->ConnectButton();
+  EXPECT_EQ(button->text(), "Connect");
+  EXPECT_TRUE(button->HasShade());
+  EXPECT_EQ(button->GetFaceColor(CButtonST::FaceColor::kTextOut), QColor(0, 128, 0));
+  EXPECT_EQ(button->GetFaceColor(CButtonST::FaceColor::kTextHot), QColor(178, 0, 0));
+  EXPECT_EQ(qobject_cast<QLabel*>(page->Item(1099))->pixmap().cacheKey(), SkinBitmap(211).cacheKey());
+  QStringList shown, hidden;
+  for (QLabel* label : page->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+    if (!label->text().isEmpty()) (label->isVisibleTo(page) ? shown : hidden) << label->text();
+  EXPECT_EQ(shown, QStringList({"Connection Mode", "Current IP", "Serial Port", "Baud Rate"}));
+  EXPECT_EQ(hidden, QStringList({"Net Work", "Com"}));
+  // The hidden radio buttons only set the mode.
+  for (auto [id, mode] : {std::pair{1013, kModeSerial}, std::pair{1012, kModeNetwork}}) {
+    auto* radio = qobject_cast<QRadioButton*>(page->Item(id));
+    ASSERT_NE(radio, nullptr);
+    EXPECT_FALSE(radio->isVisibleTo(page));
+    radio->click();
+    EXPECT_EQ(f.dlg.m_eState, mode);
+  }
+  const QImage image = page->grab().toImage();
+  for (int y : {80, 190}) EXPECT_EQ(image.pixelColor(240, y), QColor(Qt::black)) << y;
+  EXPECT_NE(image.pixelColor(240, 100), QColor(Qt::black));
+}
+
+TEST(MatrixConnectionPageTest, ConnectDisconnectAndLanPortKeepsThePortOpen) {
+  test::PtyPair pty;
+  SetExtraSerialPorts({pty.slave_path});
+  MatrixFixture f;
+  ASSERT_TRUE(f.Ready());
+  f.Page(2);
+  CClass_matrix_child_setting* page = f.connection();
+  f.ChooseMode(1);
+  EXPECT_EQ(f.dlg.m_eState, kModeSerial);
+  EXPECT_TRUE(page->PortList()->isEnabled() && page->ConnectButton()->isEnabled());
+  EXPECT_FALSE(page->IpField()->isEnabled());
+  const CnComm& port = f.dlg.m_serial_port;
+  auto state = [&] {
+    return std::tuple(port.IsOpen(), page->ConnectButton()->text().toStdString(),
+                      page->LinkIconId(), page->PortList()->isEnabled());
+  };
+  test::TraceRecorder trace;
+  page->PortList()->addItem("/dev/zv-missing");
+  page->PortList()->setCurrentIndex(page->PortList()->count() - 1);
+  f.Click(page->ConnectButton());
+  EXPECT_EQ(state(), std::tuple(false, "Connect", 211, true)) << "a port that will not open";
+  page->PortList()->setCurrentIndex(page->PortList()->findText(QString::fromStdString(pty.slave_path)));
+  f.Click(page->ConnectButton());
+  EXPECT_EQ(state(), std::tuple(true, "Disconnect", 212, false));
+  EXPECT_EQ(qobject_cast<QLabel*>(page->Item(1099))->pixmap().cacheKey(), SkinBitmap(212).cacheKey());
+  f.Click(page->ConnectButton());
+  EXPECT_EQ(state(), std::tuple(false, "Conect", 211, true));
+  EXPECT_TRUE(trace.lines.empty()) << "the page writes no trace lines about the port";
+
+  // Back to the network while connected: the port stays open, the icon lit.
+  f.Click(page->ConnectButton());
+  f.ChooseMode(0);
+  EXPECT_EQ(f.dlg.m_eState, kModeNetwork);
+  EXPECT_EQ(state(), std::tuple(true, "Disconnect", 212, false));
+  EXPECT_FALSE(page->ConnectButton()->isEnabled());
+  // A page built again knows nothing of the open port.
+  f.Page(1);
+  f.Page(2);
+  page = f.connection();
+  EXPECT_EQ(state(), std::tuple(true, "Connect", 211, false));
+  f.dlg.m_serial_port.Close();
+  SetExtraSerialPorts({});
+}
+
+TEST(MatrixConnectionPageTest, RoutingOverTheSimulatorsSerialLine) {
+  MatrixFixture f(true);
+  ASSERT_TRUE(f.Ready());
+  SetExtraSerialPorts({f.serial_path()});
+  f.Page(2);
+  f.ChooseMode(1);
+  QComboBox* ports = f.connection()->PortList();
+  ports->setCurrentIndex(ports->findText(QString::fromStdString(f.serial_path())));
+  f.Click(f.connection()->ConnectButton());
+  ASSERT_TRUE(f.dlg.m_serial_port.IsOpen());
+  f.Page(1);
+  f.Inputs({2});
+  f.Outputs({3, 6});
+  f.Function(kIdMatrixApply);
+  EXPECT_EQ(f.TextsAfter(1), Texts{"2V3,6."});
+  EXPECT_EQ(f.router().Routes(), (Route{1, 2, 2, 4, 5, 2, 7, 8}));
+  f.dlg.m_serial_port.Close();
+  SetExtraSerialPorts({});
+}
+
+}  // namespace
+}  // namespace zv
