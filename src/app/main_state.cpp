@@ -30,6 +30,7 @@ PanelKind PanelForDeviceType(uint8_t device_type, int32_t mode, bool* type_known
 
 CZELVIKState::CZELVIKState() {
   ResetMultiviewPageData(m_all_16_view_page_data);
+  ResetSwitcherPageData(m_all_switcher_page_data);
 }
 
 void CZELVIKState::ResetWindowLabels() {

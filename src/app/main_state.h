@@ -10,6 +10,7 @@
 
 #include "link/link_state.h"
 #include "multiview/multiview_state.h"
+#include "switcher/switcher_state.h"
 
 namespace zv {
 
@@ -48,6 +49,9 @@ class CZELVIKState : public LinkState {
   uint8_t m_16_view_window_source[kMultiviewWindowCount] = {};
   uint8_t m_16_view_cur_window = 0;
   int32_t m_16_view_state_read = 0;
+
+  // ---- production switcher ---------------------------------------------------
+  SwitcherPageData m_all_switcher_page_data{};
 
   // ---- set-IP parameters: IP, mask, gateway, first octet first -----------
   uint8_t m_set_ip_params[12] = {};

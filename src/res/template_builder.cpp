@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSlider>
 
 #include "controls/ip_address_ctrl.h"
 #include "controls/button_st.h"
@@ -60,6 +61,11 @@ QWidget* CreateControl(QWidget* dialog, const ControlTemplate& c) {
       return new QListWidget(dialog);
     case ControlKind::kIpAddress:
       return new CIpAddressCtrl(dialog);
+    case ControlKind::kTrackbar: {
+      auto* slider = new QSlider(Qt::Horizontal, dialog);
+      slider->setTickPosition(QSlider::NoTicks);
+      return slider;
+    }
     case ControlKind::kIcon: {
       auto* label = new QLabel(dialog);
       if (c.image_id) label->setPixmap(SkinBitmap(c.image_id));
