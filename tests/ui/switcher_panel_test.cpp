@@ -220,6 +220,8 @@ TEST(SwitcherPanelTest, OpensWithEveryControlInPlace) {
 TEST(SwitcherPanelTest, ProgrammeThreeTwiceSendsTwoFrames) {
   Bench b;
   ASSERT_TRUE(b.Started());
+  // The switcher has no serial path: its frames go by UDP in either mode.
+  b.dlg->m_eState = kModeSerial;
   b.Click(1011);
   b.Click(1011);
   EXPECT_EQ(b.WaitFrames(2), (std::vector<std::string>{"0x80 03", "0x80 03"}));
@@ -441,6 +443,23 @@ TEST(SwitcherPanelTest, PipPage) {
   EXPECT_EQ(device.zv_switcher_pip_x, 1600);
   EXPECT_EQ(device.zv_switcher_pip_border_width, 6);
   EXPECT_FALSE(page->Item(1173)->isVisibleTo(page));
+  // The keyboard moves a trackbar and shows its value, and sends nothing.
+  const size_t now = b.Sync();
+  QTest::keyClick(x, Qt::Key_Right);
+  EXPECT_EQ(qobject_cast<QLineEdit*>(page->Item(1040))->text(), "1616");
+  EXPECT_TRUE(b.FramesSince(now).empty());
+  EXPECT_EQ(b.Record().zv_switcher_pip_x, 1600);
+}
+
+TEST(SwitcherPanelTest, ClickOnTheTbarHandsTheFocusToFtb) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  b.dlg->show();
+  QApplication::setActiveWindow(b.dlg.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(b.dlg.get()));
+  b.DragTbar({});
+  EXPECT_TRUE(b.panel->Item(kIdSwFtb)->hasFocus());
+  EXPECT_EQ(b.Record().zv_switcher_in_transition, 0) << "a click alone starts nothing";
 }
 
 TEST(SwitcherPanelTest, AutoRunsTheTimerToTheEnd) {
