@@ -11,6 +11,7 @@
 #include "fourch/fourch_state.h"
 #include "link/link_state.h"
 #include "multiview/multiview_state.h"
+#include "switcher/switcher_state.h"
 
 namespace zv {
 
@@ -53,6 +54,9 @@ class CZELVIKState : public LinkState, public MultiviewerState {
   void ReadMultiviewerState();
   void ReadMultiviewerStateUdp();
   void ReadMultiviewerStateSerial();
+
+  // ---- production switcher ---------------------------------------------------
+  SwitcherPageData m_all_switcher_page_data{};
 
   // ---- set-IP parameters: IP, mask, gateway, first octet first -----------
   uint8_t m_set_ip_params[12] = {};

@@ -4,7 +4,12 @@
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <climits>
 
@@ -105,6 +110,48 @@ std::string PathBesideExecutable(const std::string& file_name) {
   std::string dir = ExecutableDir();
   if (dir.empty() || dir.back() != '/') dir += '/';
   return dir + file_name;
+}
+
+int StartProgram(const std::string& path) {
+  // A grandchild runs the program, so it is never left as a zombie of ours;
+  // it reports a failed exec through a pipe that a successful exec closes.
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return 0;
+  const char* file = path.c_str();
+  const pid_t child = fork();
+  if (child < 0) {
+    close(report[0]);
+    close(report[1]);
+    return 0;
+  }
+  if (child == 0) {
+    // Only async-signal-safe calls between fork and exec.
+    const pid_t grandchild = fork();
+    if (grandchild == 0) {
+      char* const argv[] = {const_cast<char*>(file), nullptr};
+      execv(file, argv);
+      const int error = errno;
+      (void)!write(report[1], &error, sizeof error);
+      _exit(127);
+    }
+    _exit(grandchild < 0 ? 1 : 0);
+  }
+  close(report[1]);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  int error = 0;
+  ssize_t n;
+  do {
+    n = read(report[0], &error, sizeof error);
+  } while (n < 0 && errno == EINTR);
+  close(report[0]);
+  const bool forked = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  if (!forked || n > 0) {
+    Trace("cannot start %s: %s", file, forked ? std::strerror(error) : "fork failed");
+    return 0;
+  }
+  return 1;
 }
 
 }  // namespace zv

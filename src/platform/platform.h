@@ -56,6 +56,12 @@ int WriteProfileString(const std::string& section, const std::string& key,
 std::string ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& fallback, const std::string& path);
 
+// ---- processes ----------------------------------------------------------------
+// Starts the program at `path` with no arguments, detached: it outlives this
+// program and is never waited for. Returns 1 once the program runs, 0 when it
+// could not be started (missing, not executable).
+int StartProgram(const std::string& path);
+
 // ---- serial ports ------------------------------------------------------------
 // The machine's serial ports that really exist, as device paths, sorted:
 // every terminal the kernel ties to a device (ttyUSB*, ttyACM*, ttyAMA* ...),

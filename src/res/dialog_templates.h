@@ -23,6 +23,7 @@ enum class ControlKind {
   kIcon,           // static picture showing an icon
   kIpAddress,      // four address fields of 0 to 255
   kCheckBox,
+  kTrackbar,       // horizontal trackbar without tick marks
 };
 
 struct ControlTemplate {
@@ -41,6 +42,19 @@ struct DialogTemplate {
   int background_id;  // skin bitmap stretched over the client area; 0 for none
   std::span<const ControlTemplate> controls;
 };
+
+// A control whose template gives dialog units of the 8-point "MS Shell Dlg"
+// font (average character 6 x 13 pixels): converted to client pixels once,
+// rounding as the dialog manager does.
+constexpr ControlTemplate FromDialogUnits(ControlTemplate c) {
+  auto x = [](int du) { return (du * 6 + 2) / 4; };
+  auto y = [](int du) { return (du * 13 + 4) / 8; };
+  c.x = x(c.x);
+  c.y = y(c.y);
+  c.width = x(c.width);
+  c.height = y(c.height);
+  return c;
+}
 
 // The template of a dialog resource, or nullptr for an unknown number.
 const DialogTemplate* FindDialogTemplate(int resource);

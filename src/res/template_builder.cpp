@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSlider>
 
 #include "controls/ip_address_ctrl.h"
 #include "controls/button_st.h"
@@ -66,6 +67,11 @@ QWidget* CreateControl(QWidget* dialog, const ControlTemplate& c) {
       return new CIpAddressCtrl(dialog);
     case ControlKind::kCheckBox:
       return new QCheckBox(caption, dialog);
+    case ControlKind::kTrackbar: {
+      auto* slider = new QSlider(Qt::Horizontal, dialog);
+      slider->setTickPosition(QSlider::NoTicks);
+      return slider;
+    }
     case ControlKind::kIcon: {
       auto* label = new QLabel(dialog);
       if (c.image_id) label->setPixmap(SkinBitmap(c.image_id));

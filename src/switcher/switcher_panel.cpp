@@ -1,7 +1,185 @@
 #include "switcher/switcher_panel.h"
 
-namespace zv {
+#include <QAbstractButton>
+#include <QMouseEvent>
+#include <QTimerEvent>
 
-CClass_switcher_dlg::CClass_switcher_dlg(QWidget* parent) : CChildDialog(parent, kResource) {}
+#include "app/main_window.h"
+#include "controls/bitmap_slider.h"
+#include "controls/button_st.h"
+#include "link/command_frame.h"
+#include "platform/platform.h"
+#include "res/template_builder.h"
+#include "switcher/stream_viewer.h"
+#include "switcher/switcher_chroma_page.h"
+#include "switcher/switcher_function_page.h"
+#include "switcher/switcher_luma_page.h"
+#include "switcher/switcher_pip_page.h"
+
+namespace zv {
+namespace {
+
+// The T-bar sits where the template puts it, in dialog units.
+constexpr ControlTemplate kTbarPlace =
+    FromDialogUnits({kIdSwTbar, ControlKind::kStaticFrame, "", 473, 55, 0, 0, true, 0});
+
+CZELVIKState* MainState() { return m_p_glo_main_set_or_get_dlg; }
+
+}  // namespace
+
+CClass_switcher_dlg::CClass_switcher_dlg(QWidget* parent)
+    : CChildDialog(parent, kResource),
+      m_own_state(MainState() ? nullptr : std::make_unique<CZELVIKState>()),
+      m_state(MainState() ? *MainState() : *m_own_state),
+      m_rules(m_state.m_all_switcher_page_data) {
+  SetUpTbar();
+  ConnectButtons();
+  m_page_rect = Item(kIdSwPageArea)->geometry();
+  Apply(m_rules.Open());
+}
+
+CClass_switcher_dlg::~CClass_switcher_dlg() {
+  // The timers end with the panel; the record keeps where the T-bar stood.
+  m_rules.Close();
+  for (const auto& [id, qt_id] : m_timers) killTimer(qt_id);
+  m_timers.clear();
+}
+
+void CClass_switcher_dlg::SetUpTbar() {
+  m_tbar = new CBitmapSlider(this, kIdSwTbar);
+  m_tbar->setObjectName(ItemName(kIdSwTbar));
+  m_tbar->move(kTbarPlace.x, kTbarPlace.y);
+  m_tbar->LoadChannelImage(kTbarChannelImage);
+  m_tbar->LoadThumbImage(kTbarThumbImage);
+  m_tbar->SetMargins(kTbarMarginLeft, kTbarMarginTop, kTbarMarginRight, kTbarMarginBottom);
+  m_tbar->SetVertical(true);
+  m_tbar->SetLimits(kTbarTop, kTbarBottom);
+  m_tbar->SetPosition(kTbarBottom);
+  m_tbar->installEventFilter(this);
+  m_tbar->show();
+}
+
+CButtonST* CClass_switcher_dlg::Button(int id) const { return qobject_cast<CButtonST*>(Item(id)); }
+
+void CClass_switcher_dlg::OnClicked(int id, SwitcherEffects (SwitcherRules::*press)()) {
+  if (auto* b = qobject_cast<QAbstractButton*>(Item(id)))
+    connect(b, &QAbstractButton::clicked, this, [this, press] { Apply((m_rules.*press)()); });
+}
+
+void CClass_switcher_dlg::ConnectButtons() {
+  auto on_click = [this](int id, auto handler) {
+    if (auto* b = qobject_cast<QAbstractButton*>(Item(id)))
+      connect(b, &QAbstractButton::clicked, this, handler);
+  };
+  for (int n = 1; n <= kSwitcherSourceCount; ++n) {
+    on_click(kPgmSourceButtons[n - 1], [this, n] { Apply(m_rules.PressPgm(n)); });
+    on_click(kPvmSourceButtons[n - 1], [this, n] { Apply(m_rules.PressPvm(n)); });
+  }
+  OnClicked(kIdSwCut, &SwitcherRules::Cut);
+  OnClicked(kIdSwFtb, &SwitcherRules::Ftb);
+  OnClicked(kIdSwOnAir, &SwitcherRules::OnAir);
+  OnClicked(kIdSwOnAir2, &SwitcherRules::OnAir2);
+  OnClicked(kIdSwBkgd, &SwitcherRules::Bkgd);
+  OnClicked(kIdSwPip, &SwitcherRules::Pip);
+  OnClicked(kIdSwKey1, &SwitcherRules::Key1);
+  OnClicked(kIdSwKey2, &SwitcherRules::Key2);
+  for (int t = 1; t <= 3; ++t)
+    on_click(kTransitionTypeImages[t - 1].control_id,
+             [this, t] { Apply(m_rules.TransitionType(t)); });
+  on_click(kIdSwAuto, [this] { Apply(m_rules.Auto(m_tbar->GetPosition())); });
+  for (int k = 0; k < 3; ++k)
+    on_click(kRateImages[k].control_id, [this, k] { Apply(m_rules.Rate(k)); });
+  on_click(kIdSwStream, [] { LaunchStreamViewer(ExecutableDir()); });
+}
+
+void CClass_switcher_dlg::SendSwitcherCommand(uint8_t command, std::span<const uint8_t> params) {
+  // The switcher has no serial path: its frames go by UDP in either mode.
+  m_state.SendCommand(command, params);
+}
+
+void CClass_switcher_dlg::SendSwitcherFrame(const SwitcherFrame& frame) {
+  SendSwitcherCommand(frame.command, frame.Params());
+}
+
+void CClass_switcher_dlg::Apply(const SwitcherEffects& fx) {
+  m_applying = true;
+  for (const ImageChange& change : fx.images) {
+    CButtonST* b = Button(change.control_id);
+    if (b && b->FaceImageId() != change.image_id) b->SetFaceImageId(change.image_id);
+  }
+  if (fx.tbar_position) m_tbar->SetPosition(*fx.tbar_position);
+  if (fx.stop_timer_id) {
+    const auto it = m_timers.find(fx.stop_timer_id);
+    if (it != m_timers.end()) {
+      killTimer(it->second);
+      m_timers.erase(it);
+    }
+  }
+  if (fx.start_timer_id) {
+    // Starting a timer that runs restarts it.
+    const auto it = m_timers.find(fx.start_timer_id);
+    if (it != m_timers.end()) killTimer(it->second);
+    const Qt::TimerType type = fx.start_timer_period_ms < 20 ? Qt::PreciseTimer : Qt::CoarseTimer;
+    m_timers[fx.start_timer_id] = startTimer(fx.start_timer_period_ms, type);
+  }
+  for (const SwitcherFrame& frame : fx.frames) SendSwitcherFrame(frame);
+  if (fx.page) CreatePage(*fx.page);
+  m_applying = false;
+}
+
+void CClass_switcher_dlg::ShowSwitcherPage(int k) {
+  SwitcherEffects fx;
+  zv::ShowSwitcherPage(m_rules.Data(), k, fx);
+  Apply(fx);
+}
+
+void CClass_switcher_dlg::CreatePage(int k) {
+  if (m_p_cur_page) {
+    m_p_cur_page->hide();
+    delete m_p_cur_page.data();
+    m_p_cur_page = nullptr;
+  }
+  switch (k) {
+    case 0: m_p_cur_page = new CClass_switcher_function(this, *this); break;
+    case 1: m_p_cur_page = new CClass_switcher_effect(this, *this); break;
+    case 2: m_p_cur_page = new CClass_switcher_chorma(this, *this); break;
+    case 3: m_p_cur_page = new CClass_switcher_wd_pip(this, *this); break;
+    default: return;
+  }
+  m_p_cur_page->setGeometry(m_page_rect);
+  m_p_cur_page->show();
+  m_rules.Data().zv_switcher_page = static_cast<uint8_t>(k);
+}
+
+bool CClass_switcher_dlg::event(QEvent* event) {
+  if (SliderMessageEvent::IsSliderMessage(event)) {
+    const auto* message = static_cast<const SliderMessageEvent*>(event);
+    if (message->ControlId() != kIdSwTbar) return true;
+    if (event->type() == kSliderMovingMessage)
+      Apply(m_rules.TbarMoving(message->Position()));
+    else
+      Apply(m_rules.TbarReleased(message->Position()));
+    return true;
+  }
+  return CChildDialog::event(event);
+}
+
+void CClass_switcher_dlg::timerEvent(QTimerEvent* event) {
+  for (const auto& [id, qt_id] : m_timers) {
+    if (qt_id != event->timerId()) continue;
+    if (!m_applying) Apply(m_rules.TimerStep(id));
+    return;
+  }
+  CChildDialog::timerEvent(event);
+}
+
+bool CClass_switcher_dlg::eventFilter(QObject* watched, QEvent* event) {
+  // A click on the T-bar hands the keyboard focus to FTB.
+  if (watched == m_tbar && event->type() == QEvent::MouseButtonRelease &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    if (QWidget* ftb = Item(kIdSwFtb)) ftb->setFocus(Qt::OtherFocusReason);
+  }
+  return CChildDialog::eventFilter(watched, event);
+}
 
 }  // namespace zv

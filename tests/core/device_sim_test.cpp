@@ -88,16 +88,18 @@ TEST(DeviceSimTest, LogsEveryFrameAndTextItReceives) {
   link.CloseUdpSocket();
 
   std::vector<std::string> log;
-  for (int i = 0; i < 200 && log.size() < 2; ++i) {
+  for (int i = 0; i < 200 && log.size() < 3; ++i) {
     test::UdpPeer idle;
     idle.Receive(10);  // a bounded wait while the simulator's thread works
     log = runner.sim().LogLines();
   }
-  ASSERT_EQ(log.size(), 2u);
+  // The virtual switcher notes what the frame changed, right after the frame.
+  ASSERT_EQ(log.size(), 3u);
   EXPECT_NE(log[0].find("\"device\":\"Desk\",\"link\":\"udp\""), std::string::npos) << log[0];
   EXPECT_NE(log[0].find("\"command\":\"0x81\",\"params\":\"03fe\""), std::string::npos) << log[0];
   EXPECT_NE(log[0].find("\"t_ms\":"), std::string::npos);
-  EXPECT_NE(log[1].find("\"text\":\"3V1,4,8.\""), std::string::npos) << log[1];
+  EXPECT_NE(log[1].find("\"device\":\"Desk\",\"note\":\"preview 3\""), std::string::npos) << log[1];
+  EXPECT_NE(log[2].find("\"text\":\"3V1,4,8.\""), std::string::npos) << log[2];
 }
 
 }  // namespace

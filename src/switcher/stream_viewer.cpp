@@ -1,0 +1,28 @@
+#include "switcher/stream_viewer.h"
+
+#include "platform/platform.h"
+
+namespace zv {
+namespace {
+
+std::string InDir(const std::string& dir, const char* file) {
+  return dir.empty() || dir.back() == '/' ? dir + file : dir + '/' + file;
+}
+
+}  // namespace
+
+StreamViewerLaunch LaunchStreamViewer(const std::string& exe_dir) {
+  const std::string settings = InDir(exe_dir, "Configure.ini");
+  if (ReadProfileString(kDecodeStateSection, kDecodeStateKey, "", settings) == "on") {
+    Trace("decode page have open");
+    return StreamViewerLaunch::kAlreadyOpen;
+  }
+  WriteProfileString(kDecodeStateSection, kDecodeStateKey, "on", settings);
+  if (StartProgram(InDir(exe_dir, kStreamViewerFileName))) return StreamViewerLaunch::kStarted;
+  // No viewer is open, so the marker must not say one is: otherwise the
+  // button would stay dead until the program is started again.
+  WriteProfileString(kDecodeStateSection, kDecodeStateKey, "off", settings);
+  return StreamViewerLaunch::kStartFailed;
+}
+
+}  // namespace zv

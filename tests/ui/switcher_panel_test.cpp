@@ -1,0 +1,558 @@
+// The switcher panel on the offscreen platform, against the virtual switcher
+// on loopback: the frames that reach it, the record, and the faces shown.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QSlider>
+#include <QTest>
+#include <memory>
+
+#include "app/main_window.h"
+#include "controls/bitmap_slider.h"
+#include "controls/button_st.h"
+#include "res/skin.h"
+#include "sim/switcher_device.h"
+#include "support/sim_runner.h"
+#include "support/udp_peer.h"
+#include "switcher/switcher_chroma_page.h"
+#include "switcher/switcher_function_page.h"
+#include "switcher/switcher_luma_page.h"
+#include "switcher/switcher_panel.h"
+#include "switcher/switcher_pip_page.h"
+
+namespace zv {
+namespace {
+
+// A main window showing the switcher panel of a virtual switcher.
+class Bench {
+ public:
+  Bench() : m_port(test::FreeUdpPort()), m_runner(test::LoopbackSim(m_port, {"PS"})) {
+    LinkConfig config;
+    config.local_port = 0;
+    config.search_address = "127.0.0.1";
+    config.device_port = m_port;
+    dlg = std::make_unique<CZELVIKDlg>(config);
+    dlg->m_device_list[0].SetIpText("127.0.0.2");
+    dlg->m_device_list[0].device_type = 0xA5;
+    dlg->m_device_list[0].device_id = 0x01;
+    dlg->DeviceCombo()->addItem("PS_127.0.0.2");
+    Reopen();
+  }
+
+  bool Started() const { return m_runner.started(); }
+  // Chooses the device again: the panel is replaced, the record kept.
+  void Reopen() {
+    emit dlg->DeviceCombo()->activated(0);
+    panel = qobject_cast<CClass_switcher_dlg*>(dlg->m_p_mian_show_dlg.data());
+  }
+  SwitcherPageData& Record() { return dlg->m_all_switcher_page_data; }
+  sim::SwitcherDevice& Device() { return static_cast<sim::SwitcherDevice&>(m_runner.sim().Device(0)); }
+
+  void Click(int id, QWidget* in = nullptr) {
+    QWidget* from = in ? in : panel;
+    auto* button = from->findChild<QAbstractButton*>(QString::number(id), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(button, nullptr) << id;
+    button->click();
+  }
+  int Image(int id, QWidget* in = nullptr) {
+    QWidget* from = in ? in : panel;
+    auto* button = from->findChild<CButtonST*>(QString::number(id), Qt::FindDirectChildrenOnly);
+    return button ? button->FaceImageId() : -1;
+  }
+
+  // Every frame the device received so far, as "command params" in hex.
+  std::vector<std::string> Frames() {
+    std::vector<std::string> out;
+    for (const std::string& line : m_runner.sim().LogLines()) {
+      const auto c = line.find("\"command\":\"");
+      const auto p = line.find("\"params\":\"");
+      if (c == std::string::npos || p == std::string::npos) continue;
+      const std::string command = line.substr(c + 11, 4);
+      const std::string params = line.substr(p + 10, line.find('"', p + 10) - (p + 10));
+      out.push_back(params.empty() ? command : command + " " + params);
+    }
+    return out;
+  }
+  // Waits until the device has received `count` frames in all.
+  std::vector<std::string> WaitFrames(size_t count, int wait_ms = 3000) {
+    std::vector<std::string> frames;
+    (void)QTest::qWaitFor([&] { return (frames = Frames()).size() >= count; }, wait_ms);
+    return frames;
+  }
+  // Presses programme source 12 as a marker and waits for it: every frame
+  // sent before has then arrived. Returns the count, marker included.
+  size_t Sync() {
+    const size_t before = Frames().size();
+    Click(kPgmSourceButtons[11]);
+    std::vector<std::string> frames;
+    (void)QTest::qWaitFor(
+        [&] {
+          frames = Frames();
+          return frames.size() > before && frames.back() == "0x80 0c";
+        },
+        3000);
+    return frames.size();
+  }
+  // What was sent after the first `from` frames (up to the marker).
+  std::vector<std::string> FramesSince(size_t from) {
+    const size_t end = Sync();
+    const std::vector<std::string> frames = Frames();
+    if (end == 0 || end > frames.size() || from >= end) return {"(marker lost)"};
+    return std::vector<std::string>(frames.begin() + static_cast<long>(from),
+                                    frames.begin() + static_cast<long>(end - 1));
+  }
+
+  // The T-bar dragged by the mouse through the given positions.
+  void DragTbar(std::initializer_list<int> positions, bool release = true) {
+    CBitmapSlider* tbar = panel->m_tbar;
+    const SliderTravel& travel = tbar->Travel();
+    // A pixel whose position is p: centres and positions do not map back
+    // one to one, and the thumb's own centre moves nothing.
+    auto pixel_for = [&](int p) {
+      for (int c = 0; c < tbar->height(); ++c)
+        if (travel.PositionAt(c) == p && c != travel.Centre(travel.GetPosition())) return c;
+      return travel.Centre(p);
+    };
+    auto send = [&](QEvent::Type type, int y) {
+      const QPointF at(80, y);
+      const Qt::MouseButtons held =
+          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
+      QMouseEvent e(type, at, tbar->mapToGlobal(at),
+                    type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
+      QApplication::sendEvent(tbar, &e);
+      QCoreApplication::processEvents();
+    };
+    int y = travel.Centre(tbar->GetPosition());
+    send(QEvent::MouseButtonPress, y);
+    for (int p : positions) {
+      y = pixel_for(p);
+      send(QEvent::MouseMove, y);
+    }
+    if (release) send(QEvent::MouseButtonRelease, y);
+  }
+
+  template <typename Page>
+  Page* CurrentPage() {
+    return qobject_cast<Page*>(panel->m_p_cur_page.data());
+  }
+
+  std::unique_ptr<CZELVIKDlg> dlg;
+  CClass_switcher_dlg* panel = nullptr;
+
+ private:
+  uint16_t m_port;
+  test::SimRunner m_runner;
+};
+
+// A mouse button released over a trackbar, as at the end of a drag.
+void ReleaseOver(QWidget* w) {
+  QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, w->rect().center());
+}
+
+void DragSliderTo(QSlider* slider, int value) {
+  slider->setSliderDown(true);
+  slider->setValue(value);
+  slider->setSliderDown(false);
+  ReleaseOver(slider);
+}
+
+TEST(SwitcherPanelTest, OpensWithEveryControlInPlace) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  ASSERT_NE(b.panel, nullptr);
+  EXPECT_EQ(b.panel->BackgroundId(), 294);
+  struct Case {
+    int id;
+    QRect geometry;
+    bool visible;
+    int image;
+  };
+  const Case cases[] = {
+      {1032, {10, 120, 70, 70}, true, 250},   {1111, {220, 200, 70, 70}, true, 271},
+      {1119, {360, 120, 70, 70}, true, 280},  {1120, {360, 200, 70, 70}, true, 283},
+      {1012, {150, 340, 70, 70}, true, 256},  {1155, {360, 420, 70, 70}, true, 283},
+      {1123, {}, false, 274},                 {1127, {}, false, 277},
+      {1131, {465, 120, 70, 70}, true, 299},  {1144, {535, 120, 70, 70}, true, 290},
+      {1145, {605, 120, 70, 70}, true, 292},  {1135, {465, 200, 70, 70}, true, 247},
+      {1134, {605, 200, 70, 70}, true, 298},  {1158, {535, 200, 70, 70}, false, 298},
+      {1136, {465, 340, 70, 70}, true, 296},  {1162, {535, 340, 70, 70}, true, 286},
+      {1132, {605, 340, 70, 70}, true, 303},  {1151, {465, 420, 80, 80}, true, 285},
+      {1118, {600, 420, 80, 80}, true, 245},  {1152, {870, 420, 80, 80}, true, 289},
+      {1161, {870, 120, 80, 80}, true, 347},  {1036, {875, 205, 70, 70}, true, 342},
+      {1037, {875, 275, 70, 70}, true, 343},  {1038, {875, 345, 70, 70}, true, 345},
+      {1121, {}, false, 0},                   {1146, {}, false, 0},
+  };
+  for (const Case& c : cases) {
+    QWidget* w = b.panel->Item(c.id);
+    ASSERT_NE(w, nullptr) << c.id;
+    if (!c.geometry.isNull()) {
+      EXPECT_EQ(w->geometry(), c.geometry) << c.id;
+    }
+    EXPECT_EQ(w->isVisibleTo(b.panel), c.visible) << c.id;
+    if (c.image) {
+      EXPECT_EQ(b.Image(c.id), c.image) << c.id;
+    }
+    auto* button = qobject_cast<CButtonST*>(w);
+    ASSERT_NE(button, nullptr) << c.id;
+    EXPECT_TRUE(button->IsSeeThrough() && !button->IsBorderShown() && button->IsFlatLook()) << c.id;
+  }
+  CBitmapSlider* tbar = b.panel->m_tbar;
+  EXPECT_EQ(tbar->geometry(), QRect(710, 89, 164, 420));
+  EXPECT_EQ(tbar->GetPosition(), 129);
+  EXPECT_TRUE(tbar->Travel().IsVertical());
+  EXPECT_EQ(tbar->Travel().Maximum(), 129);
+  EXPECT_EQ(b.panel->m_page_rect, QRect(960, 100, 250, 400));
+  auto* page = b.CurrentPage<CClass_switcher_function>();
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->geometry(), b.panel->m_page_rect);
+  EXPECT_EQ(page->BackgroundId(), 194);
+  EXPECT_EQ(b.Image(1032, page), 360);
+  EXPECT_EQ(b.Image(1037, page), 367);
+  EXPECT_EQ(b.Record().zv_switcher_bkgd_state, 1);
+  EXPECT_EQ(b.Record().zv_switcher_trans_type, 1);
+  EXPECT_TRUE(b.Frames().empty()) << "opening sends nothing";
+}
+
+TEST(SwitcherPanelTest, ProgrammeThreeTwiceSendsTwoFrames) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  // The switcher has no serial path: its frames go by UDP in either mode.
+  b.dlg->m_eState = kModeSerial;
+  b.Click(1011);
+  b.Click(1011);
+  EXPECT_EQ(b.WaitFrames(2), (std::vector<std::string>{"0x80 03", "0x80 03"}));
+  EXPECT_EQ(b.Image(1011), 255);
+  EXPECT_EQ(b.Device().State().zv_switcher_pgm_source, 3);
+}
+
+TEST(SwitcherPanelTest, Cut) {
+  struct Case {
+    const char* what;
+    int pgm_button, pvm_button;  // 0: not pressed
+    int pgm_after, pvm_after;
+    std::vector<std::pair<int, int>> faces;
+  };
+  const Case cases[] = {
+      {"2 / 5", 1033, 1113, 5, 2, {{1108, 261}, {1033, 253}, {1035, 251}, {1113, 262}}},
+      {"4 / 4", 1107, 1112, 4, 4, {{1107, 258}, {1112, 257}}},
+      {"none", 0, 0, 0, 0, {{1032, 250}, {1034, 250}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bench b;
+    ASSERT_TRUE(b.Started());
+    if (c.pgm_button) b.Click(c.pgm_button);
+    if (c.pvm_button) b.Click(c.pvm_button);
+    b.Click(kIdSwCut);
+    const size_t count = c.pgm_button ? 3 : 1;
+    const auto frames = b.WaitFrames(count);
+    ASSERT_EQ(frames.size(), count);
+    EXPECT_EQ(frames.back(), "0x83");
+    EXPECT_EQ(b.Record().zv_switcher_pgm_source, c.pgm_after);
+    EXPECT_EQ(b.Record().zv_switcher_pvm_source, c.pvm_after);
+    for (const auto& [id, image] : c.faces) EXPECT_EQ(b.Image(id), image) << id;
+    const SwitcherPageData device = b.Device().State();
+    EXPECT_EQ(device.zv_switcher_pgm_source, c.pgm_after);
+    EXPECT_EQ(device.zv_switcher_pvm_source, c.pvm_after);
+  }
+}
+
+TEST(SwitcherPanelTest, PreviewDuringATransitionShowsRed) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  b.Click(1032);  // programme 1
+  b.Click(1035);  // preview 2
+  b.DragTbar({128, 121, 100, 89});
+  EXPECT_EQ(b.Image(kIdSwAuto), 305);
+  EXPECT_EQ(b.Image(1035), SourceProgramImage(2));
+  b.Click(1114);  // preview 6 while the transition is open
+  EXPECT_EQ(b.Image(1114), SourceProgramImage(6));
+  EXPECT_EQ(b.Image(1035), SourceNormalImage(2));
+  // The rest of the way up ends the transition: 6 goes to programme.
+  b.DragTbar({60, 30, 1, 0});
+  EXPECT_EQ(b.Image(kIdSwAuto), 245);
+  EXPECT_EQ(b.Image(1109), SourceProgramImage(6));
+  EXPECT_EQ(b.Image(1032), SourceNormalImage(1));
+  EXPECT_EQ(b.Image(1034), SourcePreviewImage(1));
+  EXPECT_EQ(b.Record().zv_switcher_tbar_reverse, 0);
+  const auto frames = b.WaitFrames(7);
+  EXPECT_EQ(frames, (std::vector<std::string>{"0x80 01", "0x81 02", "0x82 0101", "0x82 0108",
+                                              "0x82 0128", "0x81 06", "0x82 0180"}))
+      << "progress 1, 8 and 40 of the positions passed, then 128 just below the top";
+}
+
+TEST(SwitcherPanelTest, BackgroundAndKeys) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  // BKGD alone: sent, and stays selected.
+  b.Click(kIdSwBkgd);
+  EXPECT_EQ(b.FramesSince(0), std::vector<std::string>{"0x8a 01"});
+  EXPECT_EQ(b.Image(kIdSwBkgd), 247);
+  // KEY 1, then BKGD off: KEY 1 can no longer be deselected.
+  b.Click(kIdSwKey1);
+  ASSERT_NE(b.CurrentPage<CClass_switcher_effect>(), nullptr);
+  b.Click(kIdSwBkgd);
+  EXPECT_EQ(b.Image(kIdSwBkgd), 246);
+  QWidget* page = b.panel->m_p_cur_page;
+  size_t before = b.Sync();
+  b.Click(kIdSwKey1);
+  EXPECT_TRUE(b.FramesSince(before).empty());
+  EXPECT_EQ(b.panel->m_p_cur_page, page) << "no page change";
+  EXPECT_EQ(b.Image(kIdSwKey1), 291);
+  // BKGD on again; PIP, then KEY 2 clears PIP and shows the chroma page.
+  b.Click(kIdSwBkgd);
+  b.Click(kIdSwPip);
+  ASSERT_NE(b.CurrentPage<CClass_switcher_wd_pip>(), nullptr);
+  EXPECT_EQ(b.Image(kIdSwPip), 300);
+  EXPECT_EQ(b.Image(kIdSwKey1), 290);
+  before = b.Sync();
+  b.Click(kIdSwKey2);
+  EXPECT_EQ(b.FramesSince(before), std::vector<std::string>{"0x8c 00"});
+  EXPECT_EQ(b.Image(kIdSwPip), 299);
+  EXPECT_EQ(b.Image(kIdSwKey2), 293);
+  EXPECT_NE(b.CurrentPage<CClass_switcher_chorma>(), nullptr);
+  const SwitcherPageData device = b.Device().State();
+  EXPECT_EQ(device.zv_switcher_key2_state, 1);
+  EXPECT_EQ(device.zv_switcher_pip_state, 0);
+  EXPECT_EQ(device.zv_switcher_bkgd_state, 1);
+}
+
+TEST(SwitcherPanelTest, OnAirFtbAndTransitionTypes) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  QWidget* page = b.panel->m_p_cur_page;
+  b.Click(kIdSwOnAir);
+  b.Click(kIdSwFtb);
+  b.Click(kIdSwMix);
+  b.Click(kIdSwMix);
+  EXPECT_EQ(b.FramesSince(0), (std::vector<std::string>{"0x88 00", "0x85", "0x8d", "0x8d"}));
+  EXPECT_EQ(b.Image(kIdSwOnAir), 297);
+  EXPECT_EQ(b.Image(kIdSwFtb), 288);
+  EXPECT_EQ(b.Image(kIdSwMix), 296);
+  EXPECT_EQ(b.panel->m_p_cur_page, page) << "the transition page stays";
+  EXPECT_EQ(b.Device().State().zv_switcher_on_air, 1);
+  b.Click(kIdSwDip);
+  EXPECT_EQ(b.Image(kIdSwMix), 295);
+  EXPECT_EQ(b.Image(kIdSwDip), 287);
+}
+
+TEST(SwitcherPanelTest, WipePatternPage) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  auto* page = b.CurrentPage<CClass_switcher_function>();
+  ASSERT_NE(page, nullptr);
+  b.Click(1032, page);  // pattern 0 is already chosen
+  b.Click(1043, page);  // pattern 7
+  b.Click(1043, page);
+  EXPECT_EQ(b.FramesSince(0), std::vector<std::string>{"0x92 07"});
+  EXPECT_EQ(b.Image(1043, page), 353);
+  EXPECT_EQ(b.Image(1032, page), 361);
+  EXPECT_EQ(b.Device().State().zv_switcher_wipe_pattern, 7);
+}
+
+TEST(SwitcherPanelTest, LumaTrackbarSendsOnRelease) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  b.Click(kIdSwKey1);
+  auto* page = b.CurrentPage<CClass_switcher_effect>();
+  ASSERT_NE(page, nullptr);
+  auto* green = qobject_cast<QSlider*>(page->Item(1176));
+  auto* field = qobject_cast<QLineEdit*>(page->Item(1041));
+  ASSERT_TRUE(green && field);
+  EXPECT_EQ(field->text(), "16");
+  EXPECT_TRUE(field->isReadOnly());
+  const size_t before = b.WaitFrames(1).size();
+  green->setSliderDown(true);
+  green->setValue(40);
+  EXPECT_EQ(field->text(), "40") << "shown while dragging";
+  green->setSliderDown(false);
+  ReleaseOver(green);
+  EXPECT_EQ(b.FramesSince(before), std::vector<std::string>{"0x94 102810"});
+  const uint8_t levels[3] = {16, 40, 16};
+  EXPECT_EQ(std::vector<uint8_t>(b.Record().zv_switcher_luma_level, b.Record().zv_switcher_luma_level + 3),
+            std::vector<uint8_t>(levels, levels + 3));
+  // The keyboard moves a level and shows it, two digits at least, and sends nothing.
+  auto* red = qobject_cast<QSlider*>(page->Item(1175));
+  red->setValue(8);
+  const size_t now = b.Sync();
+  QTest::keyClick(red, Qt::Key_Left);
+  EXPECT_EQ(qobject_cast<QLineEdit*>(page->Item(1040))->text(), "07");
+  EXPECT_EQ(b.Record().zv_switcher_luma_level[0], 7);
+  EXPECT_TRUE(b.FramesSince(now).empty());
+  // Enter closes nothing.
+  QTest::keyClick(red, Qt::Key_Return);
+  EXPECT_FALSE(page->isHidden());
+  EXPECT_FALSE(b.panel->isHidden());
+}
+
+TEST(SwitcherPanelTest, ChromaTypeGreen) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  b.Click(kIdSwKey2);
+  auto* page = b.CurrentPage<CClass_switcher_chorma>();
+  ASSERT_NE(page, nullptr);
+  auto* types = qobject_cast<QComboBox*>(page->Item(1179));
+  ASSERT_NE(types, nullptr);
+  EXPECT_EQ(types->itemText(1), "Key Light Green");
+  const size_t before = b.WaitFrames(1).size();
+  types->setCurrentIndex(1);
+  emit types->activated(1);
+  const int ids[] = {1170, 1171, 1172};
+  const int expected[] = {32, 220, 32};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(qobject_cast<QSlider*>(page->Item(ids[i]))->value(), expected[i]);
+    EXPECT_EQ(qobject_cast<QLineEdit*>(page->Item(1040 + i))->text(),
+              QString::number(expected[i]));
+  }
+  auto* blue = qobject_cast<QSlider*>(page->Item(1172));
+  DragSliderTo(blue, 7);
+  EXPECT_EQ(qobject_cast<QLineEdit*>(page->Item(1042))->text(), "07");
+  EXPECT_EQ(b.FramesSince(before), (std::vector<std::string>{"0x98 01", "0x99 20dc07"}));
+  EXPECT_EQ(b.Record().zv_switcher_chroma_type, 1);
+  EXPECT_EQ(b.Record().zv_switcher_chroma_blue[1], 7);
+  EXPECT_EQ(b.Record().zv_switcher_chroma_blue[0], 220);
+}
+
+TEST(SwitcherPanelTest, PipPage) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  b.Click(kIdSwPip);
+  auto* page = b.CurrentPage<CClass_switcher_wd_pip>();
+  ASSERT_NE(page, nullptr);
+  const size_t before = b.WaitFrames(1).size();
+  auto* x = qobject_cast<QSlider*>(page->Item(1170));
+  auto* y = qobject_cast<QSlider*>(page->Item(1171));
+  DragSliderTo(x, 100);
+  DragSliderTo(y, 120);
+  EXPECT_EQ(qobject_cast<QLineEdit*>(page->Item(1041))->text(), "1080");
+  auto* width = qobject_cast<QComboBox*>(page->Item(1182));
+  width->setCurrentIndex(6);
+  emit width->activated(6);
+  // Typing into the source field chooses nothing.
+  auto* source = qobject_cast<QComboBox*>(page->Item(1183));
+  ASSERT_TRUE(source->isEditable());
+  QTest::keyClicks(source->lineEdit(), "Cam 0");
+  EXPECT_EQ(b.FramesSince(before), (std::vector<std::string>{"0xa0 4006", "0xa1 3804", "0x9f 06"}));
+  EXPECT_EQ(b.Record().zv_switcher_pip_x, 1600);
+  EXPECT_EQ(b.Record().zv_switcher_pip_y, 1080);
+  const SwitcherPageData device = b.Device().State();
+  EXPECT_EQ(device.zv_switcher_pip_x, 1600);
+  EXPECT_EQ(device.zv_switcher_pip_border_width, 6);
+  EXPECT_FALSE(page->Item(1173)->isVisibleTo(page));
+  // The keyboard moves a trackbar and shows its value, and sends nothing.
+  const size_t now = b.Sync();
+  QTest::keyClick(x, Qt::Key_Right);
+  EXPECT_EQ(qobject_cast<QLineEdit*>(page->Item(1040))->text(), "1616");
+  EXPECT_TRUE(b.FramesSince(now).empty());
+  EXPECT_EQ(b.Record().zv_switcher_pip_x, 1600);
+}
+
+TEST(SwitcherPanelTest, ClickOnTheTbarHandsTheFocusToFtb) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  b.dlg->show();
+  QApplication::setActiveWindow(b.dlg.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(b.dlg.get()));
+  b.DragTbar({});
+  EXPECT_TRUE(b.panel->Item(kIdSwFtb)->hasFocus());
+  EXPECT_EQ(b.Record().zv_switcher_in_transition, 0) << "a click alone starts nothing";
+}
+
+TEST(SwitcherPanelTest, AutoRunsTheTimerToTheEnd) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  b.Click(1032);
+  b.Click(1035);
+  b.Click(kIdSwAuto);
+  EXPECT_TRUE(b.panel->IsTimerRunning(1));
+  EXPECT_EQ(b.Image(kIdSwAuto), 305);
+  // r2 is refused while the lamp is lit.
+  b.Click(kIdSwRate2);
+  EXPECT_EQ(b.Image(kIdSwRate2), 343);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return b.Record().zv_switcher_in_transition == 0; }, 10000));
+  EXPECT_FALSE(b.panel->IsTimerRunning(1));
+  EXPECT_EQ(b.panel->m_tbar->GetPosition(), 0);
+  EXPECT_EQ(b.Record().zv_switcher_tbar_reverse, 0);
+  const auto frames = b.WaitFrames(3 + 17);
+  ASSERT_EQ(frames.size(), 20u);
+  EXPECT_EQ(frames[2], "0x84");
+  EXPECT_EQ(frames[3], "0x82 0101");
+  EXPECT_EQ(frames.back(), "0x82 0180");
+  EXPECT_EQ(b.Image(1033), SourceProgramImage(2));
+  const SwitcherPageData device = b.Device().State();
+  EXPECT_EQ(device.zv_switcher_pgm_source, 2);
+  EXPECT_EQ(device.zv_switcher_pvm_source, 1);
+  b.Click(kIdSwRate2);
+  EXPECT_EQ(b.Image(kIdSwRate2), 344);
+  EXPECT_EQ(b.Image(kIdSwRate1), 341);
+}
+
+TEST(SwitcherPanelTest, DragDuringAutoStopsTheTimer) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  b.Click(kIdSwRate3);  // 20 ms steps leave time to grab the thumb
+  b.Click(kIdSwAuto);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return b.panel->m_tbar->GetPosition() < 125; }, 5000));
+  const int at = b.panel->m_tbar->GetPosition();
+  b.DragTbar({at - 10}, false);
+  EXPECT_FALSE(b.panel->IsTimerRunning(3));
+  EXPECT_EQ(b.Record().zv_switcher_tbar_value, 129 - (at - 10));
+  EXPECT_EQ(b.Record().zv_switcher_in_transition, 1);
+  b.DragTbar({0});
+  EXPECT_EQ(b.Record().zv_switcher_in_transition, 0);
+  EXPECT_EQ(b.Record().zv_switcher_tbar_reverse, 0);
+}
+
+TEST(SwitcherPanelTest, ReopeningShowsTheKeptRecord) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  b.Click(1033);           // programme 2
+  b.Click(1113);           // preview 5
+  b.Click(kIdSwOnAir);
+  b.Click(kIdSwFtb);
+  b.Click(kIdSwRate3);
+  b.Click(1043, b.panel->m_p_cur_page);  // wipe pattern 7
+  b.Click(kIdSwKey2);
+  auto* chroma = b.CurrentPage<CClass_switcher_chorma>();
+  ASSERT_NE(chroma, nullptr);
+  auto* types = qobject_cast<QComboBox*>(chroma->Item(1179));
+  types->setCurrentIndex(1);
+  emit types->activated(1);
+  b.DragTbar({0});  // a whole travel upward
+  ASSERT_EQ(b.Record().zv_switcher_tbar_reverse, 0);
+
+  b.Reopen();
+  ASSERT_NE(b.panel, nullptr);
+  EXPECT_EQ(b.panel->m_tbar->GetPosition(), 0) << "the next travel starts at the top";
+  EXPECT_EQ(b.Image(1108), SourceProgramImage(5));
+  EXPECT_EQ(b.Image(1035), SourcePreviewImage(2));
+  EXPECT_EQ(b.Image(kIdSwOnAir), 297);
+  EXPECT_EQ(b.Image(kIdSwFtb), 288);
+  EXPECT_EQ(b.Image(kIdSwRate3), 346);
+  EXPECT_EQ(b.Image(kIdSwRate1), 341);
+  EXPECT_EQ(b.Image(kIdSwKey2), 293);
+  auto* function = b.CurrentPage<CClass_switcher_function>();
+  ASSERT_NE(function, nullptr);
+  EXPECT_EQ(b.Image(1043, function), 353);
+  EXPECT_EQ(b.Image(1032, function), 361);
+  // Pressing the kept programme source changes no face.
+  b.Click(1108);
+  EXPECT_EQ(b.Image(1108), SourceProgramImage(5));
+  b.Click(kIdSwKey2);  // deselects KEY 2; the chroma page shows the kept type
+  b.Click(kIdSwKey2);
+  chroma = b.CurrentPage<CClass_switcher_chorma>();
+  ASSERT_NE(chroma, nullptr);
+  EXPECT_EQ(qobject_cast<QComboBox*>(chroma->Item(1179))->currentIndex(), 1);
+  EXPECT_EQ(qobject_cast<QSlider*>(chroma->Item(1171))->value(), 220);
+  // A drag now runs downward from the top: progress 1 first.
+  const size_t before = b.Sync();
+  b.DragTbar({1});
+  EXPECT_EQ(b.FramesSince(before), std::vector<std::string>{"0x82 0001"});
+}
+
+}  // namespace
+}  // namespace zv
