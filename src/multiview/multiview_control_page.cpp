@@ -22,8 +22,8 @@ CClass_16view_control::CClass_16view_control(CClass_16view_dlg* host)
     if (CZELVIKDlg* glo = Glo()) glo->m_all_16_view_page_data.zv_16_view_mode_type = static_cast<uint8_t>(s);
     ApplyLayoutIndex(s);
   });
-  OnChoice(kIdFormatList, [this](int s) { OnFormatChosen(s); });
-  OnChoice(kIdOverlayList, [this](int s) { OnOverlayChosen(s); });
+  OnChoice(kIdFormatList, [this](int s) { SetVideoFormat(s); });
+  OnChoice(kIdOverlayList, [this](int s) { SetResolutionOverlay(s); });
   OnChoice(kIdWindowIndexList, [](int s) {
     if (CZELVIKDlg* glo = Glo()) glo->m_16_view_cur_window = static_cast<uint8_t>(s + 1);
   });
@@ -100,24 +100,6 @@ void CClass_16view_control::OnSourceChosen(int n, int selection) {
   glo->m_16_view_window_source[n] = input;
   const uint8_t params[] = {input, static_cast<uint8_t>(n + 1)};
   glo->SendMultiviewerCommand(kMvSetWindowSource, params);
-}
-
-void CClass_16view_control::OnFormatChosen(int selection) {
-  CZELVIKDlg* glo = Glo();
-  if (!glo) return;
-  glo->m_all_16_view_page_data.zv_16_view_resolution_type = static_cast<uint8_t>(selection);
-  const std::optional<uint8_t> code = MultiviewCodeForIndex(zv_16_view_resolution_map, selection);
-  if (!code) return;
-  const uint8_t params[] = {0x00, *code};
-  glo->SendMultiviewerCommand(kMvSetVideoFormat, params);
-}
-
-void CClass_16view_control::OnOverlayChosen(int selection) {
-  CZELVIKDlg* glo = Glo();
-  if (!glo) return;
-  const uint8_t params[] = {static_cast<uint8_t>(selection)};
-  if (glo->SendMultiviewerCommand(kMvSetResolutionOverlay, params)) RecomputeOverlays();
-  glo->m_16_view_show_resolution = selection != 0;
 }
 
 void CClass_16view_control::paintEvent(QPaintEvent* event) {

@@ -38,8 +38,6 @@ class CClass_16view_control : public CMultiviewPage {
  private:
   void ApplyLayoutIndex(int index);
   void OnSourceChosen(int n, int selection);
-  void OnFormatChosen(int selection);
-  void OnOverlayChosen(int selection);
 };
 
 }  // namespace zv

@@ -1,6 +1,7 @@
 #include "multiview/multiview_page.h"
 
 #include "app/main_window.h"
+#include "controls/button_st.h"
 #include "multiview/multiview_panel.h"
 
 namespace zv {
@@ -40,6 +41,34 @@ void CMultiviewPage::RecomputeAll() const {
   RecomputeAudioMeters();
   RecomputeOverlays();
   RecomputeLabels();
+}
+
+void CMultiviewPage::SetVideoFormat(int selection) const {
+  CZELVIKDlg* glo = Glo();
+  if (!glo) return;
+  glo->m_all_16_view_page_data.zv_16_view_resolution_type = static_cast<uint8_t>(selection);
+  const std::optional<uint8_t> code = MultiviewCodeForIndex(zv_16_view_resolution_map, selection);
+  if (!code) return;
+  const uint8_t params[] = {0x00, *code};
+  glo->SendMultiviewerCommand(kMvSetVideoFormat, params);
+}
+
+void CMultiviewPage::SetResolutionOverlay(int selection) const {
+  CZELVIKDlg* glo = Glo();
+  if (!glo) return;
+  const uint8_t params[] = {static_cast<uint8_t>(selection)};
+  if (glo->SendMultiviewerCommand(kMvSetResolutionOverlay, params)) RecomputeOverlays();
+  glo->m_16_view_show_resolution = selection != 0;
+}
+
+void CMultiviewPage::SetTextButtonColours(int id, const QColor& back, const QColor& text) const {
+  auto* button = qobject_cast<CButtonST*>(Item(id));
+  if (!button) return;
+  for (auto slot : {CButtonST::FaceColor::kBackgroundHot, CButtonST::FaceColor::kBackgroundOut,
+                    CButtonST::FaceColor::kBackgroundFocus})
+    button->SetFaceColor(slot, back);
+  for (auto slot : {CButtonST::FaceColor::kTextHot, CButtonST::FaceColor::kTextOut})
+    button->SetFaceColor(slot, text);
 }
 
 QStringList OffOnItems() { return {QStringLiteral("OFF"), QStringLiteral("ON")}; }

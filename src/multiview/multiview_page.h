@@ -3,6 +3,7 @@
 // multiviewer state and asking the host to recompute and repaint the preview.
 #pragma once
 
+#include <QColor>
 #include <QComboBox>
 #include <QString>
 #include <QStringList>
@@ -45,6 +46,16 @@ class CMultiviewPage : public CChildDialog {
   void RecomputeLabels() const;
   void RecomputeOverlays() const;
   void RecomputeAll() const;  // windows, audio meters, overlays, labels
+
+  // Handlers two pages share. The video format: stores the list position
+  // and sends its device code.
+  void SetVideoFormat(int selection) const;
+  // The resolution overlays on or off: recomputed when the frame went out,
+  // shown or hidden in the preview either way.
+  void SetResolutionOverlay(int selection) const;
+  // The colours of a text button: `back` behind the caption in every state,
+  // `text` for the caption.
+  void SetTextButtonColours(int id, const QColor& back, const QColor& text) const;
 
  private:
   CClass_16view_dlg* m_host;

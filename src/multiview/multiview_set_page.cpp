@@ -17,15 +17,9 @@ constexpr QColor kButtonText{128, 128, 128};
 CClass_16view_set::CClass_16view_set(CClass_16view_dlg* host)
     : CMultiviewPage(host, kResource, kIdFrame) {
   for (int id : {kIdSetDefault, kIdSetIp}) {
-    auto* button = qobject_cast<CButtonST*>(Item(id));
-    if (!button) continue;
-    for (auto slot : {CButtonST::FaceColor::kBackgroundHot, CButtonST::FaceColor::kBackgroundOut,
-                      CButtonST::FaceColor::kBackgroundFocus})
-      button->SetFaceColor(slot, kButtonBack);
-    for (auto slot : {CButtonST::FaceColor::kTextHot, CButtonST::FaceColor::kTextOut})
-      button->SetFaceColor(slot, kButtonText);
+    SetTextButtonColours(id, kButtonBack, kButtonText);
     // The see-through look of the skinned buttons would hide these colours.
-    button->SetSeeThrough(false);
+    if (auto* button = qobject_cast<CButtonST*>(Item(id))) button->SetSeeThrough(false);
   }
   CZELVIKDlg* glo = Glo();
   if (glo) {
@@ -56,22 +50,8 @@ CClass_16view_set::CClass_16view_set(CClass_16view_dlg* host)
     const uint8_t params[] = {static_cast<uint8_t>(s + 1)};
     glo->SendMultiviewerCommand(kMvSetAudioSource, params);
   });
-  OnChoice(kIdOverlayList, [this](int s) {
-    CZELVIKDlg* glo = Glo();
-    if (!glo) return;
-    const uint8_t params[] = {static_cast<uint8_t>(s)};
-    if (glo->SendMultiviewerCommand(kMvSetResolutionOverlay, params)) RecomputeOverlays();
-    glo->m_16_view_show_resolution = s != 0;
-  });
-  OnChoice(kIdFormatList, [](int s) {
-    CZELVIKDlg* glo = Glo();
-    if (!glo) return;
-    glo->m_all_16_view_page_data.zv_16_view_resolution_type = static_cast<uint8_t>(s);
-    const std::optional<uint8_t> code = MultiviewCodeForIndex(zv_16_view_resolution_map, s);
-    if (!code) return;
-    const uint8_t params[] = {0x00, *code};
-    glo->SendMultiviewerCommand(kMvSetVideoFormat, params);
-  });
+  OnChoice(kIdOverlayList, [this](int s) { SetResolutionOverlay(s); });
+  OnChoice(kIdFormatList, [this](int s) { SetVideoFormat(s); });
   OnChoice(kIdBorderList, [](int s) {
     CZELVIKDlg* glo = Glo();
     if (!glo) return;

@@ -45,14 +45,9 @@ CClass_16view_umd::CClass_16view_umd(CClass_16view_dlg* host)
   FillList(kIdLabelsList, NameItems({"UMD OFF", "UMD ON"}), glo && glo->m_16_view_show_umd ? 1 : 0);
   OnChoice(kIdLabelsList, [this](int s) { LabelsOnOff(s); });
   for (int id : {kIdAllOn, kIdAllOff}) {
-    auto* button = qobject_cast<CButtonST*>(Item(id));
-    if (!button) continue;
-    for (auto slot : {CButtonST::FaceColor::kBackgroundHot, CButtonST::FaceColor::kBackgroundOut,
-                      CButtonST::FaceColor::kBackgroundFocus})
-      button->SetFaceColor(slot, kHiddenButtonBack);
-    for (auto slot : {CButtonST::FaceColor::kTextHot, CButtonST::FaceColor::kTextOut})
-      button->SetFaceColor(slot, kHiddenButtonText);
-    connect(button, &QAbstractButton::clicked, this, [this, id] { LabelsOnOff(id == kIdAllOn); });
+    SetTextButtonColours(id, kHiddenButtonBack, kHiddenButtonText);
+    if (auto* button = qobject_cast<QAbstractButton*>(Item(id)))
+      connect(button, &QAbstractButton::clicked, this, [this, id] { LabelsOnOff(id == kIdAllOn); });
   }
 }
 

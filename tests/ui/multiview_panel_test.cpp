@@ -376,6 +376,17 @@ TEST_F(MultiviewPanelTest, SettingsPage) {
   EXPECT_EQ(m_dlg.m_16_view_show_resolution, 1);
   EXPECT_EQ(m_dlg.m_16_view_show_audio, 0);
 
+  // Reopened, the page shows what is stored: the lock and border as chosen,
+  // but the audio source, meter and overlay as the device last reported them.
+  host->ShowPage(5);
+  host->ShowPage(6);
+  page = CurrentPage<CClass_16view_set>(host);
+  ASSERT_NE(page, nullptr);
+  const std::pair<int, int> reopened[] = {{1039, 0}, {1106, 1}, {1105, 0}, {1074, 0}, {1014, 1}, {1073, 8}};
+  for (auto [id, entry] : reopened)
+    EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(id))->currentIndex(), entry) << id;
+  EXPECT_TRUE(NewFrames().empty()) << "the settings page does not read the device";
+
   // Restore defaults: the sixteen-window grid with label and audio boxes.
   m_dlg.m_all_16_view_page_data.zv_16_view_mode_type = 1;
   QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1033)), Qt::LeftButton);
@@ -402,6 +413,52 @@ TEST_F(MultiviewPanelTest, SettingsPage) {
   QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1032)), Qt::LeftButton);
   m_dlg.m_eState = kModeNetwork;
   EXPECT_EQ(NewFrames(), std::vector<std::string>({"05:7f000002ffffff007f0000fe"}));
+}
+
+// The status page reads by UDP in either mode and shows the four values; a
+// device that does not answer leaves the values already held.
+TEST_F(MultiviewPanelTest, StatusPageShowsWhatItRead) {
+  ASSERT_TRUE(m_runner.started()) << m_runner.error();
+  struct Case {
+    const char* what;
+    const char* address;  // of the chosen device
+    int32_t mode;
+    const char *layout, *audio, *source, *labels;
+  };
+  const Case cases[] = {
+      {"network", "127.0.0.2", kModeNetwork, "单画面", "OFF", "CH_0", "OFF"},
+      {"serial, by UDP all the same", "127.0.0.2", kModeSerial, "单画面", "OFF", "CH_0", "OFF"},
+      {"no answer", "127.0.0.9", kModeNetwork, "四画面", "ON", "CH_7", "ON"},
+  };
+  sim::MultiviewerDeviceState s = Device().State();
+  s.layout_code = 1;
+  s.audio_on = 0;
+  s.audio_source = 0;
+  s.labels_on = 0;
+  Device().SetState(s);
+  CClass_16view_dlg* host = Open();
+  ASSERT_NE(host, nullptr);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    host->ShowPage(3);
+    MultiviewPageData& d = m_dlg.m_all_16_view_page_data;
+    d.zv_16_view_mode_type = 1;
+    d.zv_16_view_audio_enable = 1;
+    d.zv_16_view_audio_source_channel = 7;
+    d.zv_16_view_umd_enable = 1;
+    m_dlg.m_device_list[0].SetIpText(c.address);
+    m_dlg.m_eState = c.mode;
+    host->ShowPage(1);
+    m_dlg.m_eState = kModeNetwork;
+    m_dlg.m_device_list[0].SetIpText("127.0.0.2");
+    auto* status = CurrentPage<CClass_16view_status>(host);
+    ASSERT_NE(status, nullptr);
+    const auto box = [status](int id) { return qobject_cast<QLineEdit*>(status->Item(id))->text(); };
+    EXPECT_EQ(box(1040), QString::fromUtf8(c.layout));
+    EXPECT_EQ(box(1041), c.audio);
+    EXPECT_EQ(box(1042), c.source);
+    EXPECT_EQ(box(1043), c.labels);
+  }
 }
 
 TEST_F(MultiviewPanelTest, SettingsPageOffersTheDerivedGateway) {
