@@ -170,6 +170,17 @@ TEST_F(MultiviewPanelTest, LayoutButtons) {
   for (int n = 0; n < 16; ++n) EXPECT_EQ(page->Item(1101 + n)->isEnabled(), n < 9) << n;
   EXPECT_EQ(FaceOf(page, 1036), 180);
   EXPECT_EQ(FaceOf(page, 1038), 183);
+  // A disabled row looks disabled: its caption and list lose the field colour.
+  const auto shows_field_colour = [page](int id) {
+    const QImage image = page->Item(id)->grab().toImage();
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        if (image.pixelColor(x, y) == QColor(60, 180, 255)) return true;
+    return false;
+  };
+  const std::pair<int, bool> rows[] = {{1075, true}, {1083, true}, {1084, false}, {1090, false},
+                                       {1101, true}, {1109, true}, {1110, false}, {1116, false}};
+  for (auto [id, enabled] : rows) EXPECT_EQ(shows_field_colour(id), enabled) << id;
   EXPECT_EQ(m_dlg.m_16_view_windows[8].x, 480);
   EXPECT_EQ(Device().State().layout_code, 9);
 
