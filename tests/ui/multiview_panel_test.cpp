@@ -359,6 +359,17 @@ TEST_F(MultiviewPanelTest, ColourPage) {
   auto* box = qobject_cast<QCheckBox*>(page->Item(1070));
   QTest::mouseClick(box, Qt::LeftButton);
   EXPECT_FALSE(page->Item(1060)->isEnabled());
+
+  // Serial mode with the port closed: nothing goes out, the label boxes
+  // follow their new colour all the same, the overlay boxes do not.
+  m_dlg.m_eState = kModeSerial;
+  Choose(qobject_cast<QComboBox*>(page->Item(1015)), 4);  // "Green", all windows
+  Choose(qobject_cast<QComboBox*>(page->Item(1039)), 2);  // "Red", window 4
+  m_dlg.m_eState = kModeNetwork;
+  EXPECT_TRUE(NewFrames().empty());
+  EXPECT_EQ(m_dlg.m_16_view_umd_rgb[9], (Rgb{0, 255, 0}));
+  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_resolution_back_color[3], 2);
+  EXPECT_EQ(m_dlg.m_16_view_resolution_rgb[3], (Rgb{255, 255, 255}));
 }
 
 TEST_F(MultiviewPanelTest, SettingsPage) {
