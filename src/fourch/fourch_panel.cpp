@@ -213,6 +213,9 @@ void CClass_trisk_main_dlg::SetIndicator(int channel, uint8_t status) {
   if (!lamp) return;
   const int image = status == 1 ? kTriskSignalImage : kTriskNoSignalImage;
   lamp->setPixmap(SkinBitmap(image).scaled(kTriskIndicatorSize, kTriskIndicatorSize));
+  // An icon static takes the size of its icon: the lamp's place in the layout
+  // is narrower and lower than the icon, which would be cut.
+  lamp->resize(kTriskIndicatorSize, kTriskIndicatorSize);
   m_indicator_image[static_cast<size_t>(channel)] = image;
   ++m_indicator_updates;
 }
