@@ -198,8 +198,15 @@ TEST_F(FourChannelPanelTest, ControlsSitWhereTheLayoutPutsThem) {
       EXPECT_EQ(item->height(), row.height);
     }
   }
-  EXPECT_EQ(qobject_cast<QLabel*>(panel->Item(1193))->text(), "PIP Child Ch");
-  EXPECT_EQ(qobject_cast<QLabel*>(panel->Item(1200))->text(), "Channel");
+  // The captions are whole in their places.
+  for (const auto& [id, caption] : {std::pair{1193, "PIP Child Ch"}, std::pair{1200, "Channel"},
+                                    std::pair{1201, "1"}, std::pair{1204, "4"}}) {
+    auto* label = qobject_cast<QLabel*>(panel->Item(id));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), caption);
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width())
+        << caption;
+  }
   // A point near the bottom of the round lamp, below a 20-pixel-high place.
   EXPECT_EQ(panel->Item(1198)->grab().toImage().pixelColor(16, 27),
             SkinBitmap(panel->IndicatorImage(2)).toImage().pixelColor(16, 27))
