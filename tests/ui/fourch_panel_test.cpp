@@ -330,9 +330,22 @@ TEST_F(FourChannelPanelTest, LoopAndModesFiveAndSixAndTheListsEnabledState) {
   QComboBox* first = Combo(panel, 1189);
   QComboBox* second = Combo(panel, 1192);
   ASSERT_TRUE(first->isEnabled() && second->isEnabled());
+  // Blue text pixels in the left half of a list, where its number stands.
+  const auto blue_text = [](QComboBox* list) {
+    const QImage shot = list->grab().toImage();
+    int blue = 0;
+    for (int y = 0; y < shot.height(); ++y)
+      for (int x = 0; x < shot.width() / 2; ++x) {
+        const QColor c = shot.pixelColor(x, y);
+        blue += c.blue() - c.red() > 100 ? 1 : 0;
+      }
+    return blue;
+  };
+  EXPECT_GT(blue_text(first), 0);
   Click(panel, 1011);
   EXPECT_FALSE(first->isEnabled());
   EXPECT_FALSE(second->isEnabled());
+  EXPECT_EQ(blue_text(first), 0) << "a disabled list shows its number in grey";
   EXPECT_EQ(Button(panel, 1011)->FaceImageId(), 374);
   Click(panel, 1011);
   EXPECT_TRUE(first->isEnabled());
