@@ -437,6 +437,9 @@ TEST_F(FourChannelPanelTest, PreviewIsDrawnFromTheModesWindows) {
       {12, 2, 2, QColor(55, 55, 55)},     {12, 719, 479, QColor(89, 187, 255)},
       {6, 10, 10, QColor(152, 152, 152)}, {6, 181, 1, QColor(89, 187, 255)},
       {17, 360, 240, QColor(152, 152, 152)},
+      // The number's opaque white ground starts at the window's centre less 5.
+      {12, 355, 235, QColor(Qt::white)},  {12, 354, 234, QColor(55, 55, 55)},
+      {11, 175, 235, QColor(Qt::white)},  {11, 174, 234, QColor(55, 55, 55)},
   };
   for (const Row& row : rows)
     EXPECT_EQ(DrawTriskPreview(TriskPreviewWindows(row.mode)).pixelColor(row.x, row.y), row.colour)
