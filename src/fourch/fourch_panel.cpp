@@ -21,6 +21,19 @@ constexpr QColor kPreviewInset{55, 55, 55};
 constexpr QColor kPreviewLabel{192, 192, 192};
 constexpr int kPreviewInsetWidth = 2;
 constexpr int kLoopTimeMaxLength = 3;
+constexpr qreal kSmallestCaptionPoints = 6;
+
+// Makes a static's caption fit its place by taking a smaller font where the
+// platform's font is wider than the one the layout was made for ("PIP Child
+// Ch" in 70 pixels).
+void FitCaption(QLabel* label) {
+  QFont font = label->font();
+  while (QFontMetrics(font).horizontalAdvance(label->text()) > label->contentsRect().width() &&
+         font.pointSizeF() > kSmallestCaptionPoints) {
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+  }
+  label->setFont(font);
+}
 
 }  // namespace
 
@@ -109,6 +122,12 @@ void CClass_trisk_main_dlg::OnInitDialog() {
     combo->setCurrentIndex(TriskPipListEntry(data.zv_trisk_pip_child_ch[list]));
     connect(combo, &QComboBox::activated, this, [this, list](int entry) { OnPipChannel(list, entry); });
   }
+
+  // The picture-in-picture lists are disabled in most modes; greyed text
+  // shows it, as a disabled list does on the platform the layout came from.
+  setStyleSheet(styleSheet() + QStringLiteral(" QComboBox:disabled { color: rgb(120,120,120); }"));
+  for (QLabel* label : findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+    if (!label->text().isEmpty()) FitCaption(label);
 
   for (int n = 0; n < kTriskChannelCount; ++n) {
     data.zv_trisk_signal_status[n] = 0;
@@ -213,6 +232,9 @@ void CClass_trisk_main_dlg::SetIndicator(int channel, uint8_t status) {
   if (!lamp) return;
   const int image = status == 1 ? kTriskSignalImage : kTriskNoSignalImage;
   lamp->setPixmap(SkinBitmap(image).scaled(kTriskIndicatorSize, kTriskIndicatorSize));
+  // An icon static takes the size of its icon: the lamp's place in the layout
+  // is narrower and lower than the icon, which would be cut.
+  lamp->resize(kTriskIndicatorSize, kTriskIndicatorSize);
   m_indicator_image[static_cast<size_t>(channel)] = image;
   ++m_indicator_updates;
 }

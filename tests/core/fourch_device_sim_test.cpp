@@ -8,6 +8,7 @@
 #include "fourch/fourch_state.h"
 #include "link/link_state.h"
 #include "sim/fourch_device.h"
+#include "support/loopback_link.h"
 #include "support/recorders.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
@@ -21,14 +22,7 @@ sim::SimConfig FourChannelSim(uint16_t port) {
   return config;
 }
 
-void AimAtSim(LinkState& link, uint16_t port) {
-  link.m_link_config.device_port = port;
-  link.m_link_config.local_port = 0;
-  link.m_device_list[0].SetIpText("127.0.0.2");
-  link.m_device_list[0].device_type = 0x60;
-  link.m_device_list[0].device_id = 1;
-  link.m_device_index = 0;
-}
+void AimAtSim(LinkState& link, uint16_t port) { test::AimAt(link, port, "127.0.0.2", 0x60); }
 
 sim::FourChannelDevice& Switcher(test::SimRunner& runner) {
   return dynamic_cast<sim::FourChannelDevice&>(runner.sim().Device(0));

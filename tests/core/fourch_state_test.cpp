@@ -343,14 +343,7 @@ TEST(TriskFrameTest, CommandFrames) {
 
 struct Aimed {
   LinkState link;
-  explicit Aimed(uint16_t port) {
-    link.m_link_config.device_port = port;
-    link.m_link_config.local_port = 0;
-    link.m_device_list[0].SetIpText("127.0.0.1");
-    link.m_device_list[0].device_type = 0x60;
-    link.m_device_list[0].device_id = 1;
-    link.m_device_index = 0;
-  }
+  explicit Aimed(uint16_t port) { test::AimAt(link, port, "127.0.0.1", 0x60); }
 };
 
 size_t IndexOf(const std::vector<std::string>& lines, const std::string& line) {

@@ -8,15 +8,22 @@
 
 namespace zv::test {
 
-inline void AimAt(LinkState& link, const UdpPeer& device, uint8_t type = 0xA5,
+// The same for a device at `address` on `port`, such as a virtual device of
+// the simulator.
+inline void AimAt(LinkState& link, uint16_t port, const char* address, uint8_t type,
                   uint8_t id = 0x01) {
-  link.m_link_config.device_port = device.port();
+  link.m_link_config.device_port = port;
   link.m_link_config.local_port = 0;
   link.m_link_config.search_address = "127.0.0.1";
-  link.m_device_list[0].SetIpText("127.0.0.1");
+  link.m_device_list[0].SetIpText(address);
   link.m_device_list[0].device_type = type;
   link.m_device_list[0].device_id = id;
   link.m_device_index = 0;
+}
+
+inline void AimAt(LinkState& link, const UdpPeer& device, uint8_t type = 0xA5,
+                  uint8_t id = 0x01) {
+  AimAt(link, device.port(), "127.0.0.1", type, id);
 }
 
 }  // namespace zv::test

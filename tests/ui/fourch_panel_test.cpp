@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimerEvent>
@@ -13,6 +14,7 @@
 #include "app/main_window.h"
 #include "controls/button_st.h"
 #include "fourch/fourch_panel.h"
+#include "res/skin.h"
 #include "sim/fourch_device.h"
 #include "support/recorders.h"
 #include "support/scripted_device.h"
@@ -155,6 +157,81 @@ TEST_F(FourChannelPanelTest, OpensFromTheDevicesState) {
   EXPECT_FALSE(panel->Item(1187)->isVisible());
 }
 
+TEST_F(FourChannelPanelTest, ControlsSitWhereTheLayoutPutsThem) {
+  CClass_trisk_main_dlg* panel = Open();
+  ASSERT_NE(panel, nullptr);
+  // A drop-down list keeps the height of its field (-1: not checked); the
+  // lamps take the size of their 32 x 32 icons, whole.
+  const struct {
+    int id, x, y, width, height;
+    bool visible;
+  } rows[] = {
+      {1186, 800, 30, 400, 90, true},   {1188, 800, 130, 400, 300, true},
+      {1190, 800, 430, 400, 95, true},  {1032, 830, 160, 68, 48, true},
+      {1033, 920, 160, 68, 50, true},   {1034, 1010, 160, 68, 50, true},
+      {1035, 1100, 160, 68, 48, true},  {1036, 830, 220, 68, 48, true},
+      {1039, 920, 220, 68, 48, true},   {1040, 1010, 220, 68, 48, true},
+      {1041, 1100, 220, 68, 48, true},  {1042, 830, 280, 68, 48, true},
+      {1043, 920, 280, 68, 48, true},   {1048, 1010, 280, 68, 50, true},
+      {1044, 1100, 280, 68, 48, true},  {1045, 830, 340, 68, 48, true},
+      {1046, 920, 340, 68, 48, true},   {1047, 1010, 340, 68, 48, true},
+      {1011, 830, 460, 70, 45, true},   {1191, 910, 470, 40, 20, true},
+      {1193, 990, 475, 70, 20, true},   {1189, 1065, 470, 50, -1, true},
+      {1192, 1125, 470, 50, -1, true},  {1200, 850, 45, 50, 20, true},
+      {1201, 922, 45, 20, 20, true},    {1202, 962, 45, 20, 20, true},
+      {1203, 1002, 45, 20, 20, true},   {1204, 1042, 45, 20, 20, true},
+      {1196, 910, 63, 32, 32, true},    {1197, 950, 63, 32, 32, true},
+      {1198, 990, 63, 32, 32, true},    {1199, 1030, 63, 32, 32, true},
+      {1037, -1, -1, -1, -1, false},    {1038, -1, -1, -1, -1, false},
+      {1187, -1, -1, -1, -1, false},    {1194, -1, -1, -1, -1, false},
+      {1161, -1, -1, -1, -1, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.id);
+    QWidget* item = panel->Item(row.id);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->isVisibleTo(panel), row.visible);
+    if (row.x < 0) continue;
+    EXPECT_EQ(item->pos(), QPoint(row.x, row.y));
+    EXPECT_EQ(item->width(), row.width);
+    if (row.height >= 0) {
+      EXPECT_EQ(item->height(), row.height);
+    }
+  }
+  // The captions are whole in their places.
+  for (const auto& [id, caption] : {std::pair{1193, "PIP Child Ch"}, std::pair{1200, "Channel"},
+                                    std::pair{1201, "1"}, std::pair{1204, "4"}}) {
+    auto* label = qobject_cast<QLabel*>(panel->Item(id));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), caption);
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width())
+        << caption;
+  }
+  // A point near the bottom of the round lamp, below a 20-pixel-high place.
+  EXPECT_EQ(panel->Item(1198)->grab().toImage().pixelColor(16, 27),
+            SkinBitmap(panel->IndicatorImage(2)).toImage().pixelColor(16, 27))
+      << "the lamp's icon is drawn whole";
+}
+
+TEST_F(FourChannelPanelTest, SerialModeStillReadsAndSendsByUdp) {
+  // The four-channel switcher has no serial commands: the read-back, the
+  // signal poll and every command go by UDP whatever the connection mode.
+  DeviceHolds(11, 3, 4, 0, 7);
+  Device().SetSignals({0, 1, 0, 0});
+  m_window->dlg->m_eState = kModeSerial;
+  m_window->dlg->m_main_com_dev_type = 0x60;
+  CClass_trisk_main_dlg* panel = Open();
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(data().zv_trisk_show_mode_type, 11);
+  EXPECT_EQ(data().zv_trisk_output_format, 7);
+  EXPECT_EQ(panel->IndicatorImage(1), 375);
+  EXPECT_EQ(panel->IndicatorImage(0), 376);
+  Click(panel, 1032);
+  Click(panel, 1011);
+  EXPECT_EQ(Sent(panel), (std::vector<std::string>{"94:00", "a6:01"}));
+  EXPECT_EQ(Device().State().show_mode, 0);
+}
+
 TEST_F(FourChannelPanelTest, ReadBackOfASingleInsetModePutsTheInsetOnChannelOne) {
   // The reply's channels are stored first; the mode selection that follows
   // then applies the single-inset rule, without sending anything.
@@ -253,9 +330,22 @@ TEST_F(FourChannelPanelTest, LoopAndModesFiveAndSixAndTheListsEnabledState) {
   QComboBox* first = Combo(panel, 1189);
   QComboBox* second = Combo(panel, 1192);
   ASSERT_TRUE(first->isEnabled() && second->isEnabled());
+  // Blue text pixels in the left half of a list, where its number stands.
+  const auto blue_text = [](QComboBox* list) {
+    const QImage shot = list->grab().toImage();
+    int blue = 0;
+    for (int y = 0; y < shot.height(); ++y)
+      for (int x = 0; x < shot.width() / 2; ++x) {
+        const QColor c = shot.pixelColor(x, y);
+        blue += c.blue() - c.red() > 100 ? 1 : 0;
+      }
+    return blue;
+  };
+  EXPECT_GT(blue_text(first), 0);
   Click(panel, 1011);
   EXPECT_FALSE(first->isEnabled());
   EXPECT_FALSE(second->isEnabled());
+  EXPECT_EQ(blue_text(first), 0) << "a disabled list shows its number in grey";
   EXPECT_EQ(Button(panel, 1011)->FaceImageId(), 374);
   Click(panel, 1011);
   EXPECT_TRUE(first->isEnabled());
@@ -347,6 +437,9 @@ TEST_F(FourChannelPanelTest, PreviewIsDrawnFromTheModesWindows) {
       {12, 2, 2, QColor(55, 55, 55)},     {12, 719, 479, QColor(89, 187, 255)},
       {6, 10, 10, QColor(152, 152, 152)}, {6, 181, 1, QColor(89, 187, 255)},
       {17, 360, 240, QColor(152, 152, 152)},
+      // The number's opaque white ground starts at the window's centre less 5.
+      {12, 355, 235, QColor(Qt::white)},  {12, 354, 234, QColor(55, 55, 55)},
+      {11, 175, 235, QColor(Qt::white)},  {11, 174, 234, QColor(55, 55, 55)},
   };
   for (const Row& row : rows)
     EXPECT_EQ(DrawTriskPreview(TriskPreviewWindows(row.mode)).pixelColor(row.x, row.y), row.colour)
