@@ -14,14 +14,19 @@ void ApplyControlColours(QWidget* dialog, ControlColours colours) {
       "QLineEdit, QListWidget, QListView, QComboBox, QComboBox QAbstractItemView {"
       " color: rgb(60,180,255); background-color: rgb(58,58,58);"
       " selection-color: rgb(58,58,58); selection-background-color: rgb(60,180,255); }";
+  // The dark field colours would otherwise hide that a control is disabled
+  // (a window row beyond the layout, a list the mode does not use): disabled
+  // ones show grey.
+  static const char kDisabled[] =
+      " QLabel:disabled, QLineEdit:disabled, QComboBox:disabled { color: rgb(110,110,110); }";
   switch (colours) {
     case ControlColours::kDarkFields:
       dialog->setStyleSheet(QString(kFields) +
-                            " QLabel { color: rgb(60,180,255); background-color: rgb(58,58,58); }");
+                            " QLabel { color: rgb(60,180,255); background-color: rgb(58,58,58); }" + kDisabled);
       break;
     case ControlColours::kDarkFieldsGreyStatics:
       dialog->setStyleSheet(QString(kFields) +
-                            " QLabel { color: black; background-color: rgb(102,102,102); }");
+                            " QLabel { color: black; background-color: rgb(102,102,102); }" + kDisabled);
       break;
     case ControlColours::kDefault:
       dialog->setStyleSheet(QString());

@@ -123,9 +123,6 @@ void CClass_trisk_main_dlg::OnInitDialog() {
     connect(combo, &QComboBox::activated, this, [this, list](int entry) { OnPipChannel(list, entry); });
   }
 
-  // The picture-in-picture lists are disabled in most modes; greyed text
-  // shows it, as a disabled list does on the platform the layout came from.
-  setStyleSheet(styleSheet() + QStringLiteral(" QComboBox:disabled { color: rgb(120,120,120); }"));
   for (QLabel* label : findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
     if (!label->text().isEmpty()) FitCaption(label);
 

@@ -8,9 +8,6 @@ namespace zv {
 
 CMultiviewPage::CMultiviewPage(CClass_16view_dlg* host, int resource, int frame_id)
     : CChildDialog(host, resource), m_host(host) {
-  // The dark field colours would otherwise hide that a control is disabled
-  // (the window rows beyond the layout): disabled ones show grey.
-  setStyleSheet(styleSheet() + QString::fromLatin1(kDisabledFieldsStyle));
   if (QWidget* frame = Item(frame_id))
     frame->setGeometry(kPageFrameX, kPageFrameY, kPageFrameWidth, kPageFrameHeight);
 }

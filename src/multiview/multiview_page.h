@@ -21,10 +21,6 @@ class CZELVIKDlg;
 inline constexpr int kPageFrameX = 5, kPageFrameY = 5, kPageFrameWidth = 480,
                      kPageFrameHeight = 410;
 
-// How disabled edits, lists and statics of a page look.
-inline constexpr const char* kDisabledFieldsStyle =
-    " QLabel:disabled, QLineEdit:disabled, QComboBox:disabled { color: rgb(110,110,110); }";
-
 class CMultiviewPage : public CChildDialog {
   Q_OBJECT
  public:
