@@ -164,6 +164,13 @@ TEST(MatrixPanelTest, LayoutAndFaces) {
 TEST(MatrixPanelTest, OutputsWaitForApplyWhichSendsOnce) {
   MatrixFixture f;
   ASSERT_TRUE(f.Ready());
+  // Before any input is chosen apply and one to all have nothing to route;
+  // the outputs do not react either.
+  f.Function(kIdMatrixApply);
+  f.Function(kIdMatrixOneToAll);
+  f.Outputs({2});
+  EXPECT_EQ(std::to_array(f.dlg.m_matrix_route), Route{});
+  EXPECT_EQ(f.LitOutputs(), Numbers{});
   f.Inputs({3});
   EXPECT_EQ(f.LitInputs(), Numbers{3});
   EXPECT_EQ(f.LitOutputs(), Numbers{}) << "the router is never read back";
@@ -305,6 +312,14 @@ TEST(MatrixConnectionPageTest, OpeningState) {
   const QImage image = page->grab().toImage();
   for (int y : {80, 190}) EXPECT_EQ(image.pixelColor(240, y), QColor(Qt::black)) << y;
   EXPECT_NE(image.pixelColor(240, 100), QColor(Qt::black));
+  // Labels are drawn in the dark field colours: the far end of "Current IP"
+  // (30,124; 130 x 20) is bare background, its text the light blue.
+  EXPECT_EQ(image.pixelColor(155, 134), QColor(58, 58, 58));
+  const QImage label = image.copy(30, 124, 130, 20);
+  bool blue_text = false;
+  for (int y = 0; y < label.height(); ++y)
+    for (int x = 0; x < label.width(); ++x) blue_text |= label.pixelColor(x, y) == QColor(60, 180, 255);
+  EXPECT_TRUE(blue_text);
 }
 
 TEST(MatrixConnectionPageTest, ConnectDisconnectAndLanPortKeepsThePortOpen) {
