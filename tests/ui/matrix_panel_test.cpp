@@ -235,6 +235,28 @@ TEST(MatrixPanelTest, PagesAndTheLock) {
   EXPECT_EQ(f.TextsAfter(1), Texts{"2V5."});
 }
 
+TEST(MatrixPanelTest, EnterAndEscapeCloseNothing) {
+  MatrixFixture f;
+  ASSERT_TRUE(f.Ready());
+  f.Inputs({1});
+  f.Outputs({2});
+  for (int page : {1, 2}) {
+    f.Page(page);
+    QPointer<QWidget> shown = f.panel()->Page();
+    for (QWidget* target : {static_cast<QWidget*>(f.panel()), shown.data(),
+                            static_cast<QWidget*>(FindItem(shown, 1032)),
+                            static_cast<QWidget*>(f.panel()->InputButton(1))}) {
+      for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QTest::keyClick(target, key);
+        EXPECT_TRUE(f.panel()->isVisible() && f.dlg.isVisible()) << page << " " << key;
+        EXPECT_EQ(f.panel()->Page(), shown.data()) << page << " " << key;
+      }
+    }
+  }
+  EXPECT_EQ(f.TextsNow(), Texts{}) << "no key acted as a click";
+  EXPECT_EQ(std::to_array(f.dlg.m_matrix_route), (Route{0, 1, 0, 0, 0, 0, 0, 0}));
+}
+
 TEST(MatrixPanelTest, AReopenedPanelShowsTheRememberedInput) {
   MatrixFixture f;
   ASSERT_TRUE(f.Ready());
