@@ -351,10 +351,23 @@ TEST(MatrixConnectionPageTest, ConnectDisconnectAndLanPortKeepsThePortOpen) {
   ASSERT_TRUE(f.Ready());
   f.Page(2);
   CClass_matrix_child_setting* page = f.connection();
+  // The group that takes input shows its text in the field colour, the
+  // other one dimmed.
+  auto shows_field_text = [&](QWidget* w) {
+    const QImage image = w->grab().toImage();
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        if (image.pixelColor(x, y) == QColor(60, 180, 255)) return true;
+    return false;
+  };
+  EXPECT_FALSE(shows_field_text(page->BaudList()));
+  EXPECT_TRUE(shows_field_text(page->IpField()));
   f.ChooseMode(1);
   EXPECT_EQ(f.dlg.m_eState, kModeSerial);
   EXPECT_TRUE(page->PortList()->isEnabled() && page->ConnectButton()->isEnabled());
   EXPECT_FALSE(page->IpField()->isEnabled());
+  EXPECT_TRUE(shows_field_text(page->BaudList()));
+  EXPECT_FALSE(shows_field_text(page->IpField()));
   const CnComm& port = f.dlg.m_serial_port;
   auto state = [&] {
     return std::tuple(port.IsOpen(), page->ConnectButton()->text().toStdString(),
