@@ -107,11 +107,12 @@ bool LinkState::SendDatagram(std::span<const uint8_t> bytes) {
   return n == static_cast<ssize_t>(bytes.size());
 }
 
-void LinkState::SendAndClose(std::span<const uint8_t> frame, uint32_t pause_ms) {
+bool LinkState::SendAndClose(std::span<const uint8_t> frame, uint32_t pause_ms) {
   OpenCommandSocket();
-  SendDatagram(frame);
+  const bool sent = SendDatagram(frame);
   SleepMs(pause_ms);
   CloseUdpSocket();
+  return sent;
 }
 
 void LinkState::SendCommand(uint8_t command, std::span<const uint8_t> params) {

@@ -90,7 +90,8 @@ class LinkState {
   int OpenCommandSocket();
   int CloseUdpSocket();
   // Opens, sends one datagram, pauses (pacing bursts of commands), closes.
-  void SendAndClose(std::span<const uint8_t> frame, uint32_t pause_ms = kCommandPauseMs);
+  // Returns true when the whole datagram left.
+  bool SendAndClose(std::span<const uint8_t> frame, uint32_t pause_ms = kCommandPauseMs);
   // Builds a frame for the chosen device with the UDP link flag and sends it.
   void SendCommand(uint8_t command, std::span<const uint8_t> params = {});
   // Sends the request to the chosen device and waits up to `window_ms` for the

@@ -3,7 +3,6 @@
 #include <span>
 
 #include "app/main_state.h"
-#include "platform/platform.h"
 
 namespace zv {
 namespace {
@@ -102,16 +101,10 @@ std::array<bool, kMatrixPortCount> ApplyMatrixCommand(
 
 bool SendMatrixText(LinkState& link, std::string_view text) {
   const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  if (link.m_eState == kModeNetwork) {
-    // A socket that could not take the local port still sends from one the
-    // system picks; without a chosen device the operator has been told and
-    // there is no socket, so nothing is sent.
-    link.OpenCommandSocket();
-    const bool sent = link.SendDatagram(bytes);
-    if (sent) SleepMs(kMatrixCommandPauseMs);
-    link.CloseUdpSocket();
-    return sent;
-  }
+  // A socket that could not take the local port still sends from one the
+  // system picks; without a chosen device the operator has been told and
+  // there is no socket, so nothing is sent.
+  if (link.m_eState == kModeNetwork) return link.SendAndClose(bytes, kMatrixCommandPauseMs);
   if (link.m_eState == kModeSerial && link.m_serial_port.IsOpen())
     return link.m_serial_port.Write(bytes.data(), static_cast<uint32_t>(bytes.size())) ==
            bytes.size();

@@ -9,6 +9,7 @@
 
 #include "app/main_state.h"
 #include "matrix/matrix_state.h"
+#include "platform/platform.h"
 #include "sim/matrix_device.h"
 #include "support/loopback_link.h"
 #include "support/pty_pair.h"
@@ -108,7 +109,9 @@ TEST(MatrixRoutingTest, OutputsWaitForApplyAndToggle) {
   for (int o : {8, 1, 4}) EXPECT_TRUE(MatrixToggleOutput(r.state, o));
   EXPECT_TRUE(r.Quiet()) << "clicking outputs sends nothing";
   EXPECT_EQ(MatrixButtons(r.state).output_selected, (Lit{1, 0, 0, 1, 0, 0, 0, 1}));
+  const uint32_t before_apply = TickCount();
   EXPECT_TRUE(MatrixApply(r.state));
+  EXPECT_GE(TickCount() - before_apply, kMatrixCommandPauseMs) << "the pause after the datagram";
   const auto sent = r.device.Receive(1000);
   ASSERT_TRUE(sent);
   EXPECT_EQ(sent->bytes, (std::vector<uint8_t>{'3', 'V', '1', ',', '4', ',', '8', '.'}));
@@ -138,6 +141,30 @@ TEST(MatrixRoutingTest, OutputsWaitForApplyAndToggle) {
     EXPECT_FALSE(MatrixToggleOutput(s, 9));
     EXPECT_FALSE(MatrixSelectInput(s, 0));
     EXPECT_FALSE(MatrixSelectInput(s, 2)) << "the chosen input again";
+  }
+}
+
+TEST(MatrixRoutingTest, ChoosingAnInputShowsExactlyTheOutputsItFeeds) {
+  const struct {
+    Route route;
+    int input;
+    Lit outputs;
+  } rows[] = {
+      {{5, 3, 5, 0, 2, 5, 5, 1}, 5, {1, 0, 1, 0, 0, 1, 1, 0}},
+      {{5, 3, 5, 0, 2, 5, 5, 1}, 3, {0, 1, 0, 0, 0, 0, 0, 0}},
+      {{5, 3, 5, 0, 2, 5, 5, 1}, 4, {}},
+      {{8, 8, 8, 8, 8, 8, 8, 8}, 8, {1, 1, 1, 1, 1, 1, 1, 1}},
+  };
+  for (const auto& row : rows) {
+    CZELVIKState s;
+    std::copy(row.route.begin(), row.route.end(), s.m_matrix_route);
+    ASSERT_TRUE(MatrixSelectInput(s, row.input));
+    const MatrixButtonLook look = MatrixButtons(s);
+    Lit input{};
+    input[static_cast<size_t>(row.input - 1)] = true;
+    EXPECT_EQ(look.input_selected, input) << row.input;
+    EXPECT_EQ(look.output_selected, row.outputs) << row.input;
+    EXPECT_EQ(RouteOf(s), row.route) << "choosing changes no route";
   }
 }
 

@@ -164,6 +164,13 @@ TEST(MatrixPanelTest, LayoutAndFaces) {
 TEST(MatrixPanelTest, OutputsWaitForApplyWhichSendsOnce) {
   MatrixFixture f;
   ASSERT_TRUE(f.Ready());
+  // Before any input is chosen apply and one to all have nothing to route;
+  // the outputs do not react either.
+  f.Function(kIdMatrixApply);
+  f.Function(kIdMatrixOneToAll);
+  f.Outputs({2});
+  EXPECT_EQ(std::to_array(f.dlg.m_matrix_route), Route{});
+  EXPECT_EQ(f.LitOutputs(), Numbers{});
   f.Inputs({3});
   EXPECT_EQ(f.LitInputs(), Numbers{3});
   EXPECT_EQ(f.LitOutputs(), Numbers{}) << "the router is never read back";
@@ -226,6 +233,28 @@ TEST(MatrixPanelTest, PagesAndTheLock) {
   EXPECT_EQ(f.functions()->Button(kIdMatrixLock)->FaceImageId(), 231);
   f.Function(kIdMatrixApply);
   EXPECT_EQ(f.TextsAfter(1), Texts{"2V5."});
+}
+
+TEST(MatrixPanelTest, EnterAndEscapeCloseNothing) {
+  MatrixFixture f;
+  ASSERT_TRUE(f.Ready());
+  f.Inputs({1});
+  f.Outputs({2});
+  for (int page : {1, 2}) {
+    f.Page(page);
+    QPointer<QWidget> shown = f.panel()->Page();
+    for (QWidget* target : {static_cast<QWidget*>(f.panel()), shown.data(),
+                            static_cast<QWidget*>(FindItem(shown, 1032)),
+                            static_cast<QWidget*>(f.panel()->InputButton(1))}) {
+      for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QTest::keyClick(target, key);
+        EXPECT_TRUE(f.panel()->isVisible() && f.dlg.isVisible()) << page << " " << key;
+        EXPECT_EQ(f.panel()->Page(), shown.data()) << page << " " << key;
+      }
+    }
+  }
+  EXPECT_EQ(f.TextsNow(), Texts{}) << "no key acted as a click";
+  EXPECT_EQ(std::to_array(f.dlg.m_matrix_route), (Route{0, 1, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(MatrixPanelTest, AReopenedPanelShowsTheRememberedInput) {
@@ -305,6 +334,14 @@ TEST(MatrixConnectionPageTest, OpeningState) {
   const QImage image = page->grab().toImage();
   for (int y : {80, 190}) EXPECT_EQ(image.pixelColor(240, y), QColor(Qt::black)) << y;
   EXPECT_NE(image.pixelColor(240, 100), QColor(Qt::black));
+  // Labels are drawn in the dark field colours: the far end of "Current IP"
+  // (30,124; 130 x 20) is bare background, its text the light blue.
+  EXPECT_EQ(image.pixelColor(155, 134), QColor(58, 58, 58));
+  const QImage label = image.copy(30, 124, 130, 20);
+  bool blue_text = false;
+  for (int y = 0; y < label.height(); ++y)
+    for (int x = 0; x < label.width(); ++x) blue_text |= label.pixelColor(x, y) == QColor(60, 180, 255);
+  EXPECT_TRUE(blue_text);
 }
 
 TEST(MatrixConnectionPageTest, ConnectDisconnectAndLanPortKeepsThePortOpen) {
@@ -314,10 +351,23 @@ TEST(MatrixConnectionPageTest, ConnectDisconnectAndLanPortKeepsThePortOpen) {
   ASSERT_TRUE(f.Ready());
   f.Page(2);
   CClass_matrix_child_setting* page = f.connection();
+  // The group that takes input shows its text in the field colour, the
+  // other one dimmed.
+  auto shows_field_text = [&](QWidget* w) {
+    const QImage image = w->grab().toImage();
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        if (image.pixelColor(x, y) == QColor(60, 180, 255)) return true;
+    return false;
+  };
+  EXPECT_FALSE(shows_field_text(page->BaudList()));
+  EXPECT_TRUE(shows_field_text(page->IpField()));
   f.ChooseMode(1);
   EXPECT_EQ(f.dlg.m_eState, kModeSerial);
   EXPECT_TRUE(page->PortList()->isEnabled() && page->ConnectButton()->isEnabled());
   EXPECT_FALSE(page->IpField()->isEnabled());
+  EXPECT_TRUE(shows_field_text(page->BaudList()));
+  EXPECT_FALSE(shows_field_text(page->IpField()));
   const CnComm& port = f.dlg.m_serial_port;
   auto state = [&] {
     return std::tuple(port.IsOpen(), page->ConnectButton()->text().toStdString(),
