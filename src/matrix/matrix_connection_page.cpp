@@ -22,10 +22,6 @@ constexpr QColor kConnectHoverTextColour{178, 0, 0};
 
 CClass_matrix_child_setting::CClass_matrix_child_setting(QWidget* parent)
     : CChildDialog(parent, kResource, ControlColours::kDarkFields) {
-  // The mode decides which group takes input; a disabled field keeps the
-  // dark background but dims its text, or it would look as live as the rest.
-  setStyleSheet(styleSheet() + QStringLiteral(" QComboBox:disabled, QLineEdit:disabled {"
-                                              " color: rgb(120,120,120); }"));
   OnInitDialog();
 }
 
