@@ -552,6 +552,9 @@ TEST(SwitcherStateTest, PageRules) {
       {kSwitcherChromaType, 1, true},  {kSwitcherChromaType, 2, false},
       {kSwitcherPipBorderColor, 3, true}, {kSwitcherPipBorderColor, -1, false},
       {kSwitcherPip, 0, false},
+      {kSwitcherDipSource, 3, true},   {kSwitcherWipeSource, 2, true},
+      {kSwitcherWipePattern, 4, true}, {kSwitcherWipePattern, 9, false},
+      {kSwitcherPipBorderEnable, 2, false}, {kSwitcherPipBorderWidth, 7, false},
   };
   for (const ListCase& c : lists) {
     const auto frame = StoreListChoice(d, c.command, c.index);
@@ -562,6 +565,9 @@ TEST(SwitcherStateTest, PageRules) {
   }
   EXPECT_EQ(d.zv_switcher_luma_source, 10);
   EXPECT_EQ(d.zv_switcher_chroma_type, 1);
+  EXPECT_EQ(d.zv_switcher_dip_source, 3);
+  EXPECT_EQ(d.zv_switcher_wipe_source, 2);
+  EXPECT_EQ(d.zv_switcher_wipe_pattern, 4);
 
   WriteChromaPresets(d);
   EXPECT_EQ(ChromaPresetLevels(d, 1), (std::array<int, 3>{32, 220, 32}));
