@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "controls/bitmap_slider.h"
 #include "controls/button_st.h"
+#include "platform/platform.h"
 #include "res/skin.h"
 #include "sim/switcher_device.h"
 #include "support/recorders.h"
@@ -489,6 +490,23 @@ TEST(SwitcherPanelTest, ClickOnTheTbarHandsTheFocusToFtb) {
   EXPECT_EQ(b.Image(kIdSwFtb), 289);
   EXPECT_FALSE(b.panel->isHidden());
   EXPECT_TRUE(b.FramesSince(0).empty());
+}
+
+TEST(SwitcherPanelTest, StreamStartsTheViewerBesideTheProgram) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  test::TraceRecorder trace;
+  b.Click(kIdSwStream);
+  // No viewer lies beside the test program: the start is tried there, fails,
+  // and leaves the marker at "off" so that the next press tries again.
+  const std::string viewer = PathBesideExecutable("DecodeH264.exe");
+  bool tried = false;
+  for (const std::string& line : trace.lines) tried |= line.rfind("cannot start " + viewer, 0) == 0;
+  EXPECT_TRUE(tried);
+  EXPECT_EQ(ReadProfileString("Settings", "decode_state", "", PathBesideExecutable("Configure.ini")),
+            "off");
+  EXPECT_EQ(b.Image(kIdSwStream), 347);
+  EXPECT_TRUE(b.FramesSince(0).empty()) << "the viewer gets nothing from the device link";
 }
 
 TEST(SwitcherPanelTest, WithoutAChosenDeviceEveryPressStillTakesEffect) {
