@@ -207,6 +207,13 @@ TEST(SwitcherPanelTest, OpensWithEveryControlInPlace) {
   EXPECT_EQ(tbar->GetPosition(), 129);
   EXPECT_TRUE(tbar->Travel().IsVertical());
   EXPECT_EQ(tbar->Travel().Maximum(), 129);
+  EXPECT_TRUE(tbar->IsChannelLoaded() && tbar->IsThumbLoaded());
+  // Margins: the thumb hangs 10 pixels in from the left and, at the top of
+  // its travel, 30 pixels down.
+  const SliderTravel& travel = tbar->Travel();
+  const int half_thumb = travel.Centre(129) - travel.ThumbTopLeft().y;
+  EXPECT_EQ(travel.ThumbTopLeft().x, 10);
+  EXPECT_EQ(travel.Centre(0) - half_thumb, 30);
   EXPECT_EQ(b.panel->m_page_rect, QRect(960, 100, 250, 400));
   auto* page = b.CurrentPage<CClass_switcher_function>();
   ASSERT_NE(page, nullptr);
