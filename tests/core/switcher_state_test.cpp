@@ -298,6 +298,36 @@ TEST(SwitcherStateTest, DragBackToItsStartEndsTheTransition) {
   }
 }
 
+TEST(SwitcherStateTest, AFastDragToTheFarEndStillCompletesTheTransition) {
+  struct Case {
+    const char* what;
+    int reverse;
+    std::vector<int> positions;
+    std::vector<std::pair<int, int>> frames;
+  };
+  const Case cases[] = {
+      {"upward, 128 skipped", 1, {100, 40, 0}, {{1, 128}}},
+      {"downward, 128 skipped", 0, {50, 129}, {{0, 128}}},
+      {"one jump from the bottom to the top", 1, {0}, {{1, 128}}},
+      {"upward through 128", 1, {121, 1, 0}, {{1, 8}, {1, 128}}},
+      {"128 sent, then back and on to the top", 1, {1, 20, 0}, {{1, 128}}},
+      {"back to its start: no completion", 1, {121, 129}, {{1, 8}}},
+      {"back to the top it started from", 0, {8, 0}, {{0, 8}}},
+  };
+  for (const Case& c : cases) {
+    SwitcherPageData d = Fresh();
+    d.zv_switcher_tbar_reverse = static_cast<uint8_t>(c.reverse);
+    d.zv_switcher_pgm_source = 1;
+    d.zv_switcher_pvm_source = 3;
+    SwitcherRules rules(d);
+    std::vector<SwitcherFrame> sent;
+    for (int a : c.positions) Append(sent, rules.TbarMoving(a));
+    EXPECT_EQ(TbarFrames(sent), c.frames) << c.what;
+    EXPECT_EQ(d.zv_switcher_in_transition, 0) << c.what;
+    EXPECT_EQ(d.zv_switcher_pgm_source, 3) << c.what;
+  }
+}
+
 // Runs the timer until it stops; returns the steps taken.
 int RunAuto(SwitcherRules& rules, int timer_id, std::vector<SwitcherFrame>* sent,
             SwitcherEffects* last = nullptr) {

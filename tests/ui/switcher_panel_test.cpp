@@ -540,8 +540,9 @@ TEST(SwitcherPanelTest, WithoutAChosenDeviceEveryPressStillTakesEffect) {
   EXPECT_EQ(b.Record().zv_switcher_in_transition, 0);
   EXPECT_EQ(b.Record().zv_switcher_tbar_reverse, 0);
   EXPECT_EQ(b.Record().zv_switcher_pgm_source, 3);
-  // Each frame attempt told the operator: six presses and two T-bar frames.
-  ASSERT_EQ(boxes.requests.size(), 8u);
+  // Each frame attempt told the operator: six presses and three T-bar
+  // frames (1, 8 and the full progress the drag skipped).
+  ASSERT_EQ(boxes.requests.size(), 9u);
   for (const MessageBoxRequest& r : boxes.requests) {
     EXPECT_EQ(r.text, "Please choose a device");
     EXPECT_EQ(r.caption, "Err");
