@@ -277,42 +277,26 @@ TEST(SwitcherStateTest, ManualDragsBothWays) {
   EXPECT_EQ(d.zv_switcher_tbar_reverse, 1);
 }
 
-TEST(SwitcherStateTest, DragBackToItsStartEndsTheTransition) {
-  struct Case {
-    int reverse;
-    std::vector<int> positions;
-  };
-  const Case cases[] = {{1, {120, 100, 129}}, {0, {9, 40, 0}}};
-  for (const Case& c : cases) {
-    SwitcherPageData d = Fresh();
-    d.zv_switcher_tbar_reverse = static_cast<uint8_t>(c.reverse);
-    d.zv_switcher_pgm_source = 1;
-    d.zv_switcher_pvm_source = 3;
-    SwitcherRules rules(d);
-    SwitcherEffects fx;
-    for (int a : c.positions) fx = rules.TbarMoving(a);
-    EXPECT_EQ(d.zv_switcher_tbar_value, 0) << c.reverse;
-    EXPECT_EQ(d.zv_switcher_in_transition, 0) << c.reverse;
-    EXPECT_EQ(d.zv_switcher_pgm_source, 3) << c.reverse;
-    EXPECT_EQ(fx.ImageOf(kIdSwAuto), 245);
-  }
-}
-
-TEST(SwitcherStateTest, AFastDragToTheFarEndStillCompletesTheTransition) {
+// Drags that end a transition: back to the end they started from, or on
+// to the far end, where a progress 128 the drag skipped is still sent.
+TEST(SwitcherStateTest, DragsThatEndATransition) {
   struct Case {
     const char* what;
     int reverse;
     std::vector<int> positions;
     std::vector<std::pair<int, int>> frames;
+    int value_after;
+    int auto_image;  // the Auto face the last message leaves (0: untouched)
   };
   const Case cases[] = {
-      {"upward, 128 skipped", 1, {100, 40, 0}, {{1, 128}}},
-      {"downward, 128 skipped", 0, {50, 129}, {{0, 128}}},
-      {"one jump from the bottom to the top", 1, {0}, {{1, 128}}},
-      {"upward through 128", 1, {121, 1, 0}, {{1, 8}, {1, 128}}},
-      {"128 sent, then back and on to the top", 1, {1, 20, 0}, {{1, 128}}},
-      {"back to its start: no completion", 1, {121, 129}, {{1, 8}}},
-      {"back to the top it started from", 0, {8, 0}, {{0, 8}}},
+      {"back to the bottom it started from", 1, {120, 100, 129}, {}, 0, 245},
+      {"back to the top it started from", 0, {9, 40, 0}, {{0, 40}}, 0, 245},
+      {"back to its start after progress 8", 1, {121, 129}, {{1, 8}}, 0, 245},
+      {"upward, 128 skipped", 1, {100, 40, 0}, {{1, 128}}, 0, 245},
+      {"downward, 128 skipped", 0, {50, 129}, {{0, 128}}, 129, 245},
+      {"one jump from the bottom to the top", 1, {0}, {{1, 128}}, 0, 0},
+      {"upward through 128", 1, {121, 1, 0}, {{1, 8}, {1, 128}}, 0, 245},
+      {"128 sent, then back and on to the top", 1, {1, 20, 0}, {{1, 128}}, 0, 245},
   };
   for (const Case& c : cases) {
     SwitcherPageData d = Fresh();
@@ -321,10 +305,17 @@ TEST(SwitcherStateTest, AFastDragToTheFarEndStillCompletesTheTransition) {
     d.zv_switcher_pvm_source = 3;
     SwitcherRules rules(d);
     std::vector<SwitcherFrame> sent;
-    for (int a : c.positions) Append(sent, rules.TbarMoving(a));
+    SwitcherEffects fx;
+    for (int a : c.positions) {
+      fx = rules.TbarMoving(a);
+      Append(sent, fx);
+    }
     EXPECT_EQ(TbarFrames(sent), c.frames) << c.what;
+    EXPECT_EQ(d.zv_switcher_tbar_value, c.value_after) << c.what;
     EXPECT_EQ(d.zv_switcher_in_transition, 0) << c.what;
     EXPECT_EQ(d.zv_switcher_pgm_source, 3) << c.what;
+    EXPECT_EQ(d.zv_switcher_pvm_source, 1) << c.what;
+    EXPECT_EQ(fx.ImageOf(kIdSwAuto), c.auto_image) << c.what;
   }
 }
 
