@@ -53,15 +53,8 @@ void CClass_switcher_chorma::OnTypeChosen(int t) {
 }
 
 bool CClass_switcher_chorma::eventFilter(QObject* watched, QEvent* event) {
-  if (IsLeftRelease(event)) {
-    for (QSlider* trackbar : m_trackbars) {
-      if (watched != trackbar) continue;
-      std::array<int, 3> levels{};
-      for (size_t i = 0; i < 3; ++i) levels[i] = m_trackbars[i] ? m_trackbars[i]->value() : 0;
-      m_host.SendSwitcherFrame(StoreChromaLevels(m_host.SwitcherRecord(), levels));
-      break;
-    }
-  }
+  if (const auto levels = LevelsOnRelease(watched, event, m_trackbars))
+    m_host.SendSwitcherFrame(StoreChromaLevels(m_host.SwitcherRecord(), *levels));
   return CChildDialog::eventFilter(watched, event);
 }
 

@@ -3,9 +3,13 @@
 #pragma once
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QSlider>
+#include <algorithm>
+#include <array>
+#include <optional>
 
 #include "switcher/switcher_state.h"
 
@@ -43,6 +47,31 @@ inline void ShowNumber(QLineEdit* edit, const std::string& text) {
 inline bool IsLeftRelease(const QEvent* event) {
   return event->type() == QEvent::MouseButtonRelease &&
          static_cast<const QMouseEvent*>(event)->button() == Qt::LeftButton;
+}
+
+// The three levels of a key page when the left button comes up over one of
+// its trackbars, in trackbar order; nothing for any other event.
+inline std::optional<std::array<int, 3>> LevelsOnRelease(const QObject* watched, const QEvent* event,
+                                                         const std::array<QSlider*, 3>& trackbars) {
+  if (!IsLeftRelease(event) || !watched) return std::nullopt;
+  if (std::find(trackbars.begin(), trackbars.end(), watched) == trackbars.end()) return std::nullopt;
+  std::array<int, 3> levels{};
+  for (size_t i = 0; i < 3; ++i) levels[i] = trackbars[i] ? trackbars[i]->value() : 0;
+  return levels;
+}
+
+// An entry typed into a list's edit field is no choice: when the field is
+// confirmed (Enter) or left, it goes back to the entry chosen last, so the
+// list finds nothing new to choose and sends nothing.
+inline void DropTypedEntry(QComboBox* combo, const QEvent* event) {
+  if (!combo || !combo->lineEdit()) return;
+  const bool confirmed =
+      event->type() == QEvent::KeyPress &&
+      (static_cast<const QKeyEvent*>(event)->key() == Qt::Key_Return ||
+       static_cast<const QKeyEvent*>(event)->key() == Qt::Key_Enter);
+  if (!confirmed && event->type() != QEvent::FocusOut) return;
+  const QString chosen = combo->itemText(combo->currentIndex());
+  if (combo->lineEdit()->text() != chosen) combo->lineEdit()->setText(chosen);
 }
 
 }  // namespace zv

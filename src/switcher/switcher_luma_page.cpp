@@ -33,15 +33,8 @@ CClass_switcher_effect::CClass_switcher_effect(QWidget* parent, SwitcherPageHost
 }
 
 bool CClass_switcher_effect::eventFilter(QObject* watched, QEvent* event) {
-  if (IsLeftRelease(event)) {
-    for (QSlider* trackbar : m_trackbars) {
-      if (watched != trackbar) continue;
-      std::array<int, 3> levels{};
-      for (size_t i = 0; i < 3; ++i) levels[i] = m_trackbars[i] ? m_trackbars[i]->value() : 0;
-      m_host.SendSwitcherFrame(StoreLumaLevels(m_host.SwitcherRecord(), levels));
-      break;
-    }
-  }
+  if (const auto levels = LevelsOnRelease(watched, event, m_trackbars))
+    m_host.SendSwitcherFrame(StoreLumaLevels(m_host.SwitcherRecord(), *levels));
   return CChildDialog::eventFilter(watched, event);
 }
 

@@ -12,6 +12,8 @@ CClass_switcher_wd_pip::CClass_switcher_wd_pip(QWidget* parent, SwitcherPageHost
     // Text typed into the field chooses nothing and is never added.
     sources->setEditable(true);
     sources->setInsertPolicy(QComboBox::NoInsert);
+    m_sources = sources;
+    sources->lineEdit()->installEventFilter(this);
   }
   FillSourceList(sources, d.zv_switcher_pip_source);
   FillList(qobject_cast<QComboBox*>(Item(kBorderEnableList)), kBorderEnableTexts,
@@ -53,6 +55,7 @@ void CClass_switcher_wd_pip::ConnectList(int id, uint8_t command) {
 }
 
 bool CClass_switcher_wd_pip::eventFilter(QObject* watched, QEvent* event) {
+  if (m_sources && watched == m_sources->lineEdit()) DropTypedEntry(m_sources, event);
   if (IsLeftRelease(event)) {
     // Only the trackbar under the mouse is sent; the others are not repeated.
     for (size_t i = 0; i < 3; ++i)

@@ -5,6 +5,7 @@
 #include "controls/child_dialog.h"
 #include "switcher/switcher_page_host.h"
 
+class QComboBox;
 class QSlider;
 class QLineEdit;
 
@@ -33,6 +34,7 @@ class CClass_switcher_wd_pip : public CChildDialog {
   void ConnectList(int id, uint8_t command);
 
   SwitcherPageHost& m_host;
+  QComboBox* m_sources = nullptr;
   std::array<QSlider*, 3> m_trackbars{};
   std::array<QLineEdit*, 3> m_fields{};
 };

@@ -11,6 +11,8 @@ bool IsBusSource(int n) { return n >= 1 && n <= kSwitcherSourceCount; }
 bool IsTbarEnd(uint8_t v) { return v == kTbarTop || v == kTbarBottom; }
 // Progress 1 and every multiple of 8 reach the device.
 bool IsSentProgress(uint8_t v) { return v % 8 == 0 || v == 1; }
+// The progress of the last step before either end of a travel.
+constexpr uint8_t kFullProgress = 128;
 
 }  // namespace
 
@@ -332,17 +334,31 @@ SwitcherEffects SwitcherRules::TbarMoving(int position) {
   // The timer counts positions while a drag counts progress; the drag takes
   // over, so the timer must not see a drag's value.
   StopAutoFor(fx);
+  const uint8_t direction = d.zv_switcher_tbar_reverse;
   ApplyTbarPosition(d, position);
   const uint8_t v = d.zv_switcher_tbar_value;
   if (IsSentProgress(v)) SendTbarValue(d, v, fx);
+  NoteProgressSent(fx);
   if (!IsTbarEnd(v)) {
     if (d.zv_switcher_in_transition != 1) SetTransitionLamp(d, 1, fx);
     MarkPreviewOnAir(d, fx);
   } else {
     if (d.zv_switcher_in_transition != 0) SetTransitionLamp(d, 0, fx);
+    // A fast drag skips positions; when it skipped the last step before the
+    // far end, the device would be left part way through a transition the
+    // panel shows as done. The travel's full progress goes out instead.
+    const bool far_end = d.zv_switcher_tbar_reverse != direction;
+    if (far_end && m_last_progress != kFullProgress)
+      fx.Send(kSwitcherTbar, {direction, kFullProgress});
+    m_last_progress = 0;
     ExchangeBuses(d, fx);
   }
   return fx;
+}
+
+void SwitcherRules::NoteProgressSent(const SwitcherEffects& fx) {
+  for (const SwitcherFrame& f : fx.frames)
+    if (f.command == kSwitcherTbar && f.param_count == 2) m_last_progress = f.params[1];
 }
 
 SwitcherEffects SwitcherRules::TbarReleased(int position) {
@@ -388,10 +404,12 @@ SwitcherEffects SwitcherRules::TimerStep(int timer_id) {
     if (p % 8 == 0 || v == 128) SendTbarValue(d, p, fx);
     if (v == 0) d.zv_switcher_tbar_reverse = 0;
   }
+  NoteProgressSent(fx);
   if (IsTbarEnd(v)) {
     if (d.zv_switcher_in_transition != 0) SetTransitionLamp(d, 0, fx);
     fx.stop_timer_id = timer_id;
     m_running_timer = 0;
+    m_last_progress = 0;
     ExchangeBuses(d, fx);
     fx.tbar_position = v;
   } else if (d.zv_switcher_in_transition != 1) {

@@ -229,9 +229,13 @@ class SwitcherRules {
   SwitcherEffects PressKey(int element);
   // An operator's hand on the T-bar takes over from the timer.
   void StopAutoFor(SwitcherEffects& fx);
+  // Remembers the last progress these effects send to the device.
+  void NoteProgressSent(const SwitcherEffects& fx);
 
   SwitcherPageData& m_data;
   int m_running_timer = 0;
+  // The last progress the device was sent in the travel under way (0: none).
+  uint8_t m_last_progress = 0;
 };
 
 // Where the thumb belongs for the kept record: an idle T-bar rests at the

@@ -277,24 +277,45 @@ TEST(SwitcherStateTest, ManualDragsBothWays) {
   EXPECT_EQ(d.zv_switcher_tbar_reverse, 1);
 }
 
-TEST(SwitcherStateTest, DragBackToItsStartEndsTheTransition) {
+// Drags that end a transition: back to the end they started from, or on
+// to the far end, where a progress 128 the drag skipped is still sent.
+TEST(SwitcherStateTest, DragsThatEndATransition) {
   struct Case {
+    const char* what;
     int reverse;
     std::vector<int> positions;
+    std::vector<std::pair<int, int>> frames;
+    int value_after;
+    int auto_image;  // the Auto face the last message leaves (0: untouched)
   };
-  const Case cases[] = {{1, {120, 100, 129}}, {0, {9, 40, 0}}};
+  const Case cases[] = {
+      {"back to the bottom it started from", 1, {120, 100, 129}, {}, 0, 245},
+      {"back to the top it started from", 0, {9, 40, 0}, {{0, 40}}, 0, 245},
+      {"back to its start after progress 8", 1, {121, 129}, {{1, 8}}, 0, 245},
+      {"upward, 128 skipped", 1, {100, 40, 0}, {{1, 128}}, 0, 245},
+      {"downward, 128 skipped", 0, {50, 129}, {{0, 128}}, 129, 245},
+      {"one jump from the bottom to the top", 1, {0}, {{1, 128}}, 0, 0},
+      {"upward through 128", 1, {121, 1, 0}, {{1, 8}, {1, 128}}, 0, 245},
+      {"128 sent, then back and on to the top", 1, {1, 20, 0}, {{1, 128}}, 0, 245},
+  };
   for (const Case& c : cases) {
     SwitcherPageData d = Fresh();
     d.zv_switcher_tbar_reverse = static_cast<uint8_t>(c.reverse);
     d.zv_switcher_pgm_source = 1;
     d.zv_switcher_pvm_source = 3;
     SwitcherRules rules(d);
+    std::vector<SwitcherFrame> sent;
     SwitcherEffects fx;
-    for (int a : c.positions) fx = rules.TbarMoving(a);
-    EXPECT_EQ(d.zv_switcher_tbar_value, 0) << c.reverse;
-    EXPECT_EQ(d.zv_switcher_in_transition, 0) << c.reverse;
-    EXPECT_EQ(d.zv_switcher_pgm_source, 3) << c.reverse;
-    EXPECT_EQ(fx.ImageOf(kIdSwAuto), 245);
+    for (int a : c.positions) {
+      fx = rules.TbarMoving(a);
+      Append(sent, fx);
+    }
+    EXPECT_EQ(TbarFrames(sent), c.frames) << c.what;
+    EXPECT_EQ(d.zv_switcher_tbar_value, c.value_after) << c.what;
+    EXPECT_EQ(d.zv_switcher_in_transition, 0) << c.what;
+    EXPECT_EQ(d.zv_switcher_pgm_source, 3) << c.what;
+    EXPECT_EQ(d.zv_switcher_pvm_source, 1) << c.what;
+    EXPECT_EQ(fx.ImageOf(kIdSwAuto), c.auto_image) << c.what;
   }
 }
 
@@ -552,6 +573,9 @@ TEST(SwitcherStateTest, PageRules) {
       {kSwitcherChromaType, 1, true},  {kSwitcherChromaType, 2, false},
       {kSwitcherPipBorderColor, 3, true}, {kSwitcherPipBorderColor, -1, false},
       {kSwitcherPip, 0, false},
+      {kSwitcherDipSource, 3, true},   {kSwitcherWipeSource, 2, true},
+      {kSwitcherWipePattern, 4, true}, {kSwitcherWipePattern, 9, false},
+      {kSwitcherPipBorderEnable, 2, false}, {kSwitcherPipBorderWidth, 7, false},
   };
   for (const ListCase& c : lists) {
     const auto frame = StoreListChoice(d, c.command, c.index);
@@ -562,6 +586,9 @@ TEST(SwitcherStateTest, PageRules) {
   }
   EXPECT_EQ(d.zv_switcher_luma_source, 10);
   EXPECT_EQ(d.zv_switcher_chroma_type, 1);
+  EXPECT_EQ(d.zv_switcher_dip_source, 3);
+  EXPECT_EQ(d.zv_switcher_wipe_source, 2);
+  EXPECT_EQ(d.zv_switcher_wipe_pattern, 4);
 
   WriteChromaPresets(d);
   EXPECT_EQ(ChromaPresetLevels(d, 1), (std::array<int, 3>{32, 220, 32}));

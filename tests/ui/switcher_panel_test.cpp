@@ -14,8 +14,10 @@
 #include "app/main_window.h"
 #include "controls/bitmap_slider.h"
 #include "controls/button_st.h"
+#include "platform/platform.h"
 #include "res/skin.h"
 #include "sim/switcher_device.h"
+#include "support/recorders.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
 #include "switcher/switcher_chroma_page.h"
@@ -205,6 +207,13 @@ TEST(SwitcherPanelTest, OpensWithEveryControlInPlace) {
   EXPECT_EQ(tbar->GetPosition(), 129);
   EXPECT_TRUE(tbar->Travel().IsVertical());
   EXPECT_EQ(tbar->Travel().Maximum(), 129);
+  EXPECT_TRUE(tbar->IsChannelLoaded() && tbar->IsThumbLoaded());
+  // Margins: the thumb hangs 10 pixels in from the left and, at the top of
+  // its travel, 30 pixels down.
+  const SliderTravel& travel = tbar->Travel();
+  const int half_thumb = travel.Centre(129) - travel.ThumbTopLeft().y;
+  EXPECT_EQ(travel.ThumbTopLeft().x, 10);
+  EXPECT_EQ(travel.Centre(0) - half_thumb, 30);
   EXPECT_EQ(b.panel->m_page_rect, QRect(960, 100, 250, 400));
   auto* page = b.CurrentPage<CClass_switcher_function>();
   ASSERT_NE(page, nullptr);
@@ -415,6 +424,13 @@ TEST(SwitcherPanelTest, ChromaTypeGreen) {
   EXPECT_EQ(b.Record().zv_switcher_chroma_type, 1);
   EXPECT_EQ(b.Record().zv_switcher_chroma_blue[1], 7);
   EXPECT_EQ(b.Record().zv_switcher_chroma_blue[0], 220);
+  // The keyboard moves a level and shows it, but neither stores nor sends it.
+  auto* red = qobject_cast<QSlider*>(page->Item(1170));
+  const size_t now = b.Sync();
+  QTest::keyClick(red, Qt::Key_Left);
+  EXPECT_EQ(qobject_cast<QLineEdit*>(page->Item(1040))->text(), "31");
+  EXPECT_TRUE(b.FramesSince(now).empty());
+  EXPECT_EQ(b.Record().zv_switcher_chroma_red[1], 32);
 }
 
 TEST(SwitcherPanelTest, PipPage) {
@@ -436,7 +452,21 @@ TEST(SwitcherPanelTest, PipPage) {
   auto* source = qobject_cast<QComboBox*>(page->Item(1183));
   ASSERT_TRUE(source->isEditable());
   QTest::keyClicks(source->lineEdit(), "Cam 0");
+  // Nor does a whole entry typed and confirmed with Enter, or left by the focus.
+  source->lineEdit()->selectAll();
+  QTest::keyClicks(source->lineEdit(), "Cam 05");
+  QTest::keyClick(source->lineEdit(), Qt::Key_Return);
+  source->lineEdit()->selectAll();
+  QTest::keyClicks(source->lineEdit(), "MP");
+  QFocusEvent focus_out(QEvent::FocusOut, Qt::TabFocusReason);
+  QApplication::sendEvent(source->lineEdit(), &focus_out);
   EXPECT_EQ(b.FramesSince(before), (std::vector<std::string>{"0xa0 4006", "0xa1 3804", "0x9f 06"}));
+  EXPECT_EQ(b.Record().zv_switcher_pip_source, 0);
+  // A choice from the list is sent.
+  const size_t chosen = b.Sync();
+  source->setCurrentIndex(10);
+  emit source->activated(10);
+  EXPECT_EQ(b.FramesSince(chosen), std::vector<std::string>{"0x9c 0a"});
   EXPECT_EQ(b.Record().zv_switcher_pip_x, 1600);
   EXPECT_EQ(b.Record().zv_switcher_pip_y, 1080);
   const SwitcherPageData device = b.Device().State();
@@ -460,6 +490,65 @@ TEST(SwitcherPanelTest, ClickOnTheTbarHandsTheFocusToFtb) {
   b.DragTbar({});
   EXPECT_TRUE(b.panel->Item(kIdSwFtb)->hasFocus());
   EXPECT_EQ(b.Record().zv_switcher_in_transition, 0) << "a click alone starts nothing";
+  // Enter and Escape on the focused button press nothing and close nothing.
+  QTest::keyClick(b.panel->Item(kIdSwFtb), Qt::Key_Return);
+  QTest::keyClick(b.panel->Item(kIdSwFtb), Qt::Key_Escape);
+  EXPECT_EQ(b.Record().zv_switcher_ftb_state, 0);
+  EXPECT_EQ(b.Image(kIdSwFtb), 289);
+  EXPECT_FALSE(b.panel->isHidden());
+  EXPECT_TRUE(b.FramesSince(0).empty());
+}
+
+TEST(SwitcherPanelTest, StreamStartsTheViewerBesideTheProgram) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  test::TraceRecorder trace;
+  b.Click(kIdSwStream);
+  // No viewer lies beside the test program: the start is tried there, fails,
+  // and leaves the marker at "off" so that the next press tries again.
+  const std::string viewer = PathBesideExecutable("DecodeH264.exe");
+  bool tried = false;
+  for (const std::string& line : trace.lines) tried |= line.rfind("cannot start " + viewer, 0) == 0;
+  EXPECT_TRUE(tried);
+  EXPECT_EQ(ReadProfileString("Settings", "decode_state", "", PathBesideExecutable("Configure.ini")),
+            "off");
+  EXPECT_EQ(b.Image(kIdSwStream), 347);
+  EXPECT_TRUE(b.FramesSince(0).empty()) << "the viewer gets nothing from the device link";
+}
+
+TEST(SwitcherPanelTest, WithoutAChosenDeviceEveryPressStillTakesEffect) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  b.dlg->m_device_index = -1;
+  test::MessageBoxRecorder boxes;
+  struct Press {
+    int id;
+    int face_id, face;  // the face the press leaves on a button
+  };
+  const Press presses[] = {
+      {1011, 1011, SourceProgramImage(3)}, {1113, 1113, SourcePreviewImage(5)},
+      {kIdSwOnAir, kIdSwOnAir, 297},       {kIdSwFtb, kIdSwFtb, 288},
+      {kIdSwKey1, kIdSwKey1, 291},         {kIdSwCut, 1108, SourceProgramImage(5)},
+  };
+  for (const Press& p : presses) {
+    b.Click(p.id);
+    EXPECT_EQ(b.Image(p.face_id), p.face) << p.id;
+  }
+  EXPECT_NE(b.CurrentPage<CClass_switcher_effect>(), nullptr);
+  // A whole travel upward: the lamp, the buses and the direction follow.
+  b.DragTbar({128, 121, 60, 0});
+  EXPECT_EQ(b.Record().zv_switcher_in_transition, 0);
+  EXPECT_EQ(b.Record().zv_switcher_tbar_reverse, 0);
+  EXPECT_EQ(b.Record().zv_switcher_pgm_source, 3);
+  // Each frame attempt told the operator: six presses and three T-bar
+  // frames (1, 8 and the full progress the drag skipped).
+  ASSERT_EQ(boxes.requests.size(), 9u);
+  for (const MessageBoxRequest& r : boxes.requests) {
+    EXPECT_EQ(r.text, "Please choose a device");
+    EXPECT_EQ(r.caption, "Err");
+  }
+  b.dlg->m_device_index = 0;
+  EXPECT_TRUE(b.FramesSince(0).empty()) << "nothing left without a device";
 }
 
 TEST(SwitcherPanelTest, AutoRunsTheTimerToTheEnd) {
