@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "link/link_state.h"
+#include "support/loopback_link.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
 
@@ -73,12 +74,7 @@ TEST(DeviceSimTest, LogsEveryFrameAndTextItReceives) {
   test::SimRunner runner(test::LoopbackSim(port, {"Desk"}));
   ASSERT_TRUE(runner.started()) << runner.error();
   LinkState link;
-  link.m_link_config.device_port = port;
-  link.m_link_config.local_port = 0;
-  link.m_device_list[0].SetIpText("127.0.0.2");
-  link.m_device_list[0].device_type = 0xA5;
-  link.m_device_list[0].device_id = 1;
-  link.m_device_index = 0;
+  test::AimAt(link, port, "127.0.0.2", 0xA5);
   const uint8_t params[] = {0x03, 0xFE};
   link.SendCommand(0x81, params);
   // Text, as the matrix router takes it, and a stray byte.

@@ -17,9 +17,7 @@ namespace zv {
 namespace {
 
 sim::SimConfig FourChannelSim(uint16_t port) {
-  sim::SimConfig config = test::LoopbackSim(port, {"Quad"});
-  config.devices[0].type = 0x60;
-  return config;
+  return test::LoopbackSim(port, {"Quad"}, 0x60);
 }
 
 void AimAtSim(LinkState& link, uint16_t port) { test::AimAt(link, port, "127.0.0.2", 0x60); }

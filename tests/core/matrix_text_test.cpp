@@ -243,8 +243,7 @@ TEST(MatrixRoutingTest, NothingLeavesNothingChanges) {
 
 TEST(DeviceSimTest, MatrixRouterFollowsTextsAndRefusesMalformedOnes) {
   const uint16_t port = test::FreeUdpPort();
-  sim::SimConfig config = test::LoopbackSim(port, {"Matrix8x8"});
-  config.devices[0].type = 0x82;
+  sim::SimConfig config = test::LoopbackSim(port, {"Matrix8x8"}, 0x82);
   config.serial = true;
   test::SimRunner runner(config);
   ASSERT_TRUE(runner.started()) << runner.error();

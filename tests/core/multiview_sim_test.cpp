@@ -15,9 +15,7 @@ namespace zv {
 namespace {
 
 sim::SimConfig MultiviewerSim(uint16_t port) {
-  sim::SimConfig config = test::LoopbackSim(port, {"Mv"});
-  config.devices[0].type = 0xA1;
-  return config;
+  return test::LoopbackSim(port, {"Mv"}, 0xA1);
 }
 
 void AimAtSimDevice(CZELVIKState& state, uint16_t port) {

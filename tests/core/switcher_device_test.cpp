@@ -3,6 +3,7 @@
 
 #include "link/link_state.h"
 #include "sim/switcher_device.h"
+#include "support/loopback_link.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
 
@@ -85,12 +86,7 @@ TEST(DeviceSimTest, SwitcherFollowsFramesOverLoopback) {
   auto* device = dynamic_cast<sim::SwitcherDevice*>(&runner.sim().Device(0));
   ASSERT_NE(device, nullptr);
   LinkState link;
-  link.m_link_config.device_port = port;
-  link.m_link_config.local_port = 0;
-  link.m_device_list[0].SetIpText("127.0.0.2");
-  link.m_device_list[0].device_type = 0xA5;
-  link.m_device_list[0].device_id = 1;
-  link.m_device_index = 0;
+  test::AimAt(link, port, "127.0.0.2", 0xA5);
   const uint8_t pgm[] = {5};
   link.SendCommand(0x80, pgm);
   const uint8_t pvm[] = {2};

@@ -46,15 +46,16 @@ class SimRunner {
   std::thread m_thread;
 };
 
-// Devices named `names` of type 0xA5 at 127.0.0.2, 127.0.0.3 ... on `port`,
-// with discovery on 127.0.0.1.
-inline sim::SimConfig LoopbackSim(uint16_t port, const std::vector<std::string>& names) {
+// Devices named `names` of `type` (0xA5 unless given) at 127.0.0.2,
+// 127.0.0.3 ... on `port`, with discovery on 127.0.0.1.
+inline sim::SimConfig LoopbackSim(uint16_t port, const std::vector<std::string>& names,
+                                  uint8_t type = 0xA5) {
   sim::SimConfig config;
   config.hub_address = "127.0.0.1";
   config.port = port;
   for (size_t i = 0; i < names.size(); ++i) {
     sim::DeviceConfig d;
-    d.type = 0xA5;
+    d.type = type;
     d.id = static_cast<uint8_t>(i + 1);
     d.name = names[i];
     d.address = "127.0.0." + std::to_string(i + 2);
