@@ -1,7 +1,5 @@
 #include "fourch/fourch_state.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -37,59 +35,48 @@ void SendTrisk(LinkState& link, uint8_t command, std::span<const uint8_t> params
   link.SendCommand(command, params);
 }
 
-// Sends a request without parameters to the chosen device and polls for the
+// Sends a request without parameters to the chosen device and takes the
 // first datagram from the device's address whose command byte is
-// `reply_command`. The window starts before the send, or after the pause that
-// follows it. `apply` sees the accepted datagram while the socket is still
-// open, as the exchange does.
+// `reply_command`, tracing each one that arrives. The window starts before
+// the send, or after the pause that follows it.
 bool ExchangeWithDevice(LinkState& link, uint8_t request_command, uint8_t reply_command,
                         bool window_after_pause,
                         const std::function<void(std::span<const uint8_t>)>& apply) {
-  uint32_t start = TickCount();
+  // Replies count only from the device that was asked: anything else on the
+  // local port (another device, a stray sender) must not fill the record. An
+  // entry without an address is not asked at all, since no reply could be
+  // taken; opening the socket still tells the operator when no device is
+  // chosen.
+  const std::optional<in_addr> device_address = link.ChosenDeviceAddress();
+  if (!device_address) {
+    link.OpenCommandSocket();
+    link.CloseUdpSocket();
+    Trace("wait time over");
+    return false;
+  }
   uint8_t frame[CommandFrame::kSenderBufferSize] = {};
   const DeviceEntry& device = link.ChosenDevice();
   const size_t length = BuildCommandFrame(frame, device.device_type, device.device_id,
                                           kLinkFlagUdp, request_command);
-  // Replies count only from the device that was asked: anything else on the
-  // local port (another device, a stray sender) must not fill the record. An
-  // entry without an address is not asked at all.
-  in_addr device_address{};
-  const bool address_known = inet_pton(AF_INET, device.IpText().c_str(), &device_address) == 1;
-  link.OpenCommandSocket();
-  if (address_known) link.SendDatagram(std::span<const uint8_t>(frame, length));
-  SleepMs(kCommandPauseMs);
-  if (window_after_pause) start = TickCount();
-
-  bool accepted = false;
-  for (;;) {
-    const uint32_t elapsed = TickCount() - start;
-    // Without a socket, or without a device address to take a reply from,
-    // nothing can be accepted: the window would pass empty.
-    if (elapsed > kTriskReplyWindowMs || link.m_udpSockfd < 0 || !address_known) {
-      Trace("wait time over");
-      break;
-    }
-    Datagram datagram;
-    // Wakes just after the window ends so that "more than the window" holds.
-    if (link.ReceiveDatagram(kTriskReplyBufferSize, kTriskReplyWindowMs - elapsed + 1, &datagram) != 1 ||
-        datagram.bytes.empty())
-      continue;
-    Trace("recv len is %d", static_cast<int>(datagram.bytes.size()));
-    if (datagram.from.sin_addr.s_addr != device_address.s_addr) {
+  const ReplyTest is_reply = [&](std::span<const uint8_t> bytes, const sockaddr_in& from) {
+    if (bytes.empty()) return false;
+    Trace("recv len is %d", static_cast<int>(bytes.size()));
+    if (from.sin_addr.s_addr != device_address->s_addr) {
       Trace("the reply is not from the device");
-      continue;
+      return false;
     }
-    if (datagram.bytes.size() <= CommandFrame::kOffsetCommand ||
-        datagram.bytes[CommandFrame::kOffsetCommand] != reply_command) {
+    if (bytes.size() <= CommandFrame::kOffsetCommand || bytes[CommandFrame::kOffsetCommand] != reply_command) {
       Trace("the cmd is not right");
-      continue;
+      return false;
     }
-    apply(datagram.bytes);
-    accepted = true;
-    break;
-  }
-  link.CloseUdpSocket();
-  return accepted;
+    return true;
+  };
+  const std::optional<Datagram> reply =
+      link.ReceiveWithTimeout(std::span<const uint8_t>(frame, length), kTriskReplyBufferSize,
+                              kTriskReplyWindowMs, is_reply, kCommandPauseMs, window_after_pause);
+  if (!reply) return false;
+  apply(reply->bytes);
+  return true;
 }
 
 }  // namespace

@@ -24,6 +24,12 @@ const DeviceEntry& LinkState::ChosenDevice() const {
   return m_device_list[m_device_index];
 }
 
+std::optional<in_addr> LinkState::ChosenDeviceAddress() const {
+  in_addr address{};
+  if (inet_pton(AF_INET, ChosenDevice().IpText().c_str(), &address) != 1) return std::nullopt;
+  return address;
+}
+
 int LinkState::StartWinsock() { return 1; }
 
 int LinkState::BindAndSetNonBlocking(const char* failure_trace) {
@@ -149,11 +155,13 @@ int LinkState::ReceiveDatagram(size_t buffer_size, uint32_t wait_ms, Datagram* o
 std::optional<Datagram> LinkState::ReceiveWithTimeout(std::span<const uint8_t> request,
                                                       size_t reply_buffer_size,
                                                       uint32_t window_ms, const ReplyTest& test,
-                                                      uint32_t pause_after_send_ms) {
-  const uint32_t start = TickCount();
+                                                      uint32_t pause_after_send_ms,
+                                                      bool window_after_pause) {
+  uint32_t start = TickCount();
   OpenCommandSocket();
   SendDatagram(request);
   if (pause_after_send_ms) SleepMs(pause_after_send_ms);
+  if (window_after_pause) start = TickCount();
 
   std::optional<Datagram> accepted;
   // Without a socket nothing can arrive; the operator has already been told.

@@ -79,6 +79,9 @@ class LinkState {
   // The chosen device: the entry at m_device_index in either mode; a zeroed
   // entry when the index is negative, so no sender reads outside the list.
   const DeviceEntry& ChosenDevice() const;
+  // The chosen device's IPv4 address; nothing when no device is chosen or its
+  // entry holds no address (a device found on the serial line).
+  std::optional<in_addr> ChosenDeviceAddress() const;
 
   // ---- UDP link -------------------------------------------------------------
   // Nothing to start for sockets on this platform.
@@ -96,11 +99,14 @@ class LinkState {
   void SendCommand(uint8_t command, std::span<const uint8_t> params = {});
   // Sends the request to the chosen device and waits up to `window_ms` for the
   // first datagram that passes `test`; others are skipped. Waits on the
-  // socket, not by spinning. Returns nothing when the window passes.
+  // socket, not by spinning. The window starts before the send, or with
+  // `window_after_pause` after the pause that follows it. Returns nothing
+  // (with the trace "wait time over") when the window passes.
   std::optional<Datagram> ReceiveWithTimeout(std::span<const uint8_t> request,
                                              size_t reply_buffer_size, uint32_t window_ms,
                                              const ReplyTest& test,
-                                             uint32_t pause_after_send_ms = 0);
+                                             uint32_t pause_after_send_ms = 0,
+                                             bool window_after_pause = false);
   // Waits up to `wait_ms` for one datagram on m_udpSockfd. Returns 1 with the
   // datagram, 0 when none came, -1 when one came but did not fit the buffer
   // (it is dropped). The sender's address also lands in m_udp_dest_addr.

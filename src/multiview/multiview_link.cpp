@@ -1,5 +1,4 @@
 // The multiviewer's commands and its read-back, on the main window's link.
-#include <arpa/inet.h>
 
 #include <algorithm>
 
@@ -69,10 +68,9 @@ void CZELVIKState::ReadMultiviewerStateUdp() {
   BuildCommandFrame(request, device.device_type, device.device_id, kLinkFlagUdp, kMvReadState);
   // Only the chosen device's own answer counts: with two multiviewers on one
   // network, or a stray datagram on the port, nothing else is applied.
-  in_addr device_address{};
-  const bool address_known = inet_pton(AF_INET, device.IpText().c_str(), &device_address) == 1;
+  const std::optional<in_addr> device_address = ChosenDeviceAddress();
   const ReplyTest is_reply = [&](std::span<const uint8_t> bytes, const sockaddr_in& from) {
-    return address_known && from.sin_addr.s_addr == device_address.s_addr &&
+    return device_address && from.sin_addr.s_addr == device_address->s_addr &&
            bytes.size() > CommandFrame::kOffsetCommand &&
            bytes[CommandFrame::kOffsetCommand] == kMvReadState;
   };
