@@ -223,6 +223,8 @@ bool DeviceSim::Start(std::string* error) {
   for (Running& r : m_devices) {
     r.fd = BindUdp(r.device->Config().address, m_config.port, error);
     if (r.fd < 0) return false;
+    socklen_t len = sizeof r.bound;
+    getsockname(r.fd, reinterpret_cast<sockaddr*>(&r.bound), &len);
   }
   if (m_config.serial) {
     if (m_config.serial_device < 0 || static_cast<size_t>(m_config.serial_device) >= m_devices.size()) {
@@ -319,6 +321,12 @@ void DeviceSim::SendPending(const Pending& p) {
   }
 }
 
+bool DeviceSim::FromADevice(const sockaddr_in& from) const {
+  return std::any_of(m_devices.begin(), m_devices.end(), [&](const Running& r) {
+    return r.fd >= 0 && r.bound.sin_port == from.sin_port && r.bound.sin_addr.s_addr == from.sin_addr.s_addr;
+  });
+}
+
 void DeviceSim::OnHubDatagram() {
   for (;;) {
     uint8_t buffer[kDatagramMax];
@@ -327,6 +335,7 @@ void DeviceSim::OnHubDatagram() {
     const ssize_t n =
         recvfrom(m_hub_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
     if (n < 0) return;
+    if (FromADevice(from)) continue;
     const std::span<const uint8_t> bytes(buffer, static_cast<size_t>(n));
     Log(nullptr, "udp", &from, bytes, !IsCommandFrame(bytes));
     if (!IsCommandFrame(bytes) || bytes[CommandFrame::kOffsetCommand] != kCommandDiscovery) continue;
@@ -347,6 +356,7 @@ void DeviceSim::OnDeviceDatagram(size_t index) {
     socklen_t len = sizeof from;
     const ssize_t n = recvfrom(r.fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
     if (n < 0) return;
+    if (FromADevice(from)) continue;
     const std::span<const uint8_t> bytes(buffer, static_cast<size_t>(n));
     const bool frame = IsCommandFrame(bytes);
     Log(r.device.get(), "udp", &from, bytes, !frame);

@@ -121,6 +121,7 @@ class DeviceSim {
   struct Running {
     std::unique_ptr<SimDevice> device;
     int fd = -1;
+    sockaddr_in bound{};  // the address and port the socket took
   };
   struct Pending {
     uint32_t due;
@@ -129,6 +130,11 @@ class DeviceSim {
     Bytes bytes;
   };
 
+  // True when a datagram comes from one of the devices' own sockets. Devices
+  // never answer each other or themselves: a discovery reply that reached
+  // the hub or a device (a panel sharing the devices' port) would otherwise
+  // be answered back and forth for ever.
+  bool FromADevice(const sockaddr_in& from) const;
   void OnHubDatagram();
   void OnDeviceDatagram(size_t index);
   void OnSerialBytes();

@@ -38,8 +38,13 @@ int LinkState::BindAndSetNonBlocking(const char* failure_trace) {
   // (the virtual devices on 127.0.0.x:7000). Unicast to a device's address
   // still reaches only the device; replies to the panel's address only the
   // panel. A port held by a program that does not ask for reuse stays taken.
-  const int reuse = 1;
-  setsockopt(m_udpSockfd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+  // A port left to the system (0) has nothing to share: asking for reuse
+  // there would let the system hand out a port a device already holds, whose
+  // replies to the panel would then reach that device's socket instead.
+  if (m_link_config.local_port != 0) {
+    const int reuse = 1;
+    setsockopt(m_udpSockfd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+  }
   sockaddr_in local{};
   local.sin_family = AF_INET;
   local.sin_port = htons(m_link_config.local_port);

@@ -1,8 +1,13 @@
 // The virtual devices: their discovery reply, their option parsing and their
 // log of what they receive.
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "link/link_state.h"
+#include "platform/platform.h"
 #include "support/loopback_link.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
@@ -96,6 +101,46 @@ TEST(DeviceSimTest, LogsEveryFrameAndTextItReceives) {
   EXPECT_NE(log[0].find("\"t_ms\":"), std::string::npos);
   EXPECT_NE(log[1].find("\"device\":\"Desk\",\"note\":\"preview 3\""), std::string::npos) << log[1];
   EXPECT_NE(log[2].find("\"text\":\"3V1,4,8.\""), std::string::npos) << log[2];
+}
+
+}  // namespace
+}  // namespace zv
+
+namespace zv {
+namespace {
+
+// A datagram from a device's own address and port (a panel sharing the
+// devices' port, or a discovery reply that reached the hub) is never
+// answered: the devices would otherwise answer each other for ever.
+TEST(DeviceSimTest, DatagramsFromADevicesOwnSocketAreNotAnswered) {
+  const uint16_t port = test::FreeUdpPort();
+  test::SimRunner runner(test::LoopbackSim(port, {"A", "B"}));
+  ASSERT_TRUE(runner.started()) << runner.error();
+  // A socket sharing device A's address and port sends the discovery query
+  // to the hub, as the device itself would.
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(fd, 0);
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = inet_addr("127.0.0.2");
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  sockaddr_in hub = a;
+  hub.sin_addr.s_addr = inet_addr("127.0.0.1");
+  const auto query = DISCOVERY_QUERY;
+  ASSERT_EQ(sendto(fd, query.data(), query.size(), 0, reinterpret_cast<sockaddr*>(&hub), sizeof hub),
+            static_cast<ssize_t>(query.size()));
+  SleepMs(200);
+  close(fd);
+  EXPECT_TRUE(runner.sim().LogLines().empty()) << runner.sim().LogLines().size() << " lines";
+
+  // A query from anywhere else is still answered by both devices.
+  LinkState link;
+  test::AimSearchAt(link, port);
+  std::vector<std::string> lines;
+  EXPECT_EQ(link.SearchNetworkDevices(&lines, true), 2);
 }
 
 }  // namespace

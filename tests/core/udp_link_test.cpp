@@ -58,6 +58,23 @@ TEST(UdpLinkTest, TwoCommandsInARowBothBindTheLocalPort) {
   EXPECT_FALSE(trace.Has("m_udpSockfd have on live"));
 }
 
+// A fixed local port is shared with devices on this machine; a port left to
+// the system must not be, or the system could hand out a port a device holds.
+TEST(UdpLinkTest, AddressReuseOnlyForAFixedLocalPort) {
+  UdpPeer device;
+  for (const uint16_t local_port : {uint16_t{0}, test::FreeUdpPort()}) {
+    LinkState link;
+    AimAt(link, device);
+    link.m_link_config.local_port = local_port;
+    ASSERT_EQ(link.OpenCommandSocket(), 1);
+    int reuse = -1;
+    socklen_t len = sizeof reuse;
+    ASSERT_EQ(getsockopt(link.m_udpSockfd, SOL_SOCKET, SO_REUSEADDR, &reuse, &len), 0);
+    EXPECT_EQ(reuse != 0, local_port != 0) << "local port " << local_port;
+    link.CloseUdpSocket();
+  }
+}
+
 TEST(UdpLinkTest, NoDeviceChosenTellsTheOperatorOncePerAttemptAndSendsNothing) {
   UdpPeer device;
   LinkState link;
