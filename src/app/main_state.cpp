@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "multiview/multiview_link.h"
 #include "platform/platform.h"
 
 namespace zv {
@@ -65,16 +66,34 @@ PanelKind CZELVIKState::ChoosePanel() {
   return kind;
 }
 
-void CZELVIKState::SendSetIpFrame() {
-  std::array<uint8_t, 4> ip{}, mask{}, gateway{};
-  std::memcpy(ip.data(), m_set_ip_params, 4);
-  std::memcpy(mask.data(), m_set_ip_params + 4, 4);
-  std::memcpy(gateway.data(), m_set_ip_params + 8, 4);
-  uint8_t frame[CommandFrame::kSenderBufferSize] = {};
-  const DeviceEntry& device = ChosenDevice();
-  const size_t length =
-      BuildSetIpFrame(frame, device.device_type, device.device_id, ip, mask, gateway);
-  SendAndClose(std::span<const uint8_t>(frame, length));
+void CZELVIKState::SendSetIpFrame() { zv::SendSetIpFrame(*this, m_set_ip_params); }
+
+int CZELVIKState::SendMultiviewerCommand(uint8_t command, std::span<const uint8_t> params) {
+  return SendMultiviewerFrame(*this, command, params);
+}
+
+int CZELVIKState::SendMultiviewerLabel(int n, const std::u16string& label) {
+  return SendMultiviewerLabelFrame(*this, n, label);
+}
+
+void CZELVIKState::ReadMultiviewerState() {
+  if (m_eState == kModeNetwork)
+    ReadMultiviewerStateUdp();
+  else
+    ReadMultiviewerStateSerial();
+}
+
+void CZELVIKState::ReadMultiviewerStateUdp() {
+  if (const auto content = FetchMultiviewerStateUdp(*this)) ApplyReadStateReply(*content);
+  m_16_view_state_read = 1;
+}
+
+void CZELVIKState::ReadMultiviewerStateSerial() {
+  if (!m_serial_port.IsOpen()) return;
+  // The serial reader hands the frame over itself (and the handler of this
+  // state applies it), so only the read flag is left to set.
+  if (const auto content = FetchMultiviewerStateSerial(*this)) ApplyReadStateReply(*content);
+  m_16_view_state_read = 1;
 }
 
 }  // namespace zv

@@ -10,6 +10,7 @@
 
 #include "fourch/fourch_state.h"
 #include "link/link_state.h"
+#include "matrix/matrix_state.h"
 #include "multiview/multiview_state.h"
 #include "switcher/switcher_state.h"
 
@@ -38,7 +39,7 @@ int PanelResource(PanelKind kind);
 // serial line) and says so in *type_known.
 PanelKind PanelForDeviceType(uint8_t device_type, int32_t mode, bool* type_known);
 
-class CZELVIKState : public LinkState, public MultiviewerState {
+class CZELVIKState : public LinkState, public MultiviewerState, public MatrixModel {
  public:
   CZELVIKState();
 
@@ -64,13 +65,7 @@ class CZELVIKState : public LinkState, public MultiviewerState {
   // whatever the connection mode. No reply is awaited.
   void SendSetIpFrame();
 
-  // ---- matrix connection page texts and routing model ------------------------
-  std::string m_matrix_ip_text;
-  std::string m_matrix_port_text;
-  int32_t m_eMatrixState = 0;
-  uint8_t m_matrix_input = 0;
-  uint8_t m_matrix_route[8] = {};
-  int32_t m_matrix_lock = 0;
+  // ---- matrix connection page texts and routing model: MatrixModel -------------
 
   // ---- four-channel switcher: the record and the preview model --------------
   TriskPageData m_all_trisk_page_data{};

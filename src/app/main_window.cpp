@@ -3,12 +3,14 @@
 #include "app/set_configure.h"
 
 #include <QAbstractButton>
-#include <algorithm>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QWindow>
+#include <algorithm>
 
 #include "fourch/fourch_panel.h"
 #include "matrix/matrix_panel.h"
@@ -22,12 +24,57 @@ namespace zv {
 
 CZELVIKDlg* m_p_glo_main_set_or_get_dlg = nullptr;
 
-CChildDialog* CreateDevicePanel(PanelKind kind, QWidget* parent) {
+// The door a panel gets: the device chosen when it opened, the main
+// window's connection mode and link worker. Requests made through it are
+// cancelled when the panel goes.
+class PanelDeviceLink : public DeviceLink {
+ public:
+  PanelDeviceLink(CZELVIKDlg& window, const DeviceEntry& device, bool chosen, std::string name)
+      : DeviceLink(device), m_window(window), m_chosen(chosen), m_name(std::move(name)) {}
+
+  LinkTarget Target() const override {
+    LinkTarget target;
+    target.device = m_device;
+    target.chosen = m_chosen;
+    target.mode = m_window.m_eState;
+    return target;
+  }
+  std::string DeviceName() const override { return m_name; }
+  int32_t Mode() const override { return m_window.m_eState; }
+  void SetMode(int32_t mode) override { m_window.m_eState = mode; }
+  void Request(const std::string& what, LinkWorker::Job job) override {
+    if (!what.empty()) m_window.ShowStatus(what.rfind("Reading", 0) == 0 ? what : "Sent: " + what + " to " + m_name);
+    m_window.SubmitLink(Target(), std::move(job));
+  }
+  bool SerialPortOpen() const override { return m_window.SerialPortOpen(); }
+  bool SerialLineLost() const override { return m_window.SerialLineLost(); }
+  void OpenSerialPort(const std::string& name, uint32_t baud,
+                      std::function<void(bool)> done) override {
+    m_window.OpenSerialPort(name, baud, std::move(done));
+  }
+  void CloseSerialPort(std::function<void()> done) override {
+    m_window.CloseSerialPort(std::move(done));
+  }
+  void ShowStatus(const std::string& text, bool error) override { m_window.ShowStatus(text, error); }
+
+ private:
+  CZELVIKDlg& m_window;
+  bool m_chosen;
+  std::string m_name;
+};
+
+CChildDialog* CreateDevicePanel(PanelKind kind, QWidget* parent, DeviceLink& link,
+                                CZELVIKDlg& state) {
   switch (kind) {
-    case PanelKind::kFourChannel: return new CClass_trisk_main_dlg(parent);
-    case PanelKind::kMatrix: return new CClass_matrix_control(parent);
-    case PanelKind::kMultiviewer: return new CClass_16view_dlg(parent);
-    case PanelKind::kSwitcher: return new CClass_switcher_dlg(parent);
+    case PanelKind::kFourChannel:
+      return new CClass_trisk_main_dlg(
+          parent, link,
+          TriskPanelRecords{state.m_all_trisk_page_data, state.m_trisk_preview_windows,
+                            state.m_rc_plenn_show_mode_type});
+    case PanelKind::kMatrix: return new CClass_matrix_control(parent, link, state);
+    case PanelKind::kMultiviewer: return new CClass_16view_dlg(parent, link, state);
+    case PanelKind::kSwitcher:
+      return new CClass_switcher_dlg(parent, link, state.m_all_switcher_page_data);
     case PanelKind::kNone: break;
   }
   return nullptr;
@@ -37,14 +84,98 @@ CZELVIKDlg::CZELVIKDlg(const LinkConfig& link_config, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint) {
   m_link_config = link_config;
   setObjectName(QStringLiteral("dialog_%1").arg(kMainDialogResource));
+  m_link_worker = std::make_unique<LinkWorker>(
+      link_config, [this](std::function<void()> then) { Deliver(std::move(then)); },
+      m_serial_port);
   OnInitDialog();
 }
 
 CZELVIKDlg::~CZELVIKDlg() {
-  // The panel goes first, while the shared state it may reach through the
-  // global pointer still exists (Qt would delete it only after that state).
+  // The panel goes first, while the shared state it may reach still exists
+  // (Qt would delete it only after that state); then the worker, which
+  // cancels what waits and ends its thread before the state it reports to.
   DestroyPanel();
+  m_link_worker.reset();
   if (m_p_glo_main_set_or_get_dlg == this) m_p_glo_main_set_or_get_dlg = nullptr;
+}
+
+void CZELVIKDlg::Deliver(std::function<void()> then) {
+  // Runs on this window's thread; a window already gone drops it.
+  QMetaObject::invokeMethod(this, std::move(then), Qt::QueuedConnection);
+}
+
+LinkTarget CZELVIKDlg::CurrentTarget() const {
+  LinkTarget target;
+  target.device = ChosenDevice();
+  target.chosen = m_device_index >= 0;
+  target.mode = m_eState;
+  return target;
+}
+
+void CZELVIKDlg::SubmitLink(const LinkTarget& target, LinkWorker::Job job) {
+  m_link_worker->Submit(target, std::move(job));
+}
+
+bool CZELVIKDlg::LinkIdle() const { return m_link_worker->Idle(); }
+
+bool CZELVIKDlg::SerialPortOpen() const { return m_link_worker->SerialPortOpen(); }
+
+bool CZELVIKDlg::SerialLineLost() const { return m_link_worker->SerialLineLost(); }
+
+void CZELVIKDlg::OpenSerialPort(const std::string& name, uint32_t baud,
+                                std::function<void(bool)> done) {
+  ShowStatus("Opening " + name);
+  SubmitLink(CurrentTarget(), [name, baud, done = std::move(done), this](
+                                  LinkState& link) -> std::function<void()> {
+    if (link.m_serial_port.IsOpen()) link.m_serial_port.Close(CnComm::kDefaultCloseWaitMs);
+    const bool open = link.m_serial_port.Open(name, baud);
+    return [this, name, open, done] {
+      ShowStatus(open ? "Serial port " + name + " open" : "Serial port " + name + " could not be opened",
+                 !open);
+      if (done) done(open);
+    };
+  });
+}
+
+void CZELVIKDlg::CloseSerialPort(std::function<void()> done) {
+  SubmitLink(CurrentTarget(), [done = std::move(done), this](LinkState& link) -> std::function<void()> {
+    link.m_serial_port.Close(CnComm::kDefaultCloseWaitMs);
+    return [this, done] {
+      ShowStatus("Serial port closed");
+      if (done) done();
+    };
+  });
+}
+
+void CZELVIKDlg::SendSetIpFrameToChosen() {
+  uint8_t params[12];
+  std::copy(std::begin(m_set_ip_params), std::end(m_set_ip_params), params);
+  std::array<uint8_t, 12> copy{};
+  std::copy(std::begin(params), std::end(params), copy.begin());
+  ShowStatus("Sent: Set IP to " + ChosenDeviceName());
+  SubmitLink(CurrentTarget(), [copy](LinkState& link) -> std::function<void()> {
+    uint8_t p[12];
+    std::copy(copy.begin(), copy.end(), p);
+    zv::SendSetIpFrame(link, p);
+    return {};
+  });
+}
+
+void CZELVIKDlg::ShowStatus(const std::string& text, bool error) {
+  if (error) Trace("%s", text.c_str());
+  if (!m_status_strip) return;
+  m_status_strip->setText(QString::fromStdString(text));
+  m_status_is_error = error;
+  m_status_strip->setStyleSheet(error ? QStringLiteral("color: rgb(178, 0, 0);") : QString());
+}
+
+QString CZELVIKDlg::StatusText() const { return m_status_strip ? m_status_strip->text() : QString(); }
+
+std::string CZELVIKDlg::ChosenDeviceName() const {
+  const QComboBox* combo = DeviceCombo();
+  if (m_device_index >= 0 && m_device_index < combo->count())
+    return combo->itemText(m_device_index).toStdString();
+  return ChosenDevice().IpText();
 }
 
 void CZELVIKDlg::OnInitDialog() {
@@ -78,6 +209,13 @@ void CZELVIKDlg::OnInitDialog() {
           &CZELVIKDlg::OnSetButton);
   connect(DeviceCombo(), &QComboBox::activated, this, &CZELVIKDlg::OnDeviceSelected);
 
+  // The status strip runs along the bottom edge, right of the set button
+  // and left of the version text.
+  m_status_strip = new QLabel(this);
+  m_status_strip->setObjectName(QStringLiteral("status_strip"));
+  m_status_strip->setGeometry(32, 694, 1120, 22);
+  m_status_strip->show();
+
   ResetWindowLabels();
   StartWinsock();
   WriteProfileString("Settings", "decode_state", "off", PathBesideExecutable(kSettingsFileName));
@@ -96,6 +234,8 @@ void CZELVIKDlg::OnDeviceSelected(int index) {
 }
 
 void CZELVIKDlg::OnScanButton() {
+  // A search runs already: the second click does not start another.
+  if (m_searching) return;
   if (m_eState == kModeNetwork) {
     Trace("net search");
     NetworkSearch();
@@ -105,15 +245,63 @@ void CZELVIKDlg::OnScanButton() {
   }
 }
 
+void CZELVIKDlg::SetSearching(bool searching) {
+  m_searching = searching;
+  if (auto* scan = qobject_cast<QAbstractButton*>(Item(kIdScan))) scan->setEnabled(!searching);
+}
+
 void CZELVIKDlg::NetworkSearch() {
   DestroyPanel();
   QComboBox* combo = DeviceCombo();
   // The list is forgotten only when the combo box still shows lines.
   const bool forget_previous = combo->count() > 0;
   combo->clear();
-  std::vector<std::string> lines;
-  const int found = SearchNetworkDevices(&lines, forget_previous);
-  if (found < 0) return;
+  // As at the start of the blocking search: no device is chosen while it runs.
+  m_device_index = -1;
+  SetSearching(true);
+  ShowStatus("Searching...");
+  QPointer<CZELVIKDlg> self(this);
+  LinkTarget target = CurrentTarget();
+  target.mode = kModeNetwork;
+  SubmitLink(target, [self, forget_previous](LinkState& link) -> std::function<void()> {
+    // Each device shows in the list as soon as it has answered.
+    link.m_search_progress = [self](const DeviceEntry& entry, const std::string& line) {
+      QMetaObject::invokeMethod(
+          self.data(),
+          [self, entry, line] {
+            if (!self || !self->m_searching) return;
+            QComboBox* list = self->DeviceCombo();
+            const int n = list->count();
+            if (n < kDeviceListSize) self->m_device_list[n] = entry;
+            list->addItem(QString::fromLatin1(line));
+            self->ShowStatus("Searching... " + std::to_string(list->count()) + " found");
+          },
+          Qt::QueuedConnection);
+    };
+    std::vector<std::string> lines;
+    const int found = link.SearchNetworkDevices(&lines, forget_previous);
+    link.m_search_progress = nullptr;
+    std::vector<DeviceEntry> entries;
+    for (int i = 0; i < std::max(found, 0); ++i) entries.push_back(link.m_device_list[i]);
+    return [self, found, forget_previous, lines = std::move(lines), entries = std::move(entries)] {
+      if (!self) return;
+      self->FinishNetworkSearch(found, forget_previous, lines, entries);
+    };
+  });
+}
+
+void CZELVIKDlg::FinishNetworkSearch(int found, bool forget_previous,
+                                     const std::vector<std::string>& lines,
+                                     const std::vector<DeviceEntry>& entries) {
+  SetSearching(false);
+  QComboBox* combo = DeviceCombo();
+  combo->clear();
+  if (found < 0) {
+    ShowStatus("Search failed: the local port could not be opened", true);
+    return;
+  }
+  if (forget_previous) std::fill(std::begin(m_device_list), std::end(m_device_list), DeviceEntry{});
+  for (size_t i = 0; i < entries.size() && i < std::size(m_device_list); ++i) m_device_list[i] = entries[i];
   for (size_t i = 0; i < lines.size(); ++i)
     combo->insertItem(static_cast<int>(i), QString::fromLatin1(lines[i]));
   if (found > 0)
@@ -121,6 +309,7 @@ void CZELVIKDlg::NetworkSearch() {
   else
     combo->insertItem(0, QString::fromLatin1(kNoDeviceFoundText));
   combo->setCurrentIndex(0);
+  ShowStatus("Search over: " + std::to_string(found) + " found");
   OpenDevicePanel();
   Trace("search  over");
 }
@@ -129,14 +318,44 @@ void CZELVIKDlg::SerialSearch() {
   DestroyPanel();
   QComboBox* combo = DeviceCombo();
   combo->clear();
-  if (!SearchSerialDevice()) return;
+  SetSearching(true);
+  ShowStatus("Searching the serial line...");
+  QPointer<CZELVIKDlg> self(this);
+  LinkTarget target = CurrentTarget();
+  target.mode = kModeSerial;
+  SubmitLink(target, [self](LinkState& link) -> std::function<void()> {
+    const bool searched = link.SearchSerialDevice();
+    const int8_t count = link.m_device_index;
+    const uint8_t type = link.m_main_com_dev_type;
+    const std::u16string name = link.m_serial_device_name;
+    return [self, searched, count, type, name] {
+      if (!self) return;
+      self->FinishSerialSearch(searched, count, type, name);
+    };
+  });
+}
+
+void CZELVIKDlg::FinishSerialSearch(bool searched, int8_t count, uint8_t type,
+                                    const std::u16string& name) {
+  SetSearching(false);
+  if (!searched) {
+    ShowStatus("Serial port not open", true);
+    return;
+  }
+  m_device_index = count;
+  m_main_com_dev_type = type;
+  m_serial_device_name = name;
+  QComboBox* combo = DeviceCombo();
+  combo->clear();
   if (m_device_index == 0) {
     combo->insertItem(0, QString::fromLatin1(kNoDeviceFoundText));
+    ShowStatus("No device answered on the serial line", true);
   } else {
     // A reply naming several devices still lists its (last) name, so the
     // operator gets a line and a panel; m_device_index keeps the count.
     const int position = std::clamp<int>(m_device_index - 1, 0, combo->count());
     combo->insertItem(position, QString::fromStdU16String(m_serial_device_name));
+    ShowStatus("Search over: " + QString::fromStdU16String(m_serial_device_name).toStdString());
   }
   combo->setCurrentIndex(0);
   OpenDevicePanel();
@@ -153,17 +372,27 @@ void CZELVIKDlg::OnSetButton() {
 }
 
 void CZELVIKDlg::DestroyPanel() {
-  if (!m_p_mian_show_dlg) return;
-  m_p_mian_show_dlg->hide();
-  delete m_p_mian_show_dlg.data();
-  m_p_mian_show_dlg = nullptr;
+  // Whatever the old panel asked for and still waits (a read-back, a poll,
+  // frames not yet sent) is dropped with it: nothing more goes to its device
+  // and nothing comes back to a panel that is gone. A search in progress is
+  // dropped too.
+  if (m_link_worker) m_link_worker->CancelAll();
+  if (m_searching) SetSearching(false);
+  if (m_p_mian_show_dlg) {
+    m_p_mian_show_dlg->hide();
+    delete m_p_mian_show_dlg.data();
+    m_p_mian_show_dlg = nullptr;
+  }
+  m_panel_link.reset();
 }
 
 void CZELVIKDlg::OpenDevicePanel() {
   if (!PrepareOpenDevicePanel(DeviceCombo()->count())) return;
   DestroyPanel();
   const PanelKind kind = ChoosePanel();
-  m_p_mian_show_dlg = CreateDevicePanel(kind, this);
+  m_panel_link = std::make_unique<PanelDeviceLink>(*this, ChosenDevice(), m_device_index >= 0,
+                                                   ChosenDeviceName());
+  m_p_mian_show_dlg = CreateDevicePanel(kind, this, *m_panel_link, *this);
   if (!m_p_mian_show_dlg) {
     Trace("m_p_mian_show_dlg is null");
     return;

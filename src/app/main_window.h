@@ -8,14 +8,23 @@
 #include <QPointer>
 #include <QRect>
 
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "app/main_state.h"
 #include "controls/child_dialog.h"
+#include "link/device_link.h"
+#include "link/link_worker.h"
 
 class QComboBox;
+class QLabel;
 
 namespace zv {
 
 class CSetConfigure;
+class PanelDeviceLink;
 
 class CZELVIKDlg;
 // The one main window, valid from its initialisation to its destruction.
@@ -34,15 +43,42 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // Destroys the current panel and creates the one for the chosen device.
   void OpenDevicePanel();
 
-  // The scan button's searches (network or serial by m_eState).
+  // The scan button's searches (network or serial by m_eState). Each runs on
+  // the link worker; the list fills as devices answer and the first
+  // device's panel opens when the search window has passed.
   void NetworkSearch();
   void SerialSearch();
+  bool Searching() const { return m_searching; }
   // Opens the connection settings window, creating it on first use.
   void OnSetButton();
   void OnScanButton();
 
   QWidget* Item(int id) const;
   QComboBox* DeviceCombo() const;
+
+  // ---- the link worker --------------------------------------------------
+  // Whom a request made now goes to: the chosen device and the mode.
+  LinkTarget CurrentTarget() const;
+  // Queues a job on the link worker (see LinkWorker::Submit).
+  void SubmitLink(const LinkTarget& target, LinkWorker::Job job);
+  // Nothing queued, nothing running, every result shown.
+  bool LinkIdle() const;
+  // The serial port the worker owns. Opening (an open port is closed
+  // first) and closing happen on the worker; `done` runs here afterwards.
+  bool SerialPortOpen() const;
+  bool SerialLineLost() const;
+  void OpenSerialPort(const std::string& name, uint32_t baud, std::function<void(bool open)> done);
+  void CloseSerialPort(std::function<void()> done);
+  // The set-IP frame with m_set_ip_params, to the chosen device by UDP.
+  void SendSetIpFrameToChosen();
+
+  // ---- the status strip ------------------------------------------------------
+  // One line of what the link does or did last; an error stays until the
+  // next action replaces it, and goes to the trace too.
+  void ShowStatus(const std::string& text, bool error = false);
+  QString StatusText() const;
+  // The chosen device's line in the list ("MV16_10.0.0.2").
+  std::string ChosenDeviceName() const;
 
   QRect m_panel_rect;
   // The four-channel panel's preview area, repainted after a mode change.
@@ -61,6 +97,20 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   void OnInitDialog();
   void OnDeviceSelected(int index);
   void DestroyPanel();
+  void SetSearching(bool searching);
+  // The end of a search, on this thread, with what the worker found.
+  void FinishNetworkSearch(int found, bool forget_previous, const std::vector<std::string>& lines,
+                           const std::vector<DeviceEntry>& entries);
+  void FinishSerialSearch(bool searched, int8_t count, uint8_t type, const std::u16string& name);
+  // Runs on the caller's thread after the worker hands it over.
+  void Deliver(std::function<void()> then);
+
+  std::unique_ptr<LinkWorker> m_link_worker;
+  // The door of the panel shown; replaced with the panel.
+  std::unique_ptr<PanelDeviceLink> m_panel_link;
+  QLabel* m_status_strip = nullptr;
+  bool m_status_is_error = false;
+  bool m_searching = false;
 
   // Set while the window is dragged by hand (when the window system does
   // not move it for us): the press point relative to the window's corner.
@@ -68,7 +118,9 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   QPoint m_drag_offset;
 };
 
-// Creates the panel of a kind as a child of `parent`; nullptr for kNone.
-CChildDialog* CreateDevicePanel(PanelKind kind, QWidget* parent);
+// Creates the panel of a kind as a child of `parent`, reaching its device
+// through `link` and its record in `state`; nullptr for kNone.
+CChildDialog* CreateDevicePanel(PanelKind kind, QWidget* parent, DeviceLink& link,
+                                CZELVIKDlg& state);
 
 }  // namespace zv

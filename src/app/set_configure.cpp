@@ -1,5 +1,7 @@
 #include "app/set_configure.h"
 
+#include <QPointer>
+
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -7,7 +9,7 @@
 #include <QPushButton>
 
 #include "app/main_window.h"
-#include "app/serial_settings.h"
+#include "controls/serial_settings.h"
 #include "controls/child_dialog.h"
 #include "controls/ip_address_ctrl.h"
 #include "platform/platform.h"
@@ -95,19 +97,31 @@ void CSetConfigure::OnModeChanged(int line) {
 }
 
 void CSetConfigure::OnConnect() {
+  // The port opens and closes on the link worker; the button waits for the
+  // outcome so that a second click cannot cross the first.
+  ConnectButton()->setEnabled(false);
+  QPointer<CSetConfigure> self(this);
   if (m_connected) {
-    m_owner->m_serial_port.Close(CnComm::kDefaultCloseWaitMs);
-    ConnectButton()->setText(QStringLiteral("Connect"));
-    PortList()->setEnabled(true);
-    BaudList()->setEnabled(true);
+    Trace("close the com");
+    m_owner->CloseSerialPort([self] {
+      if (self) self->ShowPortState(false);
+    });
   } else {
-    ConnectSerialPort(m_owner->m_serial_port, PortList(), BaudList());
-    if (!m_owner->m_serial_port.IsOpen()) return;
-    ConnectButton()->setText(QStringLiteral("Disconnect"));
-    PortList()->setEnabled(false);
-    BaudList()->setEnabled(false);
+    const SerialChoice choice = ChosenSerialPort(PortList(), BaudList());
+    m_owner->OpenSerialPort(choice.name, choice.baud, [self](bool open) {
+      Trace("%s", open ? "com open success" : "com open failed");
+      if (self) self->ShowPortState(open);
+    });
   }
-  m_connected = ~m_connected;
+}
+
+void CSetConfigure::ShowPortState(bool open) {
+  ConnectButton()->setEnabled(m_owner->m_eState == kModeSerial);
+  if (open == (m_connected != 0)) return;
+  ConnectButton()->setText(open ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+  PortList()->setEnabled(!open);
+  BaudList()->setEnabled(!open);
+  m_connected = open ? ~0 : 0;
   UpdateStatusIcon();
 }
 
@@ -120,7 +134,7 @@ void CSetConfigure::OnChangeIp() {
   std::array<uint8_t, 4> ip{};
   IpField()->GetAddress(&ip);
   std::copy(ip.begin(), ip.end(), m_owner->m_set_ip_params);
-  m_owner->SendSetIpFrame();
+  m_owner->SendSetIpFrameToChosen();
 }
 
 void CSetConfigure::reject() {

@@ -41,6 +41,9 @@ class CSetConfigure : public QDialog {
 
   void OnModeChanged(int line);
   void OnConnect();
+  // Shows the port as open or closed once the link worker has opened or
+  // closed it.
+  void ShowPortState(bool open);
   void OnChangeIp();
 
  public slots:

@@ -7,8 +7,8 @@
 #include <QRegularExpressionValidator>
 #include <QTimerEvent>
 
-#include "app/main_window.h"
 #include "controls/button_st.h"
+#include "link/device_link.h"
 #include "platform/platform.h"
 #include "res/skin.h"
 
@@ -58,7 +58,9 @@ QImage DrawTriskPreview(const TriskPreviewSlots& windows) {
   return image;
 }
 
-CClass_trisk_main_dlg::CClass_trisk_main_dlg(QWidget* parent) : CChildDialog(parent, kResource) {
+CClass_trisk_main_dlg::CClass_trisk_main_dlg(QWidget* parent, DeviceLink& link,
+                                             const TriskPanelRecords& records)
+    : CChildDialog(parent, kResource), m_link(link), m_records(records) {
   OnInitDialog();
 }
 
@@ -74,19 +76,18 @@ QComboBox* CClass_trisk_main_dlg::PipList(int list) const {
 }
 
 void CClass_trisk_main_dlg::OnInitDialog() {
-  m_main = m_p_glo_main_set_or_get_dlg;
   QComboBox* format_list = Combo(kIdTriskOutputFormatList);
   auto* loop_button = qobject_cast<CButtonST*>(Item(kIdTriskLoopButton));
   auto* loop_time = qobject_cast<QLineEdit*>(Item(kIdTriskLoopTime));
-  if (!m_main || !format_list || !PipList(0) || !PipList(1) || !loop_button || !loop_time) {
-    Trace("the four-channel panel has no main window or controls");
+  if (!format_list || !PipList(0) || !PipList(1) || !loop_button || !loop_time) {
+    Trace("the four-channel panel has no controls");
     return;
   }
-  TriskPageData& data = m_main->m_all_trisk_page_data;
+  TriskPageData& data = m_records.data;
 
   // The preview area, and the mode buttons before the read-back, which may
   // mark one of them.
-  m_main->m_rc_plenn_show_mode_type =
+  m_records.preview_rect =
       QRect(Item(kIdTriskPreviewOrigin)->pos(), QSize(kTriskPreviewWidth, kTriskPreviewHeight));
   for (int mode = 0; mode < kTriskShowModeCount; ++mode) {
     CButtonST* button = ModeButton(mode);
@@ -97,8 +98,6 @@ void CClass_trisk_main_dlg::OnInitDialog() {
     button->SetFlatLook(true);
     connect(button, &QAbstractButton::clicked, this, [this, mode] { OnShowModeSelected(mode); });
   }
-
-  ReadState();
 
   loop_button->SetFaceImageId(data.zv_trisk_loop_state ? kTriskLoopOnImage : kTriskLoopOffImage);
   loop_button->SetSeeThrough(true);
@@ -130,50 +129,77 @@ void CClass_trisk_main_dlg::OnInitDialog() {
     data.zv_trisk_signal_status[n] = 0;
     SetIndicator(n, 0);
   }
-  PollSignalStatus();
-
-  m_timer_ids[kSignalTimerId] = startTimer(kSignalPollMs);
   SetPipListStates();
+
+  // The read-back goes first, the first signal poll after it; the panel
+  // waits for neither, but its controls do until the device has answered.
+  ReadState();
+  PollSignalStatus();
+  m_timer_ids[kSignalTimerId] = startTimer(kSignalPollMs);
 }
 
 void CClass_trisk_main_dlg::ReadState() {
-  TriskPageData& data = m_main->m_all_trisk_page_data;
-  ReadTriskState(*m_main, [this, &data](const TriskStateReply& reply) {
-    const std::optional<uint8_t> mode = ApplyTriskStateReply(data, reply);
-    if (!mode) return;
-    if (*mode >= kTriskShowModeCount) {
-      // No button and no picture for this mode: the record keeps what the
-      // device said (so any button sends again), the preview keeps what it
-      // showed, and nothing goes back to the device.
-      Trace("show mode %d has no button", *mode);
-      data.zv_trisk_show_mode_type = *mode;
-      return;
-    }
-    // The stored mode is set aside so that the selection always runs, even
-    // for the mode the record already held.
-    m_show_mode_from_device = true;
-    data.zv_trisk_show_mode_type = kTriskModeBeingRead;
-    OnShowModeSelected(*mode);
+  m_reading_state = true;
+  setEnabled(false);
+  const std::string name = m_link.DeviceName();
+  m_link.Request("Reading " + name, [this, name](LinkState& link) -> std::function<void()> {
+    std::optional<TriskStateReply> reply = ReadTriskState(link, nullptr);
+    return [this, name, reply = std::move(reply)] {
+      if (reply) {
+        TriskPageData& data = m_records.data;
+        const std::optional<uint8_t> mode = ApplyTriskStateReply(data, *reply);
+        if (mode && *mode >= kTriskShowModeCount) {
+          // No button and no picture for this mode: the record keeps what
+          // the device said (so any button sends again), the preview keeps
+          // what it showed, and nothing goes back to the device.
+          Trace("show mode %d has no button", *mode);
+          data.zv_trisk_show_mode_type = *mode;
+        } else if (mode) {
+          // The stored mode is set aside so that the selection always runs,
+          // even for the mode the record already held.
+          m_show_mode_from_device = true;
+          data.zv_trisk_show_mode_type = kTriskModeBeingRead;
+          OnShowModeSelected(*mode);
+        }
+        m_link.ShowStatus("Read " + name);
+      } else {
+        m_link.ShowStatus("No answer from " + name + " (1 s)", true);
+      }
+      ShowRecord(reply.has_value());
+    };
   });
 }
 
+void CClass_trisk_main_dlg::ShowRecord(bool) {
+  const TriskPageData& data = m_records.data;
+  if (auto* loop_button = qobject_cast<CButtonST*>(Item(kIdTriskLoopButton)))
+    loop_button->SetFaceImageId(data.zv_trisk_loop_state ? kTriskLoopOnImage : kTriskLoopOffImage);
+  if (QComboBox* format_list = Combo(kIdTriskOutputFormatList))
+    format_list->setCurrentIndex(TriskOutputFormatEntry(data.zv_trisk_output_format));
+  for (int list = 0; list < 2; ++list)
+    if (QComboBox* combo = PipList(list))
+      combo->setCurrentIndex(TriskPipListEntry(data.zv_trisk_pip_child_ch[list]));
+  SetPipListStates();
+  m_reading_state = false;
+  setEnabled(true);
+}
+
 void CClass_trisk_main_dlg::OnShowModeSelected(int mode) {
-  if (!m_main) return;
-  TriskPageData& data = m_main->m_all_trisk_page_data;
+  TriskPageData& data = m_records.data;
   const TriskModeChange change = SelectTriskShowMode(data, mode, m_show_mode_from_device);
   if (!change.changed) return;
   if (CButtonST* old_button = ModeButton(change.old_mode)) old_button->SetSelected(false);
   if (CButtonST* button = ModeButton(mode)) button->SetSelected(true);
   if (change.first_pip_set) PipList(0)->setCurrentIndex(TriskPipListEntry(data.zv_trisk_pip_child_ch[0]));
   if (change.second_pip_set) PipList(1)->setCurrentIndex(TriskPipListEntry(data.zv_trisk_pip_child_ch[1]));
-  if (change.send) SendTriskShowMode(*m_main, data);
-  m_main->m_trisk_preview_windows = TriskPreviewWindows(mode);
-  update(m_main->m_rc_plenn_show_mode_type);
+  if (change.send) SendTrisk("Show mode", &SendTriskShowMode);
+  m_records.preview = TriskPreviewWindows(mode);
+  update(m_records.preview_rect);
   SetPipListStates();
 }
 
 void CClass_trisk_main_dlg::SetPipListStates() {
-  const TriskPageData& data = m_main->m_all_trisk_page_data;
+  const TriskPageData& data = m_records.data;
   const TriskPipListStates states =
       TriskPipListEnable(data.zv_trisk_show_mode_type, data.zv_trisk_loop_state != 0);
   const ListEnable per_list[] = {states.first, states.second};
@@ -183,45 +209,64 @@ void CClass_trisk_main_dlg::SetPipListStates() {
 }
 
 void CClass_trisk_main_dlg::OnPipChannel(int list, int entry) {
-  TriskPageData& data = m_main->m_all_trisk_page_data;
+  TriskPageData& data = m_records.data;
   if (!ChooseTriskPipChannel(data, list, entry + 1)) {
     // A channel the other list (or this one) already holds: the list goes
     // back and nothing is sent.
     PipList(list)->setCurrentIndex(TriskPipListEntry(data.zv_trisk_pip_child_ch[list]));
     return;
   }
-  SendTriskPipChannels(*m_main, data);
+  SendTrisk("PIP channels", &SendTriskPipChannels);
 }
 
 void CClass_trisk_main_dlg::OnOutputFormat(int entry) {
-  TriskPageData& data = m_main->m_all_trisk_page_data;
+  TriskPageData& data = m_records.data;
   if (const std::optional<uint8_t> code = TriskOutputFormatCode(entry)) data.zv_trisk_output_format = *code;
-  SendTriskOutputFormat(*m_main, data);
+  SendTrisk("Output format", &SendTriskOutputFormat);
 }
 
 void CClass_trisk_main_dlg::OnLoopToggle() {
-  TriskPageData& data = m_main->m_all_trisk_page_data;
+  TriskPageData& data = m_records.data;
   data.zv_trisk_loop_state = data.zv_trisk_loop_state == 0 ? 1 : 0;
   qobject_cast<CButtonST*>(Item(kIdTriskLoopButton))
       ->SetFaceImageId(data.zv_trisk_loop_state ? kTriskLoopOnImage : kTriskLoopOffImage);
-  SendTriskLoopState(*m_main, data);
+  SendTrisk("Loop", &SendTriskLoopState);
   SetPipListStates();
 }
 
 void CClass_trisk_main_dlg::OnLoopTimeEntered() {
   // An empty field reads as 0; the field itself is left as typed.
   const long value = qobject_cast<QLineEdit*>(Item(kIdTriskLoopTime))->text().toLong();
-  SendTriskLoopTime(*m_main, TriskLoopTime(value));
+  const uint16_t seconds = TriskLoopTime(value);
+  m_link.Command("Loop time", [seconds](LinkState& link) { SendTriskLoopTime(link, seconds); });
+}
+
+void CClass_trisk_main_dlg::SendTrisk(const char* what,
+                                      void (*send)(LinkState&, const TriskPageData&)) {
+  // The job works on a copy: the record may change again before it runs.
+  m_link.Command(what, [send, data = m_records.data](LinkState& link) { send(link, data); });
 }
 
 void CClass_trisk_main_dlg::PollSignalStatus() {
-  if (!m_main) return;
-  const std::optional<TriskSignalReply> reply = ReadTriskSignalStatus(*m_main);
-  if (!reply) return;
-  TriskPageData& data = m_main->m_all_trisk_page_data;
-  const unsigned changed = ApplyTriskSignalReply(data, *reply);
-  for (int n = 0; n < kTriskChannelCount; ++n)
-    if (changed & (1u << n)) SetIndicator(n, data.zv_trisk_signal_status[n]);
+  // A device that does not answer holds a poll for its whole window; the
+  // next tick must not queue another behind it.
+  if (m_polling) return;
+  m_polling = true;
+  const std::string name = m_link.DeviceName();
+  m_link.Request("", [this, name](LinkState& link) -> std::function<void()> {
+    const std::optional<TriskSignalReply> reply = ReadTriskSignalStatus(link);
+    return [this, name, reply] {
+      m_polling = false;
+      if (!reply) {
+        m_link.ShowStatus("No answer from " + name + " (1 s)", true);
+        return;
+      }
+      TriskPageData& data = m_records.data;
+      const unsigned changed = ApplyTriskSignalReply(data, *reply);
+      for (int n = 0; n < kTriskChannelCount; ++n)
+        if (changed & (1u << n)) SetIndicator(n, data.zv_trisk_signal_status[n]);
+    };
+  });
 }
 
 void CClass_trisk_main_dlg::SetIndicator(int channel, uint8_t status) {
@@ -256,9 +301,8 @@ void CClass_trisk_main_dlg::timerEvent(QTimerEvent* event) {
 
 void CClass_trisk_main_dlg::paintEvent(QPaintEvent* event) {
   CChildDialog::paintEvent(event);
-  if (!m_main) return;
   QPainter p(this);
-  p.drawImage(m_main->m_rc_plenn_show_mode_type.topLeft(), DrawTriskPreview(m_main->m_trisk_preview_windows));
+  p.drawImage(m_records.preview_rect.topLeft(), DrawTriskPreview(m_records.preview));
 }
 
 }  // namespace zv

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <array>
 #include <cstdint>
 #include <map>
@@ -13,7 +14,16 @@ class QComboBox;
 namespace zv {
 
 class CButtonST;
-class CZELVIKDlg;
+class DeviceLink;
+class LinkState;
+
+// What the four-channel panel keeps beyond its own life: the record, the
+// preview model and where the preview stands.
+struct TriskPanelRecords {
+  TriskPageData& data;
+  TriskPreviewSlots& preview;
+  QRect& preview_rect;
+};
 
 // Control ids of the four-channel panel.
 enum TriskControl : int {
@@ -51,12 +61,15 @@ class CClass_trisk_main_dlg : public CChildDialog {
   static constexpr int kSignalTimerId = 1;
   static constexpr int kSignalPollMs = 5000;
 
-  explicit CClass_trisk_main_dlg(QWidget* parent);
+  CClass_trisk_main_dlg(QWidget* parent, DeviceLink& link, const TriskPanelRecords& records);
 
   // Mode selection, from a mode button or from the read-back.
   void OnShowModeSelected(int mode);
-  // Reads the signal status and updates the lamps whose status changed.
+  // Asks the device for its signal status; the lamps whose status changed
+  // follow when the answer comes. A poll still waiting is not asked again.
   void PollSignalStatus();
+  // True while the read-back of the panel's opening waits for its answer.
+  bool ReadingState() const { return m_reading_state; }
 
   // Set by the read-back just before it hands over a mode that came from the
   // device, so that the selection does not send it back.
@@ -75,17 +88,24 @@ class CClass_trisk_main_dlg : public CChildDialog {
  private:
   void OnInitDialog();
   void ReadState();
+  // Shows the record's state (after the read-back, answered or not).
+  void ShowRecord(bool answered);
   void OnLoopToggle();
   void OnLoopTimeEntered();
   void OnOutputFormat(int entry);
   void OnPipChannel(int list, int entry);
   void SetIndicator(int channel, uint8_t status);
+  // Queues a command built from a copy of the record.
+  void SendTrisk(const char* what, void (*send)(LinkState&, const TriskPageData&));
   void SetPipListStates();
   CButtonST* ModeButton(int mode) const;
   QComboBox* Combo(int id) const;
   QComboBox* PipList(int list) const;
 
-  CZELVIKDlg* m_main = nullptr;
+  DeviceLink& m_link;
+  TriskPanelRecords m_records;
+  bool m_reading_state = false;
+  bool m_polling = false;
   std::array<int, kTriskChannelCount> m_indicator_image{};
   int m_indicator_updates = 0;
   std::map<int, int> m_timer_ids;  // program's timer id -> Qt's

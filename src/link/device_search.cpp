@@ -10,7 +10,8 @@ namespace {
 
 // Turns one datagram into devices: one entry and one line per name marker.
 void CollectReply(const Datagram& datagram, DeviceEntry* list, int* found,
-                  std::vector<std::string>* lines) {
+                  std::vector<std::string>* lines,
+                  const std::function<void(const DeviceEntry&, const std::string&)>& progress) {
   const DiscoveryReply reply = ParseDiscoveryDatagram(datagram.bytes.data(), datagram.bytes.size());
   if (!reply.is_reply) return;
   const std::string address = AddressText(datagram.from);
@@ -23,6 +24,7 @@ void CollectReply(const Datagram& datagram, DeviceEntry* list, int* found,
     entry.device_type = reply.device_type;
     entry.device_id = reply.device_id;
     if (lines) lines->push_back(name + "_" + address);
+    if (progress) progress(entry, name + "_" + address);
     ++*found;
   }
 }
@@ -43,22 +45,22 @@ int LinkState::SearchNetworkDevices(std::vector<std::string>* lines, bool forget
   }
   SendDatagram(DISCOVERY_QUERY);
 
-  while (m_udpSockfd >= 0) {
+  while (m_udpSockfd >= 0 && !CancelRequested()) {
     const uint32_t elapsed = TickCount() - start;
     if (elapsed > kSearchWindowMs) break;
     Datagram datagram;
     const int got = ReceiveDatagram(kSearchReplyBufferSize, kSearchWindowMs - elapsed + 1, &datagram);
     if (got == 0) continue;
-    if (got == 1) CollectReply(datagram, m_device_list, &found, lines);
+    if (got == 1) CollectReply(datagram, m_device_list, &found, lines, m_search_progress);
     // Every reply already waiting is taken before the pause: when many
     // devices answer at once, pausing after each one alone would leave most
     // of them unread when the window closes.
     for (;;) {
       const int more = ReceiveDatagram(kSearchReplyBufferSize, 0, &datagram);
       if (more == 0) break;
-      if (more == 1) CollectReply(datagram, m_device_list, &found, lines);
+      if (more == 1) CollectReply(datagram, m_device_list, &found, lines, m_search_progress);
     }
-    SleepMs(kSearchPauseAfterDatagramMs);
+    PauseMs(kSearchPauseAfterDatagramMs);
   }
   Trace("time over");
   CloseUdpSocket();
@@ -92,8 +94,8 @@ bool LinkState::SearchSerialDevice() {
     // Wait on the port for the next bytes instead of asking it again and
     // again; the window is the same.
     const uint32_t elapsed = TickCount() - start;
-    const int ready =
-        m_serial_port.WaitForInput(kSerialSearchWindowMs - std::min(elapsed, kSerialSearchWindowMs) + 1);
+    const int ready = m_serial_port.WaitForInput(
+        kSerialSearchWindowMs - std::min(elapsed, kSerialSearchWindowMs) + 1, m_cancel_fd);
     // A line that has hung up would report itself again at once: nothing
     // more can come, so the search ends as if the time had run out.
     if (ready < 0) break;

@@ -14,7 +14,9 @@
 
 namespace zv {
 
-LinkState::LinkState() = default;
+LinkState::LinkState() : m_serial_port(m_own_serial_port) {}
+
+LinkState::LinkState(CnComm& serial_port) : m_serial_port(serial_port) {}
 
 LinkState::~LinkState() { CloseUdpSocket(); }
 
@@ -31,6 +33,28 @@ std::optional<in_addr> LinkState::ChosenDeviceAddress() const {
 }
 
 int LinkState::StartWinsock() { return 1; }
+
+bool LinkState::CancelRequested() const {
+  if (m_cancel_fd < 0) return false;
+  pollfd pfd{m_cancel_fd, POLLIN, 0};
+  return poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLIN);
+}
+
+void LinkState::PauseMs(uint32_t ms) const {
+  if (m_cancel_fd < 0) {
+    SleepMs(ms);
+    return;
+  }
+  pollfd pfd{m_cancel_fd, POLLIN, 0};
+  const uint32_t start = TickCount();
+  for (;;) {
+    const uint32_t elapsed = TickCount() - start;
+    if (elapsed >= ms) return;
+    const int r = poll(&pfd, 1, static_cast<int>(ms - elapsed));
+    if (r > 0) return;  // cancelled
+    if (r < 0 && errno != EINTR) return;
+  }
+}
 
 int LinkState::BindAndSetNonBlocking(const char* failure_trace) {
   // Address reuse lets the panel's wildcard socket on the local port share
@@ -121,7 +145,7 @@ bool LinkState::SendDatagram(std::span<const uint8_t> bytes) {
 bool LinkState::SendAndClose(std::span<const uint8_t> frame, uint32_t pause_ms) {
   OpenCommandSocket();
   const bool sent = SendDatagram(frame);
-  SleepMs(pause_ms);
+  PauseMs(pause_ms);
   CloseUdpSocket();
   return sent;
 }
@@ -136,9 +160,11 @@ void LinkState::SendCommand(uint8_t command, std::span<const uint8_t> params) {
 
 int LinkState::ReceiveDatagram(size_t buffer_size, uint32_t wait_ms, Datagram* out) {
   if (m_udpSockfd < 0) return 0;
-  pollfd pfd{m_udpSockfd, POLLIN, 0};
-  const int ready = poll(&pfd, 1, static_cast<int>(std::min<uint32_t>(wait_ms, 1u << 30)));
-  if (ready <= 0) return 0;
+  // The socket, and the cancel signal when there is one.
+  pollfd pfd[2] = {{m_udpSockfd, POLLIN, 0}, {m_cancel_fd, POLLIN, 0}};
+  const int ready = poll(pfd, m_cancel_fd >= 0 ? 2 : 1,
+                         static_cast<int>(std::min<uint32_t>(wait_ms, 1u << 30)));
+  if (ready <= 0 || !(pfd[0].revents & POLLIN)) return 0;
   std::vector<uint8_t> buffer(std::max<size_t>(buffer_size, 1));
   sockaddr_in from{};
   socklen_t from_length = sizeof from;
@@ -165,12 +191,12 @@ std::optional<Datagram> LinkState::ReceiveWithTimeout(std::span<const uint8_t> r
   uint32_t start = TickCount();
   OpenCommandSocket();
   SendDatagram(request);
-  if (pause_after_send_ms) SleepMs(pause_after_send_ms);
+  if (pause_after_send_ms) PauseMs(pause_after_send_ms);
   if (window_after_pause) start = TickCount();
 
   std::optional<Datagram> accepted;
   // Without a socket nothing can arrive; the operator has already been told.
-  while (m_udpSockfd >= 0) {
+  while (m_udpSockfd >= 0 && !CancelRequested()) {
     const uint32_t elapsed = TickCount() - start;
     if (elapsed > window_ms) break;
     Datagram datagram;

@@ -58,6 +58,9 @@ using ReplyTest = std::function<bool(std::span<const uint8_t> reply, const socka
 class LinkState {
  public:
   LinkState();
+  // A link that works on a port owned elsewhere (the link worker works on
+  // the main window's one port).
+  explicit LinkState(CnComm& serial_port);
   virtual ~LinkState();
   LinkState(const LinkState&) = delete;
   LinkState& operator=(const LinkState&) = delete;
@@ -72,9 +75,22 @@ class LinkState {
   std::u16string m_serial_device_name;
   uint8_t m_serial_rx_buffer[kSerialRxBufferSize] = {};
   int32_t m_serial_rx_count = 0;
-  CnComm m_serial_port;
+
+ private:
+  CnComm m_own_serial_port;
+
+ public:
+  // The one serial port: this state's own, or the one it was given.
+  CnComm& m_serial_port;
 
   LinkConfig m_link_config;
+
+  // Set on the link worker's own state: readable when the running request is
+  // cancelled. Every wait below watches it and ends at once when it fires.
+  int m_cancel_fd = -1;
+  bool CancelRequested() const;
+  // Pauses between frames; a cancel ends the pause early.
+  void PauseMs(uint32_t ms) const;
 
   // The chosen device: the entry at m_device_index in either mode; a zeroed
   // entry when the index is negative, so no sender reads outside the list.
@@ -131,6 +147,8 @@ class LinkState {
   // none). Returns false when the port is not open (the operator has been
   // told).
   bool SearchSerialDevice();
+  // Called by the network search for each device as it is listed.
+  std::function<void(const DeviceEntry& entry, const std::string& line)> m_search_progress;
   // Reads and discards every byte waiting on the serial port.
   void FlushSerialInput();
 

@@ -148,15 +148,17 @@ int CnComm::BytesWaiting() const {
   return waiting;
 }
 
-int CnComm::WaitForInput(uint32_t wait_ms) const {
+int CnComm::WaitForInput(uint32_t wait_ms, int cancel_fd) const {
   if (!IsOpen()) return -1;
-  pollfd pfd{m_hComm, POLLIN, 0};
+  pollfd fds[2] = {{m_hComm, POLLIN, 0}, {cancel_fd, POLLIN, 0}};
+  pollfd& pfd = fds[0];
   const int timeout = wait_ms > 0x7FFFFFFF ? -1 : static_cast<int>(wait_ms);
   int r;
   do {
-    r = poll(&pfd, 1, timeout);
+    r = poll(fds, cancel_fd >= 0 ? 2 : 1, timeout);
   } while (r < 0 && errno == EINTR);
   if (r == 0) return 0;
+  if (fds[1].revents & POLLIN) return -1;
   // After a hang-up the queued bytes cannot be read any more either.
   if (r > 0 && (pfd.revents & POLLIN) && !(pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) return 1;
   return -1;

@@ -61,13 +61,15 @@ class CnComm {
   // Writes without blocking; returns what the system took at once.
   uint32_t Write(const void* bytes, uint32_t count);
 
-  bool IsOpen() const { return m_hComm >= 0; }
+  // Safe from any thread: the port is opened and closed on one.
+  bool IsOpen() const { return m_hComm.load() >= 0; }
   // Bytes waiting in the input queue; -1 when the query fails.
   int BytesWaiting() const;
   // Waits up to `wait_ms` for input, so a reader waits for a reply without
   // spinning. 1: bytes wait; 0: the time passed; -1: the port is closed or
-  // its line has hung up, so nothing more can come.
-  int WaitForInput(uint32_t wait_ms) const;
+  // its line has hung up, so nothing more can come, or `cancel_fd` (when
+  // given) became readable: the waiting request was cancelled.
+  int WaitForInput(uint32_t wait_ms, int cancel_fd = -1) const;
 
   const std::u16string& PortName() const { return m_port_name; }
   int32_t PortId() const { return m_port_id; }
@@ -105,7 +107,7 @@ class CnComm {
   int ModemLines() const;
 
   uint32_t m_mode = kModeWatchThread | kModeOverlapped;
-  int m_hComm = -1;
+  std::atomic<int> m_hComm{-1};
   int32_t m_port_id = -1;
   std::u16string m_port_name;
   uint32_t m_bytes_read = 0;

@@ -2,11 +2,12 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QPointer>
 #include <QPainter>
 #include <QRadioButton>
 
-#include "app/main_state.h"
-#include "app/serial_settings.h"
+#include "link/device_link.h"
+#include "controls/serial_settings.h"
 #include "controls/ip_address_ctrl.h"
 #include "controls/shade_button_st.h"
 #include "matrix/matrix_panel.h"
@@ -20,14 +21,15 @@ constexpr QColor kConnectHoverTextColour{178, 0, 0};
 
 }  // namespace
 
-CClass_matrix_child_setting::CClass_matrix_child_setting(QWidget* parent)
-    : CChildDialog(parent, kResource, ControlColours::kDarkFields) {
+CClass_matrix_child_setting::CClass_matrix_child_setting(QWidget* parent,
+                                                         CClass_matrix_control& panel)
+    : CChildDialog(parent, kResource, ControlColours::kDarkFields), m_panel(panel) {
   OnInitDialog();
 }
 
 void CClass_matrix_child_setting::OnInitDialog() {
-  CZELVIKState* state = MatrixSharedState();
-  if (state) IpField()->SetAddressText(QString::fromStdString(state->ChosenDevice().IpText()));
+  DeviceLink& link = m_panel.Link();
+  IpField()->SetAddressText(QString::fromStdString(link.Device().IpText()));
   FillSerialPortList(PortList());
   PortList()->setCurrentIndex(PortList()->count() > 0 ? 0 : -1);
   FillBaudList(BaudList());
@@ -43,7 +45,7 @@ void CClass_matrix_child_setting::OnInitDialog() {
 
   ModeList()->addItem(QStringLiteral("LAN Port"));
   ModeList()->addItem(QStringLiteral("Serial Port"));
-  const int32_t mode = state ? state->m_eState : kModeNetwork;
+  const int32_t mode = link.Mode();
   ModeList()->setCurrentIndex(mode == kModeNetwork || mode == kModeSerial ? mode : -1);
   // Whatever the mode, the serial group waits until "Serial Port" is picked.
   SetSerialControlsEnabled(false);
@@ -53,9 +55,7 @@ void CClass_matrix_child_setting::OnInitDialog() {
   for (const auto& [id, mode_of_button] :
        {std::pair{kIdMatrixLanRadio, kModeNetwork}, std::pair{kIdMatrixSerialRadio, kModeSerial}}) {
     connect(static_cast<QRadioButton*>(Item(id)), &QAbstractButton::clicked, this,
-            [m = mode_of_button] {
-              if (CZELVIKState* s = MatrixSharedState()) s->m_eState = m;
-            });
+            [this, m = mode_of_button] { m_panel.Link().SetMode(m); });
   }
 }
 
@@ -83,36 +83,43 @@ void CClass_matrix_child_setting::SetSerialControlsEnabled(bool enabled) {
 }
 
 void CClass_matrix_child_setting::OnModeChanged(int line) {
-  CZELVIKState* state = MatrixSharedState();
-  if (!state) return;
   // The serial port and what this page knows of it stay as they are.
   if (line == kModeNetwork) {
-    state->m_eState = kModeNetwork;
+    m_panel.Link().SetMode(kModeNetwork);
     SetSerialControlsEnabled(false);
   } else if (line == kModeSerial) {
-    state->m_eState = kModeSerial;
+    m_panel.Link().SetMode(kModeSerial);
     SetSerialControlsEnabled(true);
   }
 }
 
 void CClass_matrix_child_setting::OnConnect() {
-  CZELVIKState* state = MatrixSharedState();
-  if (!state) return;
-  CnComm& port = state->m_serial_port;
+  DeviceLink& link = m_panel.Link();
+  // The port opens and closes on the link worker; the button waits for the
+  // outcome so that a second click cannot cross the first.
+  ConnectButton()->setEnabled(false);
+  QPointer<CClass_matrix_child_setting> self(this);
   if (m_com_connected) {
-    port.Close(CnComm::kDefaultCloseWaitMs);
-    PortList()->setEnabled(true);
-    BaudList()->setEnabled(true);
-    ConnectButton()->setText(QString::fromLatin1(kMatrixReconnectCaption));
+    link.CloseSerialPort([self] {
+      if (self) self->ShowPortState(false);
+    });
   } else {
     // The page shows the outcome itself and writes no trace lines about it.
-    ConnectSerialPort(port, PortList(), BaudList(), false);
-    if (!port.IsOpen()) return;
-    PortList()->setEnabled(false);
-    BaudList()->setEnabled(false);
-    ConnectButton()->setText(QString::fromLatin1(kMatrixDisconnectCaption));
+    const SerialChoice choice = ChosenSerialPort(PortList(), BaudList());
+    link.OpenSerialPort(choice.name, choice.baud, [self](bool open) {
+      if (self) self->ShowPortState(open);
+    });
   }
-  m_com_connected = !m_com_connected;
+}
+
+void CClass_matrix_child_setting::ShowPortState(bool open) {
+  ConnectButton()->setEnabled(true);
+  if (open == m_com_connected) return;
+  PortList()->setEnabled(!open);
+  BaudList()->setEnabled(!open);
+  ConnectButton()->setText(
+      QString::fromLatin1(open ? kMatrixDisconnectCaption : kMatrixReconnectCaption));
+  m_com_connected = open;
   if (auto* icon = qobject_cast<QLabel*>(Item(kIdMatrixLinkIcon)))
     icon->setPixmap(SkinBitmap(LinkIconId()));
   update(m_icon_rect);

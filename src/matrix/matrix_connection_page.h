@@ -18,6 +18,7 @@ namespace zv {
 
 class CIpAddressCtrl;
 class CShadeButtonST;
+class CClass_matrix_control;
 
 inline constexpr const char* kMatrixConnectCaption = "Connect";
 inline constexpr const char* kMatrixDisconnectCaption = "Disconnect";
@@ -28,7 +29,7 @@ class CClass_matrix_child_setting : public CChildDialog {
   Q_OBJECT
  public:
   static constexpr int kResource = kMatrixConnectionPageResource;
-  explicit CClass_matrix_child_setting(QWidget* parent);
+  CClass_matrix_child_setting(QWidget* parent, CClass_matrix_control& panel);
 
   void OnModeChanged(int line);
   void OnConnect();
@@ -50,6 +51,9 @@ class CClass_matrix_child_setting : public CChildDialog {
 
  private:
   void OnInitDialog();
+  // Shows the port as open or closed: captions, lists and the link icon.
+  void ShowPortState(bool open);
+  CClass_matrix_control& m_panel;
   void SetSerialControlsEnabled(bool enabled);
 };
 

@@ -1,22 +1,21 @@
 #include "matrix/matrix_function_page.h"
 
-#include "app/main_state.h"
 #include "controls/button_st.h"
 #include "matrix/matrix_panel.h"
 #include "matrix/matrix_state.h"
 
 namespace zv {
 
-CClass_matrix_child_function::CClass_matrix_child_function(QWidget* parent)
-    : CChildDialog(parent, kResource, ControlColours::kDefault) {
+CClass_matrix_child_function::CClass_matrix_child_function(QWidget* parent,
+                                                           CClass_matrix_control& panel)
+    : CChildDialog(parent, kResource, ControlColours::kDefault), m_panel(panel) {
   OnInitDialog();
 }
 
 void CClass_matrix_child_function::OnInitDialog() {
   // A page built again shows the lock as it stands: it lives in the main window.
-  const CZELVIKState* state = MatrixSharedState();
   Button(kIdMatrixLock)->SetFaceImageIds(kMatrixUnlockedFace, kMatrixLockedFace);
-  Button(kIdMatrixLock)->SetSelected(state && state->m_matrix_lock);
+  Button(kIdMatrixLock)->SetSelected(m_panel.Model().m_matrix_lock != 0);
   connect(Button(kIdMatrixOneToAll), &QAbstractButton::clicked, this,
           &CClass_matrix_child_function::OnOneToAll);
   connect(Button(kIdMatrixOneToOne), &QAbstractButton::clicked, this,
@@ -36,29 +35,28 @@ void CClass_matrix_child_function::RefreshPanel() {
 }
 
 void CClass_matrix_child_function::OnOneToAll() {
-  CZELVIKState* state = MatrixSharedState();
-  if (!state || state->m_matrix_lock) return;
-  if (MatrixOneToAll(*state)) RefreshPanel();
+  MatrixModel& state = m_panel.Model();
+  if (state.m_matrix_lock) return;
+  if (MatrixOneToAll(state, [this](std::string_view t) { return m_panel.SendText(t); })) RefreshPanel();
 }
 
 void CClass_matrix_child_function::OnOneToOne() {
-  CZELVIKState* state = MatrixSharedState();
-  if (!state || state->m_matrix_lock) return;
-  if (MatrixOneToOne(*state)) RefreshPanel();
+  MatrixModel& state = m_panel.Model();
+  if (state.m_matrix_lock) return;
+  if (MatrixOneToOne(state, [this](std::string_view t) { return m_panel.SendText(t); })) RefreshPanel();
 }
 
 void CClass_matrix_child_function::OnApply() {
-  CZELVIKState* state = MatrixSharedState();
-  if (!state || state->m_matrix_lock || !state->m_matrix_input) return;
+  MatrixModel& state = m_panel.Model();
+  if (state.m_matrix_lock || !state.m_matrix_input) return;
   // The buttons already show what apply sends.
-  MatrixApply(*state);
+  MatrixApply(state, [this](std::string_view t) { return m_panel.SendText(t); });
 }
 
 void CClass_matrix_child_function::OnLock() {
-  CZELVIKState* state = MatrixSharedState();
-  if (!state) return;
-  MatrixToggleLock(*state);
-  Button(kIdMatrixLock)->SetSelected(state->m_matrix_lock != 0);
+  MatrixModel& state = m_panel.Model();
+  MatrixToggleLock(state);
+  Button(kIdMatrixLock)->SetSelected(state.m_matrix_lock != 0);
 }
 
 }  // namespace zv

@@ -9,12 +9,13 @@
 namespace zv {
 
 class CButtonST;
+class CClass_matrix_control;
 
 class CClass_matrix_child_function : public CChildDialog {
   Q_OBJECT
  public:
   static constexpr int kResource = kMatrixFunctionPageResource;
-  explicit CClass_matrix_child_function(QWidget* parent);
+  CClass_matrix_child_function(QWidget* parent, CClass_matrix_control& panel);
 
   void OnOneToAll();
   void OnOneToOne();
@@ -25,6 +26,7 @@ class CClass_matrix_child_function : public CChildDialog {
 
  private:
   void OnInitDialog();
+  CClass_matrix_control& m_panel;
   // The panel's rows follow the model after a routing step.
   void RefreshPanel();
 };

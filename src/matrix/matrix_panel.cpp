@@ -1,7 +1,7 @@
 #include "matrix/matrix_panel.h"
 
-#include "app/main_window.h"
 #include "controls/button_st.h"
+#include "link/device_link.h"
 #include "matrix/matrix_connection_page.h"
 #include "matrix/matrix_function_page.h"
 #include "matrix/matrix_state.h"
@@ -9,11 +9,18 @@
 
 namespace zv {
 
-CZELVIKState* MatrixSharedState() { return m_p_glo_main_set_or_get_dlg; }
-
-CClass_matrix_control::CClass_matrix_control(QWidget* parent)
-    : CChildDialog(parent, kResource, ControlColours::kDefault) {
+CClass_matrix_control::CClass_matrix_control(QWidget* parent, DeviceLink& link, MatrixModel& model)
+    : CChildDialog(parent, kResource, ControlColours::kDefault), m_link(link), m_model(model) {
   OnInitDialog();
+}
+
+bool CClass_matrix_control::SendText(std::string_view text) const {
+  const int32_t mode = m_link.Mode();
+  if (mode != kModeNetwork && mode != kModeSerial) return false;
+  if (mode == kModeSerial && !m_link.SerialPortOpen()) return false;
+  m_link.Command("Route " + std::string(text),
+                 [t = std::string(text)](LinkState& link) { SendMatrixText(link, t); });
+  return true;
 }
 
 void CClass_matrix_control::OnInitDialog() {
@@ -55,9 +62,7 @@ CButtonST* CClass_matrix_control::PageButton(int page) const {
 }
 
 void CClass_matrix_control::ShowRouting() {
-  const CZELVIKState* state = MatrixSharedState();
-  if (!state) return;
-  const MatrixButtonLook look = MatrixButtons(*state);
+  const MatrixButtonLook look = MatrixButtons(m_model);
   for (int k = 1; k <= kMatrixPortCount; ++k) {
     InputButton(k)->SetSelected(look.input_selected[k - 1]);
     OutputButton(k)->SetSelected(look.output_selected[k - 1]);
@@ -65,13 +70,11 @@ void CClass_matrix_control::ShowRouting() {
 }
 
 void CClass_matrix_control::OnSelectInput(int k) {
-  CZELVIKState* state = MatrixSharedState();
-  if (state && MatrixSelectInput(*state, k)) ShowRouting();
+  if (MatrixSelectInput(m_model, k)) ShowRouting();
 }
 
 void CClass_matrix_control::OnToggleOutput(int o) {
-  CZELVIKState* state = MatrixSharedState();
-  if (state && MatrixToggleOutput(*state, o)) ShowRouting();
+  if (MatrixToggleOutput(m_model, o)) ShowRouting();
 }
 
 void CClass_matrix_control::SwitchPage(int page) {
@@ -84,9 +87,9 @@ void CClass_matrix_control::SwitchPage(int page) {
     m_page = nullptr;
   }
   if (page == kMatrixFunctionPage)
-    m_page = new CClass_matrix_child_function(this);
+    m_page = new CClass_matrix_child_function(this, *this);
   else
-    m_page = new CClass_matrix_child_setting(this);
+    m_page = new CClass_matrix_child_setting(this, *this);
   PageButton(page)->SetSelected(true);
   m_page->setGeometry(m_page_rect);
   m_page->show();

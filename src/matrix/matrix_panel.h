@@ -7,6 +7,7 @@
 
 #include <QPointer>
 #include <QRect>
+#include <string_view>
 
 #include "controls/child_dialog.h"
 #include "matrix/matrix_ids.h"
@@ -14,17 +15,22 @@
 namespace zv {
 
 class CButtonST;
-class CZELVIKState;
-
-// The shared state the panel and its pages work on (the main window's), or
-// nullptr before the main window exists.
-CZELVIKState* MatrixSharedState();
+class DeviceLink;
+struct MatrixModel;
 
 class CClass_matrix_control : public CChildDialog {
   Q_OBJECT
  public:
   static constexpr int kResource = kMatrixPanelResource;
-  explicit CClass_matrix_control(QWidget* parent);
+  // `model` is the routing model the main window keeps; `link` reaches the
+  // device the panel is opened for.
+  CClass_matrix_control(QWidget* parent, DeviceLink& link, MatrixModel& model);
+
+  DeviceLink& Link() const { return m_link; }
+  MatrixModel& Model() const { return m_model; }
+  // Queues a text for the router; false (nothing queued) when it cannot
+  // leave: serial mode with the port closed, or a mode that is neither.
+  bool SendText(std::string_view text) const;
 
   // Click handlers, by the number on the button (1 to 8).
   void OnSelectInput(int k);
@@ -46,6 +52,8 @@ class CClass_matrix_control : public CChildDialog {
  private:
   void OnInitDialog();
 
+  DeviceLink& m_link;
+  MatrixModel& m_model;
   int m_cur_page = kMatrixNoPage;
   QPointer<CChildDialog> m_page;
   QRect m_page_rect;

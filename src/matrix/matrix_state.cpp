@@ -2,7 +2,7 @@
 
 #include <span>
 
-#include "app/main_state.h"
+#include "link/link_state.h"
 
 namespace zv {
 namespace {
@@ -26,7 +26,7 @@ bool ReadPort(std::string_view text, size_t* pos, uint8_t* port) {
   return true;
 }
 
-bool HasChosenInput(const CZELVIKState& state) { return IsPort(state.m_matrix_input); }
+bool HasChosenInput(const MatrixModel& state) { return IsPort(state.m_matrix_input); }
 
 }  // namespace
 
@@ -111,50 +111,54 @@ bool SendMatrixText(LinkState& link, std::string_view text) {
   return false;
 }
 
-bool MatrixSelectInput(CZELVIKState& state, int k) {
+MatrixSend MatrixSendNow(LinkState& link) {
+  return [&link](std::string_view text) { return SendMatrixText(link, text); };
+}
+
+bool MatrixSelectInput(MatrixModel& state, int k) {
   if (state.m_matrix_lock || !IsPort(k) || k == state.m_matrix_input) return false;
   state.m_eMatrixState = 1;
   state.m_matrix_input = static_cast<uint8_t>(k);
   return true;
 }
 
-bool MatrixToggleOutput(CZELVIKState& state, int o) {
+bool MatrixToggleOutput(MatrixModel& state, int o) {
   if (state.m_matrix_lock || !IsPort(o) || !HasChosenInput(state)) return false;
   uint8_t& entry = state.m_matrix_route[o - 1];
   entry = entry == state.m_matrix_input ? 0 : state.m_matrix_input;
   return true;
 }
 
-bool MatrixApply(CZELVIKState& state) {
+bool MatrixApply(MatrixModel& state, const MatrixSend& send) {
   if (state.m_matrix_lock || !HasChosenInput(state) || state.m_eMatrixState != 1) return false;
   const std::string text = BuildMatrixRouteText(state.m_matrix_input, state.m_matrix_route);
   if (text.empty()) return false;
-  return SendMatrixText(state, text);
+  return send(text);
 }
 
-bool MatrixOneToAll(CZELVIKState& state) {
+bool MatrixOneToAll(MatrixModel& state, const MatrixSend& send) {
   if (state.m_matrix_lock || !HasChosenInput(state) || state.m_eMatrixState != 1) return false;
   // The router's routing is never read back: the model may only move with a
   // text that actually left, or it would run ahead of the device.
-  if (!SendMatrixText(state, BuildMatrixOneToAllText(state.m_matrix_input))) return false;
+  if (!send(BuildMatrixOneToAllText(state.m_matrix_input))) return false;
   for (uint8_t& entry : state.m_matrix_route) entry = state.m_matrix_input;
   return true;
 }
 
-bool MatrixOneToOne(CZELVIKState& state) {
+bool MatrixOneToOne(MatrixModel& state, const MatrixSend& send) {
   if (state.m_matrix_lock) return false;
-  if (!SendMatrixText(state, BuildMatrixOneToOneText())) return false;
+  if (!send(BuildMatrixOneToOneText())) return false;
   for (int o = 1; o <= kMatrixPortCount; ++o) state.m_matrix_route[o - 1] = static_cast<uint8_t>(o);
   // m_eMatrixState keeps its value: an input has been chosen before.
   state.m_matrix_input = 0;
   return true;
 }
 
-void MatrixToggleLock(CZELVIKState& state) {
+void MatrixToggleLock(MatrixModel& state) {
   state.m_matrix_lock = state.m_matrix_lock ? 0 : kMatrixLocked;
 }
 
-MatrixButtonLook MatrixButtons(const CZELVIKState& state) {
+MatrixButtonLook MatrixButtons(const MatrixModel& state) {
   MatrixButtonLook look;
   if (!HasChosenInput(state)) return look;
   look.input_selected[state.m_matrix_input - 1] = true;

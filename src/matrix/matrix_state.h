@@ -10,13 +10,13 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace zv {
 
-class CZELVIKState;
 class LinkState;
 
 inline constexpr int kMatrixPortCount = 8;
@@ -55,24 +55,41 @@ std::array<bool, kMatrixPortCount> ApplyMatrixCommand(
 // when the whole text was handed to the link.
 bool SendMatrixText(LinkState& link, std::string_view text);
 
+// The routing model the main window keeps for the whole run, and the two
+// texts of the connection page.
+struct MatrixModel {
+  std::string m_matrix_ip_text;
+  std::string m_matrix_port_text;
+  int32_t m_eMatrixState = 0;
+  uint8_t m_matrix_input = 0;
+  uint8_t m_matrix_route[kMatrixPortCount] = {};
+  int32_t m_matrix_lock = 0;
+};
+
+// Hands a text to the link; true when it will leave (the panel queues it on
+// the link worker; a blocking caller sends it at once).
+using MatrixSend = std::function<bool(std::string_view text)>;
+// Sends on `link` at once, as SendMatrixText does.
+MatrixSend MatrixSendNow(LinkState& link);
+
 // ---- the routing rules -----------------------------------------------------------
 // Each returns true when it changed the model (or, for apply, sent). While
 // m_matrix_lock is set every one of them does nothing.
 
 // Chooses input k (1 to 8); choosing the chosen input again does nothing.
-bool MatrixSelectInput(CZELVIKState& state, int k);
+bool MatrixSelectInput(MatrixModel& state, int k);
 // Output o (1 to 8) takes the chosen input, or nothing when it already took
 // it. Nothing is sent: the change waits for apply.
-bool MatrixToggleOutput(CZELVIKState& state, int o);
+bool MatrixToggleOutput(MatrixModel& state, int o);
 // Sends the routing of the chosen input; nothing when no output takes it.
-bool MatrixApply(CZELVIKState& state);
+bool MatrixApply(MatrixModel& state, const MatrixSend& send);
 // Routes the chosen input to every output. The model follows only when the
 // text left: with the serial port closed nothing changes.
-bool MatrixOneToAll(CZELVIKState& state);
+bool MatrixOneToAll(MatrixModel& state, const MatrixSend& send);
 // Routes every input to its own output and forgets the chosen input; again
 // only when the text left.
-bool MatrixOneToOne(CZELVIKState& state);
-void MatrixToggleLock(CZELVIKState& state);
+bool MatrixOneToOne(MatrixModel& state, const MatrixSend& send);
+void MatrixToggleLock(MatrixModel& state);
 
 // What the sixteen row buttons show: input k selected when it is the chosen
 // one, output o selected when it takes the chosen input.
@@ -80,6 +97,6 @@ struct MatrixButtonLook {
   std::array<bool, kMatrixPortCount> input_selected{};
   std::array<bool, kMatrixPortCount> output_selected{};
 };
-MatrixButtonLook MatrixButtons(const CZELVIKState& state);
+MatrixButtonLook MatrixButtons(const MatrixModel& state);
 
 }  // namespace zv

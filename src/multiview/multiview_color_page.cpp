@@ -3,13 +3,13 @@
 #include <QCheckBox>
 #include <QPainter>
 
-#include "app/main_window.h"
+#include "multiview/multiview_panel.h"
 
 namespace zv {
 
 CClass_16view_color::CClass_16view_color(CClass_16view_dlg* host)
     : CMultiviewPage(host, kResource, kIdFrame) {
-  CZELVIKDlg* glo = Glo();
+  MultiviewerState* glo = Glo();
   if (glo) {
     MultiviewPageData& d = glo->m_all_16_view_page_data;
     const int count = glo->m_cur_window_count;
@@ -28,11 +28,11 @@ CClass_16view_color::CClass_16view_color(CClass_16view_dlg* host)
     ShowOverlayColours();
   }
   OnChoice(kIdLabelTarget, [this](int s) {
-    if (CZELVIKDlg* glo = Glo()) glo->m_all_16_view_page_data.zv_16_view_color_channel = static_cast<uint8_t>(s);
+    if (MultiviewerState* glo = Glo()) glo->m_all_16_view_page_data.zv_16_view_color_channel = static_cast<uint8_t>(s);
     ShowLabelColours();
   });
   OnChoice(kIdOverlayTarget, [this](int s) {
-    if (CZELVIKDlg* glo = Glo()) glo->m_all_16_view_page_data.zv_16_view_color_window = static_cast<uint8_t>(s);
+    if (MultiviewerState* glo = Glo()) glo->m_all_16_view_page_data.zv_16_view_color_window = static_cast<uint8_t>(s);
     ShowOverlayColours();
   });
   for (int id : {kIdLabelText, kIdLabelBack, kIdOverlayText, kIdOverlayBack})
@@ -48,7 +48,7 @@ CClass_16view_color::CClass_16view_color(CClass_16view_dlg* host)
 }
 
 void CClass_16view_color::ShowLabelColours() {
-  CZELVIKDlg* glo = Glo();
+  MultiviewerState* glo = Glo();
   if (!glo) return;
   const MultiviewPageData& d = glo->m_all_16_view_page_data;
   const int c = d.zv_16_view_color_channel;
@@ -57,7 +57,7 @@ void CClass_16view_color::ShowLabelColours() {
 }
 
 void CClass_16view_color::ShowOverlayColours() {
-  CZELVIKDlg* glo = Glo();
+  MultiviewerState* glo = Glo();
   if (!glo) return;
   const MultiviewPageData& d = glo->m_all_16_view_page_data;
   const int c = d.zv_16_view_color_window;
@@ -68,7 +68,7 @@ void CClass_16view_color::ShowOverlayColours() {
 }
 
 void CClass_16view_color::OnColourChosen(int list_id, int k) {
-  CZELVIKDlg* glo = Glo();
+  MultiviewerState* glo = Glo();
   if (!glo) return;
   MultiviewPageData& d = glo->m_all_16_view_page_data;
   const uint8_t colour = static_cast<uint8_t>(k);
@@ -78,21 +78,21 @@ void CClass_16view_color::OnColourChosen(int list_id, int k) {
   switch (list_id) {
     case kIdLabelText:
       MultiviewerState::SetTargetColour(d.zv_16_view_umd_text_color, target, colour);
-      glo->SendMultiviewerCommand(kMvSetLabelTextColour, params);
+      Door()->SendMultiviewerCommand(kMvSetLabelTextColour, params);
       break;
     case kIdLabelBack:
       // The preview follows the choice whether or not the frame goes out.
       MultiviewerState::SetTargetColour(d.zv_16_view_umd_back_color, target, colour);
       RecomputeLabels();
-      glo->SendMultiviewerCommand(kMvSetLabelBackColour, params);
+      Door()->SendMultiviewerCommand(kMvSetLabelBackColour, params);
       break;
     case kIdOverlayText:
       MultiviewerState::SetTargetColour(d.zv_16_view_resolution_text_color, target, colour);
-      glo->SendMultiviewerCommand(kMvSetOverlayTextColour, params);
+      Door()->SendMultiviewerCommand(kMvSetOverlayTextColour, params);
       break;
     case kIdOverlayBack:
       MultiviewerState::SetTargetColour(d.zv_16_view_resolution_back_color, target, colour);
-      if (glo->SendMultiviewerCommand(kMvSetOverlayBackColour, params)) RecomputeOverlays();
+      if (Door()->SendMultiviewerCommand(kMvSetOverlayBackColour, params)) RecomputeOverlays();
       break;
   }
 }

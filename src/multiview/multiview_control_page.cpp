@@ -1,8 +1,9 @@
 #include "multiview/multiview_control_page.h"
 
 #include <QPainter>
+#include <QPointer>
 
-#include "app/main_window.h"
+#include "multiview/multiview_panel.h"
 #include "controls/button_st.h"
 #include "multiview/multiview_layout.h"
 
@@ -19,18 +20,28 @@ CClass_16view_control::CClass_16view_control(CClass_16view_dlg* host)
   for (int n = 0; n < kMultiviewWindowCount; ++n)
     OnChoice(kIdFirstSourceList + n, [this, n](int s) { OnSourceChosen(n, s); });
   OnChoice(kIdLayoutList, [this](int s) {
-    if (CZELVIKDlg* glo = Glo()) glo->m_all_16_view_page_data.zv_16_view_mode_type = static_cast<uint8_t>(s);
+    if (MultiviewerState* glo = Glo()) glo->m_all_16_view_page_data.zv_16_view_mode_type = static_cast<uint8_t>(s);
     ApplyLayoutIndex(s);
   });
   OnChoice(kIdFormatList, [this](int s) { SetVideoFormat(s); });
   OnChoice(kIdOverlayList, [this](int s) { SetResolutionOverlay(s); });
-  OnChoice(kIdWindowIndexList, [](int s) {
-    if (CZELVIKDlg* glo = Glo()) glo->m_16_view_cur_window = static_cast<uint8_t>(s + 1);
+  OnChoice(kIdWindowIndexList, [this](int s) {
+    if (MultiviewerState* glo = Glo()) glo->m_16_view_cur_window = static_cast<uint8_t>(s + 1);
   });
 
-  CZELVIKDlg* glo = Glo();
+  if (!Glo()) return;
+  // The page shows at once; its controls wait for the device's answer.
+  setEnabled(false);
+  QPointer<CClass_16view_control> self(this);
+  Door()->ReadMultiviewerState(false, [self](bool) {
+    if (self) self->ShowDeviceState();
+  });
+}
+
+void CClass_16view_control::ShowDeviceState() {
+  MultiviewerState* glo = Glo();
   if (!glo) return;
-  glo->ReadMultiviewerState();
+  setEnabled(true);
   const MultiviewPageData& d = glo->m_all_16_view_page_data;
   FillList(kIdLayoutList, NameItems(kMultiviewLayoutNames), d.zv_16_view_mode_type);
   // The first marking only shows the layout: nothing is sent.
@@ -45,7 +56,7 @@ CClass_16view_control::CClass_16view_control(CClass_16view_dlg* host)
 }
 
 void CClass_16view_control::OnLayoutButton(int k) {
-  CZELVIKDlg* glo = Glo();
+  MultiviewerState* glo = Glo();
   if (!glo) return;
   glo->m_cur_window_count =
       static_cast<int8_t>(MultiviewLayouts()[static_cast<size_t>(k - 1)].window_count);
@@ -53,7 +64,7 @@ void CClass_16view_control::OnLayoutButton(int k) {
 }
 
 void CClass_16view_control::SelectLayout(int k) {
-  CZELVIKDlg* glo = Glo();
+  MultiviewerState* glo = Glo();
   if (!glo || k < 1 || k > kMultiviewLayoutCount) return;
   // Until the device has been read, a locked device keeps its layout.
   if (glo->m_16_view_state_read == 0 && glo->m_all_16_view_page_data.zv_16_view_lock_state != 0)
@@ -78,12 +89,12 @@ void CClass_16view_control::SelectLayout(int k) {
 }
 
 void CClass_16view_control::ApplyLayoutIndex(int index) {
-  CZELVIKDlg* glo = Glo();
+  MultiviewerState* glo = Glo();
   if (!glo) return;
   const std::optional<uint8_t> code = MultiviewCodeForIndex(zv_16_view_mode_map, index);
   if (!code) return;
   const uint8_t params[] = {*code};
-  if (glo->SendMultiviewerCommand(kMvSetLayout, params)) {
+  if (Door()->SendMultiviewerCommand(kMvSetLayout, params)) {
     RecomputeWindows();
     RecomputeLabels();
     RecomputeOverlays();
@@ -93,13 +104,13 @@ void CClass_16view_control::ApplyLayoutIndex(int index) {
 }
 
 void CClass_16view_control::OnSourceChosen(int n, int selection) {
-  CZELVIKDlg* glo = Glo();
+  MultiviewerState* glo = Glo();
   if (!glo) return;
   const uint8_t input = static_cast<uint8_t>(selection + 1);
   glo->m_16_view_cur_window = static_cast<uint8_t>(n + 1);
   glo->m_16_view_window_source[n] = input;
   const uint8_t params[] = {input, static_cast<uint8_t>(n + 1)};
-  glo->SendMultiviewerCommand(kMvSetWindowSource, params);
+  Door()->SendMultiviewerCommand(kMvSetWindowSource, params);
 }
 
 void CClass_16view_control::paintEvent(QPaintEvent* event) {

@@ -12,6 +12,8 @@ namespace zv {
 class CClass_16view_control : public CMultiviewPage {
   Q_OBJECT
  public:
+  // Fills the controls from the record once the read-back has ended.
+  void ShowDeviceState();
   static constexpr int kResource = 159;
   static constexpr int kIdFrame = 1028;
   static constexpr int kIdFirstLayoutButton = 1032;  // to 1038

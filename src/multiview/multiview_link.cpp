@@ -1,8 +1,12 @@
-// The multiviewer's commands and its read-back, on the main window's link.
+// The multiviewer's commands and its read-back, on a link: the link worker's
+// (the panel) or the main window's own (blocking callers).
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
 
-#include "app/main_state.h"
+#include "multiview/multiview_link.h"
 #include "platform/platform.h"
 
 namespace zv {
@@ -16,113 +20,186 @@ constexpr uint32_t kSerialPauseAfterRequestMs = 10;
 
 }  // namespace
 
-int CZELVIKState::SendMultiviewerCommand(uint8_t command, std::span<const uint8_t> params) {
+int SendMultiviewerFrame(LinkState& link, uint8_t command, std::span<const uint8_t> params) {
   uint8_t frame[CommandFrame::kSenderBufferSize] = {};
-  const DeviceEntry& device = ChosenDevice();
-  if (m_eState == kModeNetwork) {
+  const DeviceEntry& device = link.ChosenDevice();
+  if (link.m_eState == kModeNetwork) {
     const size_t length = BuildCommandFrame(frame, device.device_type, device.device_id,
                                             kLinkFlagUdp, command, params);
     // Counts as sent even when no socket could be opened: UDP is never
     // acknowledged, so the panel cannot tell either way.
-    SendAndClose(std::span<const uint8_t>(frame, length));
+    link.SendAndClose(std::span<const uint8_t>(frame, length));
     return 1;
   }
   const size_t length = BuildCommandFrame(frame, device.device_type, device.device_id,
                                           kLinkFlagSerial, command, params);
-  if (!m_serial_port.IsOpen()) return 0;
-  m_serial_port.Write(frame, static_cast<uint32_t>(length));
+  if (!link.m_serial_port.IsOpen()) return 0;
+  link.m_serial_port.Write(frame, static_cast<uint32_t>(length));
   return 1;
 }
 
-int CZELVIKState::SendMultiviewerLabel(int n, const std::u16string& label) {
+int SendMultiviewerLabelFrame(LinkState& link, int n, const std::u16string& label) {
   // The label's bytes and the frame around them both fit the sender's buffer.
   uint8_t text[CommandFrame::kSenderBufferSize - kPayloadFrameOverhead] = {};
   const size_t units = EncodeMultiviewLabel(label, text, sizeof text);
   const std::span<const uint8_t> payload(text, 2 * units);
   uint8_t frame[CommandFrame::kSenderBufferSize] = {};
-  const DeviceEntry& device = ChosenDevice();
+  const DeviceEntry& device = link.ChosenDevice();
   const uint8_t window = static_cast<uint8_t>(n + 1);
-  if (m_eState == kModeNetwork) {
+  if (link.m_eState == kModeNetwork) {
     const size_t sendLen =
         BuildPayloadFrame(frame, device.device_type, device.device_id, window, payload);
-    SendAndClose(std::span<const uint8_t>(frame, sendLen));
+    link.SendAndClose(std::span<const uint8_t>(frame, sendLen));
     return 1;
   }
   const size_t sendLen =
       BuildPayloadFrameSerial(frame, device.device_type, device.device_id, window, payload);
-  if (!m_serial_port.IsOpen()) return 0;
-  m_serial_port.Write(frame, static_cast<uint32_t>(sendLen));
+  if (!link.m_serial_port.IsOpen()) return 0;
+  link.m_serial_port.Write(frame, static_cast<uint32_t>(sendLen));
   return 1;
 }
 
-void CZELVIKState::ReadMultiviewerState() {
-  if (m_eState == kModeNetwork)
-    ReadMultiviewerStateUdp();
-  else
-    ReadMultiviewerStateSerial();
-}
-
-void CZELVIKState::ReadMultiviewerStateUdp() {
+std::optional<std::vector<uint8_t>> FetchMultiviewerStateUdp(LinkState& link) {
   uint8_t request[CommandFrame::kOverhead] = {};
-  const DeviceEntry& device = ChosenDevice();
+  const DeviceEntry& device = link.ChosenDevice();
   BuildCommandFrame(request, device.device_type, device.device_id, kLinkFlagUdp, kMvReadState);
   // Only the chosen device's own answer counts: with two multiviewers on one
   // network, or a stray datagram on the port, nothing else is applied.
-  const std::optional<in_addr> device_address = ChosenDeviceAddress();
+  const std::optional<in_addr> device_address = link.ChosenDeviceAddress();
   const ReplyTest is_reply = [&](std::span<const uint8_t> bytes, const sockaddr_in& from) {
     return device_address && from.sin_addr.s_addr == device_address->s_addr &&
            bytes.size() > CommandFrame::kOffsetCommand &&
            bytes[CommandFrame::kOffsetCommand] == kMvReadState;
   };
   const std::optional<Datagram> reply =
-      ReceiveWithTimeout(request, CommandFrame::kSenderBufferSize, kUdpReadStateWindowMs, is_reply);
-  if (reply) {
-    const std::span<const uint8_t> bytes(reply->bytes);
-    ApplyReadStateReply(bytes.first(MultiviewReplyContentLength(bytes)));
-  }
-  m_16_view_state_read = 1;
+      link.ReceiveWithTimeout(request, CommandFrame::kSenderBufferSize, kUdpReadStateWindowMs, is_reply);
+  if (!reply) return std::nullopt;
+  const std::span<const uint8_t> bytes(reply->bytes);
+  const std::span<const uint8_t> content = bytes.first(MultiviewReplyContentLength(bytes));
+  return std::vector<uint8_t>(content.begin(), content.end());
 }
 
-void CZELVIKState::ReadMultiviewerStateSerial() {
+std::optional<std::vector<uint8_t>> FetchMultiviewerStateSerial(LinkState& link) {
   const uint32_t start = TickCount();
   uint8_t request[CommandFrame::kOverhead] = {};
-  const DeviceEntry& device = ChosenDevice();
+  const DeviceEntry& device = link.ChosenDevice();
   BuildCommandFrame(request, device.device_type, device.device_id, kLinkFlagSerial,
                     kMvReadState);
-  if (!m_serial_port.IsOpen()) return;
+  if (!link.m_serial_port.IsOpen()) return std::nullopt;
 
   // A reply left in the buffer by an earlier read-back must never be taken
   // for this one.
-  ClearSerialBuffer();
-  FlushSerialInput();
-  m_serial_port.Write(request, sizeof request);
-  SleepMs(kSerialPauseAfterRequestMs);
+  link.ClearSerialBuffer();
+  link.FlushSerialInput();
+  link.m_serial_port.Write(request, sizeof request);
+  link.PauseMs(kSerialPauseAfterRequestMs);
 
-  bool applied = false;
-  const auto previous_handler = m_state_frame_handler;
-  m_state_frame_handler = [&](std::span<const uint8_t> frame) {
-    if (previous_handler) previous_handler(frame);
-    applied = true;
+  std::optional<std::vector<uint8_t>> content;
+  const auto previous_handler = link.m_state_frame_handler;
+  link.m_state_frame_handler = [&](std::span<const uint8_t> frame) {
+    const std::span<const uint8_t> kept = frame.first(MultiviewReplyContentLength(frame));
+    content.emplace(kept.begin(), kept.end());
   };
-  while (!applied && TickCount() - start <= kSerialReadStateWindowMs) {
+  while (!content && TickCount() - start <= kSerialReadStateWindowMs) {
     const uint32_t elapsed = std::min(TickCount() - start, kSerialReadStateWindowMs);
     // Wait on the port for the next bytes rather than asking it again and
     // again; the window is the same.
-    const int ready = m_serial_port.WaitForInput(kSerialReadStateWindowMs - elapsed + 1);
-    if (ready < 0) break;  // the line hung up: nothing more can come
+    const int ready =
+        link.m_serial_port.WaitForInput(kSerialReadStateWindowMs - elapsed + 1, link.m_cancel_fd);
+    if (ready < 0) break;  // the line hung up (or the wait was cancelled)
     if (ready == 0) continue;
-    const int waiting = m_serial_port.BytesWaiting();
+    const int waiting = link.m_serial_port.BytesWaiting();
     if (waiting < 0) break;
     if (waiting == 0) continue;
     uint8_t chunk[kSerialReadChunk];
-    const uint32_t got =
-        m_serial_port.Read(chunk, std::min<uint32_t>(static_cast<uint32_t>(waiting), sizeof chunk));
-    AppendSerialBytes(std::span<const uint8_t>(chunk, got));
-    ParseSerialReply();
+    const uint32_t got = link.m_serial_port.Read(
+        chunk, std::min<uint32_t>(static_cast<uint32_t>(waiting), sizeof chunk));
+    link.AppendSerialBytes(std::span<const uint8_t>(chunk, got));
+    link.ParseSerialReply();
   }
-  m_state_frame_handler = previous_handler;
-  if (!applied) Trace("wait time over");
-  m_16_view_state_read = 1;
+  link.m_state_frame_handler = previous_handler;
+  if (!content) Trace("wait time over");
+  return content;
+}
+
+std::optional<std::vector<uint8_t>> FetchMultiviewerState(LinkState& link, bool udp_only) {
+  if (udp_only || link.m_eState == kModeNetwork) return FetchMultiviewerStateUdp(link);
+  return FetchMultiviewerStateSerial(link);
+}
+
+}  // namespace zv
+
+namespace zv {
+
+void SendSetIpFrame(LinkState& link, const uint8_t (&params)[12]) {
+  std::array<uint8_t, 4> ip{}, mask{}, gateway{};
+  std::memcpy(ip.data(), params, 4);
+  std::memcpy(mask.data(), params + 4, 4);
+  std::memcpy(gateway.data(), params + 8, 4);
+  uint8_t frame[CommandFrame::kSenderBufferSize] = {};
+  const DeviceEntry& device = link.ChosenDevice();
+  const size_t length =
+      BuildSetIpFrame(frame, device.device_type, device.device_id, ip, mask, gateway);
+  link.SendAndClose(std::span<const uint8_t>(frame, length));
+}
+
+bool MultiviewerDoor::CanSend() const {
+  const int32_t mode = m_link.Mode();
+  return mode == kModeNetwork || (mode == kModeSerial && m_link.SerialPortOpen());
+}
+
+int MultiviewerDoor::SendMultiviewerCommand(uint8_t command, std::span<const uint8_t> params) {
+  if (!CanSend()) return 0;
+  char what[32];
+  std::snprintf(what, sizeof what, "Command 0x%02X", command);
+  m_link.Command(what, [command, bytes = std::vector<uint8_t>(params.begin(), params.end())](
+                           LinkState& link) { SendMultiviewerFrame(link, command, bytes); });
+  return 1;
+}
+
+int MultiviewerDoor::SendMultiviewerLabel(int n, const std::u16string& label) {
+  if (!CanSend()) return 0;
+  m_link.Command("Label " + std::to_string(n + 1),
+                 [n, label](LinkState& link) { SendMultiviewerLabelFrame(link, n, label); });
+  return 1;
+}
+
+void MultiviewerDoor::SendCommand(uint8_t command, std::span<const uint8_t> params) {
+  char what[32];
+  std::snprintf(what, sizeof what, "Command 0x%02X", command);
+  m_link.Command(what, [command, bytes = std::vector<uint8_t>(params.begin(), params.end())](
+                           LinkState& link) { link.SendCommand(command, bytes); });
+}
+
+void MultiviewerDoor::SendSetIpFrame(const uint8_t (&params)[12]) {
+  std::array<uint8_t, 12> copy{};
+  std::memcpy(copy.data(), params, sizeof params);
+  m_link.Command("Set IP", [copy](LinkState& link) {
+    uint8_t p[12];
+    std::memcpy(p, copy.data(), sizeof p);
+    zv::SendSetIpFrame(link, p);
+  });
+}
+
+void MultiviewerDoor::ReadMultiviewerState(bool udp_only, std::function<void(bool)> done) {
+  const std::string name = m_link.DeviceName();
+  const bool serial = !udp_only && m_link.Mode() != kModeNetwork;
+  m_link.Request("Reading " + name,
+                 [this, udp_only, serial, name, done = std::move(done)](
+                     LinkState& link) -> std::function<void()> {
+                   std::optional<std::vector<uint8_t>> content = FetchMultiviewerState(link, udp_only);
+                   return [this, serial, name, done, content = std::move(content)] {
+                     if (content) {
+                       m_state.ApplyReadStateReply(*content);
+                       m_link.ShowStatus("Read " + name);
+                     } else {
+                       m_link.ShowStatus("No answer from " + name + (serial ? " (5 s)" : " (0.2 s)"),
+                                         true);
+                     }
+                     m_state.m_16_view_state_read = 1;
+                     if (done) done(content.has_value());
+                   };
+                 });
 }
 
 }  // namespace zv

@@ -1,6 +1,5 @@
 #include "multiview/multiview_page.h"
 
-#include "app/main_window.h"
 #include "controls/button_st.h"
 #include "multiview/multiview_panel.h"
 
@@ -12,7 +11,9 @@ CMultiviewPage::CMultiviewPage(CClass_16view_dlg* host, int resource, int frame_
     frame->setGeometry(kPageFrameX, kPageFrameY, kPageFrameWidth, kPageFrameHeight);
 }
 
-CZELVIKDlg* CMultiviewPage::Glo() { return m_p_glo_main_set_or_get_dlg; }
+MultiviewerState* CMultiviewPage::Glo() const { return m_host ? &m_host->Door().State() : nullptr; }
+
+MultiviewerDoor* CMultiviewPage::Door() const { return m_host ? &m_host->Door() : nullptr; }
 
 QComboBox* CMultiviewPage::Combo(int id) const { return qobject_cast<QComboBox*>(Item(id)); }
 
@@ -44,20 +45,20 @@ void CMultiviewPage::RecomputeAll() const {
 }
 
 void CMultiviewPage::SetVideoFormat(int selection) const {
-  CZELVIKDlg* glo = Glo();
+  MultiviewerState* glo = Glo();
   if (!glo) return;
   glo->m_all_16_view_page_data.zv_16_view_resolution_type = static_cast<uint8_t>(selection);
   const std::optional<uint8_t> code = MultiviewCodeForIndex(zv_16_view_resolution_map, selection);
   if (!code) return;
   const uint8_t params[] = {0x00, *code};
-  glo->SendMultiviewerCommand(kMvSetVideoFormat, params);
+  Door()->SendMultiviewerCommand(kMvSetVideoFormat, params);
 }
 
 void CMultiviewPage::SetResolutionOverlay(int selection) const {
-  CZELVIKDlg* glo = Glo();
+  MultiviewerState* glo = Glo();
   if (!glo) return;
   const uint8_t params[] = {static_cast<uint8_t>(selection)};
-  if (glo->SendMultiviewerCommand(kMvSetResolutionOverlay, params)) RecomputeOverlays();
+  if (Door()->SendMultiviewerCommand(kMvSetResolutionOverlay, params)) RecomputeOverlays();
   glo->m_16_view_show_resolution = selection != 0;
 }
 

@@ -15,7 +15,8 @@
 namespace zv {
 
 class CClass_16view_dlg;
-class CZELVIKDlg;
+class MultiviewerDoor;
+class MultiviewerState;
 
 // The page frame every page places at the same spot.
 inline constexpr int kPageFrameX = 5, kPageFrameY = 5, kPageFrameWidth = 480,
@@ -29,8 +30,11 @@ class CMultiviewPage : public CChildDialog {
  protected:
   // The host that shows this page, or nullptr when the page stands alone.
   CClass_16view_dlg* Host() const { return m_host; }
-  // The main window's shared state; nullptr before the main window exists.
-  static CZELVIKDlg* Glo();
+  // The multiviewer's record (kept by the main window for the whole run);
+  // nullptr when the page stands alone.
+  MultiviewerState* Glo() const;
+  // The panel's door to its device; valid whenever Glo() is.
+  MultiviewerDoor* Door() const;
   QComboBox* Combo(int id) const;
   // Fills a list with `items` and selects `selection` (none when it is not
   // an entry). Selecting by code sends nothing: handlers hang on activated().

@@ -2,7 +2,6 @@
 
 #include <QPainter>
 
-#include "app/main_window.h"
 #include "controls/button_st.h"
 #include "multiview/multiview_audio_page.h"
 #include "multiview/multiview_color_page.h"
@@ -65,7 +64,8 @@ QImage PaintMultiviewPreview(const MultiviewerState& s) {
   return image;
 }
 
-CClass_16view_dlg::CClass_16view_dlg(QWidget* parent) : CChildDialog(parent, kResource) {
+CClass_16view_dlg::CClass_16view_dlg(QWidget* parent, DeviceLink& link, MultiviewerState& state)
+    : CChildDialog(parent, kResource), m_door(link, state) {
   for (const MultiviewPageRow& row : kMultiviewPages) {
     CButtonST* button = PageButton(this, row.button_id);
     if (!button) continue;
@@ -105,32 +105,30 @@ void CClass_16view_dlg::ShowPage(int n) {
 }
 
 void CClass_16view_dlg::RecomputeWindows() {
-  if (CZELVIKDlg* glo = m_p_glo_main_set_or_get_dlg) glo->MultiviewerState::RecomputeWindows();
+  m_door.State().RecomputeWindows();
   update();
 }
 
 void CClass_16view_dlg::RecomputeAudioMeters() {
-  if (CZELVIKDlg* glo = m_p_glo_main_set_or_get_dlg) glo->MultiviewerState::RecomputeAudioMeters();
+  m_door.State().RecomputeAudioMeters();
   update();
 }
 
 void CClass_16view_dlg::RecomputeLabels() {
-  if (CZELVIKDlg* glo = m_p_glo_main_set_or_get_dlg) glo->MultiviewerState::RecomputeLabels();
+  m_door.State().RecomputeLabels();
   update();
 }
 
 void CClass_16view_dlg::RecomputeOverlays() {
-  if (CZELVIKDlg* glo = m_p_glo_main_set_or_get_dlg) glo->MultiviewerState::RecomputeOverlays();
+  m_door.State().RecomputeOverlays();
   update();
 }
 
 void CClass_16view_dlg::paintEvent(QPaintEvent* event) {
   CChildDialog::paintEvent(event);
-  const CZELVIKDlg* glo = m_p_glo_main_set_or_get_dlg;
-  if (!glo) return;
   QPainter p(this);
   const QWidget* anchor = Item(kIdPreviewAnchor);
-  p.drawImage(anchor ? anchor->pos() : QPoint(5, 40), PaintMultiviewPreview(*glo));
+  p.drawImage(anchor ? anchor->pos() : QPoint(5, 40), PaintMultiviewPreview(m_door.State()));
 }
 
 }  // namespace zv

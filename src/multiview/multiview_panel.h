@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "controls/child_dialog.h"
+#include "multiview/multiview_link.h"
 
 namespace zv {
 
@@ -43,7 +44,11 @@ class CClass_16view_dlg : public CChildDialog {
   Q_OBJECT
  public:
   static constexpr int kResource = 129;
-  explicit CClass_16view_dlg(QWidget* parent);
+  // `link` reaches the device the panel is opened for; `state` is the
+  // multiviewer's record, kept by the main window for the whole run.
+  CClass_16view_dlg(QWidget* parent, DeviceLink& link, MultiviewerState& state);
+
+  MultiviewerDoor& Door() { return m_door; }
 
   // Shows page n (1 to 6); the page already shown stays as it is.
   void ShowPage(int n);
@@ -61,6 +66,9 @@ class CClass_16view_dlg : public CChildDialog {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+
+ private:
+  MultiviewerDoor m_door;
 };
 
 }  // namespace zv

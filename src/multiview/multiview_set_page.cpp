@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "app/main_window.h"
+#include "multiview/multiview_panel.h"
 #include "controls/button_st.h"
 #include "controls/ip_address_ctrl.h"
 
@@ -21,9 +21,9 @@ CClass_16view_set::CClass_16view_set(CClass_16view_dlg* host)
     // The see-through look of the skinned buttons would hide these colours.
     if (auto* button = qobject_cast<CButtonST*>(Item(id))) button->SetSeeThrough(false);
   }
-  CZELVIKDlg* glo = Glo();
+  MultiviewerState* glo = Glo();
   if (glo) {
-    const std::string ip = glo->ChosenDevice().IpText();
+    const std::string ip = Door()->ChosenDevice().IpText();
     IpControl(kIdIpAddress)->SetAddressText(QString::fromStdString(ip));
     IpControl(kIdSubnetMask)->SetAddressText(QString::fromLatin1(kDefaultSubnetMask));
     IpControl(kIdGateway)->SetAddressText(QString::fromStdString(DefaultGatewayText(ip)));
@@ -38,33 +38,33 @@ CClass_16view_set::CClass_16view_set(CClass_16view_dlg* host)
   }
 
   OnChoice(kIdAudioMeterList, [this](int s) {
-    CZELVIKDlg* glo = Glo();
+    MultiviewerState* glo = Glo();
     if (!glo) return;
     const uint8_t params[] = {static_cast<uint8_t>(s)};
-    if (glo->SendMultiviewerCommand(kMvSetAudioMeter, params)) RecomputeAudioMeters();
+    if (Door()->SendMultiviewerCommand(kMvSetAudioMeter, params)) RecomputeAudioMeters();
     glo->m_16_view_show_audio = s != 0;
   });
-  OnChoice(kIdAudioSourceList, [](int s) {
-    CZELVIKDlg* glo = Glo();
+  OnChoice(kIdAudioSourceList, [this](int s) {
+    MultiviewerState* glo = Glo();
     if (!glo) return;
     const uint8_t params[] = {static_cast<uint8_t>(s + 1)};
-    glo->SendMultiviewerCommand(kMvSetAudioSource, params);
+    Door()->SendMultiviewerCommand(kMvSetAudioSource, params);
   });
   OnChoice(kIdOverlayList, [this](int s) { SetResolutionOverlay(s); });
   OnChoice(kIdFormatList, [this](int s) { SetVideoFormat(s); });
-  OnChoice(kIdBorderList, [](int s) {
-    CZELVIKDlg* glo = Glo();
+  OnChoice(kIdBorderList, [this](int s) {
+    MultiviewerState* glo = Glo();
     if (!glo) return;
     glo->m_all_16_view_page_data.zv_16_view_border_enable = static_cast<uint8_t>(s);
     const uint8_t params[] = {static_cast<uint8_t>(s)};
-    glo->SendMultiviewerCommand(kMvSetBorder, params);
+    Door()->SendMultiviewerCommand(kMvSetBorder, params);
   });
-  OnChoice(kIdLockList, [](int s) {
-    CZELVIKDlg* glo = Glo();
+  OnChoice(kIdLockList, [this](int s) {
+    MultiviewerState* glo = Glo();
     if (!glo) return;
     glo->m_all_16_view_page_data.zv_16_view_lock_state = static_cast<uint8_t>(s);
     const uint8_t params[] = {static_cast<uint8_t>(s)};
-    glo->SendMultiviewerCommand(kMvSetLock, params);
+    Door()->SendMultiviewerCommand(kMvSetLock, params);
   });
   if (auto* b = qobject_cast<QAbstractButton*>(Item(kIdSetDefault)))
     connect(b, &QAbstractButton::clicked, this, &CClass_16view_set::RestoreDefaults);
@@ -77,10 +77,10 @@ CIpAddressCtrl* CClass_16view_set::IpControl(int id) const {
 }
 
 void CClass_16view_set::RestoreDefaults() {
-  CZELVIKDlg* glo = Glo();
+  MultiviewerState* glo = Glo();
   if (!glo) return;
   const uint8_t params[] = {0x00};
-  if (glo->SendMultiviewerCommand(kMvRestoreDefaults, params)) {
+  if (Door()->SendMultiviewerCommand(kMvRestoreDefaults, params)) {
     glo->ApplyLocalDefaults();
     RecomputeAll();
   }
@@ -93,17 +93,18 @@ void CClass_16view_set::RestoreDefaults() {
 }
 
 void CClass_16view_set::SendNetworkSettings() {
-  CZELVIKDlg* glo = Glo();
+  MultiviewerState* glo = Glo();
   if (!glo) return;
+  uint8_t params[12] = {};
   int at = 0;
   for (int id : {kIdIpAddress, kIdSubnetMask, kIdGateway}) {
     std::array<uint8_t, 4> octets{};
     IpControl(id)->GetAddress(&octets);
-    for (uint8_t o : octets) glo->m_set_ip_params[at++] = o;
+    for (uint8_t o : octets) params[at++] = o;
   }
   // By UDP whatever the connection mode; the device list keeps the old
   // address until the network is searched again.
-  glo->SendSetIpFrame();
+  Door()->SendSetIpFrame(params);
 }
 
 void CClass_16view_set::paintEvent(QPaintEvent* event) {

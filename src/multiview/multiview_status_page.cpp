@@ -1,8 +1,9 @@
 #include "multiview/multiview_status_page.h"
 
 #include <QLineEdit>
+#include <QPointer>
 
-#include "app/main_window.h"
+#include "multiview/multiview_panel.h"
 
 namespace zv {
 
@@ -10,10 +11,17 @@ CClass_16view_status::CClass_16view_status(CClass_16view_dlg* host)
     : CMultiviewPage(host, kResource, kIdFrame) {
   for (int id : {kIdMode, kIdAudioMeter, kIdAudioSource, kIdLabels})
     if (auto* box = qobject_cast<QLineEdit*>(Item(id))) box->setReadOnly(true);
-  CZELVIKDlg* glo = Glo();
+  if (!Glo()) return;
+  // By UDP whatever the connection mode; the boxes fill when it answers.
+  QPointer<CClass_16view_status> self(this);
+  Door()->ReadMultiviewerState(true, [self](bool) {
+    if (self) self->ShowDeviceState();
+  });
+}
+
+void CClass_16view_status::ShowDeviceState() {
+  MultiviewerState* glo = Glo();
   if (!glo) return;
-  // By UDP whatever the connection mode.
-  glo->ReadMultiviewerStateUdp();
   RecomputeAll();
   const MultiviewPageData& d = glo->m_all_16_view_page_data;
   const auto set = [this](int id, const QString& text) {

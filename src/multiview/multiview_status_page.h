@@ -9,6 +9,8 @@ namespace zv {
 class CClass_16view_status : public CMultiviewPage {
   Q_OBJECT
  public:
+  // Fills the controls from the record once the read-back has ended.
+  void ShowDeviceState();
   static constexpr int kResource = 158;
   static constexpr int kIdFrame = 1025;
   static constexpr int kIdMode = 1040;

@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QValidator>
 
-#include "app/main_window.h"
+#include "multiview/multiview_panel.h"
 #include "controls/button_st.h"
 
 namespace zv {
@@ -33,7 +33,7 @@ constexpr QColor kHiddenButtonText{60, 180, 255};
 
 CClass_16view_umd::CClass_16view_umd(CClass_16view_dlg* host)
     : CMultiviewPage(host, kResource, kIdFrame) {
-  CZELVIKDlg* glo = Glo();
+  MultiviewerState* glo = Glo();
   for (int n = 0; n < kMultiviewWindowCount; ++n) {
     QLineEdit* edit = Edit(n);
     if (!edit) continue;
@@ -56,7 +56,7 @@ QLineEdit* CClass_16view_umd::Edit(int n) const {
 }
 
 void CClass_16view_umd::SendFocusedLabel() {
-  CZELVIKDlg* glo = Glo();
+  MultiviewerState* glo = Glo();
   const QWidget* focused = focusWidget();
   int index = -1;
   for (int n = 0; n < kMultiviewWindowCount && index < 0; ++n)
@@ -68,14 +68,14 @@ void CClass_16view_umd::SendFocusedLabel() {
   m_umd_string_index = static_cast<uint8_t>(index);
   if (!glo) return;
   glo->m_16_view_umd_name[index] = Edit(index)->text().toStdU16String();
-  glo->SendMultiviewerLabel(index, glo->m_16_view_umd_name[index]);
+  Door()->SendMultiviewerLabel(index, glo->m_16_view_umd_name[index]);
 }
 
 void CClass_16view_umd::LabelsOnOff(int v) {
-  CZELVIKDlg* glo = Glo();
+  MultiviewerState* glo = Glo();
   if (!glo) return;
   const uint8_t params[] = {static_cast<uint8_t>(v)};
-  if (glo->SendMultiviewerCommand(kMvSetLabels, params)) RecomputeLabels();
+  if (Door()->SendMultiviewerCommand(kMvSetLabels, params)) RecomputeLabels();
   glo->m_16_view_show_umd = v != 0;
 }
 

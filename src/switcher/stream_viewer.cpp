@@ -3,13 +3,11 @@
 #include "platform/platform.h"
 
 namespace zv {
-namespace {
+std::string StreamViewerPath(const std::string& exe_dir) { return InDir(exe_dir, kStreamViewerFileName); }
 
 std::string InDir(const std::string& dir, const char* file) {
   return dir.empty() || dir.back() == '/' ? dir + file : dir + '/' + file;
 }
-
-}  // namespace
 
 StreamViewerLaunch LaunchStreamViewer(const std::string& exe_dir) {
   const std::string settings = InDir(exe_dir, "Configure.ini");
@@ -18,7 +16,7 @@ StreamViewerLaunch LaunchStreamViewer(const std::string& exe_dir) {
     return StreamViewerLaunch::kAlreadyOpen;
   }
   WriteProfileString(kDecodeStateSection, kDecodeStateKey, "on", settings);
-  if (StartProgram(InDir(exe_dir, kStreamViewerFileName))) return StreamViewerLaunch::kStarted;
+  if (StartProgram(StreamViewerPath(exe_dir))) return StreamViewerLaunch::kStarted;
   // No viewer is open, so the marker must not say one is: otherwise the
   // button would stay dead until the program is started again.
   WriteProfileString(kDecodeStateSection, kDecodeStateKey, "off", settings);

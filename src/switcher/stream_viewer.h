@@ -20,5 +20,9 @@ enum class StreamViewerLaunch {
 // Reads "decode_state" of "Configure.ini" in `exe_dir`; exactly "on" blocks.
 // Otherwise writes "on" and starts the viewer that lies in `exe_dir`.
 StreamViewerLaunch LaunchStreamViewer(const std::string& exe_dir);
+// Where the viewer is looked for.
+std::string StreamViewerPath(const std::string& exe_dir);
+// `file` in folder `dir`.
+std::string InDir(const std::string& dir, const char* file);
 
 }  // namespace zv

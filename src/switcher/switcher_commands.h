@@ -3,6 +3,7 @@
 // byte 17, so a frame is 20 bytes plus its parameters.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace zv {
@@ -41,5 +42,35 @@ enum SwitcherCommand : uint8_t {
   kSwitcherPipY = 0xA1,
   kSwitcherPipWidth = 0xA2,
 };
+
+struct SwitcherCommandNameRow {
+  uint8_t command;
+  const char* name;
+};
+// What the status strip calls each command.
+inline constexpr std::array<SwitcherCommandNameRow, 29> kSwitcherCommandNames{{
+    {kSwitcherPgmSource, "Program"},       {kSwitcherPvmSource, "Preview"},
+    {kSwitcherTbar, "T-bar"},              {kSwitcherCut, "Cut"},
+    {kSwitcherAuto, "Auto"},               {kSwitcherFtb, "Fade to black"},
+    {kSwitcherPip, "PIP"},                 {kSwitcherOnAir, "ON AIR"},
+    {kSwitcherOnAir2, "ON AIR 2"},         {kSwitcherBkgd, "BKGD"},
+    {kSwitcherKey1, "KEY 1"},              {kSwitcherKey2, "KEY 2"},
+    {kSwitcherMix, "Mix"},                 {kSwitcherDip, "Dip"},
+    {kSwitcherWipe, "Wipe"},               {kSwitcherDipSource, "Dip source"},
+    {kSwitcherWipeSource, "Wipe source"},  {kSwitcherWipePattern, "Wipe pattern"},
+    {kSwitcherLumaSource, "Luma source"},  {kSwitcherLumaLevels, "Luma levels"},
+    {kSwitcherChromaSource, "Chroma source"}, {kSwitcherChromaType, "Chroma type"},
+    {kSwitcherChromaLevels, "Chroma levels"}, {kSwitcherPipSource, "PIP source"},
+    {kSwitcherPipBorderEnable, "PIP border"}, {kSwitcherPipBorderColor, "PIP border colour"},
+    {kSwitcherPipBorderWidth, "PIP border width"}, {kSwitcherPipX, "PIP position"},
+    {kSwitcherPipWidth, "PIP size"},
+}};
+
+inline const char* SwitcherCommandName(uint8_t command) {
+  for (const SwitcherCommandNameRow& row : kSwitcherCommandNames)
+    if (row.command == command) return row.name;
+  if (command == kSwitcherPipY) return "PIP position";
+  return "Command";
+}
 
 }  // namespace zv

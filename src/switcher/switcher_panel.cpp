@@ -4,13 +4,14 @@
 #include <QMouseEvent>
 #include <QTimerEvent>
 
-#include "app/main_window.h"
 #include "controls/bitmap_slider.h"
 #include "controls/button_st.h"
 #include "link/command_frame.h"
+#include "link/device_link.h"
 #include "platform/platform.h"
 #include "res/template_builder.h"
 #include "switcher/stream_viewer.h"
+#include "switcher/switcher_commands.h"
 #include "switcher/switcher_chroma_page.h"
 #include "switcher/switcher_function_page.h"
 #include "switcher/switcher_luma_page.h"
@@ -23,15 +24,11 @@ namespace {
 constexpr ControlTemplate kTbarPlace =
     FromDialogUnits({kIdSwTbar, ControlKind::kStaticFrame, "", 473, 55, 0, 0, true, 0});
 
-CZELVIKState* MainState() { return m_p_glo_main_set_or_get_dlg; }
-
 }  // namespace
 
-CClass_switcher_dlg::CClass_switcher_dlg(QWidget* parent)
-    : CChildDialog(parent, kResource),
-      m_own_state(MainState() ? nullptr : std::make_unique<CZELVIKState>()),
-      m_state(MainState() ? *MainState() : *m_own_state),
-      m_rules(m_state.m_all_switcher_page_data) {
+CClass_switcher_dlg::CClass_switcher_dlg(QWidget* parent, DeviceLink& link,
+                                         SwitcherPageData& record)
+    : CChildDialog(parent, kResource), m_link(link), m_rules(record) {
   SetUpTbar();
   ConnectButtons();
   m_page_rect = Item(kIdSwPageArea)->geometry();
@@ -89,12 +86,18 @@ void CClass_switcher_dlg::ConnectButtons() {
   on_click(kIdSwAuto, [this] { Apply(m_rules.Auto(m_tbar->GetPosition())); });
   for (int k = 0; k < 3; ++k)
     on_click(kRateImages[k].control_id, [this, k] { Apply(m_rules.Rate(k)); });
-  on_click(kIdSwStream, [] { LaunchStreamViewer(ExecutableDir()); });
+  on_click(kIdSwStream, [this] {
+    const std::string dir = ExecutableDir();
+    if (LaunchStreamViewer(dir) == StreamViewerLaunch::kStartFailed)
+      m_link.ShowStatus("Viewer program not found: " + StreamViewerPath(dir), true);
+  });
 }
 
 void CClass_switcher_dlg::SendSwitcherCommand(uint8_t command, std::span<const uint8_t> params) {
   // The switcher has no serial path: its frames go by UDP in either mode.
-  m_state.SendCommand(command, params);
+  m_link.Command(SwitcherCommandName(command),
+                 [command, bytes = std::vector<uint8_t>(params.begin(), params.end())](
+                     LinkState& link) { link.SendCommand(command, bytes); });
 }
 
 void CClass_switcher_dlg::SendSwitcherFrame(const SwitcherFrame& frame) {

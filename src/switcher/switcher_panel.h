@@ -14,7 +14,7 @@ namespace zv {
 
 class CBitmapSlider;
 class CButtonST;
-class CZELVIKState;
+class DeviceLink;
 
 // The production switcher's panel (device type 0xA5): two bus rows, the
 // next-transition keys, the transition types, Cut, Auto, FTB, the T-bar and
@@ -23,10 +23,13 @@ class CClass_switcher_dlg : public CChildDialog, public SwitcherPageHost {
   Q_OBJECT
  public:
   static constexpr int kResource = 237;
-  explicit CClass_switcher_dlg(QWidget* parent);
+  // `link` reaches the device the panel is opened for; `record` is the
+  // switcher's record, which outlives the panel.
+  CClass_switcher_dlg(QWidget* parent, DeviceLink& link, SwitcherPageData& record);
   ~CClass_switcher_dlg() override;
 
-  // One frame for the chosen device by UDP, whatever the connection mode.
+  // One frame for the panel's device by UDP, whatever the connection mode;
+  // queued on the link, so a click returns at once.
   void SendSwitcherCommand(uint8_t command, std::span<const uint8_t> params = {});
   // Replaces the page in the page area (0 transition, 1 luma, 2 chroma, 3 PIP).
   void ShowSwitcherPage(int k);
@@ -55,10 +58,7 @@ class CClass_switcher_dlg : public CChildDialog, public SwitcherPageHost {
   void CreatePage(int k);
   void OnClicked(int id, SwitcherEffects (SwitcherRules::*press)());
 
-  // The main window's state, or one of the panel's own when there is no
-  // main window (the panel then sends to no device).
-  std::unique_ptr<CZELVIKState> m_own_state;
-  CZELVIKState& m_state;
+  DeviceLink& m_link;
   SwitcherRules m_rules;
   // The program's timer ids 1..3 and Qt's ids for them.
   std::map<int, int> m_timers;

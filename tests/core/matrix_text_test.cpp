@@ -102,15 +102,15 @@ struct RoutedState {
 TEST(MatrixRoutingTest, OutputsWaitForApplyAndToggle) {
   RoutedState r;
   ASSERT_TRUE(r.device.ok());
-  EXPECT_FALSE(MatrixApply(r.state)) << "no input chosen";
+  EXPECT_FALSE(MatrixApply(r.state, MatrixSendNow(r.state))) << "no input chosen";
   EXPECT_TRUE(MatrixSelectInput(r.state, 3));
   EXPECT_EQ(r.state.m_eMatrixState, 1);
-  EXPECT_FALSE(MatrixApply(r.state)) << "no output routed";
+  EXPECT_FALSE(MatrixApply(r.state, MatrixSendNow(r.state))) << "no output routed";
   for (int o : {8, 1, 4}) EXPECT_TRUE(MatrixToggleOutput(r.state, o));
   EXPECT_TRUE(r.Quiet()) << "clicking outputs sends nothing";
   EXPECT_EQ(MatrixButtons(r.state).output_selected, (Lit{1, 0, 0, 1, 0, 0, 0, 1}));
   const uint32_t before_apply = TickCount();
-  EXPECT_TRUE(MatrixApply(r.state));
+  EXPECT_TRUE(MatrixApply(r.state, MatrixSendNow(r.state)));
   EXPECT_GE(TickCount() - before_apply, kMatrixCommandPauseMs) << "the pause after the datagram";
   const auto sent = r.device.Receive(1000);
   ASSERT_TRUE(sent);
@@ -121,7 +121,7 @@ TEST(MatrixRoutingTest, OutputsWaitForApplyAndToggle) {
   // leaves, from a port the system picks, and no socket is left open.
   test::UdpPeer squatter;
   r.state.m_link_config.local_port = squatter.port();
-  EXPECT_TRUE(MatrixApply(r.state));
+  EXPECT_TRUE(MatrixApply(r.state, MatrixSendNow(r.state)));
   EXPECT_EQ(Text(r.device.Receive(1000)), "3V1,4,8.");
   EXPECT_EQ(r.state.m_udpSockfd, -1);
 
@@ -170,13 +170,13 @@ TEST(MatrixRoutingTest, ChoosingAnInputShowsExactlyTheOutputsItFeeds) {
 
 TEST(MatrixRoutingTest, OneToAllOneToOneAndTheLock) {
   RoutedState r;
-  EXPECT_FALSE(MatrixOneToAll(r.state)) << "no input chosen";
+  EXPECT_FALSE(MatrixOneToAll(r.state, MatrixSendNow(r.state))) << "no input chosen";
   ASSERT_TRUE(MatrixSelectInput(r.state, 6));
-  EXPECT_TRUE(MatrixOneToAll(r.state));
+  EXPECT_TRUE(MatrixOneToAll(r.state, MatrixSendNow(r.state)));
   EXPECT_EQ(Text(r.device.Receive(1000)), "6All.");
   EXPECT_EQ(MatrixButtons(r.state).output_selected, (Lit{1, 1, 1, 1, 1, 1, 1, 1}));
 
-  EXPECT_TRUE(MatrixOneToOne(r.state));
+  EXPECT_TRUE(MatrixOneToOne(r.state, MatrixSendNow(r.state)));
   EXPECT_EQ(Text(r.device.Receive(1000)), "All#.");
   EXPECT_EQ(RouteOf(r.state), kOwnOutputs);
   EXPECT_EQ(r.state.m_matrix_input, 0);
@@ -193,7 +193,9 @@ TEST(MatrixRoutingTest, OneToAllOneToOneAndTheLock) {
       [](CZELVIKState& s) { return MatrixSelectInput(s, 7); },
       [](CZELVIKState& s) { return MatrixToggleOutput(s, 5); },
       [](CZELVIKState& s) { return MatrixToggleOutput(s, 1); },
-      MatrixApply, MatrixOneToAll, MatrixOneToOne};
+      [](CZELVIKState& s) { return MatrixApply(s, MatrixSendNow(s)); },
+      [](CZELVIKState& s) { return MatrixOneToAll(s, MatrixSendNow(s)); },
+      [](CZELVIKState& s) { return MatrixOneToOne(s, MatrixSendNow(s)); }};
   for (const auto& action : actions) {
     EXPECT_FALSE(action(r.state));
     EXPECT_EQ(RouteOf(r.state), (Route{1, 2, 3, 4, 4, 6, 7, 8}));
@@ -202,7 +204,7 @@ TEST(MatrixRoutingTest, OneToAllOneToOneAndTheLock) {
   EXPECT_TRUE(r.Quiet());
   MatrixToggleLock(r.state);
   EXPECT_EQ(r.state.m_matrix_lock, 0);
-  EXPECT_TRUE(MatrixApply(r.state));
+  EXPECT_TRUE(MatrixApply(r.state, MatrixSendNow(r.state)));
   EXPECT_EQ(Text(r.device.Receive(1000)), "4V4,5.");
 }
 
@@ -216,17 +218,17 @@ TEST(MatrixRoutingTest, NothingLeavesNothingChanges) {
   for (int o : {1, 4, 8}) MatrixToggleOutput(s, o);
   // Port closed: nothing leaves and nothing is reported; the model (and so
   // the buttons) stay, and one to one keeps the input chosen.
-  EXPECT_FALSE(MatrixApply(s));
-  EXPECT_FALSE(MatrixOneToAll(s));
-  EXPECT_FALSE(MatrixOneToOne(s));
+  EXPECT_FALSE(MatrixApply(s, MatrixSendNow(s)));
+  EXPECT_FALSE(MatrixOneToAll(s, MatrixSendNow(s)));
+  EXPECT_FALSE(MatrixOneToOne(s, MatrixSendNow(s)));
   EXPECT_EQ(RouteOf(s), (Route{3, 0, 0, 3, 0, 0, 0, 3}));
   EXPECT_EQ(s.m_matrix_input, 3);
   EXPECT_TRUE(boxes.requests.empty());
 
   ASSERT_TRUE(s.m_serial_port.Open(pty.slave_path, 115200));
-  EXPECT_TRUE(MatrixApply(s));
+  EXPECT_TRUE(MatrixApply(s, MatrixSendNow(s)));
   EXPECT_EQ(ReadMaster(pty.master), "3V1,4,8.");
-  EXPECT_TRUE(MatrixOneToOne(s));
+  EXPECT_TRUE(MatrixOneToOne(s, MatrixSendNow(s)));
   EXPECT_EQ(ReadMaster(pty.master), "All#.");
   s.m_serial_port.Close();
   s.m_eState = 2;  // neither network nor serial
@@ -235,7 +237,7 @@ TEST(MatrixRoutingTest, NothingLeavesNothingChanges) {
   // The network with no device chosen: the operator is told, nothing moves.
   s.m_eState = kModeNetwork;
   ASSERT_TRUE(MatrixSelectInput(s, 1));
-  EXPECT_FALSE(MatrixOneToAll(s));
+  EXPECT_FALSE(MatrixOneToAll(s, MatrixSendNow(s)));
   EXPECT_EQ(RouteOf(s), kOwnOutputs);
   EXPECT_EQ(boxes.requests.size(), 1u);
   EXPECT_EQ(s.m_udpSockfd, -1);

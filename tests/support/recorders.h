@@ -2,6 +2,7 @@
 // showing or printing them.
 #pragma once
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,9 @@ namespace zv::test {
 class MessageBoxRecorder {
  public:
   MessageBoxRecorder() {
+    // Notices may come from the link worker as well as from the window.
     m_previous = SetMessageBoxHandler([this](const MessageBoxRequest& r) {
+      std::lock_guard<std::mutex> lock(m_mutex);
       requests.push_back(r);
       return MessageBoxAnswer::kOk;
     });
@@ -24,13 +27,18 @@ class MessageBoxRecorder {
   std::vector<MessageBoxRequest> requests;
 
  private:
+  std::mutex m_mutex;
   MessageBoxHandler m_previous;
 };
 
 class TraceRecorder {
  public:
   TraceRecorder() {
-    m_previous = SetTraceSink([this](const std::string& line) { lines.push_back(line); });
+    // Trace lines may come from the link worker as well as from the window.
+    m_previous = SetTraceSink([this](const std::string& line) {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      lines.push_back(line);
+    });
   }
   ~TraceRecorder() { SetTraceSink(std::move(m_previous)); }
   TraceRecorder(const TraceRecorder&) = delete;
@@ -44,6 +52,7 @@ class TraceRecorder {
   std::vector<std::string> lines;
 
  private:
+  std::mutex m_mutex;
   TraceSink m_previous;
 };
 

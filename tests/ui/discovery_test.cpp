@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "res/skin.h"
 #include "support/pty_pair.h"
+#include "support/link_drain.h"
 #include "support/recorders.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
@@ -38,8 +39,11 @@ QStringList Lines(const QComboBox* combo) {
   return lines;
 }
 
+// Clicks scan and waits (with the event loop running) until the search and
+// what it opened are done.
 void ClickScan(CZELVIKDlg& dlg) {
   QTest::mouseClick(static_cast<QAbstractButton*>(dlg.Item(kIdScan)), Qt::LeftButton);
+  EXPECT_TRUE(test::DrainLink(dlg));
 }
 
 TEST(DiscoveryUiTest, ScanListsDevicesAndOpensTheFirstPanel) {
@@ -253,6 +257,7 @@ TEST(SetConfigureTest, ConnectAndDisconnectOnAPseudoTerminal) {
   w->BaudList()->setCurrentIndex(4);
   test::TraceRecorder trace;
   QTest::mouseClick(w->ConnectButton(), Qt::LeftButton);
+  ASSERT_TRUE(test::DrainLink(dlg));
   EXPECT_TRUE(trace.Has("com open success"));
   EXPECT_TRUE(dlg.m_serial_port.IsOpen());
   EXPECT_EQ(w->ConnectButton()->text(), "Disconnect");
@@ -263,6 +268,7 @@ TEST(SetConfigureTest, ConnectAndDisconnectOnAPseudoTerminal) {
   EXPECT_FALSE(w->PortList()->isEnabled());
 
   QTest::mouseClick(w->ConnectButton(), Qt::LeftButton);
+  ASSERT_TRUE(test::DrainLink(dlg));
   EXPECT_FALSE(dlg.m_serial_port.IsOpen());
   EXPECT_EQ(w->ConnectButton()->text(), "Connect");
   EXPECT_EQ(w->m_connected, 0);
@@ -272,6 +278,7 @@ TEST(SetConfigureTest, ConnectAndDisconnectOnAPseudoTerminal) {
   w->PortList()->addItem("/dev/zv-missing");
   w->PortList()->setCurrentIndex(w->PortList()->count() - 1);
   QTest::mouseClick(w->ConnectButton(), Qt::LeftButton);
+  ASSERT_TRUE(test::DrainLink(dlg));
   EXPECT_TRUE(trace.Has("com open failed"));
   EXPECT_EQ(w->ConnectButton()->text(), "Connect");
   EXPECT_EQ(w->m_connected, 0);
@@ -280,6 +287,7 @@ TEST(SetConfigureTest, ConnectAndDisconnectOnAPseudoTerminal) {
   // open port stays open.
   w->PortList()->setCurrentIndex(line);
   QTest::mouseClick(w->ConnectButton(), Qt::LeftButton);
+  ASSERT_TRUE(test::DrainLink(dlg));
   ASSERT_TRUE(dlg.m_serial_port.IsOpen());
   emit w->ModeList()->activated(0);
   EXPECT_EQ(w->m_connected, 0);

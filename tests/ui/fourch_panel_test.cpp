@@ -16,6 +16,7 @@
 #include "fourch/fourch_panel.h"
 #include "res/skin.h"
 #include "sim/fourch_device.h"
+#include "support/link_drain.h"
 #include "support/recorders.h"
 #include "support/scripted_device.h"
 #include "support/sim_runner.h"
@@ -42,6 +43,7 @@ struct Window {
   }
   CClass_trisk_main_dlg* Open() {
     dlg->OpenDevicePanel();
+    EXPECT_TRUE(test::DrainLink(*dlg));
     return qobject_cast<CClass_trisk_main_dlg*>(dlg->m_p_mian_show_dlg.data());
   }
   TriskPageData& data() { return dlg->m_all_trisk_page_data; }
@@ -83,7 +85,9 @@ class FourChannelPanelTest : public ::testing::Test {
   // since the panel opened or since the last call, reads left out. A signal
   // poll first makes sure every earlier datagram has been taken in.
   std::vector<std::string> Sent(CClass_trisk_main_dlg* panel) {
+    test::DrainLink(*m_window->dlg);
     panel->PollSignalStatus();
+    test::DrainLink(*m_window->dlg);
     const std::vector<std::string> lines = m_runner->sim().LogLines();
     static const std::regex kFrame("\"command\":\"0x([0-9a-f]{2})\",\"params\":\"([0-9a-f]*)\"");
     std::vector<std::string> sent;
@@ -479,6 +483,7 @@ TEST(FourChannelSignalTest, IndicatorsFollowTheStatusAndAReopenedPanelShowsItAga
   const int updates = panel->IndicatorUpdates();
   QTimerEvent tick(panel->QtTimerOf(1));
   QCoreApplication::sendEvent(panel, &tick);
+  EXPECT_TRUE(test::DrainLink(*w.dlg));
   EXPECT_EQ(device.Requests(), (Bytes{0x90, 0xAA, 0xAA}));
   EXPECT_EQ(panel->IndicatorUpdates(), updates);
   for (int n = 0; n < 4; ++n) EXPECT_EQ(panel->IndicatorImage(n), lamps[n]) << n;

@@ -21,6 +21,7 @@
 #include "multiview/multiview_umd_page.h"
 #include "platform/platform.h"
 #include "sim/multiview_device.h"
+#include "support/link_drain.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
 
@@ -58,6 +59,7 @@ class MultiviewPanelTest : public testing::Test {
 
   CClass_16view_dlg* Open() {
     m_dlg.OpenDevicePanel();
+    EXPECT_TRUE(test::DrainLink(m_dlg));
     return qobject_cast<CClass_16view_dlg*>(m_dlg.m_p_mian_show_dlg.data());
   }
   template <typename Page>
@@ -69,6 +71,7 @@ class MultiviewPanelTest : public testing::Test {
   // parameters in hex). A discovery exchange first makes sure the device
   // has handled everything sent before it.
   std::vector<std::string> Frames() {
+    EXPECT_TRUE(test::DrainLink(m_dlg));
     m_dlg.ReceiveWithTimeout(DISCOVERY_QUERY, kSearchReplyBufferSize, 1000,
                              [](std::span<const uint8_t> b, const sockaddr_in&) {
                                return b.size() > 16 && b[16] == kCommandDiscovery;
@@ -251,6 +254,7 @@ TEST_F(MultiviewPanelTest, PageButtonsAndReadBacks) {
   // The status page reads by UDP even in serial mode.
   m_dlg.m_eState = kModeSerial;
   host->ShowPage(1);
+  test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   EXPECT_EQ(NewFrames(), std::vector<std::string>({"32:"}));
   auto* status = CurrentPage<CClass_16view_status>(host);
   ASSERT_NE(status, nullptr);
@@ -267,6 +271,7 @@ TEST_F(MultiviewPanelTest, LabelsPage) {
   m_dlg.show();
   CClass_16view_dlg* host = Open();
   host->ShowPage(3);
+  test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   auto* page = CurrentPage<CClass_16view_umd>(host);
   ASSERT_NE(page, nullptr);
   NewFrames();
@@ -303,7 +308,9 @@ TEST_F(MultiviewPanelTest, LabelsPage) {
   // A label longer than ten characters from the device is shown whole.
   m_dlg.m_16_view_umd_name[0] = u"ABCDEFGHIJKLMN";
   host->ShowPage(5);
+  test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   host->ShowPage(3);
+  test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   EXPECT_EQ(CurrentPage<CClass_16view_umd>(host)->Edit(0)->text(), "ABCDEFGHIJKLMN");
 }
 
@@ -312,6 +319,7 @@ TEST_F(MultiviewPanelTest, ColourPage) {
   CClass_16view_dlg* host = Open();
   m_dlg.m_all_16_view_page_data.zv_16_view_color_channel = 1;
   host->ShowPage(5);
+  test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   auto* page = CurrentPage<CClass_16view_color>(host);
   ASSERT_NE(page, nullptr);
   NewFrames();
@@ -348,7 +356,9 @@ TEST_F(MultiviewPanelTest, ColourPage) {
   m_dlg.m_cur_window_count = 4;
   m_dlg.m_all_16_view_page_data.zv_16_view_color_channel = 9;
   host->ShowPage(6);
+  test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   host->ShowPage(5);
+  test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   page = CurrentPage<CClass_16view_color>(host);
   EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1061))->currentIndex(), 4);
   EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1060))->currentIndex(), 0);
@@ -376,6 +386,7 @@ TEST_F(MultiviewPanelTest, SettingsPage) {
   ASSERT_TRUE(m_runner.started()) << m_runner.error();
   CClass_16view_dlg* host = Open();
   host->ShowPage(6);
+  test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   auto* page = CurrentPage<CClass_16view_set>(host);
   ASSERT_NE(page, nullptr);
   NewFrames();
@@ -401,7 +412,9 @@ TEST_F(MultiviewPanelTest, SettingsPage) {
   // Reopened, the page shows what is stored: the lock and border as chosen,
   // but the audio source, meter and overlay as the device last reported them.
   host->ShowPage(5);
+  test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   host->ShowPage(6);
+  test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   page = CurrentPage<CClass_16view_set>(host);
   ASSERT_NE(page, nullptr);
   const std::pair<int, int> reopened[] = {{1039, 0}, {1106, 1}, {1105, 0}, {1074, 0}, {1014, 1}, {1073, 8}};
@@ -458,19 +471,22 @@ TEST_F(MultiviewPanelTest, StatusPageShowsWhatItRead) {
   s.audio_source = 0;
   s.labels_on = 0;
   Device().SetState(s);
-  CClass_16view_dlg* host = Open();
-  ASSERT_NE(host, nullptr);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    host->ShowPage(3);
+    // A panel talks to the device it was opened for: the address changes
+    // before it opens.
+    m_dlg.m_device_list[0].SetIpText(c.address);
+    m_dlg.m_eState = c.mode;
+    m_dlg.m_main_com_dev_type = 0xA1;  // what a serial search would have learnt
+    CClass_16view_dlg* host = Open();
+    ASSERT_NE(host, nullptr);
     MultiviewPageData& d = m_dlg.m_all_16_view_page_data;
     d.zv_16_view_mode_type = 1;
     d.zv_16_view_audio_enable = 1;
     d.zv_16_view_audio_source_channel = 7;
     d.zv_16_view_umd_enable = 1;
-    m_dlg.m_device_list[0].SetIpText(c.address);
-    m_dlg.m_eState = c.mode;
     host->ShowPage(1);
+    test::DrainLink(*m_p_glo_main_set_or_get_dlg);
     m_dlg.m_eState = kModeNetwork;
     m_dlg.m_device_list[0].SetIpText("127.0.0.2");
     auto* status = CurrentPage<CClass_16view_status>(host);
@@ -492,6 +508,7 @@ TEST_F(MultiviewPanelTest, SettingsPageOffersTheDerivedGateway) {
   CClass_16view_dlg* host = Open();
   ASSERT_NE(host, nullptr);
   host->ShowPage(6);
+  test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   auto* page = CurrentPage<CClass_16view_set>(host);
   ASSERT_NE(page, nullptr);
   EXPECT_EQ(page->IpControl(1036)->AddressText(), "10.0.0.25");
@@ -510,6 +527,7 @@ TEST_F(MultiviewPanelTest, AudioPageSendsByUdpInSerialMode) {
   NewFrames();
   m_dlg.m_eState = kModeSerial;
   host->ShowPage(4);
+  test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   ASSERT_NE(host->m_p_cur_page, nullptr);
   for (QWidget* w : host->m_p_cur_page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
     EXPECT_FALSE(w->isVisibleTo(host->m_p_cur_page)) << w->objectName().toStdString();
@@ -546,8 +564,9 @@ TEST(MultiviewSerialPanelTest, PagesWorkOnTheSerialLine) {
   dlg.m_device_list[0].device_id = 1;
   dlg.m_device_index = 0;
   dlg.DeviceCombo()->addItem("Mv");
-  ASSERT_TRUE(dlg.m_serial_port.Open(runner.sim().SerialPath(), 115200));
+  ASSERT_TRUE(test::OpenSerialPortAndWait(dlg, runner.sim().SerialPath(), 115200));
   dlg.OpenDevicePanel();
+  ASSERT_TRUE(test::DrainLink(dlg));
   auto* host = qobject_cast<CClass_16view_dlg*>(dlg.m_p_mian_show_dlg.data());
   ASSERT_NE(host, nullptr);
   EXPECT_EQ(dlg.m_cur_window_count, 6);
@@ -557,6 +576,7 @@ TEST(MultiviewSerialPanelTest, PagesWorkOnTheSerialLine) {
 
   QTest::mouseClick(static_cast<QAbstractButton*>(control->Item(1033)), Qt::LeftButton);
   host->ShowPage(3);
+  test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   auto* umd = qobject_cast<CClass_16view_umd*>(host->m_p_cur_page.data());
   ASSERT_NE(umd, nullptr);
   umd->Edit(2)->setText("Desk");
@@ -568,9 +588,11 @@ TEST(MultiviewSerialPanelTest, PagesWorkOnTheSerialLine) {
   device.SetState(s);
 
   host->ShowPage(2);  // reads the device again
+  test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   EXPECT_EQ(dlg.m_cur_window_count, 4);
   EXPECT_EQ(qobject_cast<CClass_16view_control*>(host->m_p_cur_page.data())->m_cur_layout_button, 2);
   host->ShowPage(3);
+  test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   umd = qobject_cast<CClass_16view_umd*>(host->m_p_cur_page.data());
   EXPECT_EQ(umd->Edit(2)->text(), "Desk");
   EXPECT_EQ(umd->Edit(0)->text(), "X");

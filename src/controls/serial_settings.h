@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 class QComboBox;
 
@@ -19,6 +20,13 @@ inline constexpr std::array<uint32_t, 5> kBaudRateLines{9600, 19200, 38400, 5760
 void FillSerialPortList(QComboBox* port_list);
 // The five rates, 9600 first, with line 0 selected.
 void FillBaudList(QComboBox* baud_list);
+// The port and baud the lists show.
+struct SerialChoice {
+  std::string name;
+  uint32_t baud = 0;
+};
+SerialChoice ChosenSerialPort(const QComboBox* port_list, const QComboBox* baud_list);
+
 // (Re)opens `port` with the selected port and baud lines; an open port is
 // closed first. The outcome goes to the trace only (unless `write_trace` is
 // false): the caller shows it.

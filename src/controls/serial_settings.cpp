@@ -1,4 +1,4 @@
-#include "app/serial_settings.h"
+#include "controls/serial_settings.h"
 
 #include <QComboBox>
 
@@ -22,6 +22,13 @@ void FillBaudList(QComboBox* baud_list) {
   for (size_t i = 0; i < kBaudRateLines.size(); ++i)
     baud_list->insertItem(static_cast<int>(i), QString::number(kBaudRateLines[i]));
   baud_list->setCurrentIndex(0);
+}
+
+SerialChoice ChosenSerialPort(const QComboBox* port_list, const QComboBox* baud_list) {
+  SerialChoice choice;
+  if (baud_list->currentIndex() >= 0) choice.baud = baud_list->currentText().toUInt();
+  if (port_list->currentIndex() >= 0) choice.name = port_list->currentText().toStdString();
+  return choice;
 }
 
 void ConnectSerialPort(CnComm& port, const QComboBox* port_list, const QComboBox* baud_list,

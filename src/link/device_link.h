@@ -1,0 +1,61 @@
+// The one door through which a device panel and its pages reach their
+// device: the device the panel was opened for, the connection mode, and the
+// link worker's requests. A panel gets it when it is created and needs
+// nothing else of the window that holds it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "link/link_worker.h"
+
+namespace zv {
+
+class DeviceLink {
+ public:
+  virtual ~DeviceLink() = default;
+
+  // The device the panel was opened for and how it is reached now.
+  virtual LinkTarget Target() const = 0;
+  const DeviceEntry& Device() const { return m_device; }
+  // The device's line in the device list ("MV16_10.0.0.2"), for messages.
+  virtual std::string DeviceName() const = 0;
+  // The connection mode (network or serial); the matrix connection page
+  // changes it.
+  virtual int32_t Mode() const = 0;
+  virtual void SetMode(int32_t mode) = 0;
+
+  // Queues work for the device. `what` says what it is in the status strip
+  // ("Cut", "Reading"); the job runs on the link worker and returns what is
+  // to run here afterwards. Nothing runs here once the panel is gone.
+  virtual void Request(const std::string& what, LinkWorker::Job job) = 0;
+  // A command the device does not answer: the job sends it, and the status
+  // strip says it went.
+  void Command(const std::string& what, std::function<void(LinkState& link)> send) {
+    Request(what, [send = std::move(send)](LinkState& link) -> std::function<void()> {
+      send(link);
+      return {};
+    });
+  }
+
+  // The serial port, owned by the link worker.
+  virtual bool SerialPortOpen() const = 0;
+  virtual bool SerialLineLost() const = 0;
+  // Opens (an open port is closed first) or closes the port on the worker;
+  // `done` runs here with whether the port is open afterwards.
+  virtual void OpenSerialPort(const std::string& name, uint32_t baud,
+                              std::function<void(bool open)> done) = 0;
+  virtual void CloseSerialPort(std::function<void()> done) = 0;
+
+  // One line in the window's status strip; errors stay until the next action.
+  virtual void ShowStatus(const std::string& text, bool error = false) = 0;
+
+ protected:
+  explicit DeviceLink(const DeviceEntry& device) : m_device(device) {}
+  DeviceEntry m_device;
+};
+
+}  // namespace zv

@@ -1,0 +1,102 @@
+#include "link/link_worker.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include "platform/platform.h"
+
+namespace zv {
+
+LinkWorker::LinkWorker(const LinkConfig& config, Deliver deliver, CnComm& serial_port)
+    : m_link(serial_port), m_deliver(std::move(deliver)) {
+  m_link.m_link_config = config;
+  m_cancel_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  m_link.m_cancel_fd = m_cancel_fd;
+  m_thread = std::thread([this] { Run(); });
+}
+
+LinkWorker::~LinkWorker() {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_stop = true;
+    m_queue.clear();
+    m_shared->generation.fetch_add(1);
+  }
+  if (m_cancel_fd >= 0) {
+    const uint64_t one = 1;
+    (void)!write(m_cancel_fd, &one, sizeof one);
+  }
+  m_wake.notify_all();
+  if (m_thread.joinable()) m_thread.join();
+  m_link.CloseUdpSocket();
+  m_link.m_cancel_fd = -1;
+  if (m_cancel_fd >= 0) close(m_cancel_fd);
+}
+
+void LinkWorker::Submit(const LinkTarget& target, Job job) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_stop) return;
+    m_queue.push_back(Request{m_shared->generation.load(), target, std::move(job)});
+  }
+  m_wake.notify_one();
+}
+
+void LinkWorker::CancelAll() {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_queue.clear();
+    m_shared->generation.fetch_add(1);
+    // Only a running job needs waking; a stale wake-up is drained before the
+    // next job starts.
+    if (m_running_job && m_cancel_fd >= 0) {
+      const uint64_t one = 1;
+      (void)!write(m_cancel_fd, &one, sizeof one);
+    }
+  }
+}
+
+bool LinkWorker::Idle() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_queue.empty() && !m_running_job && m_shared->in_flight.load() == 0;
+}
+
+void LinkWorker::Aim(const LinkTarget& target) {
+  m_link.m_device_list[0] = target.device;
+  m_link.m_device_index = target.chosen ? 0 : -1;
+  m_link.m_eState = target.mode;
+}
+
+void LinkWorker::Run() {
+  for (;;) {
+    Request request;
+    {
+      std::unique_lock<std::mutex> lock(m_mutex);
+      m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+      if (m_stop) return;
+      request = std::move(m_queue.front());
+      m_queue.pop_front();
+      // A cancel aimed at an earlier job must not cut this one short.
+      uint64_t drained = 0;
+      while (read(m_cancel_fd, &drained, sizeof drained) > 0) {
+      }
+      m_running_job = true;
+    }
+    Aim(request.target);
+    std::function<void()> then = request.job ? request.job(m_link) : std::function<void()>();
+    // A job never leaves a socket behind for the next one.
+    m_link.CloseUdpSocket();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (then && m_deliver && request.generation == m_shared->generation.load()) {
+      std::shared_ptr<Shared> shared = m_shared;
+      shared->in_flight.fetch_add(1);
+      m_deliver([shared, generation = request.generation, then = std::move(then)] {
+        shared->in_flight.fetch_sub(1);
+        if (generation == shared->generation.load()) then();
+      });
+    }
+    m_running_job = false;
+  }
+}
+
+}  // namespace zv
