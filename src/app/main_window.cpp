@@ -309,8 +309,10 @@ void CZELVIKDlg::FinishNetworkSearch(int found, bool forget_previous,
   else
     combo->insertItem(0, QString::fromLatin1(kNoDeviceFoundText));
   combo->setCurrentIndex(0);
-  ShowStatus("Search over: " + std::to_string(found) + " found");
+  ShowStatus("");
   OpenDevicePanel();
+  // Said after the panel opened, unless the panel already says what it reads.
+  if (StatusText().isEmpty()) ShowStatus("Search over: " + std::to_string(found) + " found");
   Trace("search  over");
 }
 
@@ -382,6 +384,8 @@ void CZELVIKDlg::DestroyPanel() {
     m_p_mian_show_dlg->hide();
     delete m_p_mian_show_dlg.data();
     m_p_mian_show_dlg = nullptr;
+    // What the strip said was about the panel that is gone.
+    ShowStatus("");
   }
   m_panel_link.reset();
 }

@@ -1,0 +1,189 @@
+// The link worker on its own, without a window: requests run in the order
+// they were made with the pacing pause between frames, results come back
+// through the deliver function, and a cancel ends the running wait at once
+// and drops everything asked before it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <future>
+#include <mutex>
+
+#include "fourch/fourch_state.h"
+#include "link/link_worker.h"
+#include "support/scripted_device.h"
+#include "support/udp_peer.h"
+
+namespace zv {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Stands in for the window's event loop: continuations wait here until the
+// test runs them.
+class Inbox {
+ public:
+  LinkWorker::Deliver Deliver() {
+    return [this](std::function<void()> then) {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_queue.push_back(std::move(then));
+      m_ready.notify_one();
+    };
+  }
+  // Runs the next continuation; false when none came within `wait_ms`.
+  bool RunOne(int wait_ms) {
+    std::function<void()> then;
+    {
+      std::unique_lock<std::mutex> lock(m_mutex);
+      if (!m_ready.wait_for(lock, std::chrono::milliseconds(wait_ms), [this] { return !m_queue.empty(); }))
+        return false;
+      then = std::move(m_queue.front());
+      m_queue.pop_front();
+    }
+    then();
+    return true;
+  }
+  size_t Waiting() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_queue.size();
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_ready;
+  std::deque<std::function<void()>> m_queue;
+};
+
+LinkTarget Loopback(uint8_t type) {
+  LinkTarget target;
+  target.device.SetIpText("127.0.0.1");
+  target.device.device_type = type;
+  target.device.device_id = 1;
+  target.chosen = true;
+  return target;
+}
+
+LinkConfig Aimed(uint16_t port) {
+  LinkConfig config;
+  config.device_port = port;
+  config.local_port = 0;
+  config.search_address = "127.0.0.1";
+  return config;
+}
+
+TEST(LinkWorkerTest, CommandsLeaveInOrderAtLeastTenMillisecondsApart) {
+  test::UdpPeer device;
+  ASSERT_TRUE(device.ok());
+  CnComm port;
+  Inbox inbox;
+  LinkWorker worker(Aimed(device.port()), inbox.Deliver(), port);
+  // A burst, as fast clicks or a T-bar drag make it.
+  for (uint8_t n = 1; n <= 6; ++n)
+    worker.Submit(Loopback(0xA5), [n](LinkState& link) -> std::function<void()> {
+      const uint8_t source[] = {n};
+      link.SendCommand(0x80, source);
+      return {};
+    });
+  std::vector<Clock::time_point> arrived;
+  for (uint8_t n = 1; n <= 6; ++n) {
+    const auto d = device.Receive(3000);
+    ASSERT_TRUE(d) << "frame " << int(n);
+    arrived.push_back(Clock::now());
+    ASSERT_EQ(d->bytes.size(), 21u);
+    EXPECT_EQ(d->bytes[4], 0xA5);  // device type
+    EXPECT_EQ(d->bytes[5], 0x01);  // device id
+    EXPECT_EQ(d->bytes[16], 0x80);  // programme source
+    EXPECT_EQ(d->bytes[17], n) << "in the order they were asked";
+  }
+  // Each frame is followed by a 10 ms pause before the next leaves; the
+  // half millisecond allows for when this thread happened to wake.
+  for (size_t i = 1; i < arrived.size(); ++i) {
+    const double gap_ms = std::chrono::duration<double, std::milli>(arrived[i] - arrived[i - 1]).count();
+    EXPECT_GE(gap_ms, 9.5) << "between frames " << i << " and " << i + 1;
+  }
+}
+
+TEST(LinkWorkerTest, AReadBackComesBackThroughTheDeliverFunction) {
+  std::vector<uint8_t> reply(263, 0);
+  reply[0] = 0xA5;
+  reply[1] = 0x6C;
+  reply[16] = 0x90;  // read state
+  reply[22] = 7;     // show mode
+  test::ScriptedDevice device({{0x90, {{reply}}}});
+  ASSERT_TRUE(device.ok());
+  CnComm port;
+  Inbox inbox;
+  LinkWorker worker(Aimed(device.port()), inbox.Deliver(), port);
+  std::optional<uint8_t> mode;
+  bool answered = false;
+  worker.Submit(Loopback(0x60), [&](LinkState& link) -> std::function<void()> {
+    std::optional<TriskStateReply> r = ReadTriskState(link, nullptr);
+    // Only the continuation touches the test's variables: it runs here.
+    return [&, r] {
+      answered = r.has_value();
+      if (r) mode = r->show_mode;
+    };
+  });
+  ASSERT_TRUE(inbox.RunOne(5000));
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(mode, std::optional<uint8_t>(7));
+  EXPECT_TRUE(worker.Idle());
+}
+
+TEST(LinkWorkerTest, CancelEndsTheWaitAtOnceAndDropsWhatWasAsked) {
+  test::UdpPeer device;  // never answers
+  ASSERT_TRUE(device.ok());
+  CnComm port;
+  Inbox inbox;
+  LinkWorker worker(Aimed(device.port()), inbox.Deliver(), port);
+  std::promise<void> wait_ended;
+  bool continued = false;
+  worker.Submit(Loopback(0x60), [&](LinkState& link) -> std::function<void()> {
+    const uint8_t request[20] = {0xA5, 0x6C, 20};
+    // A window far longer than the test may take.
+    link.ReceiveWithTimeout(request, 64, 60000, nullptr);
+    wait_ended.set_value();
+    return [&] { continued = true; };
+  });
+  // A frame queued behind the wait: it must never leave.
+  worker.Submit(Loopback(0x60), [](LinkState& link) -> std::function<void()> {
+    link.SendCommand(0x94);
+    return {};
+  });
+  ASSERT_TRUE(device.Receive(3000)) << "the wait has begun";
+  worker.CancelAll();
+  ASSERT_EQ(wait_ended.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_FALSE(device.Receive(200)) << "the queued frame was dropped";
+  while (inbox.RunOne(0)) {
+  }
+  EXPECT_FALSE(continued) << "no result of a cancelled request";
+
+  // The worker serves the next request as before.
+  worker.Submit(Loopback(0x60), [](LinkState& link) -> std::function<void()> {
+    link.SendCommand(0x92);
+    return {};
+  });
+  const auto d = device.Receive(3000);
+  ASSERT_TRUE(d);
+  EXPECT_EQ(d->bytes[16], 0x92);
+}
+
+TEST(LinkWorkerTest, DestroyedWhileWaitingEndsWithoutTheResult) {
+  test::UdpPeer device;
+  ASSERT_TRUE(device.ok());
+  CnComm port;
+  Inbox inbox;
+  auto worker = std::make_unique<LinkWorker>(Aimed(device.port()), inbox.Deliver(), port);
+  worker->Submit(Loopback(0xA1), [](LinkState& link) -> std::function<void()> {
+    const uint8_t request[20] = {0xA5, 0x6C, 20};
+    link.ReceiveWithTimeout(request, 64, 60000, nullptr);
+    return [] { ADD_FAILURE() << "a result after the worker was destroyed"; };
+  });
+  ASSERT_TRUE(device.Receive(3000));
+  worker.reset();  // joins the thread; a wait that did not end would hang here
+  EXPECT_EQ(inbox.Waiting(), 0u);
+}
+
+}  // namespace
+}  // namespace zv
