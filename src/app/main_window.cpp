@@ -42,8 +42,8 @@ class PanelDeviceLink : public DeviceLink {
   std::string DeviceName() const override { return m_name; }
   int32_t Mode() const override { return m_window.m_eState; }
   void SetMode(int32_t mode) override { m_window.m_eState = mode; }
-  void Request(const std::string& what, LinkWorker::Job job) override {
-    if (!what.empty()) m_window.ShowStatus(what.rfind("Reading", 0) == 0 ? what : "Sent: " + what + " to " + m_name);
+  void Request(const std::string& status, LinkWorker::Job job) override {
+    if (!status.empty()) m_window.ShowStatus(status);
     m_window.SubmitLink(Target(), std::move(job));
   }
   bool SerialPortOpen() const override { return m_window.SerialPortOpen(); }
@@ -194,8 +194,8 @@ void CZELVIKDlg::OnInitDialog() {
   Trace("W = %d", client.width());
   Trace("H = %d", client.height());
 
-  BuildTemplateControls(this, *t);
   ApplyControlColours(this, ControlColours::kDarkFieldsGreyStatics);
+  BuildTemplateControls(this, *t);
   m_panel_rect = Item(kIdPanelPlaceholder)->geometry();
 
   connect(static_cast<QAbstractButton*>(Item(kIdMinimise)), &QAbstractButton::clicked, this,

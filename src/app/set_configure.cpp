@@ -33,8 +33,8 @@ void CSetConfigure::OnInitDialog() {
   const DialogTemplate* t = FindDialogTemplate(kSetConfigureResource);
   setWindowTitle(QString::fromUtf8(t->title));
   resize(t->width, t->height);
-  BuildTemplateControls(this, *t);
   ApplyControlColours(this, ControlColours::kDarkFields);
+  BuildTemplateControls(this, *t);
   for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
 
   m_icon_rect = Item(kIdLinkStatusIcon)->geometry();

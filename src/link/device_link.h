@@ -28,14 +28,16 @@ class DeviceLink {
   virtual int32_t Mode() const = 0;
   virtual void SetMode(int32_t mode) = 0;
 
-  // Queues work for the device. `what` says what it is in the status strip
-  // ("Cut", "Reading"); the job runs on the link worker and returns what is
-  // to run here afterwards. Nothing runs here once the panel is gone.
-  virtual void Request(const std::string& what, LinkWorker::Job job) = 0;
+  // Queues work for the device. `status` (when not empty) goes to the status
+  // strip ("Reading MV16_10.0.0.2"); the job runs on the link worker and
+  // returns what is to run here afterwards. Nothing runs here once the panel
+  // is gone.
+  virtual void Request(const std::string& status, LinkWorker::Job job) = 0;
   // A command the device does not answer: the job sends it, and the status
-  // strip says it went.
+  // strip says "Sent: <what> to <device>".
   void Command(const std::string& what, std::function<void(LinkState& link)> send) {
-    Request(what, [send = std::move(send)](LinkState& link) -> std::function<void()> {
+    Request("Sent: " + what + " to " + DeviceName(),
+            [send = std::move(send)](LinkState& link) -> std::function<void()> {
       send(link);
       return {};
     });
