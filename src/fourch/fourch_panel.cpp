@@ -138,6 +138,9 @@ void CClass_trisk_main_dlg::OnInitDialog() {
 
 void CClass_trisk_main_dlg::ReadState() {
   TriskPageData& data = m_main->m_all_trisk_page_data;
+  // No button is marked until the device names its mode; until then the
+  // mode is unknown, so that the first mode the operator clicks is sent.
+  ForgetTriskShowMode(data);
   ReadTriskState(*m_main, [this, &data](const TriskStateReply& reply) {
     const std::optional<uint8_t> mode = ApplyTriskStateReply(data, reply);
     if (!mode) return;
