@@ -52,7 +52,8 @@ inline bool IsLeftRelease(const QEvent* event) {
 }
 
 // A trackbar moved by the keyboard or the wheel sends its value once it
-// settles: a short pause after the last step, or the focus leaving it. The
+// settles: a short pause after the last step, the focus leaving it, or its
+// page going away (a page is hidden before it is deleted). The
 // mouse sends on release (the page does that), which drops a pending settle,
 // so what a trackbar shows is what the device was sent.
 class TrackbarSettle : public QObject {
@@ -73,7 +74,12 @@ class TrackbarSettle : public QObject {
 
  protected:
   bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::FocusOut && m_timer.isActive()) {
+    // Not while the whole window goes (it is hidden first, and the link
+    // behind the panel may already be gone): only a page or a focus that
+    // leaves a window still shown.
+    const auto* slider = static_cast<const QWidget*>(parent());
+    if ((event->type() == QEvent::FocusOut || event->type() == QEvent::Hide) &&
+        m_timer.isActive() && slider->window()->isVisible()) {
       m_timer.stop();
       m_send();
     } else if (event->type() == QEvent::MouseButtonRelease) {

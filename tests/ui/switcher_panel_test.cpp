@@ -403,6 +403,14 @@ TEST(SwitcherPanelTest, LumaTrackbarSendsOnRelease) {
   QTest::keyClick(red, Qt::Key_Return);
   EXPECT_FALSE(page->isHidden());
   EXPECT_FALSE(b.panel->isHidden());
+  // A page left before its trackbar settled still sends what it showed.
+  b.dlg->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(b.dlg.get()));
+  const size_t left = b.Sync();
+  test::TurnWheel(red, -1);  // three steps down
+  b.Click(kIdSwKey2);
+  EXPECT_EQ(b.FramesSince(left), (std::vector<std::string>{"0x8c 00",         // KEY 2 was off
+                                                           "0x94 042810"}));  // red 4, 40, 16
 }
 
 TEST(SwitcherPanelTest, ChromaTypeGreen) {
