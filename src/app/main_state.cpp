@@ -65,7 +65,7 @@ PanelKind CZELVIKState::ChoosePanel() {
   return kind;
 }
 
-void CZELVIKState::SendSetIpFrame() {
+bool CZELVIKState::SendSetIpFrame() {
   std::array<uint8_t, 4> ip{}, mask{}, gateway{};
   std::memcpy(ip.data(), m_set_ip_params, 4);
   std::memcpy(mask.data(), m_set_ip_params + 4, 4);
@@ -74,7 +74,7 @@ void CZELVIKState::SendSetIpFrame() {
   const DeviceEntry& device = ChosenDevice();
   const size_t length =
       BuildSetIpFrame(frame, device.device_type, device.device_id, ip, mask, gateway);
-  SendAndClose(std::span<const uint8_t>(frame, length));
+  return SendAndClose(std::span<const uint8_t>(frame, length));
 }
 
 }  // namespace zv

@@ -111,7 +111,8 @@ void CClass_16view_set::SendNetworkSettings() {
   }
   // By UDP whatever the connection mode; the device list keeps the old
   // address until the network is searched again.
-  glo->SendSetIpFrame();
+  // When the frame could not leave, the link has said why; the device stays.
+  if (!glo->SendSetIpFrame()) return;
   const QString address = IpControl(kIdIpAddress)->AddressText();
   ShowMessageBox(QStringLiteral("The device now moves to %1. The panel still talks to its old "
                                 "address: scan again to find the device at %1 and choose it there.")

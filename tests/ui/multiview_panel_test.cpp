@@ -625,6 +625,14 @@ TEST_F(MultiviewPanelTest, TypedAddressesGoOutAsTyped) {
     EXPECT_NE(notices.requests.back().text.find(r.moves_to), std::string::npos)
         << notices.requests.back().text;
   }
+  // Without a chosen device nothing leaves, and nothing says the device moved.
+  m_dlg.m_device_index = -1;
+  test::MessageBoxRecorder notices;
+  QTest::mouseClick(static_cast<QAbstractButton*>(host->m_p_cur_page->Item(1032)), Qt::LeftButton);
+  m_dlg.m_device_index = 0;
+  ASSERT_EQ(notices.requests.size(), 1u);
+  EXPECT_EQ(notices.requests[0].text, "Please choose a device");
+  EXPECT_TRUE(NewFrames().empty());
 }
 
 // The wheel turned over a closed list changes nothing and sends nothing, on
