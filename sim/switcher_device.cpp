@@ -109,7 +109,8 @@ void SwitcherDevice::Apply(uint8_t command, std::span<const uint8_t> params) {
     case kSwitcherTbar:
       if (!need(2) || !in_range(params[1], 128) || !in_range(params[0], 1)) return;
       s.zv_switcher_tbar_value = params[1];
-      s.zv_switcher_in_transition = 1;
+      // Progress 0: the T-bar went back to where the travel started.
+      s.zv_switcher_in_transition = params[1] != 0;
       Note("transition " + std::to_string(params[1]) + "/128");
       // The last step of a travel completes the transition.
       if (params[1] == 128) Exchange("transition done");

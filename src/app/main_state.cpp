@@ -66,7 +66,7 @@ PanelKind CZELVIKState::ChoosePanel() {
   return kind;
 }
 
-void CZELVIKState::SendSetIpFrame() { zv::SendSetIpFrame(*this, m_set_ip_params); }
+bool CZELVIKState::SendSetIpFrame() { return zv::SendSetIpFrame(*this, m_set_ip_params); }
 
 int CZELVIKState::SendMultiviewerCommand(uint8_t command, std::span<const uint8_t> params) {
   return SendMultiviewerFrame(*this, command, params);

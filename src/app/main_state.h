@@ -62,8 +62,9 @@ class CZELVIKState : public LinkState, public MultiviewerState, public MatrixMod
   // ---- set-IP parameters: IP, mask, gateway, first octet first -----------
   uint8_t m_set_ip_params[12] = {};
   // Sends the set-IP frame with m_set_ip_params to the chosen device, by UDP
-  // whatever the connection mode. No reply is awaited.
-  void SendSetIpFrame();
+  // whatever the connection mode. No reply is awaited; true when the
+  // datagram left.
+  bool SendSetIpFrame();
 
   // ---- matrix connection page texts and routing model: MatrixModel -------------
 

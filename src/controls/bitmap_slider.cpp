@@ -167,10 +167,14 @@ void CBitmapSlider::keyPressEvent(QKeyEvent* event) {
   };
   for (const KeyMap& k : kKeys) {
     if (k.qt_key != event->key()) continue;
+    const int before = GetPosition();
     m_travel.Key(k.key);
     update();
-    // Posted even when the position stays: the parent applies every key
-    // like a release.
+    // A key that moves the thumb is reported as a move first, as a drag to
+    // that position would be, so that the parent tells the device what the
+    // thumb now shows. The release is posted even when the position stays:
+    // the parent applies every key like a release.
+    if (GetPosition() != before) PostToParent(kSliderMovingMessage);
     PostToParent(kSliderReleasedMessage);
     event->accept();
     return;

@@ -141,6 +141,9 @@ void CClass_trisk_main_dlg::OnInitDialog() {
 void CClass_trisk_main_dlg::ReadState() {
   m_reading_state = true;
   setEnabled(false);
+  // No button is marked until the device names its mode; until then the
+  // mode is unknown, so that the first mode the operator clicks is sent.
+  ForgetTriskShowMode(m_records.data);
   const std::string name = m_link.DeviceName();
   m_link.Request("Reading " + name, [this, name](LinkState& link) -> std::function<void()> {
     std::optional<TriskStateReply> reply = ReadTriskState(link, nullptr);

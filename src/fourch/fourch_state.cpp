@@ -146,7 +146,12 @@ TriskModeChange SelectTriskShowMode(TriskPageData& data, int mode, bool& from_de
   change.changed = true;
   change.old_mode = data.zv_trisk_show_mode_type;
   data.zv_trisk_show_mode_type = static_cast<uint8_t>(mode);
-  if (IsSingleInsetMode(mode)) {
+  // A mode the device reported comes with the channels the device uses:
+  // they stay, and nothing goes back. Only the operator's choice of a
+  // single-inset mode puts the inset on channel 1.
+  const bool operator_choice = !from_device;
+  from_device = false;
+  if (IsSingleInsetMode(mode) && operator_choice) {
     data.zv_trisk_pip_child_ch[0] = 1;
     change.first_pip_set = true;
     if (data.zv_trisk_pip_child_ch[1] == 1) {
@@ -154,12 +159,11 @@ TriskModeChange SelectTriskShowMode(TriskPageData& data, int mode, bool& from_de
       change.second_pip_set = true;
     }
   }
-  if (from_device)
-    from_device = false;
-  else
-    change.send = true;
+  change.send = operator_choice;
   return change;
 }
+
+void ForgetTriskShowMode(TriskPageData& data) { data.zv_trisk_show_mode_type = kTriskModeBeingRead; }
 
 bool ChooseTriskPipChannel(TriskPageData& data, int list, int channel) {
   if (list < 0 || list > 1 || channel < 1 || channel > kTriskChannelCount) return false;

@@ -33,7 +33,8 @@ using TriskPreviewSlots = std::array<TriskPreviewWindow, kTriskSlotCount>;
 
 inline constexpr uint8_t kTriskDeviceType = 0x60;
 inline constexpr int kTriskChannelCount = 4;
-// The show mode the record holds while a read-back hands its mode over.
+// The show mode the record holds while a read-back hands its mode over,
+// and while the device's mode is unknown.
 inline constexpr uint8_t kTriskModeBeingRead = 255;
 
 inline constexpr uint8_t kTriskCommandReadState = 0x90;
@@ -125,10 +126,14 @@ struct TriskModeChange {
   bool second_pip_set = false;  // list 1192 shows "2" now
   bool send = false;            // set show mode goes to the device
 };
-// Selects mode `mode`: a single-inset mode (7 to 10) puts the inset on
-// channel 1, moving the second channel to 2 when it held 1. A set
-// `from_device` mark is cleared instead of sending the mode back.
+// Selects mode `mode`. The operator's choice of a single-inset mode (7 to
+// 10) puts the inset on channel 1, moving the second channel to 2 when it
+// held 1, and is sent. A mode read from the device (a set `from_device`
+// mark, which is cleared) keeps the device's channels and sends nothing.
 TriskModeChange SelectTriskShowMode(TriskPageData& data, int mode, bool& from_device);
+// The read-back brought no show mode (no reply, or one cut before the mode):
+// the mode is unknown, no button is marked, and any mode button sends.
+void ForgetTriskShowMode(TriskPageData& data);
 
 // Choosing `channel` (1 to 4) in list `list` (0: 1189, 1: 1192). A channel
 // either list already holds is refused (false) and the list goes back;

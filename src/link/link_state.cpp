@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 
@@ -45,12 +46,17 @@ void LinkState::PauseMs(uint32_t ms) const {
     SleepMs(ms);
     return;
   }
+  // The whole pause, to the nanosecond: a millisecond clock would let a
+  // pause that starts late in a millisecond end up to one short.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   pollfd pfd{m_cancel_fd, POLLIN, 0};
-  const uint32_t start = TickCount();
   for (;;) {
-    const uint32_t elapsed = TickCount() - start;
-    if (elapsed >= ms) return;
-    const int r = poll(&pfd, 1, static_cast<int>(ms - elapsed));
+    const auto left = end - std::chrono::steady_clock::now();
+    if (left <= std::chrono::nanoseconds::zero()) return;
+    const timespec timeout{
+        static_cast<time_t>(std::chrono::duration_cast<std::chrono::seconds>(left).count()),
+        static_cast<long>((left % std::chrono::seconds(1)).count())};
+    const int r = ppoll(&pfd, 1, &timeout, nullptr);
     if (r > 0) return;  // cancelled
     if (r < 0 && errno != EINTR) return;
   }

@@ -131,7 +131,7 @@ std::optional<std::vector<uint8_t>> FetchMultiviewerState(LinkState& link, bool 
 
 namespace zv {
 
-void SendSetIpFrame(LinkState& link, const uint8_t (&params)[12]) {
+bool SendSetIpFrame(LinkState& link, const uint8_t (&params)[12]) {
   std::array<uint8_t, 4> ip{}, mask{}, gateway{};
   std::memcpy(ip.data(), params, 4);
   std::memcpy(mask.data(), params + 4, 4);
@@ -140,7 +140,7 @@ void SendSetIpFrame(LinkState& link, const uint8_t (&params)[12]) {
   const DeviceEntry& device = link.ChosenDevice();
   const size_t length =
       BuildSetIpFrame(frame, device.device_type, device.device_id, ip, mask, gateway);
-  link.SendAndClose(std::span<const uint8_t>(frame, length));
+  return link.SendAndClose(std::span<const uint8_t>(frame, length));
 }
 
 bool MultiviewerDoor::CanSend() const {
@@ -171,14 +171,17 @@ void MultiviewerDoor::SendCommand(uint8_t command, std::span<const uint8_t> para
                            LinkState& link) { link.SendCommand(command, bytes); });
 }
 
-void MultiviewerDoor::SendSetIpFrame(const uint8_t (&params)[12]) {
+void MultiviewerDoor::SendSetIpFrame(const uint8_t (&params)[12], std::function<void(bool)> done) {
   std::array<uint8_t, 12> copy{};
   std::memcpy(copy.data(), params, sizeof params);
-  m_link.Command("Set IP", [copy](LinkState& link) {
-    uint8_t p[12];
-    std::memcpy(p, copy.data(), sizeof p);
-    zv::SendSetIpFrame(link, p);
-  });
+  m_link.Request("Sent: Set IP to " + m_link.DeviceName(),
+                 [copy, done = std::move(done)](LinkState& link) -> std::function<void()> {
+                   uint8_t p[12];
+                   std::memcpy(p, copy.data(), sizeof p);
+                   const bool sent = zv::SendSetIpFrame(link, p);
+                   if (!done) return {};
+                   return [done, sent] { done(sent); };
+                 });
 }
 
 void MultiviewerDoor::ReadMultiviewerState(bool udp_only, std::function<void(bool)> done) {

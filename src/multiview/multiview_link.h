@@ -30,7 +30,8 @@ std::optional<std::vector<uint8_t>> FetchMultiviewerStateUdp(LinkState& link);
 std::optional<std::vector<uint8_t>> FetchMultiviewerStateSerial(LinkState& link);
 // The set-IP frame (IP, mask, gateway, first octet first), by UDP whatever
 // the connection mode.
-void SendSetIpFrame(LinkState& link, const uint8_t (&params)[12]);
+// Returns true when the whole frame left.
+bool SendSetIpFrame(LinkState& link, const uint8_t (&params)[12]);
 
 // ---- the panel's door -------------------------------------------------------
 // Every call returns at once; frames leave in order on the link worker.
@@ -48,7 +49,8 @@ class MultiviewerDoor {
   int SendMultiviewerLabel(int n, const std::u16string& label);
   // By UDP whatever the connection mode (the audio page, set IP).
   void SendCommand(uint8_t command, std::span<const uint8_t> params = {});
-  void SendSetIpFrame(const uint8_t (&params)[12]);
+  // `done` runs here with whether the frame left.
+  void SendSetIpFrame(const uint8_t (&params)[12], std::function<void(bool sent)> done = nullptr);
   // Reads the device state back and applies what arrived to the record;
   // `done` runs afterwards with whether the device answered. The read flag
   // is set either way, as after a blocking read.

@@ -1,10 +1,12 @@
 #include "multiview/multiview_set_page.h"
 
 #include <QPainter>
+#include <QPointer>
 
 #include "multiview/multiview_panel.h"
 #include "controls/button_st.h"
 #include "controls/ip_address_ctrl.h"
+#include "platform/platform.h"
 
 namespace zv {
 namespace {
@@ -27,14 +29,7 @@ CClass_16view_set::CClass_16view_set(CClass_16view_dlg* host)
     IpControl(kIdIpAddress)->SetAddressText(QString::fromStdString(ip));
     IpControl(kIdSubnetMask)->SetAddressText(QString::fromLatin1(kDefaultSubnetMask));
     IpControl(kIdGateway)->SetAddressText(QString::fromStdString(DefaultGatewayText(ip)));
-    const MultiviewPageData& d = glo->m_all_16_view_page_data;
-    FillList(kIdFormatList, NameItems(kMultiviewFormatNames), d.zv_16_view_resolution_type);
-    FillList(kIdOverlayList, OffOnItems(), d.zv_16_view_resolution_enable);
-    FillList(kIdAudioMeterList, OffOnItems(), d.zv_16_view_audio_enable);
-    FillList(kIdBorderList, OffOnItems(), d.zv_16_view_border_enable);
-    FillList(kIdLockList, OffOnItems(), d.zv_16_view_lock_state);
-    FillList(kIdAudioSourceList, ChannelItems(kMultiviewWindowCount),
-             d.zv_16_view_audio_source_channel - 1);
+    ShowRecord();
   }
 
   OnChoice(kIdAudioMeterList, [this](int s) {
@@ -76,20 +71,39 @@ CIpAddressCtrl* CClass_16view_set::IpControl(int id) const {
   return qobject_cast<CIpAddressCtrl*>(Item(id));
 }
 
+void CClass_16view_set::ShowRecord() {
+  MultiviewerState* glo = Glo();
+  if (!glo) return;
+  const MultiviewPageData& d = glo->m_all_16_view_page_data;
+  FillList(kIdFormatList, NameItems(kMultiviewFormatNames), d.zv_16_view_resolution_type);
+  FillList(kIdOverlayList, OffOnItems(), d.zv_16_view_resolution_enable);
+  FillList(kIdAudioMeterList, OffOnItems(), d.zv_16_view_audio_enable);
+  FillList(kIdBorderList, OffOnItems(), d.zv_16_view_border_enable);
+  FillList(kIdLockList, OffOnItems(), d.zv_16_view_lock_state);
+  FillList(kIdAudioSourceList, ChannelItems(kMultiviewWindowCount),
+           d.zv_16_view_audio_source_channel - 1);
+}
+
 void CClass_16view_set::RestoreDefaults() {
   MultiviewerState* glo = Glo();
   if (!glo) return;
   const uint8_t params[] = {0x00};
   if (Door()->SendMultiviewerCommand(kMvRestoreDefaults, params)) {
+    // The device's defaults are its own (window sources, colours, border
+    // ...): the local defaults stand in until the device is read back, and
+    // the read-back then brings what the device really has.
     glo->ApplyLocalDefaults();
     RecomputeAll();
+    QPointer<CClass_16view_set> self(this);
+    Door()->ReadMultiviewerState(false, [self](bool) {
+      if (!self) return;
+      self->RecomputeAll();
+      self->ShowRecord();
+    });
   }
-  // The lists show the defaults even when the command could not go out.
-  Combo(kIdFormatList)->setCurrentIndex(0);
-  Combo(kIdOverlayList)->setCurrentIndex(0);
-  Combo(kIdAudioMeterList)->setCurrentIndex(1);
-  Combo(kIdAudioSourceList)->setCurrentIndex(0);
-  Combo(kIdBorderList)->setCurrentIndex(1);
+  // The lists show the record: the local defaults until the read-back has
+  // answered, the values as they were when the command could not go out.
+  ShowRecord();
 }
 
 void CClass_16view_set::SendNetworkSettings() {
@@ -104,7 +118,16 @@ void CClass_16view_set::SendNetworkSettings() {
   }
   // By UDP whatever the connection mode; the device list keeps the old
   // address until the network is searched again.
-  Door()->SendSetIpFrame(params);
+  // When the frame could not leave, the link has said why; the device stays.
+  const QString address = IpControl(kIdIpAddress)->AddressText();
+  Door()->SendSetIpFrame(params, [address](bool sent) {
+    if (!sent) return;
+    ShowMessageBox(QStringLiteral("The device now moves to %1. The panel still talks to its old "
+                                  "address: scan again to find the device at %1 and choose it there.")
+                       .arg(address)
+                       .toStdString(),
+                   "Set IP");
+  });
 }
 
 void CClass_16view_set::paintEvent(QPaintEvent* event) {

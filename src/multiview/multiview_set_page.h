@@ -35,6 +35,9 @@ class CClass_16view_set : public CMultiviewPage {
   void SendNetworkSettings();
 
  protected:
+  // The lists show the values the record keeps.
+  void ShowRecord();
+
   void paintEvent(QPaintEvent* event) override;
 };
 

@@ -2,7 +2,7 @@
 
 #include <QKeyEvent>
 #include <QPainter>
-#include <QValidator>
+#include <algorithm>
 
 #include "multiview/multiview_panel.h"
 #include "controls/button_st.h"
@@ -10,21 +10,15 @@
 namespace zv {
 namespace {
 
-// Refuses typing past the limit but lets a longer label shrink: a text is
-// taken when it is within the limit or no longer than the text before it.
-class LabelLengthValidator : public QValidator {
- public:
-  explicit LabelLengthValidator(QLineEdit* edit) : QValidator(edit) {
-    connect(edit, &QLineEdit::textChanged, this,
-            [this](const QString& text) { m_length = text.size(); });
-  }
-  State validate(QString& input, int&) const override {
-    return input.size() <= kLabelTypingLimit || input.size() <= m_length ? Acceptable : Invalid;
-  }
-
- private:
-  qsizetype m_length = 0;
-};
+// A box takes at most kLabelTypingLimit characters. A longer label read back
+// from the device is shown whole and may be shortened, never lengthened: the
+// box's limit is the length it holds, falling with each deletion until it
+// reaches kLabelTypingLimit. (A validator cannot do this: it judges the
+// loaded text before knowing it, finds it too long, and from then on lets
+// every keystroke through.)
+void LimitLabelBox(QLineEdit* edit) {
+  edit->setMaxLength(std::max<int>(kLabelTypingLimit, static_cast<int>(edit->text().size())));
+}
 
 constexpr QColor kHiddenButtonBack{64, 64, 64};
 constexpr QColor kHiddenButtonText{60, 180, 255};
@@ -37,8 +31,10 @@ CClass_16view_umd::CClass_16view_umd(CClass_16view_dlg* host)
   for (int n = 0; n < kMultiviewWindowCount; ++n) {
     QLineEdit* edit = Edit(n);
     if (!edit) continue;
-    edit->setValidator(new LabelLengthValidator(edit));
-    if (glo) edit->setText(QString::fromStdU16String(glo->m_16_view_umd_name[n]));
+    const QString label = glo ? QString::fromStdU16String(glo->m_16_view_umd_name[n]) : QString();
+    edit->setMaxLength(std::max<int>(kLabelTypingLimit, static_cast<int>(label.size())));
+    edit->setText(label);
+    connect(edit, &QLineEdit::textEdited, edit, [edit] { LimitLabelBox(edit); });
     edit->installEventFilter(this);
   }
   if (QWidget* list = Item(kIdLabelsList)) list->installEventFilter(this);
@@ -67,7 +63,14 @@ void CClass_16view_umd::SendFocusedLabel() {
   }
   m_umd_string_index = static_cast<uint8_t>(index);
   if (!glo) return;
-  glo->m_16_view_umd_name[index] = Edit(index)->text().toStdU16String();
+  // The device takes at most the typing limit; a longer read-back label is
+  // cut to what is sent, so the box shows what the device holds.
+  QLineEdit* edit = Edit(index);
+  if (edit->text().size() > kLabelTypingLimit) {
+    edit->setText(edit->text().left(kLabelTypingLimit));
+    LimitLabelBox(edit);
+  }
+  glo->m_16_view_umd_name[index] = edit->text().toStdU16String();
   Door()->SendMultiviewerLabel(index, glo->m_16_view_umd_name[index]);
 }
 

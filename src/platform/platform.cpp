@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <shared_mutex>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,8 +17,11 @@
 namespace zv {
 namespace {
 
-std::mutex& HookMutex() {
-  static std::mutex m;
+// Held shared while a hook runs and exclusively while one is replaced: a
+// hook is never replaced (and what it points at never destroyed, as a test's
+// recorder is) while another thread, such as the link worker, is inside it.
+std::shared_mutex& HookMutex() {
+  static std::shared_mutex m;
   return m;
 }
 TraceSink& TraceSinkSlot() {
@@ -39,12 +43,8 @@ void Trace(const char* fmt, ...) {
   va_end(args);
   if (n < 0) return;
   std::string line(buffer);
-  TraceSink sink;
-  {
-    std::lock_guard<std::mutex> lock(HookMutex());
-    sink = TraceSinkSlot();
-  }
-  if (sink) {
+  std::shared_lock<std::shared_mutex> lock(HookMutex());
+  if (const TraceSink& sink = TraceSinkSlot()) {
     sink(line);
     return;
   }
@@ -54,7 +54,7 @@ void Trace(const char* fmt, ...) {
 }
 
 TraceSink SetTraceSink(TraceSink sink) {
-  std::lock_guard<std::mutex> lock(HookMutex());
+  std::unique_lock<std::shared_mutex> lock(HookMutex());
   TraceSink old = std::move(TraceSinkSlot());
   TraceSinkSlot() = std::move(sink);
   return old;
@@ -62,19 +62,15 @@ TraceSink SetTraceSink(TraceSink sink) {
 
 MessageBoxAnswer ShowMessageBox(const std::string& text, const std::string& caption,
                                 MessageBoxButtons buttons) {
-  MessageBoxHandler handler;
-  {
-    std::lock_guard<std::mutex> lock(HookMutex());
-    handler = MessageBoxSlot();
-  }
   MessageBoxRequest request{text, caption, buttons};
-  if (handler) return handler(request);
+  std::shared_lock<std::shared_mutex> lock(HookMutex());
+  if (const MessageBoxHandler& handler = MessageBoxSlot()) return handler(request);
   std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
   return MessageBoxAnswer::kOk;
 }
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
-  std::lock_guard<std::mutex> lock(HookMutex());
+  std::unique_lock<std::shared_mutex> lock(HookMutex());
   MessageBoxHandler old = std::move(MessageBoxSlot());
   MessageBoxSlot() = std::move(handler);
   return old;

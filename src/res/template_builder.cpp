@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QWheelEvent>
 
 #include "controls/ip_address_ctrl.h"
 #include "controls/button_st.h"
@@ -33,6 +34,18 @@ CButtonST* SetUpBitmapButton(CButtonST* button, const ControlTemplate& c, const 
   return button;
 }
 
+// A drop-down list that the mouse wheel leaves alone while it is closed: a
+// wheel turned to scroll past it would otherwise choose (and send) entry
+// after entry. It changes when it is opened and an entry chosen, or by the
+// keyboard while it has the focus.
+class DropList : public QComboBox {
+ public:
+  using QComboBox::QComboBox;
+
+ protected:
+  void wheelEvent(QWheelEvent* event) override { event->ignore(); }
+};
+
 QWidget* CreateControl(QWidget* dialog, const ControlTemplate& c) {
   const QString caption = QString::fromUtf8(c.caption);
   switch (c.kind) {
@@ -55,7 +68,7 @@ QWidget* CreateControl(QWidget* dialog, const ControlTemplate& c) {
       return frame;
     }
     case ControlKind::kComboDropList: {
-      auto* combo = new QComboBox(dialog);
+      auto* combo = new DropList(dialog);
       combo->setEditable(false);
       return combo;
     }

@@ -28,11 +28,17 @@ CClass_switcher_chorma::CClass_switcher_chorma(QWidget* parent, SwitcherPageHost
     m_fields[i] = qobject_cast<QLineEdit*>(Item(kFields[i]));
     if (m_fields[i]) m_fields[i]->setReadOnly(true);
     if (!m_trackbars[i]) continue;
-    // Moving a level shows it; only a release stores and sends.
+    // Moving a level shows it; a release stores and sends, and so does a
+    // keyboard or wheel move once it settles.
     connect(m_trackbars[i], &QSlider::valueChanged, this,
             [this, i](int value) { ShowNumber(m_fields[i], LevelText(value)); });
     SetUpTrackbar(m_trackbars[i], kLevelMaximum, 1, 0);
     m_trackbars[i]->installEventFilter(this);
+    new TrackbarSettle(m_trackbars[i], [this] {
+      std::array<int, 3> levels{};
+      for (size_t j = 0; j < 3; ++j) levels[j] = m_trackbars[j] ? m_trackbars[j]->value() : 0;
+      m_host.SendSwitcherFrame(StoreChromaLevels(m_host.SwitcherRecord(), levels));
+    });
   }
   WriteChromaPresets(d);
   ShowLevels(ChromaPresetLevels(d, d.zv_switcher_chroma_type));

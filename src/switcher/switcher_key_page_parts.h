@@ -7,8 +7,10 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QSlider>
+#include <QTimer>
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <optional>
 
 #include "switcher/switcher_state.h"
@@ -48,6 +50,48 @@ inline bool IsLeftRelease(const QEvent* event) {
   return event->type() == QEvent::MouseButtonRelease &&
          static_cast<const QMouseEvent*>(event)->button() == Qt::LeftButton;
 }
+
+// A trackbar moved by the keyboard or the wheel sends its value once it
+// settles: a short pause after the last step, the focus leaving it, or its
+// page going away (a page is hidden before it is deleted). The
+// mouse sends on release (the page does that), which drops a pending settle,
+// so what a trackbar shows is what the device was sent.
+class TrackbarSettle : public QObject {
+ public:
+  static constexpr int kSettleMs = 300;
+  TrackbarSettle(QSlider* slider, std::function<void()> send)
+      : QObject(slider), m_send(std::move(send)) {
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(kSettleMs);
+    connect(&m_timer, &QTimer::timeout, this, [this] { m_send(); });
+    // Keys, the wheel and clicks on the groove trigger actions with the
+    // thumb not held; a drag holds it.
+    connect(slider, &QAbstractSlider::actionTriggered, this, [this, slider](int) {
+      if (!slider->isSliderDown()) m_timer.start();
+    });
+    slider->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    // Not while the whole window goes (it is hidden first, and the link
+    // behind the panel may already be gone): only a page or a focus that
+    // leaves a window still shown.
+    const auto* slider = static_cast<const QWidget*>(parent());
+    if ((event->type() == QEvent::FocusOut || event->type() == QEvent::Hide) &&
+        m_timer.isActive() && slider->window()->isVisible()) {
+      m_timer.stop();
+      m_send();
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+      m_timer.stop();
+    }
+    return false;
+  }
+
+ private:
+  QTimer m_timer;
+  std::function<void()> m_send;
+};
 
 // The three levels of a key page when the left button comes up over one of
 // its trackbars, in trackbar order; nothing for any other event.

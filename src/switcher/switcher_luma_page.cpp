@@ -19,14 +19,19 @@ CClass_switcher_effect::CClass_switcher_effect(QWidget* parent, SwitcherPageHost
     m_fields[i] = qobject_cast<QLineEdit*>(Item(kFields[i]));
     if (m_fields[i]) m_fields[i]->setReadOnly(true);
     if (!m_trackbars[i]) continue;
-    // Every change of a level, by mouse or keyboard, is kept and shown; only
-    // a release sends.
+    // Every change of a level, by mouse or keyboard, is kept and shown; a
+    // release sends, and so does a keyboard or wheel move once it settles.
     connect(m_trackbars[i], &QSlider::valueChanged, this, [this, i](int value) {
       m_host.SwitcherRecord().zv_switcher_luma_level[i] = static_cast<uint8_t>(value);
       ShowNumber(m_fields[i], LevelText(value));
     });
     SetUpTrackbar(m_trackbars[i], kLevelMaximum, 1, kLumaLevelStart);
     m_trackbars[i]->installEventFilter(this);
+    new TrackbarSettle(m_trackbars[i], [this] {
+      std::array<int, 3> levels{};
+      for (size_t j = 0; j < 3; ++j) levels[j] = m_trackbars[j] ? m_trackbars[j]->value() : 0;
+      m_host.SendSwitcherFrame(StoreLumaLevels(m_host.SwitcherRecord(), levels));
+    });
     d.zv_switcher_luma_level[i] = kLumaLevelStart;
     ShowNumber(m_fields[i], std::to_string(kLumaLevelStart));
   }

@@ -177,11 +177,12 @@ void CClass_switcher_dlg::timerEvent(QTimerEvent* event) {
 }
 
 bool CClass_switcher_dlg::eventFilter(QObject* watched, QEvent* event) {
-  // A click on the T-bar hands the keyboard focus to FTB.
+  // The keyboard focus stays on the T-bar after a click or drag: a key
+  // struck next moves the thumb or does nothing, and never presses a button
+  // such as FTB that would take the picture off air.
   if (watched == m_tbar && event->type() == QEvent::MouseButtonRelease &&
-      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-    if (QWidget* ftb = Item(kIdSwFtb)) ftb->setFocus(Qt::OtherFocusReason);
-  }
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+    m_tbar->setFocus(Qt::MouseFocusReason);
   return CChildDialog::eventFilter(watched, event);
 }
 

@@ -12,7 +12,12 @@ CClass_switcher_wd_pip::CClass_switcher_wd_pip(QWidget* parent, SwitcherPageHost
     // Text typed into the field chooses nothing and is never added.
     sources->setEditable(true);
     sources->setInsertPolicy(QComboBox::NoInsert);
+    // The completer would choose the entry a typed text completes to.
+    sources->setCompleter(nullptr);
     m_sources = sources;
+    // Keys and the focus reach the combo box first, which hands them to its
+    // field directly (no filter of the field sees them): both are watched.
+    sources->installEventFilter(this);
     sources->lineEdit()->installEventFilter(this);
   }
   FillSourceList(sources, d.zv_switcher_pip_source);
@@ -42,6 +47,10 @@ CClass_switcher_wd_pip::CClass_switcher_wd_pip(QWidget* parent, SwitcherPageHost
     SetUpTrackbar(m_trackbars[i], kPipTrackbarMaximum, 1, position);
     ShowNumber(m_fields[i], std::to_string(PipPixels(trackbar, position)));
     m_trackbars[i]->installEventFilter(this);
+    new TrackbarSettle(m_trackbars[i], [this, i, trackbar] {
+      m_host.SendSwitcherFrame(
+          StorePipPixels(m_host.SwitcherRecord(), trackbar, m_trackbars[i]->value()));
+    });
   }
   SetUpTrackbar(qobject_cast<QSlider*>(Item(kHeightTrackbar)), 1080, 9, 0);
 }
@@ -55,7 +64,8 @@ void CClass_switcher_wd_pip::ConnectList(int id, uint8_t command) {
 }
 
 bool CClass_switcher_wd_pip::eventFilter(QObject* watched, QEvent* event) {
-  if (m_sources && watched == m_sources->lineEdit()) DropTypedEntry(m_sources, event);
+  if (m_sources && (watched == m_sources || watched == m_sources->lineEdit()))
+    DropTypedEntry(m_sources, event);
   if (IsLeftRelease(event)) {
     // Only the trackbar under the mouse is sent; the others are not repeated.
     for (size_t i = 0; i < 3; ++i)

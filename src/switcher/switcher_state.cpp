@@ -11,6 +11,19 @@ bool IsBusSource(int n) { return n >= 1 && n <= kSwitcherSourceCount; }
 bool IsTbarEnd(uint8_t v) { return v == kTbarTop || v == kTbarBottom; }
 // Progress 1 and every multiple of 8 reach the device.
 bool IsSentProgress(uint8_t v) { return v % 8 == 0 || v == 1; }
+// A drag's move from progress `from` to `to` reaches or passes progress 1 or
+// a multiple of 8. The T-bar reports only the positions the mouse lands on,
+// so a fast drag jumps over most of them; testing the values passed (and
+// not only the one landed on) keeps the device as close to a fast drag as
+// to a slow one.
+bool PassesSentProgress(int from, int to) {
+  if (from == to) return false;
+  const int low = std::max(1, to > from ? from + 1 : to);
+  const int high = to > from ? to : from - 1;
+  for (int q = low; q <= high; ++q)
+    if (IsSentProgress(static_cast<uint8_t>(q))) return true;
+  return false;
+}
 // The progress of the last step before either end of a travel.
 constexpr uint8_t kFullProgress = 128;
 
@@ -237,8 +250,20 @@ SwitcherEffects SwitcherRules::PressPvm(int n) {
 
 SwitcherEffects SwitcherRules::Cut() {
   SwitcherEffects fx;
+  SwitcherPageData& d = m_data;
   fx.Send(kSwitcherCut);
-  ExchangeBuses(m_data, fx);
+  if (m_running_timer) {
+    // A Cut during Auto ends the Auto: the end of its travel would exchange
+    // the buses a second time. The T-bar rests as after a whole travel.
+    StopAutoFor(fx);
+    m_last_progress = 0;
+    if (d.zv_switcher_in_transition != 0) SetTransitionLamp(d, 0, fx);
+    const bool downward = d.zv_switcher_tbar_reverse == 0;
+    d.zv_switcher_tbar_value = downward ? kTbarBottom : kTbarTop;
+    d.zv_switcher_tbar_reverse = downward ? 1 : 0;
+    fx.tbar_position = downward ? kTbarBottom : kTbarTop;
+  }
+  ExchangeBuses(d, fx);
   return fx;
 }
 
@@ -331,28 +356,41 @@ void SwitcherRules::StopAutoFor(SwitcherEffects& fx) {
 SwitcherEffects SwitcherRules::TbarMoving(int position) {
   SwitcherEffects fx;
   SwitcherPageData& d = m_data;
+  const uint8_t direction = d.zv_switcher_tbar_reverse;
+  // The progress before this move. The timer counts thumb positions, which
+  // going upward are the progress counted from the other end.
+  int before = d.zv_switcher_tbar_value;
+  if (m_running_timer && direction == 1) before = kTbarBottom - std::min(before, int{kTbarBottom});
   // The timer counts positions while a drag counts progress; the drag takes
   // over, so the timer must not see a drag's value.
   StopAutoFor(fx);
-  const uint8_t direction = d.zv_switcher_tbar_reverse;
+  const bool was_in_transition = d.zv_switcher_in_transition == 1;
   ApplyTbarPosition(d, position);
   const uint8_t v = d.zv_switcher_tbar_value;
-  if (IsSentProgress(v)) SendTbarValue(d, v, fx);
-  NoteProgressSent(fx);
   if (!IsTbarEnd(v)) {
+    if (PassesSentProgress(before, v)) SendTbarValue(d, v, fx);
+    NoteProgressSent(fx);
     if (d.zv_switcher_in_transition != 1) SetTransitionLamp(d, 1, fx);
     MarkPreviewOnAir(d, fx);
-  } else {
-    if (d.zv_switcher_in_transition != 0) SetTransitionLamp(d, 0, fx);
+    return fx;
+  }
+  if (d.zv_switcher_in_transition != 0) SetTransitionLamp(d, 0, fx);
+  const bool far_end = d.zv_switcher_tbar_reverse != direction;
+  if (far_end) {
     // A fast drag skips positions; when it skipped the last step before the
     // far end, the device would be left part way through a transition the
     // panel shows as done. The travel's full progress goes out instead.
-    const bool far_end = d.zv_switcher_tbar_reverse != direction;
-    if (far_end && m_last_progress != kFullProgress)
-      fx.Send(kSwitcherTbar, {direction, kFullProgress});
-    m_last_progress = 0;
+    if (m_last_progress != kFullProgress) fx.Send(kSwitcherTbar, {direction, kFullProgress});
     ExchangeBuses(d, fx);
+  } else {
+    // Back at the end it started from: the operator took the transition
+    // back. Nothing is exchanged; the preview shows as preview again and
+    // the device is told the travel stands at its start.
+    if (was_in_transition || m_last_progress != 0) fx.Send(kSwitcherTbar, {direction, 0});
+    const int n = d.zv_switcher_pvm_source;
+    if (IsBusSource(n)) fx.Show(kPvmSourceButtons[n - 1], SourcePreviewImage(n));
   }
+  m_last_progress = 0;
   return fx;
 }
 

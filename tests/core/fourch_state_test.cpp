@@ -139,7 +139,7 @@ TEST(TriskRulesTest, ModeSelection) {
       {0, 1, 1, false, 8, true, true, 1, 2},     // inset on 1, second moves off 1
       {0, 3, 4, false, 8, true, true, 1, 4},     // inset on 1, second kept
       {0, 3, 4, false, 11, true, true, 3, 4},    // two windows: channels kept
-      {255, 3, 1, true, 9, true, false, 1, 2},   // from the device: not sent back
+      {255, 2, 3, true, 9, true, false, 2, 3},   // from the device: its channels, not sent back
       {255, 3, 4, true, 3, true, false, 3, 4},
   };
   for (const Row& row : rows) {

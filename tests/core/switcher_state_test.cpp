@@ -277,26 +277,33 @@ TEST(SwitcherStateTest, ManualDragsBothWays) {
   EXPECT_EQ(d.zv_switcher_tbar_reverse, 1);
 }
 
-// Drags that end a transition: back to the end they started from, or on
-// to the far end, where a progress 128 the drag skipped is still sent.
+// Drags that end a transition. On to the far end: the buses are exchanged,
+// and a progress 128 the drag skipped is still sent. Back to the end they
+// started from: a cancel, no exchange, and the device is told progress 0.
+// On the way, a move that reaches or passes 1 or a multiple of 8 sends the
+// progress it arrived at.
 TEST(SwitcherStateTest, DragsThatEndATransition) {
   struct Case {
     const char* what;
     int reverse;
     std::vector<int> positions;
-    std::vector<std::pair<int, int>> frames;
+    std::vector<std::pair<int, int>> frames;  // (direction, progress)
     int value_after;
+    bool exchanged;
     int auto_image;  // the Auto face the last message leaves (0: untouched)
   };
   const Case cases[] = {
-      {"back to the bottom it started from", 1, {120, 100, 129}, {}, 0, 245},
-      {"back to the top it started from", 0, {9, 40, 0}, {{0, 40}}, 0, 245},
-      {"back to its start after progress 8", 1, {121, 129}, {{1, 8}}, 0, 245},
-      {"upward, 128 skipped", 1, {100, 40, 0}, {{1, 128}}, 0, 245},
-      {"downward, 128 skipped", 0, {50, 129}, {{0, 128}}, 129, 245},
-      {"one jump from the bottom to the top", 1, {0}, {{1, 128}}, 0, 0},
-      {"upward through 128", 1, {121, 1, 0}, {{1, 8}, {1, 128}}, 0, 245},
-      {"128 sent, then back and on to the top", 1, {1, 20, 0}, {{1, 128}}, 0, 245},
+      {"back to the bottom it started from", 1, {120, 100, 129}, {{1, 9}, {1, 29}, {1, 0}}, 0, false, 245},
+      {"back to the top it started from", 0, {9, 40, 0}, {{0, 9}, {0, 40}, {0, 0}}, 0, false, 245},
+      {"back to its start after progress 8", 1, {121, 129}, {{1, 8}, {1, 0}}, 0, false, 245},
+      {"upward, 128 skipped", 1, {100, 40, 0}, {{1, 29}, {1, 89}, {1, 128}}, 0, true, 245},
+      {"downward, 128 skipped", 0, {50, 129}, {{0, 50}, {0, 128}}, 129, true, 245},
+      {"one jump from the bottom to the top", 1, {0}, {{1, 128}}, 0, true, 0},
+      {"upward through 128", 1, {121, 1, 0}, {{1, 8}, {1, 128}}, 0, true, 245},
+      {"128 sent, back past 112, on to the top", 1, {1, 20, 0}, {{1, 128}, {1, 109}, {1, 128}}, 0,
+       true, 245},
+      {"steps within one band of 8", 1, {127, 125, 123}, {{1, 2}}, 6, false, 0},
+      {"back down across 16", 1, {109, 114}, {{1, 20}, {1, 15}}, 15, false, 0},
   };
   for (const Case& c : cases) {
     SwitcherPageData d = Fresh();
@@ -310,12 +317,17 @@ TEST(SwitcherStateTest, DragsThatEndATransition) {
       fx = rules.TbarMoving(a);
       Append(sent, fx);
     }
+    const bool ended = c.auto_image != 0 || c.exchanged;
     EXPECT_EQ(TbarFrames(sent), c.frames) << c.what;
     EXPECT_EQ(d.zv_switcher_tbar_value, c.value_after) << c.what;
-    EXPECT_EQ(d.zv_switcher_in_transition, 0) << c.what;
-    EXPECT_EQ(d.zv_switcher_pgm_source, 3) << c.what;
-    EXPECT_EQ(d.zv_switcher_pvm_source, 1) << c.what;
+    EXPECT_EQ(d.zv_switcher_in_transition, ended ? 0 : 1) << c.what;
+    EXPECT_EQ(d.zv_switcher_pgm_source, c.exchanged ? 3 : 1) << c.what;
+    EXPECT_EQ(d.zv_switcher_pvm_source, c.exchanged ? 1 : 3) << c.what;
     EXPECT_EQ(fx.ImageOf(kIdSwAuto), c.auto_image) << c.what;
+    if (ended && !c.exchanged) {
+      EXPECT_EQ(d.zv_switcher_tbar_reverse, c.reverse) << c.what;
+      EXPECT_EQ(fx.ImageOf(kPvmSourceButtons[2]), SourcePreviewImage(3)) << c.what;
+    }
   }
 }
 
@@ -392,21 +404,42 @@ TEST(SwitcherStateTest, RatesAreRefusedWhileTheLampIsLit) {
   EXPECT_TRUE(rules.Rate(2).images.empty());
 }
 
-TEST(SwitcherStateTest, CutDuringAutoExchangesNowAndAtTheEnd) {
-  SwitcherPageData d = Fresh();
-  d.zv_switcher_pgm_source = 1;
-  d.zv_switcher_pvm_source = 2;
-  SwitcherRules rules(d);
-  rules.Auto(129);
-  std::vector<SwitcherFrame> sent;
-  for (int i = 0; i < 40; ++i) Append(sent, rules.TimerStep(1));
-  rules.Cut();
-  EXPECT_EQ(d.zv_switcher_pgm_source, 2);
-  EXPECT_EQ(rules.RunningTimer(), 1);
-  RunAuto(rules, 1, &sent);
-  EXPECT_EQ(TbarFrames(sent), FullTravel(1));
-  EXPECT_EQ(d.zv_switcher_pgm_source, 1);
-  EXPECT_EQ(d.zv_switcher_pvm_source, 2);
+// A Cut during Auto ends the Auto: the buses are exchanged once, the timer
+// stops and the T-bar rests as after a whole travel in Auto's direction.
+TEST(SwitcherStateTest, CutDuringAutoEndsTheAuto) {
+  struct Case {
+    int reverse;
+    int thumb;           // where Auto starts
+    int position_after;  // where the thumb rests
+    int reverse_after;
+  };
+  for (const Case& c : {Case{1, 129, 0, 0}, Case{0, 0, 129, 1}}) {
+    SCOPED_TRACE(c.reverse);
+    SwitcherPageData d = Fresh();
+    d.zv_switcher_tbar_reverse = static_cast<uint8_t>(c.reverse);
+    d.zv_switcher_pgm_source = 1;
+    d.zv_switcher_pvm_source = 2;
+    SwitcherRules rules(d);
+    rules.Auto(c.thumb);
+    for (int i = 0; i < 40; ++i) rules.TimerStep(1);
+    const SwitcherEffects cut = rules.Cut();
+    EXPECT_EQ(cut.frames.front().command, kSwitcherCut);
+    EXPECT_EQ(cut.stop_timer_id, 1);
+    EXPECT_EQ(rules.RunningTimer(), 0);
+    EXPECT_EQ(cut.ImageOf(kIdSwAuto), 245);
+    EXPECT_EQ(cut.tbar_position, c.position_after);
+    EXPECT_EQ(d.zv_switcher_tbar_reverse, c.reverse_after);
+    EXPECT_EQ(d.zv_switcher_in_transition, 0);
+    EXPECT_EQ(d.zv_switcher_pgm_source, 2);
+    EXPECT_EQ(d.zv_switcher_pvm_source, 1);
+    // A tick already queued changes nothing.
+    EXPECT_TRUE(rules.TimerStep(1).frames.empty());
+    EXPECT_EQ(d.zv_switcher_pgm_source, 2);
+    // The next travel starts from where the thumb rests.
+    const int next = c.reverse_after == 1 ? 128 : 1;
+    EXPECT_EQ(TbarFrames(rules.TbarMoving(next).frames),
+              (std::vector<std::pair<int, int>>{{c.reverse_after, 1}}));
+  }
 }
 
 TEST(SwitcherStateTest, AutoPressedTwiceRestartsFromTheThumb) {

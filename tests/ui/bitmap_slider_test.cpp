@@ -177,7 +177,9 @@ TEST(BitmapSliderTest, OnlyTheLeftButtonDrags) {
   EXPECT_EQ(t.slider->GetPosition(), 0);
 }
 
-TEST(BitmapSliderTest, NavigationKeysPostReleased) {
+// A key that moves the thumb reports the move first, so the T-bar's owner
+// treats it like a drag to that position; every key then posts a release.
+TEST(BitmapSliderTest, NavigationKeysPostMovingAndReleased) {
   Tbar t(129);
   QTest::keyClick(t.slider, Qt::Key_End);       // already at the end
   QTest::keyClick(t.slider, Qt::Key_PageUp);
@@ -189,12 +191,18 @@ TEST(BitmapSliderTest, NavigationKeysPostReleased) {
   QTest::keyClick(t.slider, Qt::Key_Down);
   QTest::keyClick(t.slider, Qt::Key_A);         // not ours
   EXPECT_EQ(t.Delivered(), (std::vector<Notice>{{kReleased, kTbarId, 129},
+                                                {kMoving, kTbarId, 109},
                                                 {kReleased, kTbarId, 109},
+                                                {kMoving, kTbarId, 108},
                                                 {kReleased, kTbarId, 108},
+                                                {kMoving, kTbarId, 0},
                                                 {kReleased, kTbarId, 0},
                                                 {kReleased, kTbarId, 0},
+                                                {kMoving, kTbarId, 1},
                                                 {kReleased, kTbarId, 1},
+                                                {kMoving, kTbarId, 21},
                                                 {kReleased, kTbarId, 21},
+                                                {kMoving, kTbarId, 22},
                                                 {kReleased, kTbarId, 22}}));
 }
 

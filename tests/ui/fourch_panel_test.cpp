@@ -21,6 +21,7 @@
 #include "support/scripted_device.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
+#include "support/wheel.h"
 
 namespace zv {
 namespace {
@@ -236,16 +237,40 @@ TEST_F(FourChannelPanelTest, SerialModeStillReadsAndSendsByUdp) {
   EXPECT_EQ(Device().State().show_mode, 0);
 }
 
-TEST_F(FourChannelPanelTest, ReadBackOfASingleInsetModePutsTheInsetOnChannelOne) {
-  // The reply's channels are stored first; the mode selection that follows
-  // then applies the single-inset rule, without sending anything.
-  DeviceHolds(8, 3, 1);
+TEST_F(FourChannelPanelTest, ReadBackOfASingleInsetModeKeepsTheDevicesChannels) {
+  // The lists show the channels the device reported; moving the inset to 1
+  // belongs to a mode the operator clicks, so nothing goes back, and the
+  // next change of a list sends the device's first channel, not 1.
+  DeviceHolds(8, 2, 3);
   CClass_trisk_main_dlg* panel = Open();
-  EXPECT_EQ(data().zv_trisk_pip_child_ch[0], 1);
-  EXPECT_EQ(data().zv_trisk_pip_child_ch[1], 2);
-  EXPECT_EQ(Combo(panel, 1189)->currentText(), "1");
-  EXPECT_EQ(Combo(panel, 1192)->currentText(), "2");
+  EXPECT_EQ(Combo(panel, 1189)->currentText(), "2");
+  EXPECT_EQ(Combo(panel, 1192)->currentText(), "3");
   EXPECT_EQ(Button(panel, 1040)->FaceImageId(), 326);
+  EXPECT_EQ(Sent(panel), std::vector<std::string>{});
+  QComboBox* second = Combo(panel, 1192);
+  ASSERT_TRUE(second->isEnabled());
+  second->setFocus();
+  QTest::keyClick(second, Qt::Key_Down);  // the operator steps the list from 3 to 4
+  EXPECT_EQ(Sent(panel), std::vector<std::string>{"a5:0204"});  // 0xA5: channels 2 and 4
+  EXPECT_EQ(Device().State().pip_child_ch, (std::array<uint8_t, 2>{2, 4}));
+}
+
+TEST_F(FourChannelPanelTest, WheelOverAClosedListChangesNothing) {
+  DeviceHolds(8, 2, 3);
+  CClass_trisk_main_dlg* panel = Open();
+  int lists = 0;
+  for (int id : {1189, 1192, int{kIdTriskOutputFormatList}}) {
+    QComboBox* list = Combo(panel, id);
+    if (!list->isEnabled()) continue;
+    ++lists;
+    const int shown = list->currentIndex();
+    // Towards the operator, then away past the start: each notch alone.
+    for (int notches : {-1, 1, 1}) {
+      test::TurnWheel(list, notches);
+      EXPECT_EQ(list->currentIndex(), shown) << notches;
+    }
+  }
+  EXPECT_GE(lists, 2);
   EXPECT_EQ(Sent(panel), std::vector<std::string>{});
 }
 
@@ -510,6 +535,29 @@ TEST(FourChannelSignalTest, SilentDeviceLeavesThePanelEmpty) {
   EXPECT_EQ(Combo(panel, 1192)->currentText(), "1");
   for (int n = 0; n < 4; ++n) EXPECT_EQ(panel->IndicatorImage(n), 376);
   EXPECT_EQ(w.data().zv_trisk_signal_status[0], 0) << "reset when the panel opens";
+}
+
+TEST(FourChannelSignalTest, AfterASilentReadBackAnyModeClickSends) {
+  // No reply: the device's mode is unknown, so even mode 0 (the record's
+  // starting value) goes out when clicked.
+  const uint16_t port = test::FreeUdpPort();
+  sim::SimConfig config = test::LoopbackSim(port, {"Quad"});
+  config.devices[0].type = 0x60;
+  config.devices[0].faults.silent = true;
+  test::SimRunner runner(config);
+  ASSERT_TRUE(runner.started()) << runner.error();
+  Window w(port);
+  CClass_trisk_main_dlg* panel = w.Open();
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(SelectedModeButtons(panel), 0);
+  QTest::mouseClick(Button(panel, 1032), Qt::LeftButton);
+  const auto sent_mode_0 = [&] {
+    for (const std::string& line : runner.sim().LogLines())
+      if (line.find("\"command\":\"0x94\",\"params\":\"00\"") != std::string::npos) return true;
+    return false;
+  };
+  EXPECT_TRUE(QTest::qWaitFor(sent_mode_0, 2000)) << "0x94 (set show mode) with mode 0";
+  EXPECT_TRUE(Button(panel, 1032)->IsSelected());
 }
 
 }  // namespace

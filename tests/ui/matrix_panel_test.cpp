@@ -26,6 +26,7 @@
 #include "support/recorders.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
+#include "support/wheel.h"
 
 namespace zv {
 namespace {
@@ -291,6 +292,23 @@ TEST(MatrixPanelTest, SerialModeWithThePortClosedSendsAndChangesNothing) {
   EXPECT_EQ(std::to_array(f.dlg.m_matrix_route), (Route{3, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(f.LitInputs(), Numbers{3});
   EXPECT_EQ(f.LitOutputs(), Numbers{1});
+}
+
+TEST(MatrixConnectionPageTest, WheelOverAClosedListChangesNothing) {
+  MatrixFixture f;
+  ASSERT_TRUE(f.Ready());
+  f.Page(2);
+  CClass_matrix_child_setting* page = f.connection();
+  ASSERT_NE(page, nullptr);
+  QComboBox* modes = page->ModeList();
+  const int shown = modes->currentIndex();
+  // Towards the operator, then away past the start: each notch alone.
+  for (int notches : {-1, 1, 1}) {
+    test::TurnWheel(modes, notches);
+    EXPECT_EQ(modes->currentIndex(), shown) << notches;
+  }
+  EXPECT_EQ(f.dlg.m_eState, kModeNetwork) << "the link mode stays";
+  EXPECT_FALSE(page->PortList()->isEnabled()) << "the serial group stays idle";
 }
 
 TEST(MatrixConnectionPageTest, OpeningState) {

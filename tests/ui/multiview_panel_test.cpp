@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,7 +24,9 @@
 #include "sim/multiview_device.h"
 #include "support/link_drain.h"
 #include "support/sim_runner.h"
+#include "support/recorders.h"
 #include "support/udp_peer.h"
+#include "support/wheel.h"
 
 namespace zv {
 namespace {
@@ -305,13 +308,31 @@ TEST_F(MultiviewPanelTest, LabelsPage) {
   EXPECT_EQ(m_dlg.m_16_view_show_umd, 0);
   EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_umd_enable, 1) << "keeps the device's value";
 
-  // A label longer than ten characters from the device is shown whole.
+  // A label longer than ten characters from the device is shown whole; it
+  // can be shortened but never lengthened, and Enter sends ten at most.
   m_dlg.m_16_view_umd_name[0] = u"ABCDEFGHIJKLMN";
   host->ShowPage(5);
   test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   host->ShowPage(3);
   test::DrainLink(*m_p_glo_main_set_or_get_dlg);
-  EXPECT_EQ(CurrentPage<CClass_16view_umd>(host)->Edit(0)->text(), "ABCDEFGHIJKLMN");
+  QLineEdit* long_label = CurrentPage<CClass_16view_umd>(host)->Edit(0);
+  EXPECT_EQ(long_label->text(), "ABCDEFGHIJKLMN");
+  long_label->setFocus();
+  long_label->end(false);
+  QTest::keyClicks(long_label, "xyz");
+  EXPECT_EQ(long_label->text(), "ABCDEFGHIJKLMN") << "no growing";
+  QTest::keyClick(long_label, Qt::Key_Backspace);
+  QTest::keyClicks(long_label, "xyz");
+  EXPECT_EQ(long_label->text(), "ABCDEFGHIJKLM") << "nor back to the length it had";
+  QTest::keyClick(long_label, Qt::Key_Return);
+  EXPECT_EQ(NewFrames(),
+            std::vector<std::string>({"1e:"                                         // set label
+                                      "01"                                          // window 1
+                                      "01000100010001"                              // fixed bytes
+                                      "4100420043004400450046004700480049004a00"}))  // "ABCDEFGHIJ"
+      << "ten characters at most";
+  EXPECT_EQ(long_label->text(), "ABCDEFGHIJ") << "the box shows what was sent";
+  EXPECT_EQ(m_dlg.m_16_view_umd_name[0], u"ABCDEFGHIJ");
 }
 
 TEST_F(MultiviewPanelTest, ColourPage) {
@@ -422,10 +443,19 @@ TEST_F(MultiviewPanelTest, SettingsPage) {
     EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(id))->currentIndex(), entry) << id;
   EXPECT_TRUE(NewFrames().empty()) << "the settings page does not read the device";
 
-  // Restore defaults: the sixteen-window grid with label and audio boxes.
+  // Restore defaults: the sixteen-window grid with label and audio boxes,
+  // and what the device itself took as its defaults (a window's source, the
+  // lock), read back at once.
   m_dlg.m_all_16_view_page_data.zv_16_view_mode_type = 1;
+  sim::MultiviewerDeviceState s = Device().State();
+  s.sources[0] = 5;
+  Device().SetState(s);
+  m_dlg.m_16_view_window_source[0] = 5;
   QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1033)), Qt::LeftButton);
-  EXPECT_EQ(NewFrames(), std::vector<std::string>({"38:00"}));
+  EXPECT_EQ(NewFrames(), std::vector<std::string>({"38:00", "32:"}));
+  EXPECT_EQ(m_dlg.m_16_view_window_source[0], 1);
+  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_lock_state, 0);
+  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_audio_source_channel, 1);
   EXPECT_EQ(m_dlg.m_cur_window_count, 16);
   EXPECT_EQ(m_dlg.m_16_view_windows[15].x, 540);
   EXPECT_EQ(m_dlg.m_16_view_show_audio, 1);
@@ -437,7 +467,14 @@ TEST_F(MultiviewPanelTest, SettingsPage) {
   EXPECT_EQ(preview.pixelColor(audio.x + 1, audio.y + 1), QColor(89, 187, 255));
   const PreviewBox overlay = m_dlg.m_16_view_resolution_rects[15];
   EXPECT_EQ(preview.pixelColor(overlay.x + 1, overlay.y + 1), QColor(55, 55, 55)) << "no overlay";
-  const std::pair<int, int> lists[] = {{1073, 0}, {1074, 0}, {1014, 1}, {1039, 0}, {1105, 1}, {1106, 1}};
+  const std::pair<int, int> lists[] = {{1073, 0}, {1074, 0}, {1014, 1}, {1039, 0}, {1105, 1}, {1106, 0}};
+  for (auto [id, entry] : lists)
+    EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(id))->currentIndex(), entry) << id;
+  // Reopened, the page shows the same: what the device has.
+  host->ShowPage(5);
+  host->ShowPage(6);
+  page = CurrentPage<CClass_16view_set>(host);
+  ASSERT_NE(page, nullptr);
   for (auto [id, entry] : lists)
     EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(id))->currentIndex(), entry) << id;
 
@@ -514,11 +551,126 @@ TEST_F(MultiviewPanelTest, SettingsPageOffersTheDerivedGateway) {
   EXPECT_EQ(page->IpControl(1036)->AddressText(), "10.0.0.25");
   EXPECT_EQ(page->IpControl(1037)->AddressText(), "255.255.255.0");
   EXPECT_EQ(page->IpControl(1038)->AddressText(), "10.0.0.1");
-  // Restore defaults with the port closed: nothing changes but the lists.
+  // Restore defaults with the port closed: nothing changes, the lists
+  // included, since the device took nothing.
   m_dlg.m_all_16_view_page_data.zv_16_view_mode_type = 2;
+  const int meter = qobject_cast<QComboBox*>(page->Item(1014))->currentIndex();
+  const int border = qobject_cast<QComboBox*>(page->Item(1105))->currentIndex();
   QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1033)), Qt::LeftButton);
   EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_mode_type, 2);
-  EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1014))->currentIndex(), 1);
+  EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1014))->currentIndex(), meter);
+  EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1105))->currentIndex(), border);
+}
+
+// Addresses typed as a person types them, over the text the fields open
+// with (click, select all, type), and the bytes "Set IP" then sends. After
+// the send the operator is told where the device went.
+TEST_F(MultiviewPanelTest, TypedAddressesGoOutAsTyped) {
+  ASSERT_TRUE(m_runner.started()) << m_runner.error();
+  m_dlg.show();
+  QApplication::setActiveWindow(&m_dlg);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&m_dlg));
+  CClass_16view_dlg* host = Open();
+  ASSERT_NE(host, nullptr);
+  struct Row {
+    const char* what;
+    int control;          // 1036 address, 1037 mask, 1038 gateway
+    const char* pasted;   // clipboard text pasted with Ctrl+V instead of typing
+    const char* typed;    // "\b" is Backspace
+    const char* params;   // of the set-IP frame (0x05)
+    const char* moves_to; // the address the closing notice names
+    const char* warning;  // the notice about the value typed, if any
+  };
+  const Row rows[] = {
+      {"a private address", 1036, nullptr, "192.168.1.100",
+       "c0a80164"   // IP address 192.168.1.100
+       "ffffff00"   // subnet mask 255.255.255.0
+       "7f000001",  // gateway 127.0.0.1
+       "192.168.1.100", nullptr},
+      {"short fields", 1036, nullptr, "10.0.0.5",
+       "0a000005"   // IP address 10.0.0.5
+       "ffffff00"   // subnet mask
+       "7f000001",  // gateway
+       "10.0.0.5", nullptr},
+      {"a mask typed over the mask", 1037, nullptr, "255.255.255.0",
+       "7f000002"   // IP address as opened
+       "ffffff00"   // subnet mask 255.255.255.0
+       "7f000001",  // gateway
+       "127.0.0.2", nullptr},
+      {"an octet above 255", 1036, nullptr, "256.1.2.3",
+       "ff010203"   // IP address 255.1.2.3
+       "ffffff00"   // subnet mask
+       "7f000001",  // gateway
+       "255.1.2.3", "256 is not a valid entry: use 0 to 255"},
+      {"Backspace at a field's start goes back", 1036, nullptr, "10.0.0.\b\b7.9",
+       "0a000709"   // IP address 10.0.7.9
+       "ffffff00"   // subnet mask
+       "7f000001",  // gateway
+       "10.0.7.9", nullptr},
+      {"a pasted gateway", 1038, "172.16.5.4", "",
+       "7f000002"   // IP address as opened
+       "ffffff00"   // subnet mask
+       "ac100504",  // gateway 172.16.5.4
+       "127.0.0.2", nullptr},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    host->ShowPage(5);
+    host->ShowPage(6);
+    auto* page = CurrentPage<CClass_16view_set>(host);
+    ASSERT_NE(page, nullptr);
+    NewFrames();
+    test::MessageBoxRecorder notices;
+    CIpAddressCtrl* control = page->IpControl(r.control);
+    // The click lands on the first field, as the window system delivers it.
+    const QPoint at(4, control->height() / 2);
+    QWidget* under = control->childAt(at) ? control->childAt(at) : control;
+    QTest::mouseClick(under, Qt::LeftButton, Qt::NoModifier, under->mapFrom(control, at));
+    ASSERT_TRUE(control->isAncestorOf(QApplication::focusWidget()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    if (r.pasted) {
+      QApplication::clipboard()->setText(QString::fromLatin1(r.pasted));
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
+    }
+    for (const char* c = r.typed; *c; ++c) QTest::keyClick(QApplication::focusWidget(), *c);
+    QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1032)), Qt::LeftButton);
+    EXPECT_EQ(NewFrames(), std::vector<std::string>({std::string("05:") + r.params}));
+    ASSERT_TRUE(test::DrainLink(m_dlg));
+    ASSERT_EQ(notices.requests.size(), r.warning ? 2u : 1u);
+    if (r.warning) {
+      EXPECT_EQ(notices.requests.front().text, r.warning);
+    }
+    EXPECT_NE(notices.requests.back().text.find(r.moves_to), std::string::npos)
+        << notices.requests.back().text;
+  }
+}
+
+// The wheel turned over a closed list changes nothing and sends nothing, on
+// each page that has lists.
+TEST_F(MultiviewPanelTest, WheelOverAClosedListChangesNothing) {
+  ASSERT_TRUE(m_runner.started()) << m_runner.error();
+  CClass_16view_dlg* host = Open();
+  ASSERT_NE(host, nullptr);
+  for (int page_number : {2, 3, 5, 6}) {
+    SCOPED_TRACE(page_number);
+    host->ShowPage(page_number);
+    QWidget* page = host->m_p_cur_page;
+    ASSERT_NE(page, nullptr);
+    NewFrames();
+    int lists = 0;
+    for (QComboBox* list : page->findChildren<QComboBox*>(QString(), Qt::FindDirectChildrenOnly)) {
+      if (!list->isVisibleTo(page) || !list->isEnabled() || list->count() < 2) continue;
+      ++lists;
+      const int shown = list->currentIndex();
+      // Towards the operator, then away past the start: each notch alone.
+      for (int notches : {-1, 1, 1}) {
+        test::TurnWheel(list, notches);
+        EXPECT_EQ(list->currentIndex(), shown) << notches;
+      }
+    }
+    EXPECT_GT(lists, 0);
+    EXPECT_TRUE(NewFrames().empty());
+  }
 }
 
 TEST_F(MultiviewPanelTest, AudioPageSendsByUdpInSerialMode) {

@@ -20,6 +20,7 @@
 #include "support/recorders.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
+#include "support/wheel.h"
 #include "switcher/switcher_chroma_page.h"
 #include "switcher/switcher_function_page.h"
 #include "switcher/switcher_luma_page.h"
@@ -288,10 +289,13 @@ TEST(SwitcherPanelTest, PreviewDuringATransitionShowsRed) {
   EXPECT_EQ(b.Image(1032), SourceNormalImage(1));
   EXPECT_EQ(b.Image(1034), SourcePreviewImage(1));
   EXPECT_EQ(b.Record().zv_switcher_tbar_reverse, 0);
-  const auto frames = b.WaitFrames(7);
+  const auto frames = b.WaitFrames(10);
+  // 0x82: direction 1 (upward), then the progress each move arrived at when
+  // it reached or passed 1 or a multiple of 8.
   EXPECT_EQ(frames, (std::vector<std::string>{"0x80 01", "0x81 02", "0x82 0101", "0x82 0108",
-                                              "0x82 0128", "0x81 06", "0x82 0180"}))
-      << "progress 1, 8 and 40 of the positions passed, then 128 just below the top";
+                                              "0x82 011d", "0x82 0128", "0x81 06", "0x82 0145",
+                                              "0x82 0163", "0x82 0180"}))
+      << "progress 1, 8, 29, 40, then 69, 99 and 128 just below the top";
 }
 
 TEST(SwitcherPanelTest, BackgroundAndKeys) {
@@ -384,18 +388,29 @@ TEST(SwitcherPanelTest, LumaTrackbarSendsOnRelease) {
   const uint8_t levels[3] = {16, 40, 16};
   EXPECT_EQ(std::vector<uint8_t>(b.Record().zv_switcher_luma_level, b.Record().zv_switcher_luma_level + 3),
             std::vector<uint8_t>(levels, levels + 3));
-  // The keyboard moves a level and shows it, two digits at least, and sends nothing.
+  // The keyboard moves a level and shows it, two digits at least, and sends
+  // the levels once the trackbar settles.
   auto* red = qobject_cast<QSlider*>(page->Item(1175));
   red->setValue(8);
   const size_t now = b.Sync();
   QTest::keyClick(red, Qt::Key_Left);
   EXPECT_EQ(qobject_cast<QLineEdit*>(page->Item(1040))->text(), "07");
   EXPECT_EQ(b.Record().zv_switcher_luma_level[0], 7);
-  EXPECT_TRUE(b.FramesSince(now).empty());
+  const auto settled = b.WaitFrames(now + 1);
+  ASSERT_EQ(settled.size(), now + 1);
+  EXPECT_EQ(settled[now], "0x94 072810");  // luma levels: red 7, green 40, blue 16
   // Enter closes nothing.
   QTest::keyClick(red, Qt::Key_Return);
   EXPECT_FALSE(page->isHidden());
   EXPECT_FALSE(b.panel->isHidden());
+  // A page left before its trackbar settled still sends what it showed.
+  b.dlg->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(b.dlg.get()));
+  const size_t left = b.Sync();
+  test::TurnWheel(red, -1);  // three steps down
+  b.Click(kIdSwKey2);
+  EXPECT_EQ(b.FramesSince(left), (std::vector<std::string>{"0x8c 00",         // KEY 2 was off
+                                                           "0x94 042810"}));  // red 4, 40, 16
 }
 
 TEST(SwitcherPanelTest, ChromaTypeGreen) {
@@ -424,13 +439,20 @@ TEST(SwitcherPanelTest, ChromaTypeGreen) {
   EXPECT_EQ(b.Record().zv_switcher_chroma_type, 1);
   EXPECT_EQ(b.Record().zv_switcher_chroma_blue[1], 7);
   EXPECT_EQ(b.Record().zv_switcher_chroma_blue[0], 220);
-  // The keyboard moves a level and shows it, but neither stores nor sends it.
+  // The keyboard moves a level and shows it; leaving the trackbar sends the
+  // levels at once, into the preset of the type shown.
+  b.dlg->show();
+  QApplication::setActiveWindow(b.dlg.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(b.dlg.get()));
   auto* red = qobject_cast<QSlider*>(page->Item(1170));
+  red->setFocus();
   const size_t now = b.Sync();
   QTest::keyClick(red, Qt::Key_Left);
   EXPECT_EQ(qobject_cast<QLineEdit*>(page->Item(1040))->text(), "31");
-  EXPECT_TRUE(b.FramesSince(now).empty());
-  EXPECT_EQ(b.Record().zv_switcher_chroma_red[1], 32);
+  QTest::keyClick(red, Qt::Key_Tab);
+  EXPECT_FALSE(red->hasFocus());
+  EXPECT_EQ(b.FramesSince(now), std::vector<std::string>{"0x99 1fdc07"});  // chroma: 31, 220, 7
+  EXPECT_EQ(b.Record().zv_switcher_chroma_red[1], 31);
 }
 
 TEST(SwitcherPanelTest, PipPage) {
@@ -448,20 +470,27 @@ TEST(SwitcherPanelTest, PipPage) {
   auto* width = qobject_cast<QComboBox*>(page->Item(1182));
   width->setCurrentIndex(6);
   emit width->activated(6);
-  // Typing into the source field chooses nothing.
+  // Typing into the source field chooses nothing: not a whole entry typed
+  // and confirmed with Enter, nor one left with Tab. The keys go where a
+  // person's keys go, to the combo box that has the focus.
+  b.dlg->show();
+  QApplication::setActiveWindow(b.dlg.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(b.dlg.get()));
   auto* source = qobject_cast<QComboBox*>(page->Item(1183));
   ASSERT_TRUE(source->isEditable());
-  QTest::keyClicks(source->lineEdit(), "Cam 0");
-  // Nor does a whole entry typed and confirmed with Enter, or left by the focus.
-  source->lineEdit()->selectAll();
-  QTest::keyClicks(source->lineEdit(), "Cam 05");
-  QTest::keyClick(source->lineEdit(), Qt::Key_Return);
-  source->lineEdit()->selectAll();
-  QTest::keyClicks(source->lineEdit(), "MP");
-  QFocusEvent focus_out(QEvent::FocusOut, Qt::TabFocusReason);
-  QApplication::sendEvent(source->lineEdit(), &focus_out);
+  QTest::mouseClick(source, Qt::LeftButton, Qt::NoModifier, QPoint(10, source->height() / 2));
+  ASSERT_TRUE(source->hasFocus());
+  QTest::keyClick(source, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(source, "Cam 05");
+  QTest::keyClick(source, Qt::Key_Return);
+  EXPECT_EQ(source->currentText(), "Cam 01");
+  QTest::keyClick(source, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(source, "MP");
+  QTest::keyClick(source, Qt::Key_Tab);
+  EXPECT_FALSE(source->hasFocus());
   EXPECT_EQ(b.FramesSince(before), (std::vector<std::string>{"0xa0 4006", "0xa1 3804", "0x9f 06"}));
   EXPECT_EQ(b.Record().zv_switcher_pip_source, 0);
+  EXPECT_EQ(source->currentText(), "Cam 01");
   // A choice from the list is sent.
   const size_t chosen = b.Sync();
   source->setCurrentIndex(10);
@@ -473,30 +502,129 @@ TEST(SwitcherPanelTest, PipPage) {
   EXPECT_EQ(device.zv_switcher_pip_x, 1600);
   EXPECT_EQ(device.zv_switcher_pip_border_width, 6);
   EXPECT_FALSE(page->Item(1173)->isVisibleTo(page));
-  // The keyboard moves a trackbar and shows its value, and sends nothing.
+  // The wheel moves a trackbar and shows its value; once it settles the
+  // device is sent what the field shows.
   const size_t now = b.Sync();
-  QTest::keyClick(x, Qt::Key_Right);
-  EXPECT_EQ(qobject_cast<QLineEdit*>(page->Item(1040))->text(), "1616");
-  EXPECT_TRUE(b.FramesSince(now).empty());
-  EXPECT_EQ(b.Record().zv_switcher_pip_x, 1600);
+  test::TurnWheel(x, 1);
+  EXPECT_EQ(qobject_cast<QLineEdit*>(page->Item(1040))->text(), "1648");  // three steps a notch
+  const auto settled = b.WaitFrames(now + 1);
+  ASSERT_EQ(settled.size(), now + 1);
+  EXPECT_EQ(settled[now], "0xa0 7006");  // PIP X: 1648 pixels, low byte first
+  EXPECT_EQ(b.Record().zv_switcher_pip_x, 1648);
 }
 
-TEST(SwitcherPanelTest, ClickOnTheTbarHandsTheFocusToFtb) {
+TEST(SwitcherPanelTest, SpaceAfterADragSendsNothing) {
   Bench b;
   ASSERT_TRUE(b.Started());
   b.dlg->show();
   QApplication::setActiveWindow(b.dlg.get());
   ASSERT_TRUE(QTest::qWaitForWindowActive(b.dlg.get()));
-  b.DragTbar({});
-  EXPECT_TRUE(b.panel->Item(kIdSwFtb)->hasFocus());
-  EXPECT_EQ(b.Record().zv_switcher_in_transition, 0) << "a click alone starts nothing";
-  // Enter and Escape on the focused button press nothing and close nothing.
-  QTest::keyClick(b.panel->Item(kIdSwFtb), Qt::Key_Return);
-  QTest::keyClick(b.panel->Item(kIdSwFtb), Qt::Key_Escape);
+  b.DragTbar({100});
+  b.DragTbar({129});  // back down: the transition is taken back
+  QWidget* focused = QApplication::focusWidget();
+  ASSERT_NE(focused, nullptr);
+  EXPECT_EQ(focused, b.panel->m_tbar) << "the focus stays on the T-bar";
+  const size_t before = b.Sync();
+  // Space, Enter and Escape where the operator's keys go: nothing fades to
+  // black, nothing is pressed, nothing closes.
+  for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Escape})
+    QTest::keyClick(QApplication::focusWidget(), key);
   EXPECT_EQ(b.Record().zv_switcher_ftb_state, 0);
   EXPECT_EQ(b.Image(kIdSwFtb), 289);
   EXPECT_FALSE(b.panel->isHidden());
-  EXPECT_TRUE(b.FramesSince(0).empty());
+  EXPECT_TRUE(b.FramesSince(before).empty());
+}
+
+TEST(SwitcherPanelTest, DragBackToItsStartCancelsTheTransition) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  const size_t before = b.Sync();
+  b.Click(1032);  // programme 1
+  b.Click(1035);  // preview 2
+  b.DragTbar({100, 129});  // up to progress 29, then back to the bottom
+  EXPECT_EQ(b.FramesSince(before),
+            (std::vector<std::string>{"0x80 01", "0x81 02",
+                                      "0x82 011d",     // direction 1 (upward), progress 29
+                                      "0x82 0100"}));  // direction 1, progress 0: at the start
+  // (the marker of FramesSince put programme 12 on the device and the panel)
+  EXPECT_EQ(b.Image(kIdSwAuto), 245) << "lamp off";
+  EXPECT_EQ(b.Record().zv_switcher_in_transition, 0);
+  EXPECT_EQ(b.Record().zv_switcher_pvm_source, 2) << "no exchange";
+  EXPECT_EQ(b.Image(1035), SourcePreviewImage(2));
+  EXPECT_EQ(b.Record().zv_switcher_tbar_reverse, 1) << "the next travel still runs upward";
+  const SwitcherPageData device = b.Device().State();
+  EXPECT_EQ(device.zv_switcher_pvm_source, 2);
+  EXPECT_EQ(device.zv_switcher_in_transition, 0);
+}
+
+// A drag whose mouse steps jump over every multiple of 8 still sends a frame
+// for each step that passes one, with the progress it arrived at.
+TEST(SwitcherPanelTest, FastDragKeepsTheDeviceUp) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  const size_t before = b.Sync();
+  b.DragTbar({119, 99, 79, 59, 39, 19, 0});  // progress 10, 30, ..., 110, then the top
+  // 0x82: direction 1 (upward), progress.
+  EXPECT_EQ(b.FramesSince(before), (std::vector<std::string>{"0x82 010a", "0x82 011e", "0x82 0132",
+                                                             "0x82 0146", "0x82 015a", "0x82 016e",
+                                                             "0x82 0180"}));
+  EXPECT_EQ(b.Record().zv_switcher_tbar_reverse, 0);
+}
+
+TEST(SwitcherPanelTest, CutDuringAutoEndsTheAuto) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  b.Click(1032);        // programme 1
+  b.Click(1035);        // preview 2
+  b.Click(kIdSwRate3);  // 20 ms steps
+  b.Click(kIdSwAuto);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return b.panel->m_tbar->GetPosition() < 100; }, 5000));
+  b.Click(kIdSwCut);
+  EXPECT_FALSE(b.panel->IsTimerRunning(3));
+  EXPECT_EQ(b.Image(kIdSwAuto), 245);
+  EXPECT_EQ(b.Record().zv_switcher_in_transition, 0);
+  EXPECT_EQ(b.Record().zv_switcher_pgm_source, 2) << "exchanged once, by the Cut";
+  EXPECT_EQ(b.Record().zv_switcher_pvm_source, 1);
+  EXPECT_EQ(b.panel->m_tbar->GetPosition(), 0) << "at rest as after a whole travel upward";
+  EXPECT_EQ(b.Record().zv_switcher_tbar_reverse, 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return b.Frames().back() == "0x83"; }, 3000));
+  const SwitcherPageData device = b.Device().State();
+  EXPECT_EQ(device.zv_switcher_pgm_source, 2);
+  EXPECT_EQ(device.zv_switcher_pvm_source, 1);
+}
+
+// The wheel turned over a closed list changes nothing and sends nothing, on
+// each page of the panel.
+TEST(SwitcherPanelTest, WheelOverAClosedListChangesNothing) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  struct Page {
+    const char* what;
+    int button;  // that shows the page; 0: the page shown at opening
+  };
+  // The transition page's lists are hidden; the other pages show theirs.
+  const Page pages[] = {{"luma key", kIdSwKey1}, {"chroma key", kIdSwKey2},
+                        {"picture in picture", kIdSwPip}};
+  for (const Page& p : pages) {
+    SCOPED_TRACE(p.what);
+    if (p.button) b.Click(p.button);
+    QWidget* page = b.panel->m_p_cur_page;
+    ASSERT_NE(page, nullptr);
+    const size_t before = b.Sync();
+    int lists = 0;
+    for (QComboBox* list : page->findChildren<QComboBox*>(QString(), Qt::FindDirectChildrenOnly)) {
+      if (!list->isVisibleTo(page) || list->count() < 2) continue;
+      ++lists;
+      const int shown = list->currentIndex();
+      // Towards the operator, then away past the start: each notch alone.
+      for (int notches : {-1, 1, 1}) {
+        test::TurnWheel(list, notches);
+        EXPECT_EQ(list->currentIndex(), shown) << notches;
+      }
+    }
+    EXPECT_GT(lists, 0);
+    EXPECT_TRUE(b.FramesSince(before).empty());
+  }
 }
 
 TEST(SwitcherPanelTest, StreamStartsTheViewerBesideTheProgram) {
