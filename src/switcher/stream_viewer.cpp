@@ -12,7 +12,7 @@ std::string InDir(const std::string& dir, const char* file) {
 }  // namespace
 
 StreamViewerLaunch LaunchStreamViewer(const std::string& exe_dir) {
-  const std::string settings = InDir(exe_dir, "Configure.ini");
+  const std::string settings = SettingsFilePath("Configure.ini", exe_dir);
   if (ReadProfileString(kDecodeStateSection, kDecodeStateKey, "", settings) == "on") {
     Trace("decode page have open");
     return StreamViewerLaunch::kAlreadyOpen;
