@@ -1,8 +1,6 @@
 #include "res/template_builder.h"
 
 #include <QCheckBox>
-#include <algorithm>
-#include <vector>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +8,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <algorithm>
+#include <vector>
 
 #include "controls/ip_address_ctrl.h"
 #include "controls/button_st.h"

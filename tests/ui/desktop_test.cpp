@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QComboBox>
+#include <QDir>
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
@@ -55,7 +56,7 @@ TEST(DesktopTest, SettingsStayBesideAWritableExecutableElseGoToTheUsersFolder) {
   SetSettingsFallbackDir("");
   if (old_config) setenv("XDG_CONFIG_HOME", saved_config.c_str(), 1);
   else unsetenv("XDG_CONFIG_HOME");
-  std::system(("rm -rf '" + root + "'").c_str());
+  QDir(QString::fromStdString(root)).removeRecursively();
 }
 
 std::vector<std::pair<std::string, std::string>> g_info_messages;  // category, text
