@@ -2,7 +2,9 @@
 # Installs what is missing, builds and runs the whole test suite with ctest:
 # once as a normal build, once with AddressSanitizer and
 # UndefinedBehaviorSanitizer, and the threaded tests once more with
-# ThreadSanitizer; then runs each fuzz target for a short time and
+# ThreadSanitizer; builds the Debian package from the normal build, checks it
+# with lintian, installs it with apt-get, runs the installed program and
+# removes it again; then runs each fuzz target for a short time and
 # prints the benchmarks' ratios. Set ZV_FUZZ_SECONDS to change the fuzzing time.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,6 +24,27 @@ run_suite() {  # name, build dir, cmake args...
 }
 
 run_suite normal "$root/build-test" -DCMAKE_BUILD_TYPE=Debug
+
+# The package is made from the normal build (stripped), so it costs only the
+# manual pages, cpack and lintian.
+echo "== Debian package"
+cmake -S "$root" -B "$root/build-test" -DZV_PACKAGE=ON >/dev/null
+cmake --build "$root/build-test" -j "$jobs" --target zv_package_files
+rm -f "$root"/build-test/zv-multiview_*.deb
+(cd "$root/build-test" && cpack -G DEB | tail -n 1)
+deb=$(ls "$root"/build-test/zv-multiview_*.deb)
+lintian --fail-on error "$deb"
+if dpkg-query -W -f='${Status}' zv-multiview 2>/dev/null | grep -q "install ok installed"; then
+  echo "zv-multiview is installed on this machine already: install check skipped"
+elif [ "$(id -u)" -ne 0 ]; then
+  echo "not root: install check skipped"
+else
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/null
+  installed_ok=0
+  env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/zv_multiview --version || installed_ok=$?
+  DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq zv-multiview >/dev/null
+  [ "$installed_ok" -eq 0 ] || { echo "the installed zv_multiview failed" >&2; exit 1; }
+fi
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite sanitizers "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DZV_SANITIZE=ON
 

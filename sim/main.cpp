@@ -32,7 +32,9 @@ const char kUsage[] =
     "  --serial-device I  which device (0-based, default 0) answers on the serial line\n"
     "  --serial-link PATH also make PATH a symbolic link to the pseudo-terminal\n"
     "  --log FILE         write the JSON lines to FILE instead of standard output\n"
-    "  --quiet            log nothing\n";
+    "  --quiet            log nothing\n"
+    "  --version          print the version and stop\n"
+    "  --help             print this help and stop\n";
 
 bool Number(const char* text, long min, long max, long* out) {
   return zv::sim::ParseNumber(text, min, max, out);
@@ -82,6 +84,9 @@ int main(int argc, char** argv) {
       log_path = value();
     } else if (arg == "--quiet") {
       quiet = true;
+    } else if (arg == "--version" || arg == "-v") {
+      std::printf("zv_device_sim %s\n", ZV_VERSION);
+      return 0;
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;

@@ -1,7 +1,9 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLoggingCategory>
 #include <cstdio>
 
+#include "app/desktop_setup.h"
 #include "app/zelvik_app.h"
 #include "platform/platform.h"
 #include "res/skin.h"
@@ -25,19 +27,36 @@ bool PortOption(const QCommandLineParser& parser, const QString& name, bool zero
   return true;
 }
 
+// The options QApplication takes for itself. The command line is read before
+// the application object exists (so that --help and --version need no
+// display), so they are known here too, hidden from the help; QApplication
+// then takes them out of argv.
+struct ToolkitOption {
+  const char* name;
+  bool takes_value;
+};
+constexpr ToolkitOption kToolkitOptions[] = {
+    {"platform", true},    {"platformpluginpath", true}, {"platformtheme", true},
+    {"plugin", true},      {"qwindowgeometry", true},    {"qwindowicon", true},
+    {"qwindowtitle", true}, {"geometry", true},          {"display", true},
+    {"style", true},       {"stylesheet", true},         {"session", true},
+    {"reverse", false},    {"widgetcount", false},
+};
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  QApplication application(argc, argv);
-  QApplication::setApplicationName("zv_multiview");
-  QApplication::setApplicationVersion("1.0.1.5");
+  QCoreApplication::setApplicationName("zv_multiview");
+  QCoreApplication::setApplicationVersion(ZV_VERSION);
 
   QCommandLineParser parser;
+  // Qt's own options are single-dash words (-platform offscreen).
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   parser.setApplicationDescription(
       "Control panel for the zv family of broadcast video devices: multiviewer, matrix "
       "router, four-channel switcher and production switcher.");
-  parser.addHelpOption();
-  parser.addVersionOption();
+  const QCommandLineOption help_option = parser.addHelpOption();
+  const QCommandLineOption version_option = parser.addVersionOption();
   parser.addOption({"device-port", "UDP port the devices listen on (default 7000).", "port"});
   parser.addOption({"local-port",
                     "Local UDP port every socket binds to (default 7000; 0 lets the system "
@@ -54,7 +73,34 @@ int main(int argc, char* argv[]) {
                     "Also offer this serial port in the port lists (for example the "
                     "pseudo-terminal of zv_device_sim). May be given more than once.",
                     "path"});
-  parser.process(application);
+  parser.addOption({"verbose",
+                    "Print the trace lines of searches and commands (the logging category "
+                    "zv.trace; QT_LOGGING_RULES=\"zv.trace.info=true\" does the same)."});
+  for (const ToolkitOption& t : kToolkitOptions) {
+    QCommandLineOption option(QString::fromLatin1(t.name));
+    if (t.takes_value) option.setValueName("value");
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  if (!parser.parse(arguments)) {
+    std::fprintf(stderr, "zv_multiview: %s\nTry \"zv_multiview --help\".\n",
+                 qPrintable(parser.errorText()));
+    return 2;
+  }
+  if (parser.isSet(help_option) || parser.isSet("help-all")) {
+    // Without an application object the parser cannot know the program's name.
+    QString text = parser.helpText();
+    text.replace(QStringLiteral("<executable_name>"), QStringLiteral("zv_multiview"));
+    std::fputs(qPrintable(text), stdout);
+    return 0;
+  }
+  if (parser.isSet(version_option)) {
+    std::printf("zv_multiview %s\n", ZV_VERSION);
+    return 0;
+  }
 
   zv::LinkConfig config;
   if (!PortOption(parser, "device-port", false, &config.device_port) ||
@@ -69,6 +115,12 @@ int main(int argc, char* argv[]) {
     }
     config.search_address = address;
   }
+
+  zv::RouteTraceToLog();
+  if (parser.isSet("verbose")) zv::ShowTraceLog();
+
+  QApplication application(argc, argv);
+  zv::UseStandardSettingsFolder();
   std::vector<std::string> extra_ports;
   for (const QString& path : parser.values("serial-port")) extra_ports.push_back(path.toStdString());
   zv::SetExtraSerialPorts(std::move(extra_ports));

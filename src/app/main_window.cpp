@@ -218,7 +218,7 @@ void CZELVIKDlg::OnInitDialog() {
 
   ResetWindowLabels();
   StartWinsock();
-  WriteProfileString("Settings", "decode_state", "off", PathBesideExecutable(kSettingsFileName));
+  WriteProfileString("Settings", "decode_state", "off", SettingsFilePath(kSettingsFileName));
 }
 
 QWidget* CZELVIKDlg::Item(int id) const { return FindItem(this, id); }

@@ -44,8 +44,9 @@ bool CBitmapSlider::LoadChannelImage(const QPixmap& image) {
   if (image.isNull()) return false;
   m_channel = image;
   // The travel follows the channel from now on, whatever the layout does.
-  m_travel.SetSize(image.width(), image.height());
-  resize(image.size());
+  const QSize size = image.deviceIndependentSize().toSize();
+  m_travel.SetSize(size.width(), size.height());
+  resize(size);
   update();
   return true;
 }
@@ -63,7 +64,8 @@ bool CBitmapSlider::LoadThumbImage(const QPixmap& image) {
   }
   m_thumb = QPixmap::fromImage(thumb);
   m_thumb.setDevicePixelRatio(image.devicePixelRatio());
-  m_travel.SetThumbSize(image.width(), image.height());
+  const QSize size = image.deviceIndependentSize().toSize();
+  m_travel.SetThumbSize(size.width(), size.height());
   if (!IsChannelLoaded()) m_travel.SetSize(width(), height());
   update();
   return true;

@@ -153,7 +153,9 @@ void CButtonST::SetCheck(Qt::CheckState state) {
   update();
 }
 
-QSize CButtonST::sizeHint() const { return m_image1.isNull() ? QSize(32, 32) : m_image1.size(); }
+QSize CButtonST::sizeHint() const {
+  return m_image1.isNull() ? QSize(32, 32) : m_image1.deviceIndependentSize().toSize();
+}
 
 bool CButtonST::IsPressedLook() const { return isDown() || (isCheckable() && isChecked()); }
 
@@ -228,8 +230,10 @@ void CButtonST::paintEvent(QPaintEvent*) {
     const bool show_image2 =
         !m_image2.isNull() && !(check_box ? isChecked() : (pressed || m_mouse_over));
     const QPixmap& image = show_image2 ? m_image2 : m_image1;
-    const int w = image.width();
-    const int h = image.height();
+    // Faces are painted at the screen's density; lay them out in widget pixels.
+    const QSize size = image.deviceIndependentSize().toSize();
+    const int w = size.width();
+    const int h = size.height();
     int x = face.left() + (face.width() - w) / 2;
     int y = face.top() + (face.height() - h) / 2;
     if (!caption.isEmpty()) {

@@ -276,7 +276,10 @@ void CClass_trisk_main_dlg::SetIndicator(int channel, uint8_t status) {
   auto* lamp = qobject_cast<QLabel*>(Item(kIdTriskFirstIndicator + channel));
   if (!lamp) return;
   const int image = status == 1 ? kTriskSignalImage : kTriskNoSignalImage;
-  lamp->setPixmap(SkinBitmap(image).scaled(kTriskIndicatorSize, kTriskIndicatorSize));
+  const QPixmap face = SkinBitmap(image);
+  QPixmap scaled = face.scaled(QSize(kTriskIndicatorSize, kTriskIndicatorSize) * face.devicePixelRatio());
+  scaled.setDevicePixelRatio(face.devicePixelRatio());
+  lamp->setPixmap(scaled);
   // An icon static takes the size of its icon: the lamp's place in the layout
   // is narrower and lower than the icon, which would be cut.
   lamp->resize(kTriskIndicatorSize, kTriskIndicatorSize);

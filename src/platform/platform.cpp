@@ -6,6 +6,7 @@
 #include <mutex>
 #include <shared_mutex>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -106,6 +107,47 @@ std::string PathBesideExecutable(const std::string& file_name) {
   std::string dir = ExecutableDir();
   if (dir.empty() || dir.back() != '/') dir += '/';
   return dir + file_name;
+}
+
+namespace {
+
+std::string& SettingsFallbackSlot() {
+  static std::string dir;
+  return dir;
+}
+
+bool OwnWritableDir(const std::string& dir) {
+  if (dir == "/usr" || dir.rfind("/usr/", 0) == 0) return false;
+  return access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+// mkdir -p; true when the folder exists afterwards.
+bool MakeDirs(const std::string& dir) {
+  for (size_t slash = dir.find('/', 1);; slash = dir.find('/', slash + 1)) {
+    const std::string part = dir.substr(0, slash);
+    if (!part.empty() && mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    if (slash == std::string::npos) break;
+  }
+  return access(dir.c_str(), W_OK) == 0;
+}
+
+}  // namespace
+
+std::string SettingsFilePath(const std::string& file_name, const std::string& exe_dir) {
+  std::string dir = exe_dir;
+  std::string fallback;
+  {
+    std::unique_lock<std::shared_mutex> lock(HookMutex());
+    fallback = SettingsFallbackSlot();
+  }
+  if (!OwnWritableDir(exe_dir) && !fallback.empty() && MakeDirs(fallback)) dir = fallback;
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  return dir + file_name;
+}
+
+void SetSettingsFallbackDir(std::string dir) {
+  std::unique_lock<std::shared_mutex> lock(HookMutex());
+  SettingsFallbackSlot() = std::move(dir);
 }
 
 int StartProgram(const std::string& path) {

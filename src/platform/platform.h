@@ -46,6 +46,15 @@ void SleepMs(uint32_t ms);
 std::string ExecutableDir();
 // Path of a file beside the executable.
 std::string PathBesideExecutable(const std::string& file_name);
+// Path of a settings file: beside the executable in `exe_dir` when that
+// folder is ours to write (a build tree, a copied folder), otherwise in the
+// fallback folder, which is made when missing. A folder under /usr counts as
+// not ours even for root: an installed program keeps its settings per user.
+// Without a fallback folder the file stays beside the executable.
+std::string SettingsFilePath(const std::string& file_name,
+                             const std::string& exe_dir = ExecutableDir());
+// The user's configuration folder for settings (set by the user interface).
+void SetSettingsFallbackDir(std::string dir);
 
 // INI files in the usual "[Section]" / "key=value" form. Section and key names
 // compare without regard to case. Writing creates the file and the section as

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHash>
 #include <QLinearGradient>
 #include <QPainter>
@@ -145,7 +146,10 @@ void PaintSwitcherBackground(QPainter& p, const SkinEntry& e) {
 // The rounded body of every face. Lit faces get a bright rim and a gloss so
 // that a selected key is told from an unlit one at a glance, whatever colour.
 QRectF PaintFaceBody(QPainter& p, const SkinEntry& e, const QColor& body) {
-  const QRectF r(1.5, 1.5, e.width - 3, e.height - 3);
+  // The unlit rim is one device pixel wide, on the centre of a device pixel
+  // at any density (1.5 at 1x), so it stays a sharp hairline on dense screens.
+  const qreal hair = 1.0 / p.device()->devicePixelRatioF();
+  const QRectF r(1 + hair / 2, 1 + hair / 2, e.width - 2 - hair, e.height - 2 - hair);
   const qreal radius = std::min<qreal>(8, e.height / 6.0);
   QLinearGradient g(0, 0, 0, e.height);
   if (e.selected) {
@@ -156,7 +160,7 @@ QRectF PaintFaceBody(QPainter& p, const SkinEntry& e, const QColor& body) {
   } else {
     g.setColorAt(0, body.lighter(125));
     g.setColorAt(1, body.darker(115));
-    p.setPen(QPen(body.lighter(165), 1));
+    p.setPen(QPen(body.lighter(165), hair));
   }
   p.setBrush(g);
   p.drawRoundedRect(e.selected ? r.adjusted(0.5, 0.5, -0.5, -0.5) : r, radius, radius);
@@ -578,8 +582,14 @@ void PaintTbarThumb(QPainter& p, const SkinEntry& e) {
   p.fillRect(QRectF(8, e.height / 2.0 - 1.5, e.width - 16, 3), QColor(0xE3, 0x26, 0x2B));
 }
 
+// The screens' highest density: 1 normally, 2 with QT_SCALE_FACTOR=2 or on a
+// dense screen. Bitmaps are made at that density, so nothing is scaled up.
+qreal SkinPixelRatio() { return qGuiApp ? std::max<qreal>(1.0, qGuiApp->devicePixelRatio()) : 1.0; }
+
 QPixmap PaintDefault(const SkinEntry& e) {
-  QPixmap pixmap(e.width, e.height);
+  const qreal ratio = SkinPixelRatio();
+  QPixmap pixmap(QSize(e.width, e.height) * ratio);
+  pixmap.setDevicePixelRatio(ratio);
   const bool transparent_surround = e.kind == SkinKind::kAppIcon ||
                                     e.kind == SkinKind::kLinkIcon ||
                                     e.kind == SkinKind::kSignalIcon;
@@ -624,13 +634,21 @@ QPixmap SkinBitmap(int id) {
   const SkinEntry* entry = FindSkinEntry(id);
   QPixmap pixmap;
   if (!OverrideDir().isEmpty()) {
-    const QString path = QDir(OverrideDir()).filePath(QString::number(id) + ".png");
-    if (QFileInfo::exists(path) && pixmap.load(path) && entry &&
-        pixmap.size() != QSize(entry->width, entry->height)) {
+    // On a dense screen "<id>@2x.png" (twice the size) is preferred to "<id>.png".
+    const QDir dir(OverrideDir());
+    const qreal ratio = SkinPixelRatio();
+    const QString twin = dir.filePath(QString::number(id) + "@2x.png");
+    const QString path = dir.filePath(QString::number(id) + ".png");
+    qreal loaded_ratio = 1.0;
+    if (ratio > 1.0 && QFileInfo::exists(twin) && pixmap.load(twin)) loaded_ratio = 2.0;
+    else if (QFileInfo::exists(path)) pixmap.load(path);
+    if (!pixmap.isNull() && entry) {
       // The program lays its controls out for the table's sizes.
-      pixmap = pixmap.scaled(entry->width, entry->height, Qt::IgnoreAspectRatio,
-                             Qt::SmoothTransformation);
+      const QSize wanted = QSize(entry->width, entry->height) * loaded_ratio;
+      if (pixmap.size() != wanted)
+        pixmap = pixmap.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
+    pixmap.setDevicePixelRatio(loaded_ratio);
   }
   if (pixmap.isNull()) {
     if (!entry) {

@@ -9,11 +9,14 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QWheelEvent>
+#include <algorithm>
+#include <vector>
 
 #include "controls/ip_address_ctrl.h"
 #include "controls/button_st.h"
 #include "controls/group_box.h"
 #include "controls/shade_button_st.h"
+#include "res/control_names.h"
 #include "res/skin.h"
 
 namespace zv {
@@ -94,6 +97,44 @@ QWidget* CreateControl(QWidget* dialog, const ControlTemplate& c) {
   return nullptr;
 }
 
+// The accessible name says what the control does; the tooltip says the same
+// to a pointer resting on a button whose face is only a picture.
+void NameForPeople(QWidget* w, const DialogTemplate& dialog_template, const ControlTemplate& c) {
+  const QString name = QString::fromStdString(AccessibleControlName(dialog_template, c));
+  if (name.isEmpty()) return;
+  w->setAccessibleName(name);
+  w->setToolTip(name);
+  if (c.kind == ControlKind::kIpAddress) {
+    const QList<QLineEdit*> parts = w->findChildren<QLineEdit*>();
+    for (int i = 0; i < parts.size(); ++i)
+      parts[i]->setAccessibleName(QStringLiteral("%1, part %2").arg(name).arg(i + 1));
+  }
+}
+
+// Tab goes through the controls as they are read: by rows from the top, each
+// row from the left. Controls within 8 pixels of a row's top share the row.
+void SetReadingTabOrder(QWidget* dialog, const DialogTemplate& dialog_template) {
+  std::vector<const ControlTemplate*> order;
+  for (const ControlTemplate& c : dialog_template.controls)
+    if (c.id >= 0 && IsInteractiveControl(c.kind)) order.push_back(&c);
+  std::stable_sort(order.begin(), order.end(),
+                   [](const ControlTemplate* a, const ControlTemplate* b) { return a->y < b->y; });
+  for (auto row = order.begin(); row != order.end();) {
+    auto row_end = row;
+    while (row_end != order.end() && (*row_end)->y - (*row)->y <= 8) ++row_end;
+    std::stable_sort(row, row_end,
+                     [](const ControlTemplate* a, const ControlTemplate* b) { return a->x < b->x; });
+    row = row_end;
+  }
+  QWidget* previous = nullptr;
+  for (const ControlTemplate* c : order) {
+    QWidget* w = FindItem(dialog, c->id);
+    if (!w) continue;
+    if (previous) QWidget::setTabOrder(previous, w);
+    previous = w;
+  }
+}
+
 }  // namespace
 
 QString ItemName(int id) { return QString::number(id); }
@@ -114,7 +155,9 @@ void BuildTemplateControls(QWidget* dialog, const DialogTemplate& dialog_templat
     }
     w->setGeometry(c.x, c.y, c.width, height);
     w->setVisible(c.visible);
+    if (IsInteractiveControl(c.kind)) NameForPeople(w, dialog_template, c);
   }
+  SetReadingTabOrder(dialog, dialog_template);
 }
 
 QWidget* FindItem(const QWidget* dialog, int id) {

@@ -10,7 +10,7 @@ std::string InDir(const std::string& dir, const char* file) {
 }
 
 StreamViewerLaunch LaunchStreamViewer(const std::string& exe_dir) {
-  const std::string settings = InDir(exe_dir, "Configure.ini");
+  const std::string settings = SettingsFilePath("Configure.ini", exe_dir);
   if (ReadProfileString(kDecodeStateSection, kDecodeStateKey, "", settings) == "on") {
     Trace("decode page have open");
     return StreamViewerLaunch::kAlreadyOpen;

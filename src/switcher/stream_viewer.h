@@ -17,7 +17,8 @@ enum class StreamViewerLaunch {
   kStartFailed,  // the marker is back to "off", so the next press tries again
 };
 
-// Reads "decode_state" of "Configure.ini" in `exe_dir`; exactly "on" blocks.
+// Reads "decode_state" of "Configure.ini" in `exe_dir` (or in the settings
+// folder when `exe_dir` is not writable); exactly "on" blocks.
 // Otherwise writes "on" and starts the viewer that lies in `exe_dir`.
 StreamViewerLaunch LaunchStreamViewer(const std::string& exe_dir);
 // Where the viewer is looked for.

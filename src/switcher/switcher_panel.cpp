@@ -44,6 +44,8 @@ CClass_switcher_dlg::~CClass_switcher_dlg() {
 
 void CClass_switcher_dlg::SetUpTbar() {
   m_tbar = new CBitmapSlider(this, kIdSwTbar);
+  m_tbar->setAccessibleName(QStringLiteral("T-bar"));
+  m_tbar->setToolTip(QStringLiteral("T-bar"));
   m_tbar->setObjectName(ItemName(kIdSwTbar));
   m_tbar->move(kTbarPlace.x, kTbarPlace.y);
   m_tbar->LoadChannelImage(kTbarChannelImage);

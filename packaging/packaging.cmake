@@ -1,0 +1,74 @@
+# The Debian package: both programs, the desktop entry, the icon in the
+# hicolor theme, manual pages made from each program's --help, and the
+# package's documents. `cpack -G DEB` in the build folder writes
+# zv-multiview_<version>_<arch>.deb; its dependencies come from the shared
+# libraries the programs link (dpkg-shlibdeps) and the CJK font the labels
+# need.
+include(GNUInstallDirs)
+
+find_program(ZV_HELP2MAN help2man REQUIRED)
+find_program(ZV_GZIP gzip REQUIRED)
+set(zv_pkg_dir ${CMAKE_CURRENT_BINARY_DIR}/packaging)
+set(zv_man_pages)
+foreach(program_and_name
+    "zv_multiview|control panel for broadcast video devices"
+    "zv_device_sim|virtual broadcast video devices for zv_multiview")
+  string(REPLACE "|" ";" parts "${program_and_name}")
+  list(GET parts 0 program)
+  list(GET parts 1 name)
+  set(page ${zv_pkg_dir}/${program}.1)
+  # The programs read their command line before they need a display, so
+  # help2man runs them as they are.
+  add_custom_command(
+    OUTPUT ${page}.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${zv_pkg_dir}
+    COMMAND ${ZV_HELP2MAN} --no-info --no-discard-stderr --section=1 "--name=${name}"
+            --output=${page} $<TARGET_FILE:${program}>
+    COMMAND ${ZV_GZIP} -9nf ${page}
+    DEPENDS ${program}
+    VERBATIM)
+  list(APPEND zv_man_pages ${page}.gz)
+endforeach()
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/packaging/changelog ${zv_pkg_dir}/changelog @ONLY)
+add_custom_command(
+  OUTPUT ${zv_pkg_dir}/changelog.gz
+  COMMAND ${ZV_GZIP} -9nkf ${zv_pkg_dir}/changelog
+  DEPENDS ${zv_pkg_dir}/changelog
+  VERBATIM)
+add_custom_target(zv_package_files ALL DEPENDS ${zv_man_pages} ${zv_pkg_dir}/changelog.gz)
+
+install(TARGETS zv_multiview zv_device_sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${zv_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES packaging/zv-multiview.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES packaging/zv-multiview.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+foreach(size 48 128)
+  install(FILES packaging/zv-multiview-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          RENAME zv-multiview.png)
+endforeach()
+install(FILES packaging/copyright ${zv_pkg_dir}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zv-multiview)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME zv-multiview)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "control panel for broadcast video devices")
+set(CPACK_PACKAGE_DESCRIPTION
+    "zv_multiview finds multiviewers, matrix routers, four-channel switchers and
+production switchers on the network (UDP port 7000) or on a serial line,
+and opens the control panel of the chosen device.
+zv_device_sim runs virtual devices of all four families for trying the
+panel without hardware.")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The zv_multiview developers <zv-multiview@example.org>")
+set(CPACK_DEBIAN_PACKAGE_SECTION video)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-wqy-microhei)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+include(CPack)
