@@ -90,9 +90,10 @@ QComboBox* CZELVIKDlg::DeviceCombo() const {
 }
 
 void CZELVIKDlg::OnDeviceSelected(int index) {
-  // The list index taken as the program's signed byte; no selection is -1.
-  m_device_index = static_cast<int8_t>(index);
+  // No selection, and the "No Device Found" line, choose no device.
+  m_device_index = DeviceIndexForLine(index);
   OpenDevicePanel();
+  ShowChosenDeviceInSettings();
 }
 
 void CZELVIKDlg::OnScanButton() {
@@ -102,7 +103,14 @@ void CZELVIKDlg::OnScanButton() {
   } else if (m_eState == kModeSerial) {
     Trace("com search");
     SerialSearch();
+  } else {
+    return;
   }
+  ShowChosenDeviceInSettings();
+}
+
+void CZELVIKDlg::ShowChosenDeviceInSettings() {
+  if (m_pSetConfigure && m_pSetConfigure->isVisible()) m_pSetConfigure->ShowCurrentState();
 }
 
 void CZELVIKDlg::NetworkSearch() {
@@ -111,6 +119,7 @@ void CZELVIKDlg::NetworkSearch() {
   // The list is forgotten only when the combo box still shows lines.
   const bool forget_previous = combo->count() > 0;
   combo->clear();
+  m_no_device_line = false;
   std::vector<std::string> lines;
   const int found = SearchNetworkDevices(&lines, forget_previous);
   if (found < 0) return;
@@ -120,6 +129,7 @@ void CZELVIKDlg::NetworkSearch() {
     m_device_index = 0;
   else
     combo->insertItem(0, QString::fromLatin1(kNoDeviceFoundText));
+  m_no_device_line = found == 0;
   combo->setCurrentIndex(0);
   OpenDevicePanel();
   Trace("search  over");
@@ -129,15 +139,14 @@ void CZELVIKDlg::SerialSearch() {
   DestroyPanel();
   QComboBox* combo = DeviceCombo();
   combo->clear();
+  m_no_device_line = false;
   if (!SearchSerialDevice()) return;
-  if (m_device_index == 0) {
-    combo->insertItem(0, QString::fromLatin1(kNoDeviceFoundText));
-  } else {
-    // A reply naming several devices still lists its (last) name, so the
-    // operator gets a line and a panel; m_device_index keeps the count.
-    const int position = std::clamp<int>(m_device_index - 1, 0, combo->count());
-    combo->insertItem(position, QString::fromStdU16String(m_serial_device_name));
-  }
+  // A reply naming several devices still lists its (last) name, so the
+  // operator gets a line and a panel. Without a reply nothing opens: there
+  // is no device to talk to.
+  m_no_device_line = m_device_index < 0;
+  combo->insertItem(0, m_no_device_line ? QString::fromLatin1(kNoDeviceFoundText)
+                                        : QString::fromStdU16String(m_serial_device_name));
   combo->setCurrentIndex(0);
   OpenDevicePanel();
 }

@@ -61,6 +61,8 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   void OnInitDialog();
   void OnDeviceSelected(int index);
   void DestroyPanel();
+  // The settings window, when shown, follows the chosen device.
+  void ShowChosenDeviceInSettings();
 
   // Set while the window is dragged by hand (when the window system does
   // not move it for us): the press point relative to the window's corner.

@@ -186,12 +186,18 @@ std::optional<Datagram> LinkState::ReceiveWithTimeout(std::span<const uint8_t> r
   return accepted;
 }
 
-int LinkState::ParseSerialReply() {
+int LinkState::ParseSerialReply(SerialScan::Found* found) {
   const size_t count =
       static_cast<size_t>(std::clamp<int32_t>(m_serial_rx_count, 0, kSerialRxBufferSize));
   const SerialScan scan = ScanSerialReply(m_serial_rx_buffer, count);
+  if (found) *found = scan.found;
   if (scan.type_seen) m_main_com_dev_type = scan.last_type;
-  if (scan.name_count > 0) m_serial_device_name = scan.last_name;
+  if (scan.name_count > 0) {
+    m_serial_device_name = scan.last_name;
+    m_serial_device = DeviceEntry{};
+    m_serial_device.device_type = m_serial_rx_buffer[scan.frame_start + CommandFrame::kOffsetDeviceType];
+    m_serial_device.device_id = m_serial_rx_buffer[scan.frame_start + CommandFrame::kOffsetDeviceId];
+  }
   if (scan.found == SerialScan::Found::kStateFrame && scan.result == 1 && m_state_frame_handler)
     m_state_frame_handler(
         std::span<const uint8_t>(m_serial_rx_buffer + scan.frame_start, scan.frame_length));

@@ -10,6 +10,7 @@
 #include "controls/ip_address_ctrl.h"
 #include "controls/shade_button_st.h"
 #include "matrix/matrix_panel.h"
+#include "platform/platform.h"
 #include "res/skin.h"
 
 namespace zv {
@@ -45,8 +46,14 @@ void CClass_matrix_child_setting::OnInitDialog() {
   ModeList()->addItem(QStringLiteral("Serial Port"));
   const int32_t mode = state ? state->m_eState : kModeNetwork;
   ModeList()->setCurrentIndex(mode == kModeNetwork || mode == kModeSerial ? mode : -1);
-  // Whatever the mode, the serial group waits until "Serial Port" is picked.
-  SetSerialControlsEnabled(false);
+  // A port left open shows as its own line of the list.
+  if (state && state->m_serial_port.IsOpen()) {
+    const int line = PortList()->findText(QString::fromStdU16String(state->m_serial_port.PortName()));
+    if (line >= 0) PortList()->setCurrentIndex(line);
+  }
+  ShowSerialState();
+  connect(&m_line_check, &QTimer::timeout, this, &CClass_matrix_child_setting::CheckSerialLine);
+  m_line_check.start(kSerialLineCheckMs);
 
   connect(ModeList(), &QComboBox::activated, this, &CClass_matrix_child_setting::OnModeChanged);
   connect(connect_button, &QAbstractButton::clicked, this, &CClass_matrix_child_setting::OnConnect);
@@ -82,17 +89,37 @@ void CClass_matrix_child_setting::SetSerialControlsEnabled(bool enabled) {
   IpField()->setEnabled(!enabled);
 }
 
+void CClass_matrix_child_setting::ShowSerialState() {
+  CZELVIKState* state = MatrixSharedState();
+  if (!state) {
+    SetSerialControlsEnabled(false);
+    return;
+  }
+  const SerialGroupLook look = SerialGroupFor(state->m_eState, state->m_serial_port.IsOpen());
+  PortList()->setEnabled(look.lists_enabled);
+  BaudList()->setEnabled(look.lists_enabled);
+  ConnectButton()->setEnabled(look.connect_enabled);
+  IpField()->setEnabled(look.address_enabled);
+  if (look.connected == m_com_connected) return;
+  m_com_connected = look.connected;
+  ConnectButton()->setText(
+      QString::fromLatin1(m_com_connected ? kMatrixDisconnectCaption : kMatrixConnectCaption));
+  if (auto* icon = qobject_cast<QLabel*>(Item(kIdMatrixLinkIcon)))
+    icon->setPixmap(SkinBitmap(LinkIconId()));
+  update(m_icon_rect);
+}
+
 void CClass_matrix_child_setting::OnModeChanged(int line) {
   CZELVIKState* state = MatrixSharedState();
   if (!state) return;
-  // The serial port and what this page knows of it stay as they are.
-  if (line == kModeNetwork) {
+  // The serial port stays as it is.
+  if (line == kModeNetwork)
     state->m_eState = kModeNetwork;
-    SetSerialControlsEnabled(false);
-  } else if (line == kModeSerial) {
+  else if (line == kModeSerial)
     state->m_eState = kModeSerial;
-    SetSerialControlsEnabled(true);
-  }
+  else
+    return;
+  ShowSerialState();
 }
 
 void CClass_matrix_child_setting::OnConnect() {
@@ -101,21 +128,19 @@ void CClass_matrix_child_setting::OnConnect() {
   CnComm& port = state->m_serial_port;
   if (m_com_connected) {
     port.Close(CnComm::kDefaultCloseWaitMs);
-    PortList()->setEnabled(true);
-    BaudList()->setEnabled(true);
-    ConnectButton()->setText(QString::fromLatin1(kMatrixReconnectCaption));
   } else {
     // The page shows the outcome itself and writes no trace lines about it.
     ConnectSerialPort(port, PortList(), BaudList(), false);
-    if (!port.IsOpen()) return;
-    PortList()->setEnabled(false);
-    BaudList()->setEnabled(false);
-    ConnectButton()->setText(QString::fromLatin1(kMatrixDisconnectCaption));
   }
-  m_com_connected = !m_com_connected;
-  if (auto* icon = qobject_cast<QLabel*>(Item(kIdMatrixLinkIcon)))
-    icon->setPixmap(SkinBitmap(LinkIconId()));
-  update(m_icon_rect);
+  ShowSerialState();
+}
+
+void CClass_matrix_child_setting::CheckSerialLine() {
+  CZELVIKState* state = MatrixSharedState();
+  if (!state) return;
+  const bool lost = state->m_serial_port.CloseIfLineLost();
+  ShowSerialState();
+  if (lost) ShowMessageBox(kSerialLineLostText, "Err");
 }
 
 void CClass_matrix_child_setting::paintEvent(QPaintEvent* event) {

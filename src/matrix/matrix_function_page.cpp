@@ -14,9 +14,8 @@ CClass_matrix_child_function::CClass_matrix_child_function(QWidget* parent)
 
 void CClass_matrix_child_function::OnInitDialog() {
   // A page built again shows the lock as it stands: it lives in the main window.
-  const CZELVIKState* state = MatrixSharedState();
   Button(kIdMatrixLock)->SetFaceImageIds(kMatrixUnlockedFace, kMatrixLockedFace);
-  Button(kIdMatrixLock)->SetSelected(state && state->m_matrix_lock);
+  ShowLock();
   connect(Button(kIdMatrixOneToAll), &QAbstractButton::clicked, this,
           &CClass_matrix_child_function::OnOneToAll);
   connect(Button(kIdMatrixOneToOne), &QAbstractButton::clicked, this,
@@ -58,7 +57,16 @@ void CClass_matrix_child_function::OnLock() {
   CZELVIKState* state = MatrixSharedState();
   if (!state) return;
   MatrixToggleLock(*state);
-  Button(kIdMatrixLock)->SetSelected(state->m_matrix_lock != 0);
+  ShowLock();
+  RefreshPanel();
+}
+
+void CClass_matrix_child_function::ShowLock() {
+  const CZELVIKState* state = MatrixSharedState();
+  Button(kIdMatrixLock)->SetSelected(state && state->m_matrix_lock);
+  const bool enabled = !state || MatrixButtons(*state).routing_enabled;
+  for (int id : {kIdMatrixApply, kIdMatrixOneToAll, kIdMatrixOneToOne})
+    Button(id)->setEnabled(enabled);
 }
 
 }  // namespace zv

@@ -30,8 +30,8 @@ int CZELVIKState::SendMultiviewerCommand(uint8_t command, std::span<const uint8_
   const size_t length = BuildCommandFrame(frame, device.device_type, device.device_id,
                                           kLinkFlagSerial, command, params);
   if (!m_serial_port.IsOpen()) return 0;
-  m_serial_port.Write(frame, static_cast<uint32_t>(length));
-  return 1;
+  // A frame the line did not take whole is not sent.
+  return m_serial_port.Write(frame, static_cast<uint32_t>(length)) == length ? 1 : 0;
 }
 
 int CZELVIKState::SendMultiviewerLabel(int n, const std::u16string& label) {
@@ -51,8 +51,7 @@ int CZELVIKState::SendMultiviewerLabel(int n, const std::u16string& label) {
   const size_t sendLen =
       BuildPayloadFrameSerial(frame, device.device_type, device.device_id, window, payload);
   if (!m_serial_port.IsOpen()) return 0;
-  m_serial_port.Write(frame, static_cast<uint32_t>(sendLen));
-  return 1;
+  return m_serial_port.Write(frame, static_cast<uint32_t>(sendLen)) == sendLen ? 1 : 0;
 }
 
 void CZELVIKState::ReadMultiviewerState() {
@@ -95,8 +94,9 @@ void CZELVIKState::ReadMultiviewerStateSerial() {
   // for this one.
   ClearSerialBuffer();
   FlushSerialInput();
-  m_serial_port.Write(request, sizeof request);
-  SleepMs(kSerialPauseAfterRequestMs);
+  // A request the line did not take whole gets no answer: nothing to wait for.
+  const bool request_sent = m_serial_port.Write(request, sizeof request) == sizeof request;
+  if (request_sent) SleepMs(kSerialPauseAfterRequestMs);
 
   bool applied = false;
   const auto previous_handler = m_state_frame_handler;
@@ -104,7 +104,7 @@ void CZELVIKState::ReadMultiviewerStateSerial() {
     if (previous_handler) previous_handler(frame);
     applied = true;
   };
-  while (!applied && TickCount() - start <= kSerialReadStateWindowMs) {
+  while (request_sent && !applied && TickCount() - start <= kSerialReadStateWindowMs) {
     const uint32_t elapsed = std::min(TickCount() - start, kSerialReadStateWindowMs);
     // Wait on the port for the next bytes rather than asking it again and
     // again; the window is the same.

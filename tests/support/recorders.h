@@ -14,7 +14,7 @@ class MessageBoxRecorder {
   MessageBoxRecorder() {
     m_previous = SetMessageBoxHandler([this](const MessageBoxRequest& r) {
       requests.push_back(r);
-      return MessageBoxAnswer::kOk;
+      return answer;
     });
   }
   ~MessageBoxRecorder() { SetMessageBoxHandler(std::move(m_previous)); }
@@ -22,6 +22,8 @@ class MessageBoxRecorder {
   MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
   std::vector<MessageBoxRequest> requests;
+  // What the operator answers.
+  MessageBoxAnswer answer = MessageBoxAnswer::kOk;
 
  private:
   MessageBoxHandler m_previous;
