@@ -94,9 +94,18 @@ int LinkState::OpenCommandSocket() {
     m_udpSockfd = -1;
     return 0;
   }
+  // A device found on the serial line has no network address; its empty
+  // text would read as the broadcast address.
+  const std::optional<in_addr> address = ChosenDeviceAddress();
+  if (!address) {
+    Trace("the device has no network address");
+    close(m_udpSockfd);
+    m_udpSockfd = -1;
+    return 0;
+  }
   m_udp_dest_addr.sin_family = AF_INET;
   m_udp_dest_addr.sin_port = htons(m_link_config.device_port);
-  m_udp_dest_addr.sin_addr.s_addr = inet_addr(ChosenDevice().IpText().c_str());
+  m_udp_dest_addr.sin_addr = *address;
   // When port 7000 is taken the socket stays open unbound, and the datagram
   // still leaves from a port the system picks.
   return BindAndSetNonBlocking(nullptr);
