@@ -464,6 +464,9 @@ void DeviceSim::Log(const SimDevice* device, const char* link, const sockaddr_in
     line += ",\"params\":\"" +
             HexText(bytes.subspan(CommandFrame::kOffsetParams, params_end - CommandFrame::kOffsetParams)) +
             "\"";
+    // The whole frame as it came, with the type, id and link flag it was
+    // addressed with.
+    line += ",\"frame\":\"" + HexText(bytes) + "\"";
   }
   line += "}";
   WriteLogLine(line);

@@ -29,6 +29,22 @@ PanelKind PanelForDeviceType(uint8_t device_type, int32_t mode, bool* type_known
   return mode == kModeSerial ? PanelKind::kMatrix : PanelKind::kFourChannel;
 }
 
+namespace {
+
+std::string DottedQuad(const std::array<uint8_t, 4>& ip) {
+  return std::to_string(ip[0]) + "." + std::to_string(ip[1]) + "." + std::to_string(ip[2]) + "." +
+         std::to_string(ip[3]);
+}
+
+}  // namespace
+
+std::string SetIpQuestion(const std::string& device_line, const DeviceEntry& device,
+                          const std::array<uint8_t, 4>& ip) {
+  const std::string name = device_line.empty() ? "the device at " + device.IpText() : device_line;
+  return "Change the IP address of " + name + " to " + DottedQuad(ip) + "?";
+}
+
+
 CZELVIKState::CZELVIKState() {
   // The serial frame scanner hands a multiviewer's state reply to its decoder.
   m_state_frame_handler = [this](std::span<const uint8_t> frame) {
@@ -39,6 +55,11 @@ CZELVIKState::CZELVIKState() {
 
 void CZELVIKState::ResetWindowLabels() {
   for (auto& label : m_16_view_umd_name) label = u" ";
+}
+
+int8_t CZELVIKState::DeviceIndexForLine(int line) const {
+  if (line < 0 || line >= kDeviceListSize || m_no_device_line) return -1;
+  return static_cast<int8_t>(line);
 }
 
 bool CZELVIKState::PrepareOpenDevicePanel(int combo_line_count) {
@@ -94,6 +115,26 @@ void CZELVIKState::ReadMultiviewerStateSerial() {
   // state applies it), so only the read flag is left to set.
   if (const auto content = FetchMultiviewerStateSerial(*this)) ApplyReadStateReply(*content);
   m_16_view_state_read = 1;
+}
+
+std::string CZELVIKState::SetIpProblem(const std::array<uint8_t, 4>& ip, int fields_filled) const {
+  if (m_device_index < 0) return "Please choose a device";
+  // A device found on the serial line has no network address to send to.
+  if (!ChosenDeviceAddress()) return "The chosen device has no network address";
+  if (fields_filled <= 0) return "Please enter the new IP address";
+  const char* kind = nullptr;
+  if (ip[0] == 0)
+    kind = "stands for this network";
+  else if (ip[0] == 127)
+    kind = "is a loopback address";
+  else if (ip[0] >= 224 && ip[0] <= 239)
+    kind = "is a multicast address";
+  else if (ip == std::array<uint8_t, 4>{255, 255, 255, 255})
+    kind = "is the broadcast address";
+  else if (ip[0] >= 240)
+    kind = "is a reserved address";
+  if (!kind) return {};
+  return DottedQuad(ip) + " " + kind + "; a device cannot take it";
 }
 
 }  // namespace zv

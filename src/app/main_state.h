@@ -39,6 +39,12 @@ int PanelResource(PanelKind kind);
 // serial line) and says so in *type_known.
 PanelKind PanelForDeviceType(uint8_t device_type, int32_t mode, bool* type_known);
 
+// The question asked before a set-IP frame leaves, naming the device (its
+// line in the device list, else its address) and the address it is to take.
+std::string SetIpQuestion(const std::string& device_line, const DeviceEntry& device,
+                          const std::array<uint8_t, 4>& ip);
+
+
 class CZELVIKState : public LinkState, public MultiviewerState, public MatrixModel {
  public:
   CZELVIKState();
@@ -65,6 +71,12 @@ class CZELVIKState : public LinkState, public MultiviewerState, public MatrixMod
   // whatever the connection mode. No reply is awaited; true when the
   // datagram left.
   bool SendSetIpFrame();
+  // What stands in the way of giving the chosen device `ip` as its new
+  // address, as the notice to show the operator; empty when nothing does.
+  // `fields_filled` counts the address fields that hold a number (none: no
+  // address was typed). A device needs an address of its own on a network:
+  // not 0.x.x.x, loopback, multicast, broadcast or reserved.
+  std::string SetIpProblem(const std::array<uint8_t, 4>& ip, int fields_filled) const;
 
   // ---- matrix connection page texts and routing model: MatrixModel -------------
 
@@ -74,6 +86,14 @@ class CZELVIKState : public LinkState, public MultiviewerState, public MatrixMod
 
   // Start-up step: every window label holds one blank.
   void ResetWindowLabels();
+
+  // Set while the device list holds only the "No Device Found" line that the
+  // last search left.
+  bool m_no_device_line = false;
+  // The device a chosen line of the device list stands for: the entry of
+  // that line, or -1 (no device) for no line and for the "No Device Found"
+  // line, which must not open a panel that talks to nobody.
+  int8_t DeviceIndexForLine(int line) const;
 
   // The state side of opening a device panel. Returns false (and changes
   // nothing) when no device is chosen or the list is empty; otherwise clears

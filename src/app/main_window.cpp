@@ -55,6 +55,10 @@ class PanelDeviceLink : public DeviceLink {
   void CloseSerialPort(std::function<void()> done) override {
     m_window.CloseSerialPort(std::move(done));
   }
+  std::string SerialPortName() const override { return m_window.SerialPortName(); }
+  void CloseSerialPortIfLineLost(std::function<void(bool)> done) override {
+    m_window.CloseSerialPortIfLineLost(std::move(done));
+  }
   void ShowStatus(const std::string& text, bool error) override { m_window.ShowStatus(text, error); }
 
  private:
@@ -130,6 +134,7 @@ void CZELVIKDlg::OpenSerialPort(const std::string& name, uint32_t baud,
     if (link.m_serial_port.IsOpen()) link.m_serial_port.Close(CnComm::kDefaultCloseWaitMs);
     const bool open = link.m_serial_port.Open(name, baud);
     return [this, name, open, done] {
+      if (open) m_serial_port_name = name;
       ShowStatus(open ? "Serial port " + name + " open" : "Serial port " + name + " could not be opened",
                  !open);
       if (done) done(open);
@@ -143,6 +148,22 @@ void CZELVIKDlg::CloseSerialPort(std::function<void()> done) {
     return [this, done] {
       ShowStatus("Serial port closed");
       if (done) done();
+    };
+  });
+}
+
+void CZELVIKDlg::CloseSerialPortIfLineLost(std::function<void(bool)> done) {
+  // The line state is read here without asking the worker; only a lost
+  // line costs a request.
+  if (!SerialPortOpen() || !SerialLineLost()) {
+    if (done) done(false);
+    return;
+  }
+  SubmitLink(CurrentTarget(), [this, done = std::move(done)](LinkState& link) -> std::function<void()> {
+    const bool closed = link.m_serial_port.CloseIfLineLost();
+    return [this, done, closed] {
+      if (closed) ShowStatus("Serial line lost", true);
+      if (done) done(closed);
     };
   });
 }
@@ -228,9 +249,10 @@ QComboBox* CZELVIKDlg::DeviceCombo() const {
 }
 
 void CZELVIKDlg::OnDeviceSelected(int index) {
-  // The list index taken as the program's signed byte; no selection is -1.
-  m_device_index = static_cast<int8_t>(index);
+  // No selection, and the "No Device Found" line, choose no device.
+  m_device_index = DeviceIndexForLine(index);
   OpenDevicePanel();
+  ShowChosenDeviceInSettings();
 }
 
 void CZELVIKDlg::OnScanButton() {
@@ -242,7 +264,14 @@ void CZELVIKDlg::OnScanButton() {
   } else if (m_eState == kModeSerial) {
     Trace("com search");
     SerialSearch();
+  } else {
+    return;
   }
+  ShowChosenDeviceInSettings();
+}
+
+void CZELVIKDlg::ShowChosenDeviceInSettings() {
+  if (m_pSetConfigure && m_pSetConfigure->isVisible()) m_pSetConfigure->ShowCurrentState();
 }
 
 void CZELVIKDlg::SetSearching(bool searching) {
@@ -258,6 +287,7 @@ void CZELVIKDlg::NetworkSearch() {
   combo->clear();
   // As at the start of the blocking search: no device is chosen while it runs.
   m_device_index = -1;
+  m_no_device_line = false;
   SetSearching(true);
   ShowStatus("Searching...");
   QPointer<CZELVIKDlg> self(this);
@@ -308,6 +338,7 @@ void CZELVIKDlg::FinishNetworkSearch(int found, bool forget_previous,
     m_device_index = 0;
   else
     combo->insertItem(0, QString::fromLatin1(kNoDeviceFoundText));
+  m_no_device_line = found == 0;
   combo->setCurrentIndex(0);
   ShowStatus("");
   OpenDevicePanel();
@@ -320,6 +351,7 @@ void CZELVIKDlg::SerialSearch() {
   DestroyPanel();
   QComboBox* combo = DeviceCombo();
   combo->clear();
+  m_no_device_line = false;
   SetSearching(true);
   ShowStatus("Searching the serial line...");
   QPointer<CZELVIKDlg> self(this);
@@ -327,38 +359,40 @@ void CZELVIKDlg::SerialSearch() {
   target.mode = kModeSerial;
   SubmitLink(target, [self](LinkState& link) -> std::function<void()> {
     const bool searched = link.SearchSerialDevice();
-    const int8_t count = link.m_device_index;
+    const int8_t index = link.m_device_index;
+    const DeviceEntry entry = link.m_device_list[0];
     const uint8_t type = link.m_main_com_dev_type;
     const std::u16string name = link.m_serial_device_name;
-    return [self, searched, count, type, name] {
+    return [self, searched, index, entry, type, name] {
       if (!self) return;
-      self->FinishSerialSearch(searched, count, type, name);
+      self->FinishSerialSearch(searched, index, entry, type, name);
     };
   });
 }
 
-void CZELVIKDlg::FinishSerialSearch(bool searched, int8_t count, uint8_t type,
-                                    const std::u16string& name) {
+void CZELVIKDlg::FinishSerialSearch(bool searched, int8_t index, const DeviceEntry& entry,
+                                    uint8_t type, const std::u16string& name) {
   SetSearching(false);
   if (!searched) {
     ShowStatus("Serial port not open", true);
     return;
   }
-  m_device_index = count;
   m_main_com_dev_type = type;
   m_serial_device_name = name;
+  // The device on the cable, with the type and id it answered with, is the
+  // list's only device. A reply naming several devices still lists its
+  // (last) name, so the operator gets a line and a panel. Without a reply
+  // nothing opens: there is no device to talk to.
+  m_no_device_line = index < 0;
+  if (!m_no_device_line) m_device_list[0] = entry;
+  m_device_index = index;
   QComboBox* combo = DeviceCombo();
   combo->clear();
-  if (m_device_index == 0) {
-    combo->insertItem(0, QString::fromLatin1(kNoDeviceFoundText));
-    ShowStatus("No device answered on the serial line", true);
-  } else {
-    // A reply naming several devices still lists its (last) name, so the
-    // operator gets a line and a panel; m_device_index keeps the count.
-    const int position = std::clamp<int>(m_device_index - 1, 0, combo->count());
-    combo->insertItem(position, QString::fromStdU16String(m_serial_device_name));
-    ShowStatus("Search over: " + QString::fromStdU16String(m_serial_device_name).toStdString());
-  }
+  combo->insertItem(0, m_no_device_line ? QString::fromLatin1(kNoDeviceFoundText)
+                                        : QString::fromStdU16String(m_serial_device_name));
+  ShowStatus(m_no_device_line ? "No device answered on the serial line"
+                              : "Search over: " + QString::fromStdU16String(name).toStdString(),
+             m_no_device_line);
   combo->setCurrentIndex(0);
   OpenDevicePanel();
 }

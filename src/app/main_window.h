@@ -69,6 +69,12 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   bool SerialLineLost() const;
   void OpenSerialPort(const std::string& name, uint32_t baud, std::function<void(bool open)> done);
   void CloseSerialPort(std::function<void()> done);
+  // The port opened last.
+  std::string SerialPortName() const { return m_serial_port_name; }
+  // When the open port's line was lost (adapter pulled, far end gone), the
+  // worker closes the port; `done` runs here with whether this call closed
+  // it, so that only one of several watchers tells the operator.
+  void CloseSerialPortIfLineLost(std::function<void(bool closed)> done);
   // The set-IP frame with m_set_ip_params, to the chosen device by UDP.
   void SendSetIpFrameToChosen();
 
@@ -97,11 +103,14 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   void OnInitDialog();
   void OnDeviceSelected(int index);
   void DestroyPanel();
+  // The settings window, when shown, follows the chosen device.
+  void ShowChosenDeviceInSettings();
   void SetSearching(bool searching);
   // The end of a search, on this thread, with what the worker found.
   void FinishNetworkSearch(int found, bool forget_previous, const std::vector<std::string>& lines,
                            const std::vector<DeviceEntry>& entries);
-  void FinishSerialSearch(bool searched, int8_t count, uint8_t type, const std::u16string& name);
+  void FinishSerialSearch(bool searched, int8_t index, const DeviceEntry& entry, uint8_t type,
+                          const std::u16string& name);
   // Runs on the caller's thread after the worker hands it over.
   void Deliver(std::function<void()> then);
 
@@ -111,6 +120,7 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   QLabel* m_status_strip = nullptr;
   bool m_status_is_error = false;
   bool m_searching = false;
+  std::string m_serial_port_name;
 
   // Set while the window is dragged by hand (when the window system does
   // not move it for us): the press point relative to the window's corner.

@@ -42,17 +42,36 @@ void CSetConfigure::OnInitDialog() {
   PortList()->setCurrentIndex(PortList()->count() > 0 ? 0 : -1);
   FillBaudList(BaudList());
   ModeList()->addItem(QStringLiteral("LAN Port"));
-  // In serial mode no line matches: the list has only the network line.
-  ModeList()->setCurrentIndex(m_owner->m_eState < ModeList()->count() ? m_owner->m_eState : -1);
-  IpField()->SetAddressText(QString::fromStdString(m_owner->ChosenDevice().IpText()));
-  ConnectButton()->setEnabled(false);
-  PortList()->setEnabled(false);
-  BaudList()->setEnabled(false);
-  UpdateStatusIcon();
+  ModeList()->addItem(QStringLiteral("Serial Port"));
+  ShowCurrentState();
 
   connect(ModeList(), &QComboBox::activated, this, &CSetConfigure::OnModeChanged);
   connect(ConnectButton(), &QPushButton::clicked, this, &CSetConfigure::OnConnect);
   connect(ChangeIpButton(), &QPushButton::clicked, this, &CSetConfigure::OnChangeIp);
+  connect(&m_line_check, &QTimer::timeout, this, &CSetConfigure::CheckSerialLine);
+}
+
+void CSetConfigure::ShowCurrentState() {
+  const int32_t mode = m_owner->m_eState;
+  ModeList()->setCurrentIndex(mode == kModeNetwork || mode == kModeSerial ? mode : -1);
+  // The address shown is the one "Change  IP" replaces: always the chosen
+  // device's, never one left from a device chosen before.
+  IpField()->SetAddressText(QString::fromStdString(m_owner->ChosenDevice().IpText()));
+  // A port closed elsewhere (the matrix connection page, a lost line) is
+  // not open here either.
+  if (m_connected && !m_owner->m_serial_port.IsOpen()) m_connected = 0;
+  ShowSerialGroup();
+}
+
+void CSetConfigure::ShowSerialGroup() {
+  const SerialGroupLook look = SerialGroupFor(m_owner->m_eState, m_connected != 0);
+  ConnectButton()->setEnabled(look.connect_enabled);
+  PortList()->setEnabled(look.lists_enabled);
+  BaudList()->setEnabled(look.lists_enabled);
+  IpField()->setEnabled(look.address_enabled);
+  ChangeIpButton()->setEnabled(look.address_enabled);
+  ConnectButton()->setText(m_connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+  UpdateStatusIcon();
 }
 
 QWidget* CSetConfigure::Item(int id) const { return FindItem(this, id); }
@@ -77,23 +96,15 @@ QPushButton* CSetConfigure::ChangeIpButton() const {
 
 void CSetConfigure::OnModeChanged(int line) {
   if (line == kModeNetwork) {
-    ConnectButton()->setEnabled(false);
-    PortList()->setEnabled(false);
-    BaudList()->setEnabled(false);
-    IpField()->setEnabled(true);
-    ChangeIpButton()->setEnabled(true);
     m_owner->m_eState = kModeNetwork;
     // An open serial port stays open; only this window forgets it opened it.
     m_connected = 0;
-    UpdateStatusIcon();
   } else if (line == kModeSerial) {
-    ConnectButton()->setEnabled(true);
-    PortList()->setEnabled(true);
-    BaudList()->setEnabled(true);
-    IpField()->setEnabled(false);
-    ChangeIpButton()->setEnabled(false);
     m_owner->m_eState = kModeSerial;
+  } else {
+    return;
   }
+  ShowSerialGroup();
 }
 
 void CSetConfigure::OnConnect() {
@@ -102,7 +113,6 @@ void CSetConfigure::OnConnect() {
   ConnectButton()->setEnabled(false);
   QPointer<CSetConfigure> self(this);
   if (m_connected) {
-    Trace("close the com");
     m_owner->CloseSerialPort([self] {
       if (self) self->ShowPortState(false);
     });
@@ -116,13 +126,20 @@ void CSetConfigure::OnConnect() {
 }
 
 void CSetConfigure::ShowPortState(bool open) {
-  ConnectButton()->setEnabled(m_owner->m_eState == kModeSerial);
-  if (open == (m_connected != 0)) return;
-  ConnectButton()->setText(open ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
-  PortList()->setEnabled(!open);
-  BaudList()->setEnabled(!open);
   m_connected = open ? ~0 : 0;
-  UpdateStatusIcon();
+  ShowSerialGroup();
+}
+
+void CSetConfigure::CheckSerialLine() {
+  QPointer<CSetConfigure> self(this);
+  m_owner->CloseSerialPortIfLineLost([self](bool lost) {
+    if (!self) return;
+    if (self->m_connected && !self->m_owner->SerialPortOpen()) {
+      self->m_connected = 0;
+      self->ShowSerialGroup();
+    }
+    if (lost) ShowMessageBox(kSerialLineLostText, "Err");
+  });
 }
 
 void CSetConfigure::OnChangeIp() {
@@ -130,9 +147,20 @@ void CSetConfigure::OnChangeIp() {
     Trace("main dlg p is null ,return");
     return;
   }
-  std::fill(std::begin(m_owner->m_set_ip_params), std::end(m_owner->m_set_ip_params), 0);
   std::array<uint8_t, 4> ip{};
-  IpField()->GetAddress(&ip);
+  const int filled = IpField()->GetAddress(&ip);
+  const std::string problem = m_owner->SetIpProblem(ip, filled);
+  if (!problem.empty()) {
+    ShowMessageBox(problem, "Err");
+    return;
+  }
+  // The operator sees which device is to take the address before it goes.
+  const std::string line =
+      m_owner->DeviceCombo()->itemText(m_owner->m_device_index).toStdString();
+  if (ShowMessageBox(SetIpQuestion(line, m_owner->ChosenDevice(), ip), "Change  IP",
+                     MessageBoxButtons::kOkCancel) != MessageBoxAnswer::kOk)
+    return;
+  std::fill(std::begin(m_owner->m_set_ip_params), std::end(m_owner->m_set_ip_params), 0);
   std::copy(ip.begin(), ip.end(), m_owner->m_set_ip_params);
   m_owner->SendSetIpFrameToChosen();
 }
@@ -156,6 +184,17 @@ void CSetConfigure::paintEvent(QPaintEvent*) {
   p.setPen(QPen(Qt::black));
   p.drawLine(20, 80, 460, 80);
   p.drawLine(20, 190, 460, 190);
+}
+
+void CSetConfigure::showEvent(QShowEvent* event) {
+  ShowCurrentState();
+  m_line_check.start(kSerialLineCheckMs);
+  QDialog::showEvent(event);
+}
+
+void CSetConfigure::hideEvent(QHideEvent* event) {
+  m_line_check.stop();
+  QDialog::hideEvent(event);
 }
 
 void CSetConfigure::keyPressEvent(QKeyEvent* event) {

@@ -1,12 +1,13 @@
-// CSetConfigure: the small "Configure" window of the set button. Its visible
-// part offers the connection mode and the chosen device's address with
-// "Change  IP"; the serial group below it is built and kept up to date but
-// stays hidden in this window. Cancel only hides it, so it comes back with
-// its state.
+// CSetConfigure: the small "Configure" window of the set button. It offers
+// the connection mode ("LAN Port" or "Serial Port"), the chosen device's
+// address with "Change  IP", and the serial group (port, baud rate, connect)
+// through which serial mode is reached. Cancel only hides it; each time it
+// is shown it shows the mode and the chosen device as they are now.
 #pragma once
 
 #include <QDialog>
 #include <QRect>
+#include <QTimer>
 #include <cstdint>
 
 #include "res/dialog_templates.h"
@@ -45,6 +46,11 @@ class CSetConfigure : public QDialog {
   // closed it.
   void ShowPortState(bool open);
   void OnChangeIp();
+  // Closes a port whose line was lost and tells the operator (once).
+  void CheckSerialLine();
+  // The mode, the chosen device's address and the serial group as they are
+  // now; the window shows this each time it appears.
+  void ShowCurrentState();
 
  public slots:
   void reject() override;
@@ -52,11 +58,16 @@ class CSetConfigure : public QDialog {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void OnInitDialog();
   void UpdateStatusIcon();
+  // Enables the groups by the mode and captions the connect button.
+  void ShowSerialGroup();
   CZELVIKDlg* m_owner;
+  QTimer m_line_check;
 };
 
 }  // namespace zv

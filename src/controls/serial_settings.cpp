@@ -9,13 +9,8 @@ namespace zv {
 
 void FillSerialPortList(QComboBox* port_list) {
   port_list->clear();
-  QStringList names;
-  for (const std::string& path : ListSerialPorts()) names << QString::fromStdString(path);
-  for (const std::string& path : ExtraSerialPorts()) {
-    const QString name = QString::fromStdString(path);
-    if (!names.contains(name)) names << name;
-  }
-  port_list->addItems(names);
+  for (const std::string& path : SerialPortLines(ExtraSerialPorts(), ListSerialPorts()))
+    port_list->addItem(QString::fromStdString(path));
 }
 
 void FillBaudList(QComboBox* baud_list) {

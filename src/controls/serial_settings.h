@@ -14,9 +14,14 @@ namespace zv {
 class CnComm;
 
 inline constexpr std::array<uint32_t, 5> kBaudRateLines{9600, 19200, 38400, 57600, 115200};
+// How often a window with a serial group looks whether the line is still
+// there, and what it then tells the operator.
+inline constexpr int kSerialLineCheckMs = 250;
+inline constexpr const char* kSerialLineLostText =
+    "The serial line was lost. Check the cable and connect again.";
 
-// Empties the list and adds the machine's serial ports, then the extra ports
-// given on the command line. The caller selects line 0.
+// Empties the list and adds the ports given on the command line, then the
+// machine's own serial ports. The caller selects line 0.
 void FillSerialPortList(QComboBox* port_list);
 // The five rates, 9600 first, with line 0 selected.
 void FillBaudList(QComboBox* baud_list);

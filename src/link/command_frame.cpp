@@ -107,6 +107,8 @@ SerialScan ScanSerialReply(const uint8_t* bytes, size_t count) {
         ++scan.name_count;
       }
       scan.found = SerialScan::Found::kNames;
+      scan.frame_start = s;
+      scan.frame_length = length;
       scan.result = scan.name_count;
       return scan;
     }

@@ -147,7 +147,9 @@ struct SerialScan {
   int result = 0;
   int name_count = 0;
   std::u16string last_name;  // name before the last marker, bytes widened
-  // The complete 0x32 frame, for the multiviewer's reply decoder.
+  // The complete frame found: the discovery reply (whose type and id the
+  // device is addressed with) or the 0x32 frame for the multiviewer's
+  // reply decoder.
   size_t frame_start = 0;
   size_t frame_length = 0;
   // The type byte of the last candidate whose header had arrived; the caller

@@ -51,6 +51,11 @@ class DeviceLink {
   virtual void OpenSerialPort(const std::string& name, uint32_t baud,
                               std::function<void(bool open)> done) = 0;
   virtual void CloseSerialPort(std::function<void()> done) = 0;
+  // The port the worker opened last ("/dev/ttyUSB0"), for the port list.
+  virtual std::string SerialPortName() const = 0;
+  // Closes the port when its line was lost; `done` runs here with whether
+  // this call closed it (only one watcher tells the operator).
+  virtual void CloseSerialPortIfLineLost(std::function<void(bool closed)> done) = 0;
 
   // One line in the window's status strip; errors stay until the next action.
   virtual void ShowStatus(const std::string& text, bool error = false) = 0;

@@ -79,18 +79,20 @@ void LinkState::FlushSerialInput() {
 
 bool LinkState::SearchSerialDevice() {
   ClearSerialBuffer();
+  m_device_index = -1;
   if (!m_serial_port.IsOpen()) {
     ShowMessageBox("Please open the serial port first!", "Err", MessageBoxButtons::kOkCancel);
     Trace("open com  fail");
     return false;
   }
   FlushSerialInput();
-  m_serial_port.Write(DISCOVERY_QUERY_SERIAL.data(),
-                      static_cast<uint32_t>(DISCOVERY_QUERY_SERIAL.size()));
+  const uint32_t written = m_serial_port.Write(DISCOVERY_QUERY_SERIAL.data(),
+                                               static_cast<uint32_t>(DISCOVERY_QUERY_SERIAL.size()));
   const uint32_t start = TickCount();
-  m_device_index = 0;
-  bool timed_out = true;
-  while (TickCount() - start <= kSerialSearchWindowMs) {
+  int names = 0;
+  // A query the line did not take whole gets no answer: nothing to wait for.
+  const bool query_sent = written == DISCOVERY_QUERY_SERIAL.size();
+  while (query_sent && names <= 0 && TickCount() - start <= kSerialSearchWindowMs) {
     // Wait on the port for the next bytes instead of asking it again and
     // again; the window is the same.
     const uint32_t elapsed = TickCount() - start;
@@ -106,13 +108,19 @@ bool LinkState::SearchSerialDevice() {
     const uint32_t got =
         m_serial_port.Read(chunk, std::min<uint32_t>(static_cast<uint32_t>(waiting), sizeof chunk));
     AppendSerialBytes(std::span<const uint8_t>(chunk, got));
-    m_device_index = static_cast<int8_t>(ParseSerialReply());
-    if (m_device_index > 0) {
-      timed_out = false;
-      break;
-    }
+    // A late multiviewer state reply also counts 1; only a reply that
+    // names a device is one.
+    SerialScan::Found found = SerialScan::Found::kNothing;
+    const int count = ParseSerialReply(&found);
+    if (found == SerialScan::Found::kNames) names = count;
   }
-  if (timed_out) Trace("time over");
+  if (query_sent && names <= 0) Trace("time over");
+  if (names > 0) {
+    // The one device on the cable is the list's only device; frames to it
+    // carry the type and id it answered with.
+    m_device_list[0] = m_serial_device;
+    m_device_index = 0;
+  }
   return true;
 }
 

@@ -124,9 +124,18 @@ int LinkState::OpenCommandSocket() {
     m_udpSockfd = -1;
     return 0;
   }
+  // A device found on the serial line has no network address; its empty
+  // text would read as the broadcast address.
+  const std::optional<in_addr> address = ChosenDeviceAddress();
+  if (!address) {
+    Trace("the device has no network address");
+    close(m_udpSockfd);
+    m_udpSockfd = -1;
+    return 0;
+  }
   m_udp_dest_addr.sin_family = AF_INET;
   m_udp_dest_addr.sin_port = htons(m_link_config.device_port);
-  m_udp_dest_addr.sin_addr.s_addr = inet_addr(ChosenDevice().IpText().c_str());
+  m_udp_dest_addr.sin_addr = *address;
   // When port 7000 is taken the socket stays open unbound, and the datagram
   // still leaves from a port the system picks.
   return BindAndSetNonBlocking(nullptr);
@@ -218,12 +227,18 @@ std::optional<Datagram> LinkState::ReceiveWithTimeout(std::span<const uint8_t> r
   return accepted;
 }
 
-int LinkState::ParseSerialReply() {
+int LinkState::ParseSerialReply(SerialScan::Found* found) {
   const size_t count =
       static_cast<size_t>(std::clamp<int32_t>(m_serial_rx_count, 0, kSerialRxBufferSize));
   const SerialScan scan = ScanSerialReply(m_serial_rx_buffer, count);
+  if (found) *found = scan.found;
   if (scan.type_seen) m_main_com_dev_type = scan.last_type;
-  if (scan.name_count > 0) m_serial_device_name = scan.last_name;
+  if (scan.name_count > 0) {
+    m_serial_device_name = scan.last_name;
+    m_serial_device = DeviceEntry{};
+    m_serial_device.device_type = m_serial_rx_buffer[scan.frame_start + CommandFrame::kOffsetDeviceType];
+    m_serial_device.device_id = m_serial_rx_buffer[scan.frame_start + CommandFrame::kOffsetDeviceId];
+  }
   if (scan.found == SerialScan::Found::kStateFrame && scan.result == 1 && m_state_frame_handler)
     m_state_frame_handler(
         std::span<const uint8_t>(m_serial_rx_buffer + scan.frame_start, scan.frame_length));
@@ -247,6 +262,16 @@ void LinkState::AppendSerialBytes(std::span<const uint8_t> bytes) {
 void LinkState::ClearSerialBuffer() {
   std::memset(m_serial_rx_buffer, 0, sizeof m_serial_rx_buffer);
   m_serial_rx_count = 0;
+}
+
+SerialGroupLook SerialGroupFor(int32_t mode, bool port_open) {
+  SerialGroupLook look;
+  const bool serial = mode == kModeSerial;
+  look.lists_enabled = serial && !port_open;
+  look.connect_enabled = serial;
+  look.address_enabled = !serial;
+  look.connected = port_open;
+  return look;
 }
 
 std::string AddressText(const sockaddr_in& address) {

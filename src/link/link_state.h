@@ -73,6 +73,9 @@ class LinkState {
   sockaddr_in m_udp_dest_addr{};
   uint8_t m_main_com_dev_type = 0;
   std::u16string m_serial_device_name;
+  // The device that last named itself on the serial line: the type and id
+  // of its reply, and no network address.
+  DeviceEntry m_serial_device{};
   uint8_t m_serial_rx_buffer[kSerialRxBufferSize] = {};
   int32_t m_serial_rx_count = 0;
 
@@ -143,8 +146,10 @@ class LinkState {
   int SearchNetworkDevices(std::vector<std::string>* lines, bool forget_previous = false);
   // The serial search without the window: writes the discovery query to the
   // open port and waits up to the search window for the device to name
-  // itself. m_device_index gets the scanner's count (names found, 0 for
-  // none). Returns false when the port is not open (the operator has been
+  // itself. The device that answers becomes entry 0 of m_device_list (the
+  // type and id of its reply, no address) and m_device_index 0, so every
+  // frame to it carries its own identity; without an answer m_device_index
+  // is -1. Returns false when the port is not open (the operator has been
   // told).
   bool SearchSerialDevice();
   // Called by the network search for each device as it is listed.
@@ -154,9 +159,11 @@ class LinkState {
 
   // ---- serial receive buffer ---------------------------------------------------
   // Scans m_serial_rx_buffer; stores the type byte of every candidate in
-  // m_main_com_dev_type and the last name in m_serial_device_name. A complete
-  // multiviewer state frame goes to the state-frame handler. Returns the count.
-  int ParseSerialReply();
+  // m_main_com_dev_type, and the last name in m_serial_device_name with the
+  // type and id of its reply in m_serial_device. A complete
+  // multiviewer state frame goes to the state-frame handler. Returns the
+  // count; `found` (when given) says what kind of frame it counted.
+  int ParseSerialReply(SerialScan::Found* found = nullptr);
   // The multiviewer plugs its reply decoder in here.
   std::function<void(std::span<const uint8_t> frame)> m_state_frame_handler;
   // Appends received serial bytes; a buffer that would overflow is cleared first.
@@ -168,6 +175,19 @@ class LinkState {
   int CreateUdpSocket();
   int BindAndSetNonBlocking(const char* failure_trace);
 };
+
+// How a serial group (port list, baud list, connect button, link icon) and
+// the address beside it show the connection mode and the port: the lists
+// take a choice in serial mode while the port is closed, connect is offered
+// in serial mode, the address in network mode, and the link shows connected
+// while the port is open.
+struct SerialGroupLook {
+  bool lists_enabled = false;
+  bool connect_enabled = false;
+  bool address_enabled = false;
+  bool connected = false;
+};
+SerialGroupLook SerialGroupFor(int32_t mode, bool port_open);
 
 // Dotted quad of an IPv4 socket address.
 std::string AddressText(const sockaddr_in& address);

@@ -8,9 +8,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
+
+#include "platform/platform.h"
 
 namespace zv {
 namespace {
@@ -135,10 +138,36 @@ uint32_t CnComm::Read(void* buffer, uint32_t count) {
 
 uint32_t CnComm::Write(const void* bytes, uint32_t count) {
   if (!IsOpen() || count == 0) return 0;
-  const ssize_t n = write(m_hComm, bytes, count);
-  if (n < 0) return 0;
-  m_bytes_written += count;
-  return static_cast<uint32_t>(n);
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(m_write_timeout_ms);
+  const auto* next = static_cast<const uint8_t*>(bytes);
+  uint32_t written = 0;
+  while (written < count) {
+    const ssize_t n = write(m_hComm, next + written, count - written);
+    if (n > 0) {
+      written += static_cast<uint32_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;
+    // The line takes nothing now (flow control, a full output queue): wait
+    // until it can take more, for what is left of the time-out.
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) break;
+    pollfd pfd{m_hComm, POLLOUT, 0};
+    const int r = poll(&pfd, 1, static_cast<int>(std::min<int64_t>(left.count(), 0x7FFFFFFF)));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0 || (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) break;
+  }
+  m_bytes_written += written;
+  if (written < count) Trace("com write incomplete: %u of %u bytes", written, count);
+  return written;
+}
+
+bool CnComm::CloseIfLineLost() {
+  if (!IsOpen() || !LineLost()) return false;
+  Close(kDefaultCloseWaitMs);
+  return true;
 }
 
 int CnComm::BytesWaiting() const {

@@ -42,6 +42,8 @@ class CnComm {
   // Names of this many characters or more are refused.
   static constexpr size_t kPortNameCapacity = 63;
   static constexpr uint32_t kDefaultCloseWaitMs = 500;
+  // The longest a write waits, in all, for the line to take its bytes.
+  static constexpr uint32_t kWriteTimeoutMs = 10000;
 
   CnComm();
   virtual ~CnComm();
@@ -58,8 +60,12 @@ class CnComm {
   virtual void Close(uint32_t wait_ms = kDefaultCloseWaitMs);
   // Reads what is waiting, at most `count` bytes, without blocking.
   uint32_t Read(void* buffer, uint32_t count);
-  // Writes without blocking; returns what the system took at once.
+  // Writes all `count` bytes, waiting on the port (poll) while it cannot take
+  // more (flow control holding the line, the output queue full), up to the
+  // write time-out in all. Returns the bytes really written; a frame that
+  // could not be written whole is reported in the trace.
   uint32_t Write(const void* bytes, uint32_t count);
+  void SetWriteTimeoutMs(uint32_t timeout_ms) { m_write_timeout_ms = timeout_ms; }
 
   // Safe from any thread: the port is opened and closed on one.
   bool IsOpen() const { return m_hComm.load() >= 0; }
@@ -79,6 +85,9 @@ class CnComm {
   // True once the watch thread has seen the line hang up (USB adapter pulled,
   // the other end of a pseudo-terminal closed); reads and writes then give 0.
   bool LineLost() const { return m_line_lost.load(); }
+  // Closes the port when its line has been lost. True only for the call
+  // that closed it, so whoever shows the loss shows it once.
+  bool CloseIfLineLost();
   // True while the watch thread runs.
   bool WatchThreadRunning() const { return m_watch_running.load(); }
 
@@ -115,6 +124,7 @@ class CnComm {
   std::atomic<bool> m_bContinue{false};
   uint32_t m_event_mask = kWatchedEvents;
   uint32_t m_notify_threshold = 0;
+  uint32_t m_write_timeout_ms = kWriteTimeoutMs;
 
   // Wakes the watch thread when the port closes.
   int m_wake_fd = -1;

@@ -6,11 +6,12 @@
 #include <QPainter>
 #include <QRadioButton>
 
-#include "link/device_link.h"
 #include "controls/serial_settings.h"
 #include "controls/ip_address_ctrl.h"
 #include "controls/shade_button_st.h"
+#include "link/device_link.h"
 #include "matrix/matrix_panel.h"
+#include "platform/platform.h"
 #include "res/skin.h"
 
 namespace zv {
@@ -47,8 +48,14 @@ void CClass_matrix_child_setting::OnInitDialog() {
   ModeList()->addItem(QStringLiteral("Serial Port"));
   const int32_t mode = link.Mode();
   ModeList()->setCurrentIndex(mode == kModeNetwork || mode == kModeSerial ? mode : -1);
-  // Whatever the mode, the serial group waits until "Serial Port" is picked.
-  SetSerialControlsEnabled(false);
+  // A port left open shows as its own line of the list.
+  if (link.SerialPortOpen()) {
+    const int line = PortList()->findText(QString::fromStdString(link.SerialPortName()));
+    if (line >= 0) PortList()->setCurrentIndex(line);
+  }
+  ShowSerialState();
+  connect(&m_line_check, &QTimer::timeout, this, &CClass_matrix_child_setting::CheckSerialLine);
+  m_line_check.start(kSerialLineCheckMs);
 
   connect(ModeList(), &QComboBox::activated, this, &CClass_matrix_child_setting::OnModeChanged);
   connect(connect_button, &QAbstractButton::clicked, this, &CClass_matrix_child_setting::OnConnect);
@@ -82,15 +89,31 @@ void CClass_matrix_child_setting::SetSerialControlsEnabled(bool enabled) {
   IpField()->setEnabled(!enabled);
 }
 
+void CClass_matrix_child_setting::ShowSerialState() {
+  const DeviceLink& link = m_panel.Link();
+  const SerialGroupLook look = SerialGroupFor(link.Mode(), link.SerialPortOpen());
+  PortList()->setEnabled(look.lists_enabled);
+  BaudList()->setEnabled(look.lists_enabled);
+  ConnectButton()->setEnabled(look.connect_enabled);
+  IpField()->setEnabled(look.address_enabled);
+  if (look.connected == m_com_connected) return;
+  m_com_connected = look.connected;
+  ConnectButton()->setText(
+      QString::fromLatin1(m_com_connected ? kMatrixDisconnectCaption : kMatrixConnectCaption));
+  if (auto* icon = qobject_cast<QLabel*>(Item(kIdMatrixLinkIcon)))
+    icon->setPixmap(SkinBitmap(LinkIconId()));
+  update(m_icon_rect);
+}
+
 void CClass_matrix_child_setting::OnModeChanged(int line) {
-  // The serial port and what this page knows of it stay as they are.
-  if (line == kModeNetwork) {
+  // The serial port stays as it is.
+  if (line == kModeNetwork)
     m_panel.Link().SetMode(kModeNetwork);
-    SetSerialControlsEnabled(false);
-  } else if (line == kModeSerial) {
+  else if (line == kModeSerial)
     m_panel.Link().SetMode(kModeSerial);
-    SetSerialControlsEnabled(true);
-  }
+  else
+    return;
+  ShowSerialState();
 }
 
 void CClass_matrix_child_setting::OnConnect() {
@@ -101,28 +124,23 @@ void CClass_matrix_child_setting::OnConnect() {
   QPointer<CClass_matrix_child_setting> self(this);
   if (m_com_connected) {
     link.CloseSerialPort([self] {
-      if (self) self->ShowPortState(false);
+      if (self) self->ShowSerialState();
     });
   } else {
-    // The page shows the outcome itself and writes no trace lines about it.
     const SerialChoice choice = ChosenSerialPort(PortList(), BaudList());
-    link.OpenSerialPort(choice.name, choice.baud, [self](bool open) {
-      if (self) self->ShowPortState(open);
+    link.OpenSerialPort(choice.name, choice.baud, [self](bool) {
+      if (self) self->ShowSerialState();
     });
   }
 }
 
-void CClass_matrix_child_setting::ShowPortState(bool open) {
-  ConnectButton()->setEnabled(true);
-  if (open == m_com_connected) return;
-  PortList()->setEnabled(!open);
-  BaudList()->setEnabled(!open);
-  ConnectButton()->setText(
-      QString::fromLatin1(open ? kMatrixDisconnectCaption : kMatrixReconnectCaption));
-  m_com_connected = open;
-  if (auto* icon = qobject_cast<QLabel*>(Item(kIdMatrixLinkIcon)))
-    icon->setPixmap(SkinBitmap(LinkIconId()));
-  update(m_icon_rect);
+void CClass_matrix_child_setting::CheckSerialLine() {
+  QPointer<CClass_matrix_child_setting> self(this);
+  m_panel.Link().CloseSerialPortIfLineLost([self](bool lost) {
+    if (!self) return;
+    self->ShowSerialState();
+    if (lost) ShowMessageBox(kSerialLineLostText, "Err");
+  });
 }
 
 void CClass_matrix_child_setting::paintEvent(QPaintEvent* event) {

@@ -2,11 +2,14 @@
 // routing texts travel (local network or serial port), shows the chosen
 // device's address and opens or closes the serial port. A smaller sibling of
 // the connection settings window: both modes are offered, there is no
-// change-address function, a mode change leaves the port and the link icon
-// alone, and after a disconnect the button reads "Conect".
+// change-address function, and a mode change leaves the port and the link
+// icon alone. The page always shows the port as it is: a page built again
+// shows an open port as connected, and a line that is lost (the other end
+// gone, the adapter pulled) is closed and shown so, once.
 #pragma once
 
 #include <QRect>
+#include <QTimer>
 
 #include "controls/child_dialog.h"
 #include "matrix/matrix_ids.h"
@@ -22,8 +25,6 @@ class CClass_matrix_control;
 
 inline constexpr const char* kMatrixConnectCaption = "Connect";
 inline constexpr const char* kMatrixDisconnectCaption = "Disconnect";
-// The caption after a disconnect; the page has always spelt it so.
-inline constexpr const char* kMatrixReconnectCaption = "Conect";
 
 class CClass_matrix_child_setting : public CChildDialog {
   Q_OBJECT
@@ -33,6 +34,9 @@ class CClass_matrix_child_setting : public CChildDialog {
 
   void OnModeChanged(int line);
   void OnConnect();
+  // Closes a port whose line was lost and tells the operator (once); then
+  // shows the port as it is.
+  void CheckSerialLine();
 
   QComboBox* ModeList() const;
   CIpAddressCtrl* IpField() const;
@@ -42,7 +46,7 @@ class CClass_matrix_child_setting : public CChildDialog {
   // The icon id the link icon shows now.
   int LinkIconId() const { return m_com_connected ? kIconLinkUp : kIconLinkDown; }
 
-  // Whether this page last opened the serial port.
+  // Whether the page shows the serial port open.
   bool m_com_connected = false;
   QRect m_icon_rect;
 
@@ -51,10 +55,12 @@ class CClass_matrix_child_setting : public CChildDialog {
 
  private:
   void OnInitDialog();
-  // Shows the port as open or closed: captions, lists and the link icon.
-  void ShowPortState(bool open);
-  CClass_matrix_control& m_panel;
   void SetSerialControlsEnabled(bool enabled);
+  // The serial group, the address and the link icon from the mode and the port.
+  void ShowSerialState();
+
+  CClass_matrix_control& m_panel;
+  QTimer m_line_check;
 };
 
 }  // namespace zv

@@ -15,7 +15,7 @@ CClass_matrix_child_function::CClass_matrix_child_function(QWidget* parent,
 void CClass_matrix_child_function::OnInitDialog() {
   // A page built again shows the lock as it stands: it lives in the main window.
   Button(kIdMatrixLock)->SetFaceImageIds(kMatrixUnlockedFace, kMatrixLockedFace);
-  Button(kIdMatrixLock)->SetSelected(m_panel.Model().m_matrix_lock != 0);
+  ShowLock();
   connect(Button(kIdMatrixOneToAll), &QAbstractButton::clicked, this,
           &CClass_matrix_child_function::OnOneToAll);
   connect(Button(kIdMatrixOneToOne), &QAbstractButton::clicked, this,
@@ -56,7 +56,16 @@ void CClass_matrix_child_function::OnApply() {
 void CClass_matrix_child_function::OnLock() {
   MatrixModel& state = m_panel.Model();
   MatrixToggleLock(state);
+  ShowLock();
+  RefreshPanel();
+}
+
+void CClass_matrix_child_function::ShowLock() {
+  const MatrixModel& state = m_panel.Model();
   Button(kIdMatrixLock)->SetSelected(state.m_matrix_lock != 0);
+  const bool enabled = MatrixButtons(state).routing_enabled;
+  for (int id : {kIdMatrixApply, kIdMatrixOneToAll, kIdMatrixOneToOne})
+    Button(id)->setEnabled(enabled);
 }
 
 }  // namespace zv

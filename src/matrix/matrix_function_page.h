@@ -29,6 +29,8 @@ class CClass_matrix_child_function : public CChildDialog {
   CClass_matrix_control& m_panel;
   // The panel's rows follow the model after a routing step.
   void RefreshPanel();
+  // The lock's face, and the routing buttons enabled only while unlocked.
+  void ShowLock();
 };
 
 }  // namespace zv

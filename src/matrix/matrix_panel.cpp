@@ -66,6 +66,8 @@ void CClass_matrix_control::ShowRouting() {
   for (int k = 1; k <= kMatrixPortCount; ++k) {
     InputButton(k)->SetSelected(look.input_selected[k - 1]);
     OutputButton(k)->SetSelected(look.output_selected[k - 1]);
+    InputButton(k)->setEnabled(look.routing_enabled);
+    OutputButton(k)->setEnabled(look.routing_enabled);
   }
 }
 

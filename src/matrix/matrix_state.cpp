@@ -160,6 +160,7 @@ void MatrixToggleLock(MatrixModel& state) {
 
 MatrixButtonLook MatrixButtons(const MatrixModel& state) {
   MatrixButtonLook look;
+  look.routing_enabled = !state.m_matrix_lock;
   if (!HasChosenInput(state)) return look;
   look.input_selected[state.m_matrix_input - 1] = true;
   for (int o = 1; o <= kMatrixPortCount; ++o)

@@ -92,10 +92,13 @@ bool MatrixOneToOne(MatrixModel& state, const MatrixSend& send);
 void MatrixToggleLock(MatrixModel& state);
 
 // What the sixteen row buttons show: input k selected when it is the chosen
-// one, output o selected when it takes the chosen input.
+// one, output o selected when it takes the chosen input. While the lock is
+// on, the rows and the routing buttons of the function page (apply, one to
+// all, one to one) take no click, so they show disabled.
 struct MatrixButtonLook {
   std::array<bool, kMatrixPortCount> input_selected{};
   std::array<bool, kMatrixPortCount> output_selected{};
+  bool routing_enabled = true;
 };
 MatrixButtonLook MatrixButtons(const MatrixModel& state);
 

@@ -34,8 +34,8 @@ int SendMultiviewerFrame(LinkState& link, uint8_t command, std::span<const uint8
   const size_t length = BuildCommandFrame(frame, device.device_type, device.device_id,
                                           kLinkFlagSerial, command, params);
   if (!link.m_serial_port.IsOpen()) return 0;
-  link.m_serial_port.Write(frame, static_cast<uint32_t>(length));
-  return 1;
+  // A frame the line did not take whole is not sent.
+  return link.m_serial_port.Write(frame, static_cast<uint32_t>(length)) == length ? 1 : 0;
 }
 
 int SendMultiviewerLabelFrame(LinkState& link, int n, const std::u16string& label) {
@@ -55,8 +55,7 @@ int SendMultiviewerLabelFrame(LinkState& link, int n, const std::u16string& labe
   const size_t sendLen =
       BuildPayloadFrameSerial(frame, device.device_type, device.device_id, window, payload);
   if (!link.m_serial_port.IsOpen()) return 0;
-  link.m_serial_port.Write(frame, static_cast<uint32_t>(sendLen));
-  return 1;
+  return link.m_serial_port.Write(frame, static_cast<uint32_t>(sendLen)) == sendLen ? 1 : 0;
 }
 
 std::optional<std::vector<uint8_t>> FetchMultiviewerStateUdp(LinkState& link) {
@@ -91,8 +90,9 @@ std::optional<std::vector<uint8_t>> FetchMultiviewerStateSerial(LinkState& link)
   // for this one.
   link.ClearSerialBuffer();
   link.FlushSerialInput();
-  link.m_serial_port.Write(request, sizeof request);
-  link.PauseMs(kSerialPauseAfterRequestMs);
+  // A request the line did not take whole gets no answer: nothing to wait for.
+  const bool request_sent = link.m_serial_port.Write(request, sizeof request) == sizeof request;
+  if (request_sent) link.PauseMs(kSerialPauseAfterRequestMs);
 
   std::optional<std::vector<uint8_t>> content;
   const auto previous_handler = link.m_state_frame_handler;
@@ -100,7 +100,7 @@ std::optional<std::vector<uint8_t>> FetchMultiviewerStateSerial(LinkState& link)
     const std::span<const uint8_t> kept = frame.first(MultiviewReplyContentLength(frame));
     content.emplace(kept.begin(), kept.end());
   };
-  while (!content && TickCount() - start <= kSerialReadStateWindowMs) {
+  while (request_sent && !content && TickCount() - start <= kSerialReadStateWindowMs) {
     const uint32_t elapsed = std::min(TickCount() - start, kSerialReadStateWindowMs);
     // Wait on the port for the next bytes rather than asking it again and
     // again; the window is the same.

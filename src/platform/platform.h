@@ -79,8 +79,14 @@ int StartProgram(const std::string& path);
 std::vector<std::string> ListSerialPorts(const std::string& sys_class_tty = "/sys/class/tty",
                                          const std::string& dev_dir = "/dev");
 // Extra port paths (pseudo-terminals of the virtual devices, given on the
-// command line) that the port lists offer after the machine's own.
+// command line) that the port lists offer before the machine's own.
 void SetExtraSerialPorts(std::vector<std::string> paths);
 const std::vector<std::string>& ExtraSerialPorts();
+// The lines of a port list: the ports the operator named first, in the
+// order given, then the machine's own ports; each port once. A list selects
+// its first line, so a port that was named is the one a connect opens,
+// never a machine port nobody chose.
+std::vector<std::string> SerialPortLines(const std::vector<std::string>& named_ports,
+                                         const std::vector<std::string>& machine_ports);
 
 }  // namespace zv

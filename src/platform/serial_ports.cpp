@@ -48,4 +48,14 @@ void SetExtraSerialPorts(std::vector<std::string> paths) { ExtraPorts() = std::m
 
 const std::vector<std::string>& ExtraSerialPorts() { return ExtraPorts(); }
 
+std::vector<std::string> SerialPortLines(const std::vector<std::string>& named_ports,
+                                         const std::vector<std::string>& machine_ports) {
+  std::vector<std::string> lines;
+  for (const auto* ports : {&named_ports, &machine_ports})
+    for (const std::string& port : *ports)
+      if (!port.empty() && std::find(lines.begin(), lines.end(), port) == lines.end())
+        lines.push_back(port);
+  return lines;
+}
+
 }  // namespace zv

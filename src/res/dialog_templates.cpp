@@ -21,20 +21,20 @@ constexpr std::array<ControlTemplate, 8> kMainWindowControls{{
     {kIdVersionStatic, K::kStaticText, "ver 1.0.0.2", 1160, 700, 80, 14, false, 0},
 }};
 
-// Connection settings window (142): the visible part above the second line;
-// the serial group below it stays hidden in this window.
+// Connection settings window (142): the mode above the first line, the
+// device's address between the lines, the serial group below the second.
 constexpr std::array<ControlTemplate, 11> kSetConfigureControls{{
     {-1, K::kStaticText, "Connection Mode", 20, 34, 120, 20, true, 0},
     {kIdConnectionModeList, K::kComboDropList, "", 150, 30, 200, 80, true, 0},
     {-1, K::kStaticText, "Dev IP", 20, 124, 120, 20, true, 0},
     {kIdDeviceIpField, K::kIpAddress, "", 150, 120, 180, 26, true, 0},
     {kIdChangeIp, K::kPushButton, "Change  IP", 345, 118, 115, 30, true, 0},
-    {-1, K::kStaticText, "Serial Port", 20, 224, 120, 20, false, 0},
-    {kIdSerialPortList, K::kComboDropList, "", 150, 220, 180, 120, false, 0},
-    {-1, K::kStaticText, "Baud Rate", 20, 274, 120, 20, false, 0},
-    {kIdSerialBaudList, K::kComboDropList, "", 150, 270, 180, 120, false, 0},
-    {kIdSerialConnect, K::kPushButton, "Connect", 345, 218, 115, 30, false, 0},
-    {kIdLinkStatusIcon, K::kIcon, "", 345, 264, 32, 32, false, kIconLinkDown},
+    {-1, K::kStaticText, "Serial Port", 20, 224, 120, 20, true, 0},
+    {kIdSerialPortList, K::kComboDropList, "", 150, 220, 180, 120, true, 0},
+    {-1, K::kStaticText, "Baud Rate", 20, 274, 120, 20, true, 0},
+    {kIdSerialBaudList, K::kComboDropList, "", 150, 270, 180, 120, true, 0},
+    {kIdSerialConnect, K::kPushButton, "Connect", 345, 218, 115, 30, true, 0},
+    {kIdLinkStatusIcon, K::kIcon, "", 345, 264, 32, 32, true, kIconLinkDown},
 }};
 
 constexpr std::array<DialogTemplate, 2> kTemplates{{

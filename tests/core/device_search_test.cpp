@@ -197,14 +197,14 @@ TEST(SerialSearchTest, FindsTheDeviceOnTheSimulatorsLine) {
   config.serial = true;
   struct Row {
     int device;
-    int8_t count;
     const char16_t* name;
     uint8_t type;
+    uint8_t id;
   };
   const Row rows[] = {
-      {0, 1, u"Desk", 0xA1},
-      // Two markers: two names counted, the second (longer) one kept.
-      {1, 2, u"Cam-x-Pair", 0xA5},
+      {0, u"Desk", 0xA1, 1},
+      // Two markers: the second (longer) name is kept.
+      {1, u"Cam-x-Pair", 0xA5, 2},
   };
   for (const Row& row : rows) {
     config.serial_device = row.device;
@@ -214,7 +214,11 @@ TEST(SerialSearchTest, FindsTheDeviceOnTheSimulatorsLine) {
     ASSERT_TRUE(link.m_serial_port.Open(runner.sim().SerialPath(), 115200));
     // A stale byte from earlier traffic is flushed before the query.
     ASSERT_TRUE(link.SearchSerialDevice());
-    EXPECT_EQ(link.m_device_index, row.count);
+    // The device on the cable is the chosen device, with its own identity.
+    EXPECT_EQ(link.m_device_index, 0);
+    EXPECT_EQ(link.ChosenDevice().device_type, row.type);
+    EXPECT_EQ(link.ChosenDevice().device_id, row.id);
+    EXPECT_EQ(link.ChosenDevice().IpText(), "");
     EXPECT_EQ(link.m_serial_device_name, row.name);
     EXPECT_EQ(link.m_main_com_dev_type, row.type);
     const auto log = runner.sim().LogLines();
@@ -245,7 +249,7 @@ TEST(SerialSearchTest, ReplyInPiecesIsRecognisedOnceComplete) {
     const uint8_t reply[] = {
         0xA5, 0x6C,             // sync
         0x19, 0x00,             // frame_length 25
-        0x60, 0x01, 0x00,       // device_type, device_id, link_flag
+        0x60, 0x07, 0x00,       // device_type, device_id, link_flag
         0, 0, 0, 0, 0, 0, 0, 0, // reserved
         0x00, 0xFF, 0x00,       // group, command (discovery reply), spare
         'D', 'v', '-', 'x', '-',  // the name "Dv" and its marker
@@ -258,7 +262,9 @@ TEST(SerialSearchTest, ReplyInPiecesIsRecognisedOnceComplete) {
   });
   EXPECT_TRUE(link.SearchSerialDevice());
   device.join();
-  EXPECT_EQ(link.m_device_index, 1);
+  EXPECT_EQ(link.m_device_index, 0);
+  EXPECT_EQ(link.m_device_list[0].device_type, 0x60);
+  EXPECT_EQ(link.m_device_list[0].device_id, 0x07);
   EXPECT_EQ(link.m_serial_device_name, u"Dv");
   EXPECT_EQ(link.m_main_com_dev_type, 0x60);
 }
@@ -281,7 +287,7 @@ TEST(SerialSearchTest, ClosedPortAndSilentLine) {
   test::TraceRecorder trace;
   EXPECT_TRUE(link.SearchSerialDevice());
   EXPECT_TRUE(trace.Has("time over"));
-  EXPECT_EQ(link.m_device_index, 0);
+  EXPECT_EQ(link.m_device_index, -1) << "no device chosen";
   // What earlier searches learnt stays.
   EXPECT_EQ(link.m_serial_device_name, u"Earlier");
   EXPECT_EQ(link.m_main_com_dev_type, 0xA1);

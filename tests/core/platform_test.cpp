@@ -71,5 +71,22 @@ TEST(PlatformTest, TicksAdvanceAcrossASleep) {
   EXPECT_EQ(PathBesideExecutable("Configure.ini"), ExecutableDir() + "/Configure.ini");
 }
 
+TEST(PlatformTest, PortsNamedByTheOperatorComeFirst) {
+  using Ports = std::vector<std::string>;
+  struct Row {
+    Ports named, machine, lines;
+  };
+  const Row rows[] = {
+      {{}, {"/dev/ttyS0", "/dev/ttyUSB0"}, {"/dev/ttyS0", "/dev/ttyUSB0"}},
+      // The named port is line 0, the one a list selects, ahead of a UART.
+      {{"/tmp/sim.serial"}, {"/dev/ttyS0"}, {"/tmp/sim.serial", "/dev/ttyS0"}},
+      // Each port once, where it was first named.
+      {{"/dev/ttyUSB0", "/tmp/a", "/dev/ttyUSB0"},
+       {"/dev/ttyS0", "/dev/ttyUSB0"},
+       {"/dev/ttyUSB0", "/tmp/a", "/dev/ttyS0"}},
+  };
+  for (const Row& row : rows) EXPECT_EQ(SerialPortLines(row.named, row.machine), row.lines);
+}
+
 }  // namespace
 }  // namespace zv

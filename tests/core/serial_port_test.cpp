@@ -12,8 +12,13 @@
 #include <cstring>
 #include <string>
 
+#include <thread>
+#include <vector>
+
+#include "app/main_state.h"
 #include "link/serial_port.h"
 #include "support/pty_pair.h"
+#include "support/recorders.h"
 
 namespace zv {
 namespace {
@@ -154,6 +159,53 @@ TEST(SerialPortTest, CloseEndsTheWatchThreadWithinItsWait) {
   EXPECT_FALSE(port.IsOpen());
   EXPECT_FALSE(port.WatchThreadRunning());
   EXPECT_TRUE(pty.SlaveClosed());
+}
+
+// A pseudo-terminal holds some tens of kilobytes; a far end that does not
+// read stops the line long before this many bytes.
+std::string MoreThanTheLineHolds() {
+  std::string bytes(256 * 1024, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + i % 23);
+  return bytes;
+}
+
+TEST(SerialPortTest, AWriteWaitsForTheLineAndReportsWhatItCouldNotWrite) {
+  PtyPair pty;
+  CZELVIKState state;
+  state.m_eState = kModeSerial;
+  CnComm& port = state.m_serial_port;
+  ASSERT_TRUE(port.Open(pty.slave_path, 115200));
+  const std::string bytes = MoreThanTheLineHolds();
+  const auto size = static_cast<uint32_t>(bytes.size());
+
+  // The far end takes the bytes as it reads them: the write waits for room
+  // and delivers every byte, in order.
+  std::string received;
+  std::thread far_end([&] { received = ReadMaster(pty.master, bytes.size()); });
+  EXPECT_EQ(port.Write(bytes.data(), size), size);
+  far_end.join();
+  EXPECT_TRUE(received == bytes) << received.size() << " bytes arrived";
+
+  // Nobody reads: the write gives up after its time-out, says so, and counts
+  // only what the line took.
+  port.SetWriteTimeoutMs(200);
+  test::TraceRecorder trace;
+  const uint32_t before = port.BytesWrittenTotal();
+  const uint32_t taken = port.Write(bytes.data(), size);
+  EXPECT_GT(taken, 0u);
+  EXPECT_LT(taken, size);
+  EXPECT_EQ(port.BytesWrittenTotal() - before, taken);
+  EXPECT_TRUE(trace.Has("com write incomplete: " + std::to_string(taken) + " of " +
+                        std::to_string(size) + " bytes"));
+  // Exactly those bytes are on the line: the next write follows them.
+  EXPECT_TRUE(ReadMaster(pty.master, taken) == bytes.substr(0, taken));
+  EXPECT_EQ(port.Write("END", 3), 3u);
+  EXPECT_EQ(ReadMaster(pty.master, 3), "END");
+
+  // A command the line cannot take (its far end gone) is reported as not sent.
+  pty.CloseMaster();
+  const uint8_t layout[] = {4};
+  EXPECT_EQ(state.SendMultiviewerCommand(0x33, layout), 0);
 }
 
 // Counts the receive notifications the watch thread raises.

@@ -89,6 +89,16 @@ TEST(UdpLinkTest, NoDeviceChosenTellsTheOperatorOncePerAttemptAndSendsNothing) {
   EXPECT_EQ(boxes.requests[0].buttons, MessageBoxButtons::kOkCancel);
   EXPECT_FALSE(device.Receive(100));
   EXPECT_EQ(link.m_udpSockfd, -1);
+
+  // A device found on the serial line is chosen but has no address: no
+  // socket, and nothing aimed at what an empty address would read as.
+  link.m_device_index = 0;
+  link.m_device_list[0].SetIpText("");
+  test::TraceRecorder trace;
+  EXPECT_EQ(link.OpenCommandSocket(), 0);
+  EXPECT_EQ(link.m_udpSockfd, -1);
+  EXPECT_TRUE(trace.Has("the device has no network address"));
+  EXPECT_EQ(boxes.requests.size(), 2u) << "polls would otherwise raise a notice every time";
 }
 
 TEST(UdpLinkTest, LocalPortTakenByAnotherProgram) {

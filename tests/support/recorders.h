@@ -17,7 +17,7 @@ class MessageBoxRecorder {
     m_previous = SetMessageBoxHandler([this](const MessageBoxRequest& r) {
       std::lock_guard<std::mutex> lock(m_mutex);
       requests.push_back(r);
-      return MessageBoxAnswer::kOk;
+      return answer;
     });
   }
   ~MessageBoxRecorder() { SetMessageBoxHandler(std::move(m_previous)); }
@@ -25,6 +25,8 @@ class MessageBoxRecorder {
   MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
   std::vector<MessageBoxRequest> requests;
+  // What the operator answers.
+  MessageBoxAnswer answer = MessageBoxAnswer::kOk;
 
  private:
   std::mutex m_mutex;

@@ -19,8 +19,11 @@
 #include "support/pty_pair.h"
 #include "support/link_drain.h"
 #include "support/recorders.h"
+#include "multiview/multiview_control_page.h"
+#include "multiview/multiview_panel.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
+#include "support/ui_input.h"
 
 namespace zv {
 namespace {
@@ -88,6 +91,10 @@ TEST(DiscoveryUiTest, NothingFoundAndTheListKeepingRule) {
   EXPECT_EQ(dlg.m_device_index, -1);
   EXPECT_EQ(dlg.m_p_mian_show_dlg, nullptr) << "no panel without a device";
   EXPECT_EQ(dlg.m_device_list[5].IpText(), "10.1.1.1");
+  // Choosing the line opens nothing: it stands for no device.
+  ASSERT_TRUE(test::ChooseLine(dlg.DeviceCombo(), 0));
+  EXPECT_EQ(dlg.m_device_index, -1);
+  EXPECT_EQ(dlg.m_p_mian_show_dlg, nullptr);
 
   // With lines in the combo box the list is cleared first.
   ClickScan(dlg);
@@ -103,13 +110,12 @@ TEST(DiscoveryUiTest, SerialScanListsTheNameAndOpensItsPanel) {
   config.serial = true;
   struct Row {
     int device;
-    int8_t index;
     const char* line;
     int panel;
   };
   // The second row names two devices: its (last) name is still listed and
   // its panel opens.
-  const Row rows[] = {{0, 1, "Desk", 129}, {1, 2, "Cam-x-Pair", 308}};
+  const Row rows[] = {{0, "Desk", 129}, {1, "Cam-x-Pair", 308}};
   for (const Row& row : rows) {
     config.serial_device = row.device;
     test::SimRunner runner(config);
@@ -120,7 +126,7 @@ TEST(DiscoveryUiTest, SerialScanListsTheNameAndOpensItsPanel) {
     test::TraceRecorder trace;
     ClickScan(dlg);
     EXPECT_TRUE(trace.Has("com search"));
-    EXPECT_EQ(dlg.m_device_index, row.index);
+    EXPECT_EQ(dlg.m_device_index, 0);
     EXPECT_EQ(Lines(dlg.DeviceCombo()), QStringList({row.line}));
     ASSERT_NE(dlg.m_p_mian_show_dlg, nullptr) << row.line;
     EXPECT_EQ(dlg.m_p_mian_show_dlg->Resource(), row.panel);
@@ -154,6 +160,98 @@ CSetConfigure* OpenSettings(CZELVIKDlg& dlg) {
   return dlg.m_pSetConfigure;
 }
 
+std::string Hex(std::initializer_list<uint8_t> bytes) {
+  std::string hex;
+  for (uint8_t b : bytes) {
+    char two[3];
+    std::snprintf(two, sizeof two, "%02x", b);
+    hex += two;
+  }
+  return hex;
+}
+
+// The whole frames a virtual device received on `link` ("serial", "udp"),
+// as hex, once there are `count` of them (or when the wait runs out).
+std::vector<std::string> FramesOn(test::SimRunner& runner, const std::string& device,
+                                  const std::string& link, size_t count) {
+  std::vector<std::string> frames;
+  (void)QTest::qWaitFor(
+      [&] {
+        frames.clear();
+        const std::string from = "\"device\":\"" + device + "\",\"link\":\"" + link + "\"";
+        for (const std::string& line : runner.sim().LogLines()) {
+          const size_t at = line.find("\"frame\":\"");
+          if (line.find(from) != std::string::npos && at != std::string::npos)
+            frames.push_back(line.substr(at + 9, line.find('"', at + 9) - at - 9));
+        }
+        return frames.size() >= count;
+      },
+      3000);
+  return frames;
+}
+
+// A first run with a device on the cable: the settings window reaches serial
+// mode, the port named on the command line is the one opened, and every
+// frame carries the identity the device answered with.
+TEST(SerialModeTest, FromAFreshWindowThroughTheSettingsToACommandOnTheCable) {
+  const uint16_t port = test::FreeUdpPort();
+  sim::SimConfig config = test::LoopbackSim(port, {"Desk"});
+  config.devices[0].type = 0xA1;
+  config.devices[0].id = 0x07;
+  config.serial = true;
+  test::SimRunner runner(config);
+  ASSERT_TRUE(runner.started()) << runner.error();
+  const std::string path = runner.sim().SerialPath();
+  SetExtraSerialPorts({path});  // --serial-port PATH
+  CZELVIKDlg dlg(SearchConfig(port));
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+
+  CSetConfigure* w = OpenSettings(dlg);
+  ASSERT_NE(w, nullptr);
+  ASSERT_TRUE(test::ChooseLine(w->ModeList(), 1));
+  EXPECT_EQ(w->ModeList()->currentText(), "Serial Port");
+  EXPECT_EQ(dlg.m_eState, kModeSerial);
+  // The named port is the chosen one: a connect never reaches a port of the
+  // machine that nobody chose.
+  ASSERT_EQ(w->PortList()->currentText().toStdString(), path);
+  QTest::mouseClick(w->ConnectButton(), Qt::LeftButton);
+  ASSERT_TRUE(test::DrainLink(dlg));
+  ASSERT_TRUE(dlg.m_serial_port.IsOpen());
+  EXPECT_EQ(w->ConnectButton()->text(), "Disconnect");
+
+  ClickScan(dlg);
+  EXPECT_EQ(Lines(dlg.DeviceCombo()), QStringList({"Desk"}));
+  auto* host = qobject_cast<CClass_16view_dlg*>(dlg.m_p_mian_show_dlg.data());
+  ASSERT_NE(host, nullptr);
+  auto* control = qobject_cast<CClass_16view_control*>(host->m_p_cur_page.data());
+  ASSERT_NE(control, nullptr);
+  QTest::mouseClick(static_cast<QAbstractButton*>(control->Item(1033)), Qt::LeftButton);
+
+  const std::vector<std::string> expected = {
+      Hex({0xA5, 0x6C, 0x14, 0x00,          // sync, frame_length 20
+           0x81, 0xFF, 0x00,                // discovery type and id, serial link flag
+           0, 0, 0, 0, 0, 0, 0, 0,          // reserved
+           0x00, 0xFF,                      // group, command: discovery
+           0xA4, 0x03, 0xAE}),              // checksum 0x03A4, tail
+      Hex({0xA5, 0x6C, 0x14, 0x00,          // sync, frame_length 20
+           0xA1, 0x07, 0x00,                // the device's own type and id, serial
+           0, 0, 0, 0, 0, 0, 0, 0,          // reserved
+           0x00, 0x32,                      // group, command: read state
+           0xFF, 0x01, 0xAE}),              // checksum 0x01FF, tail
+      Hex({0xA5, 0x6C, 0x15, 0x00,          // sync, frame_length 21
+           0xA1, 0x07, 0x00,                // the device's own type and id, serial
+           0, 0, 0, 0, 0, 0, 0, 0,          // reserved
+           0x00, 0x33,                      // group, command: set layout
+           0x04,                            // four windows
+           0x05, 0x02, 0xAE}),              // checksum 0x0205, tail
+  };
+  EXPECT_EQ(FramesOn(runner, "Desk", "serial", expected.size()), expected);
+  EXPECT_EQ(FramesOn(runner, "Desk", "udp", 0), std::vector<std::string>{}) << "all on the cable";
+  dlg.m_serial_port.Close();
+  SetExtraSerialPorts({});
+}
+
 TEST(SetConfigureTest, LayoutAndStartingState) {
   CZELVIKDlg dlg(SearchConfig(7000));
   dlg.m_device_list[0].SetIpText("192.168.1.20");
@@ -164,8 +262,9 @@ TEST(SetConfigureTest, LayoutAndStartingState) {
   EXPECT_EQ(w->windowTitle(), "Configure");
   EXPECT_EQ(w->size(), QSize(480, 400));
   EXPECT_EQ(w->parentWidget(), &dlg);
-  EXPECT_EQ(w->ModeList()->count(), 1);
+  EXPECT_EQ(w->ModeList()->count(), 2);
   EXPECT_EQ(w->ModeList()->itemText(0), "LAN Port");
+  EXPECT_EQ(w->ModeList()->itemText(1), "Serial Port");
   EXPECT_EQ(w->ModeList()->currentIndex(), 0);
   EXPECT_EQ(w->IpField()->AddressText(), "192.168.1.20");
   EXPECT_EQ(w->ChangeIpButton()->text(), "Change  IP");
@@ -173,13 +272,14 @@ TEST(SetConfigureTest, LayoutAndStartingState) {
   for (int i = 0; i < w->BaudList()->count(); ++i) bauds << w->BaudList()->itemText(i);
   EXPECT_EQ(bauds, QStringList({"9600", "19200", "38400", "57600", "115200"}));
   EXPECT_EQ(w->BaudList()->currentIndex(), 0);
-  // The serial group is there but hidden and disabled.
+  // The serial group is shown, and waits for serial mode.
   for (int id : {kIdSerialPortList, kIdSerialBaudList, kIdSerialConnect, kIdLinkStatusIcon})
-    EXPECT_FALSE(w->Item(id)->isVisibleTo(w)) << id;
-  EXPECT_FALSE(w->ConnectButton()->isEnabled());
+    EXPECT_TRUE(w->Item(id)->isVisibleTo(w)) << id;
+  EXPECT_FALSE(w->ConnectButton()->isEnabled() || w->PortList()->isEnabled());
   EXPECT_EQ(w->StatusIconId(), 211);
 
-  // Cancel hides; "set" shows it again with what it held, where it was.
+  // Cancel hides; "set" shows it again where it was, with the chosen
+  // device's address in place of what was typed.
   w->IpField()->SetAddressText("10.9.8.7");
   w->move(w->pos() + QPoint(13, 7));
   const QPoint moved = w->pos();
@@ -187,15 +287,17 @@ TEST(SetConfigureTest, LayoutAndStartingState) {
   EXPECT_FALSE(w->isVisible());
   EXPECT_EQ(OpenSettings(dlg), w);
   EXPECT_TRUE(w->isVisible());
-  EXPECT_EQ(w->IpField()->AddressText(), "10.9.8.7");
+  EXPECT_EQ(w->IpField()->AddressText(), "192.168.1.20");
   EXPECT_EQ(w->pos(), moved);
 }
 
-TEST(SetConfigureTest, OpenedInSerialModeShowsNoModeAndSwitchesBack) {
+TEST(SetConfigureTest, OpenedInSerialModeShowsItAndSwitchesBack) {
   CZELVIKDlg dlg(SearchConfig(7000));
   dlg.m_eState = kModeSerial;
   CSetConfigure* w = OpenSettings(dlg);
-  EXPECT_EQ(w->ModeList()->currentIndex(), -1);
+  EXPECT_EQ(w->ModeList()->currentIndex(), 1);
+  EXPECT_TRUE(w->PortList()->isEnabled() && w->ConnectButton()->isEnabled());
+  EXPECT_FALSE(w->ChangeIpButton()->isEnabled());
   EXPECT_EQ(w->IpField()->AddressText(), "0.0.0.0") << "no device chosen";
   emit w->ModeList()->activated(0);
   EXPECT_EQ(dlg.m_eState, kModeNetwork);
@@ -234,6 +336,7 @@ TEST(SetConfigureTest, ChangeIpSendsTheSetIpFrameEachPress) {
       0, 0, 0, 0, 0, 0, 0, 0,  // subnet mask and gateway
       0xE8, 0x01,              // checksum 0x01E8
       0xAE};                   // tail
+  test::MessageBoxRecorder boxes;
   for (int press = 0; press < 2; ++press) {
     QTest::mouseClick(w->ChangeIpButton(), Qt::LeftButton);
     const auto got = device.Receive(2000);
@@ -242,6 +345,78 @@ TEST(SetConfigureTest, ChangeIpSendsTheSetIpFrameEachPress) {
     EXPECT_EQ(dlg.m_udpSockfd, -1) << "each press opens and closes its own socket";
   }
   EXPECT_FALSE(device.Receive(50));
+  ASSERT_EQ(boxes.requests.size(), 2u) << "each press asks first";
+  EXPECT_EQ(boxes.requests[0].text, "Change the IP address of the device at 127.0.0.1 to 10.0.0.5?");
+  EXPECT_EQ(boxes.requests[0].buttons, MessageBoxButtons::kOkCancel);
+}
+
+// The address field always shows the chosen device, and "Change  IP" sends
+// only an address a device can take, to the device it names, once asked.
+TEST(SetConfigureTest, AddressFieldFollowsTheChosenDeviceAndRefusesNoAddress) {
+  const uint16_t port = test::FreeUdpPort();
+  sim::SimConfig config = test::LoopbackSim(port, {"Mv", "Router"});
+  config.devices[0].type = 0xA1;
+  config.devices[1].type = 0x82;
+  config.devices[1].faults.delay_ms = 60;  // the multiviewer answers first
+  test::SimRunner runner(config);
+  ASSERT_TRUE(runner.started()) << runner.error();
+  CZELVIKDlg dlg(SearchConfig(port));
+  dlg.show();
+  test::MessageBoxRecorder boxes;
+  const auto change_ip = [&](CSetConfigure* w, const char* typed) {
+    boxes.requests.clear();
+    test::TypeAddress(w->IpField(), typed);
+    QTest::mouseClick(w->ChangeIpButton(), Qt::LeftButton);
+    return boxes.requests.size() == 1 ? boxes.requests[0].text : "(" + std::to_string(boxes.requests.size()) + " notices)";
+  };
+
+  // Before a search nothing is chosen: the field is blank and nothing goes.
+  CSetConfigure* w = OpenSettings(dlg);
+  std::array<uint8_t, 4> ip{};
+  EXPECT_EQ(w->IpField()->GetAddress(&ip), 0);
+  EXPECT_EQ(change_ip(w, "10.0.0.5"), "Please choose a device");
+  QTest::keyClick(w, Qt::Key_Escape);
+
+  ClickScan(dlg);
+  ASSERT_EQ(Lines(dlg.DeviceCombo()), QStringList({"Mv_127.0.0.2", "Router_127.0.0.3"}));
+  EXPECT_EQ(OpenSettings(dlg)->IpField()->AddressText(), "127.0.0.2");
+  // Choosing another device while the window is open shows that one.
+  ASSERT_TRUE(test::ChooseLine(dlg.DeviceCombo(), 1));
+  EXPECT_EQ(w->IpField()->AddressText(), "127.0.0.3");
+
+  struct Row {
+    const char* typed;
+    const char* notice;
+  };
+  const Row refused[] = {
+      {"", "Please enter the new IP address"},
+      {"0.0.0.0", "0.0.0.0 stands for this network; a device cannot take it"},
+      {"255.255.255.255", "255.255.255.255 is the broadcast address; a device cannot take it"},
+      {"224.0.0.1", "224.0.0.1 is a multicast address; a device cannot take it"},
+      {"239.255.0.9", "239.255.0.9 is a multicast address; a device cannot take it"},
+      {"127.0.0.9", "127.0.0.9 is a loopback address; a device cannot take it"},
+  };
+  for (const Row& row : refused) EXPECT_EQ(change_ip(w, row.typed), row.notice) << row.typed;
+  // The question names the device; declined, nothing goes.
+  boxes.answer = MessageBoxAnswer::kCancel;
+  EXPECT_EQ(change_ip(w, "10.0.0.5"), "Change the IP address of Router_127.0.0.3 to 10.0.0.5?");
+  boxes.answer = MessageBoxAnswer::kOk;
+  EXPECT_EQ(change_ip(w, "10.0.0.6"), "Change the IP address of Router_127.0.0.3 to 10.0.0.6?");
+
+  const std::string set_ip = Hex({0xA5, 0x6C, 0x20, 0x00,  // sync, frame_length 32
+                                  0x82, 0x02, 0x01,        // the router's type and id, UDP
+                                  0, 0, 0, 0, 0, 0, 0, 0,  // reserved
+                                  0x00, 0x05,              // group, command: set IP
+                                  0x0A, 0x00, 0x00, 0x06,  // 10.0.0.6
+                                  0, 0, 0, 0, 0, 0, 0, 0,  // subnet mask and gateway
+                                  0xCB, 0x01, 0xAE});      // checksum 0x01CB, tail
+  EXPECT_EQ(FramesOn(runner, "Router", "udp", 1), std::vector<std::string>{set_ip});
+  // Frames reach a device in the order they left: nothing refused or
+  // declined went to either device before it.
+  size_t set_ip_frames = 0;
+  for (const std::string& line : runner.sim().LogLines())
+    set_ip_frames += line.find("\"command\":\"0x05\"") != std::string::npos;
+  EXPECT_EQ(set_ip_frames, 1u);
 }
 
 TEST(SetConfigureTest, ConnectAndDisconnectOnAPseudoTerminal) {

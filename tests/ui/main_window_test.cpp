@@ -15,7 +15,10 @@
 #include "platform/platform.h"
 #include "res/skin.h"
 #include "res/skin_table.h"
+#include "support/pty_pair.h"
+#include "support/link_drain.h"
 #include "support/recorders.h"
+#include "support/ui_input.h"
 #include "switcher/switcher_panel.h"
 
 namespace zv {
@@ -129,15 +132,21 @@ TEST(MainWindowTest, SelectionOpensThePanelOfTheDeviceType) {
   }
 }
 
-TEST(MainWindowTest, NoDeviceFoundLineOpensTheFourChannelPanel) {
+TEST(MainWindowTest, NoDeviceFoundOnTheSerialLineOpensNoPanel) {
+  test::PtyPair pty;  // a line on which nobody answers
   CZELVIKDlg dlg(LoopbackConfig());
-  dlg.DeviceCombo()->addItem("No Device Found");
-  test::TraceRecorder trace;
-  emit dlg.DeviceCombo()->activated(0);
-  EXPECT_EQ(dlg.m_device_index, 0);
-  ASSERT_NE(dlg.m_p_mian_show_dlg, nullptr);
-  EXPECT_NE(qobject_cast<CClass_trisk_main_dlg*>(dlg.m_p_mian_show_dlg.data()), nullptr);
-  EXPECT_TRUE(trace.Has("the device 's type is wrong"));
+  dlg.m_eState = kModeSerial;
+  dlg.m_main_com_dev_type = 0x82;  // learnt by an earlier search
+  ASSERT_TRUE(dlg.m_serial_port.Open(pty.slave_path, 9600));
+  QTest::mouseClick(dlg.Item(kIdScan), Qt::LeftButton);
+  ASSERT_TRUE(test::DrainLink(dlg));
+  EXPECT_EQ(dlg.DeviceCombo()->itemText(0), "No Device Found");
+  EXPECT_EQ(dlg.m_device_index, -1);
+  EXPECT_TRUE(Panels(dlg).isEmpty()) << "no panel reading a line nobody answers on";
+  dlg.show();
+  ASSERT_TRUE(test::ChooseLine(dlg.DeviceCombo(), 0));
+  EXPECT_EQ(dlg.m_device_index, -1);
+  EXPECT_TRUE(Panels(dlg).isEmpty());
 }
 
 TEST(MainWindowTest, NothingOpensWithoutAChoiceOrWithAnUnknownMode) {

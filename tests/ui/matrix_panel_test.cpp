@@ -2,6 +2,10 @@
 // control id, against the virtual matrix router on loopback and against
 // pseudo-terminals.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <set>
 
 #include <QComboBox>
 #include <QLabel>
@@ -10,6 +14,7 @@
 #include <QTest>
 
 #include "app/main_window.h"
+#include "controls/serial_settings.h"
 #include "controls/group_box.h"
 #include "controls/ip_address_ctrl.h"
 #include "controls/shade_button_st.h"
@@ -27,6 +32,7 @@
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
 #include "support/wheel.h"
+#include "support/ui_input.h"
 
 namespace zv {
 namespace {
@@ -210,9 +216,21 @@ TEST(MatrixPanelTest, PagesAndTheLock) {
   EXPECT_EQ(f.panel()->Page(), first.data()) << "the shown page is not rebuilt";
   f.Inputs({2});
   f.Outputs({5});
+  // Every button the lock stops looks stopped; only the lock takes a click.
+  auto routing_enabled = [&] {
+    std::set<bool> enabled;
+    for (int k = 1; k <= 8; ++k)
+      enabled.insert({f.panel()->InputButton(k)->isEnabled(), f.panel()->OutputButton(k)->isEnabled()});
+    for (int id : {kIdMatrixApply, kIdMatrixOneToAll, kIdMatrixOneToOne})
+      enabled.insert(f.functions()->Button(id)->isEnabled());
+    return enabled;
+  };
+  EXPECT_EQ(routing_enabled(), std::set<bool>{true});
   f.Function(kIdMatrixLock);
   EXPECT_EQ(f.dlg.m_matrix_lock, kMatrixLocked);
   EXPECT_EQ(f.functions()->Button(kIdMatrixLock)->FaceImageId(), 232);
+  EXPECT_EQ(routing_enabled(), std::set<bool>{false});
+  EXPECT_TRUE(f.functions()->Button(kIdMatrixLock)->isEnabled());
   f.Inputs({7});
   f.Outputs({5, 1});
   for (int id : {kIdMatrixApply, kIdMatrixOneToAll, kIdMatrixOneToOne}) f.Function(id);
@@ -235,8 +253,10 @@ TEST(MatrixPanelTest, PagesAndTheLock) {
   EXPECT_EQ(f.panel()->findChildren<CChildDialog*>().size(), 1);
   EXPECT_EQ(f.functions()->Button(kIdMatrixLock)->FaceImageId(), 232) << "the lock survives";
 
+  EXPECT_EQ(routing_enabled(), std::set<bool>{false}) << "a page built again shows the lock";
   f.Function(kIdMatrixLock);
   EXPECT_EQ(f.functions()->Button(kIdMatrixLock)->FaceImageId(), 231);
+  EXPECT_EQ(routing_enabled(), std::set<bool>{true});
   f.Function(kIdMatrixApply);
   EXPECT_EQ(f.TextsAfter(1), Texts{"2V5."});
 }
@@ -324,10 +344,12 @@ TEST(MatrixConnectionPageTest, OpeningState) {
     EXPECT_EQ(page->ModeList()->itemText(0), "LAN Port");
     EXPECT_EQ(page->ModeList()->itemText(1), "Serial Port");
     EXPECT_EQ(page->ModeList()->currentIndex(), mode);
-    // Whatever the mode, the serial group waits for a pick in the mode list.
-    EXPECT_FALSE(page->PortList()->isEnabled() || page->BaudList()->isEnabled() ||
-                 page->ConnectButton()->isEnabled());
-    EXPECT_TRUE(page->IpField()->isEnabled());
+    // The mode enables its own group: the serial controls or the address.
+    const bool serial = mode == kModeSerial;
+    EXPECT_EQ(page->PortList()->isEnabled(), serial);
+    EXPECT_EQ(page->BaudList()->isEnabled(), serial);
+    EXPECT_EQ(page->ConnectButton()->isEnabled(), serial);
+    EXPECT_EQ(page->IpField()->isEnabled(), !serial);
   }
   CClass_matrix_child_setting* page = f.connection();
   std::array<uint8_t, 4> ip{};
@@ -406,7 +428,7 @@ TEST(MatrixConnectionPageTest, ConnectDisconnectAndLanPortKeepsThePortOpen) {
   EXPECT_EQ(state(), std::tuple(true, "Disconnect", 212, false));
   EXPECT_EQ(qobject_cast<QLabel*>(page->Item(1099))->pixmap().cacheKey(), SkinBitmap(212).cacheKey());
   f.Click(page->ConnectButton());
-  EXPECT_EQ(state(), std::tuple(false, "Conect", 211, true));
+  EXPECT_EQ(state(), std::tuple(false, "Connect", 211, true));
   // The page itself writes no trace lines about the port; the status strip
   // traces the failure it shows.
   EXPECT_EQ(trace.lines, std::vector<std::string>{"Serial port /dev/zv-missing could not be opened"});
@@ -417,11 +439,69 @@ TEST(MatrixConnectionPageTest, ConnectDisconnectAndLanPortKeepsThePortOpen) {
   EXPECT_EQ(f.dlg.m_eState, kModeNetwork);
   EXPECT_EQ(state(), std::tuple(true, "Disconnect", 212, false));
   EXPECT_FALSE(page->ConnectButton()->isEnabled());
-  // A page built again knows nothing of the open port.
+  // A page built again shows the open port as connected.
   f.Page(1);
   f.Page(2);
   page = f.connection();
-  EXPECT_EQ(state(), std::tuple(true, "Connect", 211, false));
+  EXPECT_EQ(state(), std::tuple(true, "Disconnect", 212, false));
+  EXPECT_EQ(page->PortList()->currentText().toStdString(), pty.slave_path);
+  f.dlg.m_serial_port.Close();
+  SetExtraSerialPorts({});
+}
+
+// The text the far end of a pseudo-terminal has received once `n` bytes
+// came (or when the wait runs out).
+std::string ReadFarEnd(int master, size_t n) {
+  std::string got;
+  while (got.size() < n) {
+    pollfd p{master, POLLIN, 0};
+    if (poll(&p, 1, 2000) <= 0) break;
+    char buffer[64];
+    const ssize_t r = read(master, buffer, sizeof buffer);
+    if (r <= 0) break;
+    got.append(buffer, static_cast<size_t>(r));
+  }
+  return got;
+}
+
+TEST(MatrixConnectionPageTest, ALostLineIsShownOnceAndAReconnectWorks) {
+  test::PtyPair cable, spare;
+  SetExtraSerialPorts({cable.slave_path, spare.slave_path});
+  MatrixFixture f;
+  ASSERT_TRUE(f.Ready());
+  test::MessageBoxRecorder boxes;
+  f.Page(2);
+  ASSERT_TRUE(test::ChooseLine(f.connection()->ModeList(), 1));
+  ASSERT_EQ(f.connection()->PortList()->currentText().toStdString(), cable.slave_path);
+  f.Click(f.connection()->ConnectButton());
+  ASSERT_TRUE(f.dlg.m_serial_port.IsOpen());
+  auto shown = [&] {
+    CClass_matrix_child_setting* page = f.connection();
+    return std::tuple(page->ConnectButton()->text().toStdString(), page->LinkIconId(),
+                      page->PortList()->isEnabled(), page->ConnectButton()->isEnabled());
+  };
+  // Built again in serial mode, the page shows the mode and the open port.
+  f.Page(1);
+  f.Page(2);
+  EXPECT_EQ(f.connection()->ModeList()->currentText(), "Serial Port");
+  EXPECT_EQ(shown(), std::tuple("Disconnect", 212, false, true));
+
+  cable.CloseMaster();  // the other end goes away
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !f.dlg.m_serial_port.IsOpen(); }, 3000));
+  EXPECT_EQ(shown(), std::tuple("Connect", 211, true, true));
+  ASSERT_EQ(boxes.requests.size(), 1u);
+  EXPECT_EQ(boxes.requests[0].text, kSerialLineLostText);
+  f.connection()->CheckSerialLine();
+  EXPECT_EQ(boxes.requests.size(), 1u) << "told once";
+
+  ASSERT_TRUE(test::ChooseLine(f.connection()->PortList(), 1));
+  f.Click(f.connection()->ConnectButton());
+  EXPECT_EQ(shown(), std::tuple("Disconnect", 212, false, true));
+  f.Page(1);
+  f.Inputs({2});
+  f.Outputs({3});
+  f.Function(kIdMatrixApply);
+  EXPECT_EQ(ReadFarEnd(spare.master, 4), "2V3.");
   f.dlg.m_serial_port.Close();
   SetExtraSerialPorts({});
 }
