@@ -122,16 +122,6 @@ Figures OpenSilentMultiviewer(uint16_t port) {
   Choose(dlg, "127.0.0.4", 0xA1, "Mute_127.0.0.4");
   Figures f{};
   {
-    QElapsedTimer t; t.start();
-    dlg.OpenDevicePanel();
-    std::printf("first open %lld ms\n", (long long)t.elapsed());
-    RunUntil([&] { return Idle(dlg); });
-    t.restart();
-    dlg.OpenDevicePanel();
-    std::printf("second open %lld ms\n", (long long)t.elapsed());
-    RunUntil([&] { return Idle(dlg); });
-  }
-  {
     Heartbeat beat;
     dlg.OpenDevicePanel();
     RunUntil([&] { return Idle(dlg); });

@@ -10,7 +10,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/ip_address_fields.h"
+#include "controls/ip_address_fields.h"
 
 class QKeyEvent;
 class QLineEdit;

@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/ip_address_fields.h"
+#include "controls/ip_address_fields.h"
 #include "app/main_window.h"
 #include "app/set_configure.h"
 #include "controls/ip_address_ctrl.h"

@@ -1,4 +1,4 @@
-#include "app/ip_address_fields.h"
+#include "controls/ip_address_fields.h"
 
 #include <algorithm>
 
