@@ -23,6 +23,8 @@
 #include "fourch/fourch_state.h"
 #include "multiview/multiview_link.h"
 #include "platform/platform.h"
+#include "support/heartbeat.h"
+#include "support/loopback_link.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
 #include "switcher/switcher_commands.h"
@@ -31,30 +33,6 @@
 namespace {
 
 using namespace zv;
-
-class Heartbeat {
- public:
-  Heartbeat() {
-    m_timer.setTimerType(Qt::PreciseTimer);
-    m_timer.setInterval(1);
-    QObject::connect(&m_timer, &QTimer::timeout, [this] {
-      const qint64 now = m_clock.nsecsElapsed();
-      m_longest = std::max(m_longest, now - m_last);
-      m_last = now;
-    });
-    m_clock.start();
-    m_timer.start();
-  }
-  double LongestMs() const {
-    return static_cast<double>(std::max(m_longest, m_clock.nsecsElapsed() - m_last)) / 1e6;
-  }
-
- private:
-  QTimer m_timer;
-  QElapsedTimer m_clock;
-  qint64 m_last = 0;
-  qint64 m_longest = 0;
-};
 
 // Runs the event loop until `done` holds. The heartbeat's timer wakes it
 // every millisecond, so it sleeps between checks instead of spinning.
@@ -68,14 +46,6 @@ void RunFor(int ms) {
   QElapsedTimer t;
   t.start();
   RunUntil([&] { return t.elapsed() >= ms; });
-}
-
-LinkConfig Aimed(uint16_t port) {
-  LinkConfig c;
-  c.device_port = port;
-  c.local_port = 0;
-  c.search_address = "127.0.0.1";
-  return c;
 }
 
 void Choose(CZELVIKDlg& dlg, const char* address, uint8_t type, const char* line) {
@@ -95,16 +65,16 @@ struct Figures {
 };
 
 Figures Scan(uint16_t port) {
-  CZELVIKDlg dlg(Aimed(port));
+  CZELVIKDlg dlg(test::LoopbackConfig(port));
   Figures f{};
   {
-    Heartbeat beat;
+    test::Heartbeat beat;
     dlg.OnScanButton();
     RunUntil([&] { return Idle(dlg); });
-    f.worker_ms = beat.LongestMs();
+    f.worker_ms = beat.LongestGapMs();
   }
   {
-    Heartbeat beat;
+    test::Heartbeat beat;
     bool done = false;
     QTimer::singleShot(0, [&] {
       std::vector<std::string> lines;
@@ -112,30 +82,30 @@ Figures Scan(uint16_t port) {
       done = true;
     });
     RunUntil([&] { return done; });
-    f.blocking_ms = beat.LongestMs();
+    f.blocking_ms = beat.LongestGapMs();
   }
   return f;
 }
 
 Figures OpenSilentMultiviewer(uint16_t port) {
-  CZELVIKDlg dlg(Aimed(port));
+  CZELVIKDlg dlg(test::LoopbackConfig(port));
   Choose(dlg, "127.0.0.4", 0xA1, "Mute_127.0.0.4");
   Figures f{};
   {
-    Heartbeat beat;
+    test::Heartbeat beat;
     dlg.OpenDevicePanel();
     RunUntil([&] { return Idle(dlg); });
-    f.worker_ms = beat.LongestMs();
+    f.worker_ms = beat.LongestGapMs();
   }
   {
-    Heartbeat beat;
+    test::Heartbeat beat;
     bool done = false;
     QTimer::singleShot(0, [&] {
       dlg.ReadMultiviewerStateUdp();
       done = true;
     });
     RunUntil([&] { return done; });
-    f.blocking_ms = beat.LongestMs();
+    f.blocking_ms = beat.LongestGapMs();
   }
   return f;
 }
@@ -143,17 +113,17 @@ Figures OpenSilentMultiviewer(uint16_t port) {
 Figures SilentFourChannel(uint16_t port, int seconds) {
   Figures f{};
   {
-    CZELVIKDlg dlg(Aimed(port));
+    CZELVIKDlg dlg(test::LoopbackConfig(port));
     Choose(dlg, "127.0.0.4", 0x60, "Mute_127.0.0.4");
-    Heartbeat beat;
+    test::Heartbeat beat;
     dlg.OpenDevicePanel();
     RunFor(seconds * 1000);
-    f.worker_ms = beat.LongestMs();
+    f.worker_ms = beat.LongestGapMs();
   }
   {
-    CZELVIKDlg dlg(Aimed(port));
+    CZELVIKDlg dlg(test::LoopbackConfig(port));
     Choose(dlg, "127.0.0.4", 0x60, "Mute_127.0.0.4");
-    Heartbeat beat;
+    test::Heartbeat beat;
     // The read-back and the first poll on opening, then a poll every five
     // seconds, each waiting on the window's thread.
     QTimer::singleShot(0, [&] {
@@ -164,14 +134,14 @@ Figures SilentFourChannel(uint16_t port, int seconds) {
     QObject::connect(&poll, &QTimer::timeout, [&] { ReadTriskSignalStatus(dlg); });
     poll.start(5000);
     RunFor(seconds * 1000);
-    f.blocking_ms = beat.LongestMs();
+    f.blocking_ms = beat.LongestGapMs();
   }
   return f;
 }
 
 Figures TbarDrag(uint16_t port) {
   Figures f{};
-  CZELVIKDlg dlg(Aimed(port));
+  CZELVIKDlg dlg(test::LoopbackConfig(port));
   Choose(dlg, "127.0.0.2", 0xA5, "PS_127.0.0.2");
   dlg.OpenDevicePanel();
   auto* panel = qobject_cast<CClass_switcher_dlg*>(dlg.m_p_mian_show_dlg.data());
@@ -191,17 +161,17 @@ Figures TbarDrag(uint16_t port) {
     QApplication::sendEvent(tbar, &e);
   };
   {
-    Heartbeat beat;
+    test::Heartbeat beat;
     for (size_t i = 0; i < ys.size(); ++i) {
       QTimer::singleShot(0, [&, i] { drag(i); });
       RunFor(2);
     }
     RunUntil([&] { return Idle(dlg); });
-    f.worker_ms = beat.LongestMs();
+    f.worker_ms = beat.LongestGapMs();
   }
   {
     // The same drag's frames, each sent where its mouse event is handled.
-    Heartbeat beat;
+    test::Heartbeat beat;
     for (int progress = 1; progress <= 128; progress += 8) {
       QTimer::singleShot(0, [&, progress] {
         const uint8_t params[] = {0, static_cast<uint8_t>(progress)};
@@ -209,7 +179,7 @@ Figures TbarDrag(uint16_t port) {
       });
       RunFor(2);
     }
-    f.blocking_ms = beat.LongestMs();
+    f.blocking_ms = beat.LongestGapMs();
   }
   return f;
 }

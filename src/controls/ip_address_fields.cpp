@@ -93,6 +93,20 @@ std::optional<unsigned> IpAddressEditor::TypeDigit(char digit) {
   return too_large;
 }
 
+bool IpAddressEditor::ClearSelection() {
+  if (m_all_selected) {
+    for (std::string& text : m_fields) text.clear();
+    MoveTo(0, 0, false);
+    return true;
+  }
+  if (m_field_selected) {
+    Text().clear();
+    MoveTo(m_field, 0, false);
+    return true;
+  }
+  return false;
+}
+
 void IpAddressEditor::Press(IpEditKey key) {
   const bool advanced = m_advanced;
   m_advanced = false;
@@ -103,28 +117,15 @@ void IpAddressEditor::Press(IpEditKey key) {
       if (!Text().empty() && m_field + 1 < kFieldCount) MoveTo(m_field + 1, 0, true);
       return;
     case IpEditKey::kBackspace:
-      if (m_all_selected) {
-        for (std::string& text : m_fields) text.clear();
-        MoveTo(0, 0, false);
-      } else if (m_field_selected) {
-        Text().clear();
-        MoveTo(m_field, 0, false);
-      } else if (m_caret > 0) {
+      if (ClearSelection()) return;
+      if (m_caret > 0)
         Text().erase(--m_caret, 1);
-      } else if (m_field > 0) {
+      else if (m_field > 0)
         MoveTo(m_field - 1, m_fields[static_cast<size_t>(m_field - 1)].size(), false);
-      }
       return;
     case IpEditKey::kDelete:
-      if (m_all_selected) {
-        for (std::string& text : m_fields) text.clear();
-        MoveTo(0, 0, false);
-      } else if (m_field_selected) {
-        Text().clear();
-        MoveTo(m_field, 0, false);
-      } else if (m_caret < Text().size()) {
-        Text().erase(m_caret, 1);
-      }
+      if (ClearSelection()) return;
+      if (m_caret < Text().size()) Text().erase(m_caret, 1);
       return;
     case IpEditKey::kLeft:
       if (m_all_selected || m_field_selected || m_caret > 0)

@@ -55,6 +55,9 @@ class IpAddressEditor {
  private:
   std::optional<unsigned> TypeDigit(char digit);
   void MoveTo(int field, size_t caret, bool select_field);
+  // Empties what is selected (the whole address or one field); false when
+  // nothing was selected.
+  bool ClearSelection();
   std::string& Text() { return m_fields[static_cast<size_t>(m_field)]; }
 
   std::array<std::string, 4> m_fields{};

@@ -12,6 +12,7 @@
 
 #include "fourch/fourch_state.h"
 #include "link/link_worker.h"
+#include "support/loopback_link.h"
 #include "support/scripted_device.h"
 #include "support/udp_peer.h"
 
@@ -62,20 +63,12 @@ LinkTarget Loopback(uint8_t type) {
   return target;
 }
 
-LinkConfig Aimed(uint16_t port) {
-  LinkConfig config;
-  config.device_port = port;
-  config.local_port = 0;
-  config.search_address = "127.0.0.1";
-  return config;
-}
-
 TEST(LinkWorkerTest, CommandsLeaveInOrderAtLeastTenMillisecondsApart) {
   test::UdpPeer device;
   ASSERT_TRUE(device.ok());
   CnComm port;
   Inbox inbox;
-  LinkWorker worker(Aimed(device.port()), inbox.Deliver(), port);
+  LinkWorker worker(test::LoopbackConfig(device.port()), inbox.Deliver(), port);
   // A burst, as fast clicks or a T-bar drag make it.
   for (uint8_t n = 1; n <= 6; ++n)
     worker.Submit(Loopback(0xA5), [n](LinkState& link) -> std::function<void()> {
@@ -110,7 +103,7 @@ TEST(LinkWorkerTest, AReadBackComesBackThroughTheDeliverFunction) {
   ASSERT_TRUE(device.ok());
   CnComm port;
   Inbox inbox;
-  LinkWorker worker(Aimed(device.port()), inbox.Deliver(), port);
+  LinkWorker worker(test::LoopbackConfig(device.port()), inbox.Deliver(), port);
   std::optional<uint8_t> mode;
   bool answered = false;
   worker.Submit(Loopback(0x60), [&](LinkState& link) -> std::function<void()> {
@@ -132,7 +125,7 @@ TEST(LinkWorkerTest, CancelEndsTheWaitAtOnceAndDropsWhatWasAsked) {
   ASSERT_TRUE(device.ok());
   CnComm port;
   Inbox inbox;
-  LinkWorker worker(Aimed(device.port()), inbox.Deliver(), port);
+  LinkWorker worker(test::LoopbackConfig(device.port()), inbox.Deliver(), port);
   std::promise<void> wait_ended;
   bool continued = false;
   worker.Submit(Loopback(0x60), [&](LinkState& link) -> std::function<void()> {
@@ -170,7 +163,7 @@ TEST(LinkWorkerTest, DestroyedWhileWaitingEndsWithoutTheResult) {
   ASSERT_TRUE(device.ok());
   CnComm port;
   Inbox inbox;
-  auto worker = std::make_unique<LinkWorker>(Aimed(device.port()), inbox.Deliver(), port);
+  auto worker = std::make_unique<LinkWorker>(test::LoopbackConfig(device.port()), inbox.Deliver(), port);
   worker->Submit(Loopback(0xA1), [](LinkState& link) -> std::function<void()> {
     const uint8_t request[20] = {0xA5, 0x6C, 20};
     link.ReceiveWithTimeout(request, 64, 60000, nullptr);

@@ -8,6 +8,16 @@
 
 namespace zv::test {
 
+// A link configuration for devices on loopback that listen on `port`: the
+// local port left to the system, the search sent to 127.0.0.1.
+inline LinkConfig LoopbackConfig(uint16_t port) {
+  LinkConfig config;
+  config.device_port = port;
+  config.local_port = 0;
+  config.search_address = "127.0.0.1";
+  return config;
+}
+
 // The same for a device at `address` on `port`, such as a virtual device of
 // the simulator.
 inline void AimAt(LinkState& link, uint16_t port, const char* address, uint8_t type,

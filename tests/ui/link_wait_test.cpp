@@ -21,7 +21,9 @@
 #include "res/dialog_templates.h"
 #include "switcher/switcher_state.h"
 #include "sim/device_sim.h"
+#include "support/heartbeat.h"
 #include "support/link_drain.h"
+#include "support/loopback_link.h"
 #include "support/pty_pair.h"
 #include "support/recorders.h"
 #include "support/sim_runner.h"
@@ -29,38 +31,6 @@
 
 namespace zv {
 namespace {
-
-// Ticks every 5 ms and keeps the longest gap between two ticks: how long
-// the event loop did not run.
-class Heartbeat {
- public:
-  Heartbeat() {
-    m_timer.setTimerType(Qt::PreciseTimer);
-    m_timer.setInterval(5);
-    QObject::connect(&m_timer, &QTimer::timeout, [this] {
-      const qint64 now = m_clock.elapsed();
-      m_longest_ms = std::max(m_longest_ms, now - m_last);
-      m_last = now;
-    });
-    m_clock.start();
-    m_timer.start();
-  }
-  qint64 LongestGapMs() const { return std::max(m_longest_ms, m_clock.elapsed() - m_last); }
-
- private:
-  QTimer m_timer;
-  QElapsedTimer m_clock;
-  qint64 m_last = 0;
-  qint64 m_longest_ms = 0;
-};
-
-LinkConfig Aimed(uint16_t port) {
-  LinkConfig c;
-  c.device_port = port;
-  c.local_port = 0;
-  c.search_address = "127.0.0.1";
-  return c;
-}
 
 void ChooseDevice(CZELVIKDlg& dlg, int line, const char* address, uint8_t type, const char* name) {
   dlg.m_device_list[line].SetIpText(address);
@@ -81,10 +51,10 @@ TEST(LinkWaitTest, ScanKeepsTheWindowRunningAndFillsTheList) {
   config.devices[1].type = 0x82;
   test::SimRunner runner(config);
   ASSERT_TRUE(runner.started()) << runner.error();
-  CZELVIKDlg dlg(Aimed(port));
+  CZELVIKDlg dlg(test::LoopbackConfig(port));
   test::TraceRecorder trace;
   auto* scan = static_cast<QAbstractButton*>(dlg.Item(kIdScan));
-  Heartbeat beat;
+  test::Heartbeat beat(5);
   QTest::mouseClick(scan, Qt::LeftButton);
   EXPECT_FALSE(scan->isEnabled()) << "the button shows that a search runs";
   EXPECT_TRUE(dlg.StatusText().startsWith("Searching"));
@@ -111,12 +81,12 @@ TEST(LinkWaitTest, APanelShowsAtOnceWhileASilentDeviceIsRead) {
   // five seconds.
   test::PtyPair pty;
   ASSERT_GE(pty.master, 0);
-  CZELVIKDlg dlg(Aimed(test::FreeUdpPort()));
+  CZELVIKDlg dlg(test::LoopbackConfig(test::FreeUdpPort()));
   dlg.m_eState = kModeSerial;
   dlg.m_main_com_dev_type = 0xA1;
   ChooseDevice(dlg, 0, "", 0xA1, "Mv");
   ASSERT_TRUE(test::OpenSerialPortAndWait(dlg, pty.slave_path, 115200));
-  Heartbeat beat;
+  test::Heartbeat beat(5);
   dlg.OpenDevicePanel();
   auto* host = qobject_cast<CClass_16view_dlg*>(dlg.m_p_mian_show_dlg.data());
   ASSERT_NE(host, nullptr);
@@ -136,9 +106,9 @@ TEST(LinkWaitTest, TheSignalPollOfASilentDeviceNeverHoldsTheWindow) {
   config.devices[0].faults.silent = true;
   test::SimRunner runner(config);
   ASSERT_TRUE(runner.started()) << runner.error();
-  CZELVIKDlg dlg(Aimed(port));
+  CZELVIKDlg dlg(test::LoopbackConfig(port));
   ChooseDevice(dlg, 0, "127.0.0.2", 0x60, "Quad_127.0.0.2");
-  Heartbeat beat;
+  test::Heartbeat beat(5);
   dlg.OpenDevicePanel();  // the read-back and the first poll, a second each
   auto* panel = qobject_cast<CClass_trisk_main_dlg*>(dlg.m_p_mian_show_dlg.data());
   ASSERT_NE(panel, nullptr);
@@ -161,7 +131,7 @@ TEST(LinkWaitTest, TheSignalPollOfASilentDeviceNeverHoldsTheWindow) {
 TEST(LinkWaitTest, ABurstOfClicksLeavesInOrderTenMillisecondsApart) {
   test::UdpPeer device;
   ASSERT_TRUE(device.ok());
-  CZELVIKDlg dlg(Aimed(device.port()));
+  CZELVIKDlg dlg(test::LoopbackConfig(device.port()));
   ChooseDevice(dlg, 0, "127.0.0.1", 0xA5, "PS_127.0.0.1");
   dlg.OpenDevicePanel();
   ASSERT_NE(dlg.m_p_mian_show_dlg, nullptr);
@@ -193,7 +163,7 @@ TEST(LinkWaitTest, SwitchingDevicesOrClosingCancelsTheWait) {
   test::SimRunner runner(config);
   ASSERT_TRUE(runner.started()) << runner.error();
   {
-    CZELVIKDlg dlg(Aimed(port));
+    CZELVIKDlg dlg(test::LoopbackConfig(port));
     ChooseDevice(dlg, 0, "127.0.0.2", 0x60, "Quad_127.0.0.2");
     ChooseDevice(dlg, 1, "127.0.0.3", 0xA5, "PS_127.0.0.3");
     dlg.m_device_index = 0;
@@ -211,7 +181,7 @@ TEST(LinkWaitTest, SwitchingDevicesOrClosingCancelsTheWait) {
   }
   {
     // Closed while a read-back waits: the window goes at once.
-    auto dlg = std::make_unique<CZELVIKDlg>(Aimed(port));
+    auto dlg = std::make_unique<CZELVIKDlg>(test::LoopbackConfig(port));
     ChooseDevice(*dlg, 0, "127.0.0.2", 0x60, "Quad_127.0.0.2");
     const size_t before = runner.sim().LogLines().size();
     dlg->OpenDevicePanel();

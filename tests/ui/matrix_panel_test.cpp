@@ -488,6 +488,7 @@ TEST(MatrixConnectionPageTest, ALostLineIsShownOnceAndAReconnectWorks) {
 
   cable.CloseMaster();  // the other end goes away
   ASSERT_TRUE(QTest::qWaitFor([&] { return !f.dlg.m_serial_port.IsOpen(); }, 3000));
+  ASSERT_TRUE(test::DrainLink(f.dlg));  // the page hears of it from the worker
   EXPECT_EQ(shown(), std::tuple("Connect", 211, true, true));
   ASSERT_EQ(boxes.requests.size(), 1u);
   EXPECT_EQ(boxes.requests[0].text, kSerialLineLostText);
