@@ -29,14 +29,6 @@ PanelKind PanelForDeviceType(uint8_t device_type, int32_t mode, bool* type_known
   return mode == kModeSerial ? PanelKind::kMatrix : PanelKind::kFourChannel;
 }
 
-namespace {
-
-std::string DottedQuad(const std::array<uint8_t, 4>& ip) {
-  return std::to_string(ip[0]) + "." + std::to_string(ip[1]) + "." + std::to_string(ip[2]) + "." +
-         std::to_string(ip[3]);
-}
-
-}  // namespace
 
 std::string SetIpQuestion(const std::string& device_line, const DeviceEntry& device,
                           const std::array<uint8_t, 4>& ip) {
@@ -121,20 +113,7 @@ std::string CZELVIKState::SetIpProblem(const std::array<uint8_t, 4>& ip, int fie
   if (m_device_index < 0) return "Please choose a device";
   // A device found on the serial line has no network address to send to.
   if (!ChosenDeviceAddress()) return "The chosen device has no network address";
-  if (fields_filled <= 0) return "Please enter the new IP address";
-  const char* kind = nullptr;
-  if (ip[0] == 0)
-    kind = "stands for this network";
-  else if (ip[0] == 127)
-    kind = "is a loopback address";
-  else if (ip[0] >= 224 && ip[0] <= 239)
-    kind = "is a multicast address";
-  else if (ip == std::array<uint8_t, 4>{255, 255, 255, 255})
-    kind = "is the broadcast address";
-  else if (ip[0] >= 240)
-    kind = "is a reserved address";
-  if (!kind) return {};
-  return DottedQuad(ip) + " " + kind + "; a device cannot take it";
+  return DeviceAddressProblem(ip, fields_filled);
 }
 
 }  // namespace zv

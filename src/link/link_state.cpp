@@ -274,6 +274,28 @@ SerialGroupLook SerialGroupFor(int32_t mode, bool port_open) {
   return look;
 }
 
+std::string DottedQuad(const std::array<uint8_t, 4>& ip) {
+  return std::to_string(ip[0]) + "." + std::to_string(ip[1]) + "." + std::to_string(ip[2]) + "." +
+         std::to_string(ip[3]);
+}
+
+std::string DeviceAddressProblem(const std::array<uint8_t, 4>& ip, int fields_filled) {
+  if (fields_filled <= 0) return "Please enter the new IP address";
+  const char* kind = nullptr;
+  if (ip[0] == 0)
+    kind = "stands for this network";
+  else if (ip[0] == 127)
+    kind = "is a loopback address";
+  else if (ip[0] >= 224 && ip[0] <= 239)
+    kind = "is a multicast address";
+  else if (ip == std::array<uint8_t, 4>{255, 255, 255, 255})
+    kind = "is the broadcast address";
+  else if (ip[0] >= 240)
+    kind = "is a reserved address";
+  if (!kind) return {};
+  return DottedQuad(ip) + " " + kind + "; a device cannot take it";
+}
+
 std::string AddressText(const sockaddr_in& address) {
   char text[INET_ADDRSTRLEN] = {};
   inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);

@@ -189,6 +189,15 @@ struct SerialGroupLook {
 };
 SerialGroupLook SerialGroupFor(int32_t mode, bool port_open);
 
+// "a.b.c.d".
+std::string DottedQuad(const std::array<uint8_t, 4>& ip);
+// Why a device cannot take `ip` as its own address, as the notice to show
+// the operator; empty when it can. `fields_filled` counts the address
+// fields that hold a number (none: nothing was typed). A device needs an
+// address of its own on a network: not 0.x.x.x, loopback, multicast,
+// broadcast or reserved.
+std::string DeviceAddressProblem(const std::array<uint8_t, 4>& ip, int fields_filled);
+
 // Dotted quad of an IPv4 socket address.
 std::string AddressText(const sockaddr_in& address);
 // Strict dotted quad ("a.b.c.d", each 0 to 255); false for anything else.

@@ -109,6 +109,17 @@ void CClass_16view_set::RestoreDefaults() {
 void CClass_16view_set::SendNetworkSettings() {
   MultiviewerState* glo = Glo();
   if (!glo) return;
+  // A new address no device can hold (0.x.x.x, loopback, multicast,
+  // broadcast) would leave the device unreachable: it is refused. The
+  // address the device has now may stay, whatever it is (the virtual
+  // devices live on loopback), so that its mask and gateway can change.
+  std::array<uint8_t, 4> ip{};
+  const int filled = IpControl(kIdIpAddress)->GetAddress(&ip);
+  const bool unchanged = DottedQuad(ip) == Door()->ChosenDevice().IpText();
+  if (const std::string problem = DeviceAddressProblem(ip, filled); !unchanged && !problem.empty()) {
+    ShowMessageBox(problem, "Err");
+    return;
+  }
   uint8_t params[12] = {};
   int at = 0;
   for (int id : {kIdIpAddress, kIdSubnetMask, kIdGateway}) {

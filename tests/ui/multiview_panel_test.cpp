@@ -597,11 +597,11 @@ TEST_F(MultiviewPanelTest, TypedAddressesGoOutAsTyped) {
        "ffffff00"   // subnet mask 255.255.255.0
        "7f000001",  // gateway
        "127.0.0.2", nullptr},
-      {"an octet above 255", 1036, nullptr, "256.1.2.3",
-       "ff010203"   // IP address 255.1.2.3
+      {"an octet above 255", 1036, nullptr, "10.256.2.3",
+       "0aff0203"   // IP address 10.255.2.3
        "ffffff00"   // subnet mask
        "7f000001",  // gateway
-       "255.1.2.3", "256 is not a valid entry: use 0 to 255"},
+       "10.255.2.3", "256 is not a valid entry: use 0 to 255"},
       {"Backspace at a field's start goes back", 1036, nullptr, "10.0.0.\b\b7.9",
        "0a000709"   // IP address 10.0.7.9
        "ffffff00"   // subnet mask
@@ -642,6 +642,27 @@ TEST_F(MultiviewPanelTest, TypedAddressesGoOutAsTyped) {
     }
     EXPECT_NE(notices.requests.back().text.find(r.moves_to), std::string::npos)
         << notices.requests.back().text;
+  }
+  // Addresses no device can hold are refused with a word, and nothing leaves.
+  for (const char* typed : {"0.0.0.0", "224.0.0.1", "255.255.255.255", "127.0.0.9"}) {
+    SCOPED_TRACE(typed);
+    host->ShowPage(5);
+    host->ShowPage(6);
+    auto* page = CurrentPage<CClass_16view_set>(host);
+    ASSERT_NE(page, nullptr);
+    NewFrames();
+    test::MessageBoxRecorder notices;
+    CIpAddressCtrl* control = page->IpControl(1036);
+    const QPoint at(4, control->height() / 2);
+    QWidget* under = control->childAt(at) ? control->childAt(at) : control;
+    QTest::mouseClick(under, Qt::LeftButton, Qt::NoModifier, under->mapFrom(control, at));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    for (const char* c = typed; *c; ++c) QTest::keyClick(QApplication::focusWidget(), *c);
+    QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1032)), Qt::LeftButton);
+    ASSERT_TRUE(test::DrainLink(m_dlg));
+    EXPECT_TRUE(NewFrames().empty());
+    ASSERT_EQ(notices.requests.size(), 1u);
+    EXPECT_NE(notices.requests[0].text.find("a device cannot take it"), std::string::npos);
   }
 }
 
