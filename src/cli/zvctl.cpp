@@ -265,7 +265,6 @@ void Tool::Build() {
 
 void Tool::AddSwitcher() {
   auto* sw = m_app.add_subcommand("switcher", "production switcher (type 0xA5)");
-  sw->require_subcommand(1);
   const auto press = [this](CLI::App* cmd, std::function<SwitcherEffects(SwitcherRules&)> f) {
     cmd->callback([this, f] { m_plan = {PanelKind::kSwitcher, SwitcherPress(f)}; });
   };
@@ -297,7 +296,6 @@ void Tool::AddSwitcher() {
 
 void Tool::AddMatrix() {
   auto* mx = m_app.add_subcommand("matrix", "8x8 matrix router (type 0x82)");
-  mx->require_subcommand(1);
   auto* route = mx->add_subcommand("route", "route input IN to outputs OUT...  e.g. matrix route 3 1 4 8");
   route->add_option("IN", m_n)->required()->check(CLI::Range(1, kMatrixPortCount));
   route->add_option("OUT", m_list)->required()->check(CLI::Range(1, kMatrixPortCount));
@@ -339,7 +337,6 @@ void Tool::AddMatrix() {
 
 void Tool::AddMultiview() {
   auto* mv = m_app.add_subcommand("multiview", "16-window multiviewer (type 0xA1)");
-  mv->require_subcommand(1);
   auto* layout = mv->add_subcommand("layout", "layout of N windows (1 4 6 8 9 10 16)  e.g. multiview layout 9");
   layout->add_option("N", m_n)->required()->check(CLI::IsMember({1, 4, 6, 8, 9, 10, 16}));
   layout->callback([this] {
@@ -413,7 +410,6 @@ void Tool::AddMultiview() {
 
 void Tool::AddFourChannel() {
   auto* fc = m_app.add_subcommand("fourch", "four-channel switcher (type 0x60)");
-  fc->require_subcommand(1);
   const auto send = [this](CLI::App* cmd, std::function<void(LinkState&, TriskPageData&)> f) {
     cmd->callback([this, f] {
       m_plan = {PanelKind::kFourChannel, [f](LinkState& link) {
