@@ -1,5 +1,6 @@
 #include "matrix/matrix_salvo.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 namespace zv {
