@@ -134,6 +134,14 @@ std::string Hex(std::string fields) {
 }
 
 TEST_F(ZvctlTest, EachCommandReachesItsDeviceAsThePanelSendsIt) {
+  // A salvo: outputs 1 and 4 take input 2, output 2 input 7, output 3 input 2,
+  // the rest stay as they are.
+  char salvo[] = "/tmp/zvctl_salvo_XXXXXX";
+  const int salvo_fd = mkstemp(salvo);
+  ASSERT_GE(salvo_fd, 0);
+  const std::string salvo_text = R"({"salvo": "Studio A", "outputs": [2, 7, 2, 2, 0, 0, 0, 0]})";
+  ASSERT_EQ(write(salvo_fd, salvo_text.data(), salvo_text.size()), static_cast<ssize_t>(salvo_text.size()));
+  close(salvo_fd);
   struct Row {
     const char* address;
     std::vector<std::string> args;
@@ -153,6 +161,8 @@ TEST_F(ZvctlTest, EachCommandReachesItsDeviceAsThePanelSendsIt) {
       {kMatrix, {"matrix", "route", "3", "1", "4", "8"}, {"3V1,4,8."}},
       {kMatrix, {"matrix", "all", "6"}, {"6All."}},
       {kMatrix, {"matrix", "through"}, {"All#."}},
+      // one text per input, inputs in ascending order
+      {kMatrix, {"matrix", "salvo", salvo}, {"2V1,3,4.", "7V2."}},
       // layout of 9 windows
       {kMultiviewer, {"multiview", "layout", "9"}, {Hex("A56C|1500|A10101|0000000000000000|0033|09|0502|AE")}},
       // input 5 into window 2
@@ -181,6 +191,7 @@ TEST_F(ZvctlTest, EachCommandReachesItsDeviceAsThePanelSendsIt) {
     EXPECT_EQ(run.status, 0) << row.args[1] << ": " << run.output;
     EXPECT_EQ(Received(row.address, from), row.expected) << row.args[0] << " " << row.args[1];
   }
+  std::remove(salvo);
 }
 
 TEST_F(ZvctlTest, ExitStatusSaysWhatHappened) {
