@@ -26,7 +26,9 @@ struct MultiviewSetup {
   bool overlay_on = false;
   bool border_on = false;
   bool lock_on = false;
-  std::array<uint8_t, kMultiviewWindowCount> sources{};  // input of window n + 1
+  // Input of window n + 1; each window starts on the input of its number.
+  std::array<uint8_t, kMultiviewWindowCount> sources{1, 2, 3, 4, 5, 6, 7, 8,
+                                                     9, 10, 11, 12, 13, 14, 15, 16};
   std::array<std::u16string, kMultiviewWindowCount> labels;
   std::array<uint8_t, kMultiviewWindowCount> label_text{};  // colour indexes
   std::array<uint8_t, kMultiviewWindowCount> label_back{};
