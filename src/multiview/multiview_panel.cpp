@@ -108,9 +108,9 @@ void CClass_16view_dlg::ShowRecord() {
   RecomputeLabels();
   RecomputeOverlays();
   RecomputeAudioMeters();
-  const int page = m_cur_page;
-  m_cur_page = kNoPage;
-  ShowPage(page);
+  // The page is not built again: building reads the device once more, and
+  // its answer would take the status strip from the apply's verdict.
+  if (m_p_cur_page) m_p_cur_page->update();
 }
 
 void CClass_16view_dlg::SaveSetup(const QString& path) {

@@ -75,7 +75,7 @@ class CClass_16view_dlg : public CChildDialog {
 
  private:
   void AddSetupMenu();
-  // Shows the record again: the preview and the page on view.
+  // Shows the record again: the preview, and the page on view repainted.
   void ShowRecord();
   MultiviewerDoor m_door;
 };

@@ -197,7 +197,7 @@ bool DecodeSetupJson(const std::string& text, MultiviewSetup* setup, std::string
     } else if (key == "audio_meter") {
       if (!flag(v, key, &s.audio_on)) return false;
     } else if (key == "audio_source") {
-      if (!number(v, key, 1, kMultiviewWindowCount, &s.audio_source)) return false;
+      if (!number(v, key, 0, kMultiviewWindowCount, &s.audio_source)) return false;
     } else if (key == "border") {
       if (!flag(v, key, &s.border_on)) return false;
     } else if (key == "lock") {
@@ -213,7 +213,7 @@ bool DecodeSetupJson(const std::string& text, MultiviewSetup* setup, std::string
           const std::string where = "window " + std::to_string(n + 1) + " " + wkey;
           if (wkey == "window") continue;
           if (wkey == "source") {
-            if (!number(wv, where, 1, kMultiviewWindowCount, &s.sources[n])) return false;
+            if (!number(wv, where, 0, kMultiviewWindowCount, &s.sources[n])) return false;
           } else if (wkey == "label") {
             const auto label = wv.is_string() ? Utf8ToUtf16(wv.get<std::string>()) : std::nullopt;
             if (!label || label->size() > kLabelUnitsMax)
@@ -264,7 +264,10 @@ std::vector<MultiviewStep> SetupSteps(const MultiviewSetup& s) {
   std::vector<MultiviewStep> steps;
   steps.push_back(Frame(kMvSetVideoFormat, {0x00, s.format}));
   steps.push_back(LayoutStep(s.layout));
-  for (int n = 0; n < kMultiviewWindowCount; ++n) steps.push_back(SourceStep(n + 1, s.sources[n]));
+  // 0: the device did not say (a read-back of a window without a source);
+  // nothing is sent for it.
+  for (int n = 0; n < kMultiviewWindowCount; ++n)
+    if (s.sources[n] != 0) steps.push_back(SourceStep(n + 1, s.sources[n]));
   for (int n = 0; n < kMultiviewWindowCount; ++n) steps.push_back(LabelStep(n + 1, s.labels[n]));
   steps.push_back(Frame(kMvSetLabels, {static_cast<uint8_t>(s.labels_on)}));
   for (int n = 0; n < kMultiviewWindowCount; ++n) {
@@ -275,7 +278,7 @@ std::vector<MultiviewStep> SetupSteps(const MultiviewSetup& s) {
   }
   steps.push_back(Frame(kMvSetResolutionOverlay, {static_cast<uint8_t>(s.overlay_on)}));
   steps.push_back(Frame(kMvSetAudioMeter, {static_cast<uint8_t>(s.audio_on)}));
-  steps.push_back(Frame(kMvSetAudioSource, {s.audio_source}));
+  if (s.audio_source != 0) steps.push_back(Frame(kMvSetAudioSource, {s.audio_source}));
   steps.push_back(Frame(kMvSetBorder, {static_cast<uint8_t>(s.border_on)}));
   steps.push_back(Frame(kMvSetLock, {static_cast<uint8_t>(s.lock_on)}));
   return steps;
@@ -292,12 +295,14 @@ std::vector<std::string> SetupDifferences(const MultiviewSetup& want, const Mult
   differ("labels", on_off(want.labels_on), on_off(got.labels_on));
   differ("overlay", on_off(want.overlay_on), on_off(got.overlay_on));
   differ("audio meter", on_off(want.audio_on), on_off(got.audio_on));
-  differ("audio source", std::to_string(want.audio_source), std::to_string(got.audio_source));
+  if (want.audio_source != 0)
+    differ("audio source", std::to_string(want.audio_source), std::to_string(got.audio_source));
   differ("border", on_off(want.border_on), on_off(got.border_on));
   differ("lock", on_off(want.lock_on), on_off(got.lock_on));
   for (int n = 0; n < kMultiviewWindowCount; ++n) {
     const std::string w = "window " + std::to_string(n + 1) + " ";
-    differ(w + "source", std::to_string(want.sources[n]), std::to_string(got.sources[n]));
+    if (want.sources[n] != 0)
+      differ(w + "source", std::to_string(want.sources[n]), std::to_string(got.sources[n]));
     differ(w + "label", "\"" + Utf16ToUtf8(want.labels[n]) + "\"", "\"" + Utf16ToUtf8(got.labels[n]) + "\"");
     differ(w + "label text", ColourName(want.label_text[n]), ColourName(got.label_text[n]));
     differ(w + "label back", ColourName(want.label_back[n]), ColourName(got.label_back[n]));

@@ -17,7 +17,7 @@ TEST(MultiviewSetupFileTest, RefusesWhatTheDeviceCannotTake) {
       {R"({"audio_source": 17})", "audio_source"},
       {R"({"border": 1})", "border"},
       {R"({"windows": [{"window": 17, "source": 1}]})", "window"},
-      {R"({"windows": [{"window": 2, "source": 0}]})", "window 2 source"},
+      {R"({"windows": [{"window": 2, "source": 17}]})", "window 2 source"},
       {R"({"windows": [{"window": 3, "label": "seventeen letters"}]})", "window 3 label"},
       {"{\"windows\": [{\"window\": 3, \"label\": \"\xC3\x28\"}]}", ""},  // not UTF-8
       {R"({"windows": [{"window": 4, "label_back": "Purple"}]})", "window 4 label_back"},
@@ -54,6 +54,21 @@ TEST(MultiviewSetupFileTest, PartialFileKeepsTheRestAndLabelsKeepTheirScript) {
   MultiviewSetup again;
   ASSERT_TRUE(DecodeSetupJson(EncodeSetupJson(setup), &again, &error)) << error;
   EXPECT_EQ(again, setup);
+}
+
+TEST(MultiviewSetupFileTest, DifferencesNameWhatTheDeviceDidNotTake) {
+  MultiviewSetup wanted;
+  wanted.sources[3] = 0;  // unknown: not sent, not judged
+  MultiviewSetup got = wanted;
+  EXPECT_TRUE(SetupDifferences(wanted, got).empty());
+  got.sources[3] = 2;
+  got.layout = 4;
+  got.labels[6] = u"X";
+  got.label_back[0] = 2;
+  EXPECT_EQ(SetupDifferences(wanted, got),
+            (std::vector<std::string>{"layout: wanted 16, device has 4",
+                                      "window 1 label back: wanted Black, device has Red",
+                                      "window 7 label: wanted \"\", device has \"X\""}));
 }
 
 }  // namespace
