@@ -488,7 +488,9 @@ TEST(MatrixConnectionPageTest, ALostLineIsShownOnceAndAReconnectWorks) {
   EXPECT_EQ(shown(), std::tuple("Disconnect", 212, false, true));
 
   cable.CloseMaster();  // the other end goes away
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !f.dlg.m_serial_port.IsOpen(); }, 3000));
+  // The worker closes the port first; the page hears of it when the
+  // worker's answer has come back to the window.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !f.dlg.m_serial_port.IsOpen() && !boxes.requests.empty(); }, 3000));
   EXPECT_EQ(shown(), std::tuple("Connect", 211, true, true));
   ASSERT_EQ(boxes.requests.size(), 1u);
   EXPECT_EQ(boxes.requests[0].text, kSerialLineLostText);
