@@ -12,7 +12,8 @@ set(zv_pkg_dir ${CMAKE_CURRENT_BINARY_DIR}/packaging)
 set(zv_man_pages)
 foreach(program_and_name
     "zv_multiview|control panel for broadcast video devices"
-    "zv_device_sim|virtual broadcast video devices for zv_multiview")
+    "zv_device_sim|virtual broadcast video devices for zv_multiview"
+    "zvctl|control broadcast video devices from scripts")
   string(REPLACE "|" ";" parts "${program_and_name}")
   list(GET parts 0 program)
   list(GET parts 1 name)
@@ -37,7 +38,7 @@ add_custom_command(
   VERBATIM)
 add_custom_target(zv_package_files ALL DEPENDS ${zv_man_pages} ${zv_pkg_dir}/changelog.gz)
 
-install(TARGETS zv_multiview zv_device_sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS zv_multiview zv_device_sim zvctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${zv_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES packaging/zv-multiview.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES packaging/zv-multiview.svg
@@ -61,7 +62,7 @@ set(CPACK_PACKAGE_DESCRIPTION
 production switchers on the network (UDP port 7000) or on a serial line,
 and opens the control panel of the chosen device.
 zv_device_sim runs virtual devices of all four families for trying the
-panel without hardware.")
+panel without hardware; zvctl sends the same commands from scripts.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The zv_multiview developers <zv-multiview@example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

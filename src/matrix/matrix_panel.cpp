@@ -1,9 +1,16 @@
 #include "matrix/matrix_panel.h"
 
+#include <QAction>
+#include <algorithm>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+
 #include "controls/button_st.h"
 #include "link/device_link.h"
 #include "matrix/matrix_connection_page.h"
 #include "matrix/matrix_function_page.h"
+#include "matrix/matrix_salvo.h"
 #include "matrix/matrix_state.h"
 #include "platform/platform.h"
 
@@ -46,6 +53,60 @@ void CClass_matrix_control::OnInitDialog() {
   // without a sign.
   ShowRouting();
   SwitchPage(kMatrixFunctionPage);
+  AddSalvoMenu();
+}
+
+void CClass_matrix_control::AddSalvoMenu() {
+  // The file dialogs open without a loop of their own: the panel keeps
+  // painting and the link keeps working while one is up.
+  const auto ask = [this](QFileDialog::AcceptMode mode, void (CClass_matrix_control::*then)(const QString&)) {
+    auto* dialog = new QFileDialog(this, mode == QFileDialog::AcceptSave ? tr("Save salvo") : tr("Recall salvo"),
+                                   QString(), tr("Salvos (*.json)"));
+    dialog->setAcceptMode(mode);
+    dialog->setDefaultSuffix(QStringLiteral("json"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, then);
+    dialog->open();
+  };
+  auto* save = new QAction(tr("Save salvo..."), this);
+  connect(save, &QAction::triggered, this,
+          [ask] { ask(QFileDialog::AcceptSave, &CClass_matrix_control::SaveSalvo); });
+  auto* recall = new QAction(tr("Recall salvo..."), this);
+  connect(recall, &QAction::triggered, this,
+          [ask] { ask(QFileDialog::AcceptOpen, &CClass_matrix_control::RecallSalvo); });
+  addAction(save);
+  addAction(recall);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void CClass_matrix_control::SaveSalvo(const QString& path) {
+  MatrixSalvo salvo;
+  salvo.name = QFileInfo(path).completeBaseName().toStdString();
+  std::copy(std::begin(m_model.m_matrix_route), std::end(m_model.m_matrix_route), salvo.outputs.begin());
+  QFile file(path);
+  const QByteArray text = QByteArray::fromStdString(EncodeSalvoJson(salvo));
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size()) {
+    m_link.ShowStatus("Cannot write " + path.toStdString(), true);
+    return;
+  }
+  m_link.ShowStatus("Saved salvo \"" + salvo.name + "\"");
+}
+
+void CClass_matrix_control::RecallSalvo(const QString& path) {
+  QFile file(path);
+  MatrixSalvo salvo;
+  std::string error = "cannot read it";
+  if (!file.open(QIODevice::ReadOnly) || !DecodeSalvoJson(file.readAll().toStdString(), &salvo, &error)) {
+    m_link.ShowStatus(path.toStdString() + ": " + error, true);
+    return;
+  }
+  if (m_model.m_matrix_lock) {
+    m_link.ShowStatus("The panel is locked: salvo not recalled", true);
+    return;
+  }
+  const bool sent = MatrixRecallSalvo(m_model, salvo, [this](std::string_view text) { return SendText(text); });
+  ShowRouting();
+  if (!sent) m_link.ShowStatus("Salvo \"" + salvo.name + "\" not sent", true);
 }
 
 CButtonST* CClass_matrix_control::InputButton(int k) const {

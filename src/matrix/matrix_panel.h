@@ -42,6 +42,12 @@ class CClass_matrix_control : public CChildDialog {
   // outputs that take it.
   void ShowRouting();
 
+  // Salvos (right-click menu): the routes the model holds saved under the
+  // file's name, and a saved salvo recalled, one route text per input.
+  // Each says in the status strip what it did.
+  void SaveSalvo(const QString& path);
+  void RecallSalvo(const QString& path);
+
   CButtonST* InputButton(int k) const;
   CButtonST* OutputButton(int o) const;
   CButtonST* PageButton(int page) const;
@@ -51,6 +57,7 @@ class CClass_matrix_control : public CChildDialog {
 
  private:
   void OnInitDialog();
+  void AddSalvoMenu();
 
   DeviceLink& m_link;
   MatrixModel& m_model;

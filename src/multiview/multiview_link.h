@@ -11,6 +11,7 @@
 
 #include "link/device_link.h"
 #include "link/link_state.h"
+#include "multiview/multiview_setup.h"
 #include "multiview/multiview_state.h"
 
 namespace zv {
@@ -55,6 +56,12 @@ class MultiviewerDoor {
   // `done` runs afterwards with whether the device answered. The read flag
   // is set either way, as after a blocking read.
   void ReadMultiviewerState(bool udp_only, std::function<void(bool answered)> done);
+  // Sends a whole setup in its fixed order, then reads the device back into
+  // the record; `done` runs afterwards with whether it answered and what it
+  // did not take. Nothing is sent while the frames could not go (serial mode
+  // with the port closed).
+  void ApplySetup(const MultiviewSetup& setup,
+                  std::function<void(bool answered, std::vector<std::string> missed)> done);
 
  private:
   bool CanSend() const;

@@ -1,5 +1,8 @@
 #include "multiview/multiview_panel.h"
 
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
 #include <QPainter>
 
 #include "controls/button_st.h"
@@ -76,6 +79,79 @@ CClass_16view_dlg::CClass_16view_dlg(QWidget* parent, DeviceLink& link, Multivie
   }
   if (QWidget* area = Item(kIdPageArea)) m_page_rect = area->geometry();
   ShowPage(2);
+  AddSetupMenu();
+}
+
+void CClass_16view_dlg::AddSetupMenu() {
+  // The file dialogs open without a loop of their own, so the window and
+  // the link go on while one is up.
+  const auto ask = [this](QFileDialog::AcceptMode mode, void (CClass_16view_dlg::*then)(const QString&)) {
+    auto* dialog = new QFileDialog(this, mode == QFileDialog::AcceptSave ? tr("Save setup") : tr("Apply setup"),
+                                   QString(), tr("Multiviewer setups (*.json)"));
+    dialog->setAcceptMode(mode);
+    dialog->setDefaultSuffix(QStringLiteral("json"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, then);
+    dialog->open();
+  };
+  auto* save = new QAction(tr("Save setup..."), this);
+  connect(save, &QAction::triggered, this, [ask] { ask(QFileDialog::AcceptSave, &CClass_16view_dlg::SaveSetup); });
+  auto* apply = new QAction(tr("Apply setup..."), this);
+  connect(apply, &QAction::triggered, this, [ask] { ask(QFileDialog::AcceptOpen, &CClass_16view_dlg::ApplySetup); });
+  addAction(save);
+  addAction(apply);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void CClass_16view_dlg::ShowRecord() {
+  RecomputeWindows();
+  RecomputeLabels();
+  RecomputeOverlays();
+  RecomputeAudioMeters();
+  // The page is not built again: building reads the device once more, and
+  // its answer would take the status strip from the apply's verdict.
+  if (m_p_cur_page) m_p_cur_page->update();
+}
+
+void CClass_16view_dlg::SaveSetup(const QString& path) {
+  // What the device holds, not what the panel last knew.
+  m_door.ReadMultiviewerState(false, [this, path](bool answered) {
+    if (!answered) return;  // the status strip says so already
+    ShowRecord();
+    QFile file(path);
+    const QByteArray text = QByteArray::fromStdString(EncodeSetupJson(SetupFromState(m_door.State())));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size()) {
+      m_door.Link().ShowStatus("Cannot write " + path.toStdString(), true);
+      return;
+    }
+    m_door.Link().ShowStatus("Saved the setup of " + m_door.Link().DeviceName() + " to " + path.toStdString());
+  });
+}
+
+void CClass_16view_dlg::ApplySetup(const QString& path) {
+  QFile file(path);
+  // Keys the file leaves out keep what the panel shows.
+  MultiviewSetup setup = SetupFromState(m_door.State());
+  std::string error = "cannot read it";
+  if (!file.open(QIODevice::ReadOnly) || !DecodeSetupJson(file.readAll().toStdString(), &setup, &error)) {
+    m_door.Link().ShowStatus(path.toStdString() + ": " + error, true);
+    return;
+  }
+  const std::string name = m_door.Link().DeviceName();
+  m_door.ApplySetup(setup, [this, name](bool answered, std::vector<std::string> missed) {
+    if (!answered) {
+      m_door.Link().ShowStatus("Setup sent, but " + name + " did not answer the read-back", true);
+      return;
+    }
+    ShowRecord();
+    if (missed.empty()) {
+      m_door.Link().ShowStatus(name + " took the whole setup");
+      return;
+    }
+    std::string text = name + " did not take " + std::to_string(missed.size()) + ": " + missed.front();
+    if (missed.size() > 1) text += "; ...";
+    m_door.Link().ShowStatus(text, true);
+  });
 }
 
 void CClass_16view_dlg::ShowPage(int n) {

@@ -60,6 +60,12 @@ class CClass_16view_dlg : public CChildDialog {
   void RecomputeLabels();
   void RecomputeOverlays();
 
+  // Setups (right-click menu): the device read back and saved to a file,
+  // and a saved setup applied and read back, the status strip saying what
+  // the device did not take.
+  void SaveSetup(const QString& path);
+  void ApplySetup(const QString& path);
+
   uint8_t m_cur_page = kNoPage;
   QPointer<CChildDialog> m_p_cur_page;
   QRect m_page_rect;
@@ -68,6 +74,9 @@ class CClass_16view_dlg : public CChildDialog {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  void AddSetupMenu();
+  // Shows the record again: the preview, and the page on view repainted.
+  void ShowRecord();
   MultiviewerDoor m_door;
 };
 

@@ -1,6 +1,14 @@
 #include "switcher/switcher_panel.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeySequence>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QShortcut>
+#include <QTextEdit>
 #include <QMouseEvent>
 #include <QTimerEvent>
 
@@ -31,6 +39,7 @@ CClass_switcher_dlg::CClass_switcher_dlg(QWidget* parent, DeviceLink& link,
     : CChildDialog(parent, kResource), m_link(link), m_rules(record) {
   SetUpTbar();
   ConnectButtons();
+  SetUpShortcuts();
   m_page_rect = Item(kIdSwPageArea)->geometry();
   Apply(m_rules.Open());
 }
@@ -93,6 +102,38 @@ void CClass_switcher_dlg::ConnectButtons() {
     if (LaunchStreamViewer(dir) == StreamViewerLaunch::kStartFailed)
       m_link.ShowStatus("Viewer program not found: " + StreamViewerPath(dir), true);
   });
+}
+
+void CClass_switcher_dlg::SetUpShortcuts() {
+  // Keys typed into a field are the field's: a level of 35 must not cut.
+  const auto typing = [] {
+    QWidget* w = QApplication::focusWidget();
+    auto* combo = qobject_cast<QComboBox*>(w);
+    return qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w) ||
+           qobject_cast<QTextEdit*>(w) || qobject_cast<QPlainTextEdit*>(w) ||
+           (combo && combo->isEditable());
+  };
+  const auto add = [this, typing](const QKeySequence& keys, int id) {
+    auto* button = qobject_cast<QAbstractButton*>(Item(id));
+    if (!button) return;
+    auto* shortcut = new QShortcut(keys, this);
+    // Only while the focus is somewhere in this panel.
+    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(shortcut, &QShortcut::activated, this, [button, typing] {
+      if (!typing() && button->isEnabled()) button->click();
+    });
+    button->setToolTip(QStringLiteral("%1 (%2)").arg(button->toolTip(),
+                                                     keys.toString(QKeySequence::NativeText)));
+  };
+  for (int n = 1; n <= kSwitcherShortcutSources; ++n) {
+    const auto digit = static_cast<Qt::Key>(Qt::Key_0 + n);
+    add(QKeySequence(digit), kPvmSourceButtons[n - 1]);
+    add(QKeySequence(Qt::SHIFT | digit), kPgmSourceButtons[n - 1]);
+  }
+  add(QKeySequence(Qt::Key_C), kIdSwCut);
+  add(QKeySequence(Qt::Key_A), kIdSwAuto);
+  // Fade to black takes the picture off air: a chord, never a stray key.
+  add(QKeySequence(Qt::CTRL | Qt::Key_B), kIdSwFtb);
 }
 
 void CClass_switcher_dlg::SendSwitcherCommand(uint8_t command, std::span<const uint8_t> params) {

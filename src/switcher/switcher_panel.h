@@ -53,6 +53,9 @@ class CClass_switcher_dlg : public CChildDialog, public SwitcherPageHost {
  private:
   void SetUpTbar();
   void ConnectButtons();
+  // The keyboard: 1-8 preview, Shift+1-8 programme, C cut, A auto, Ctrl+B
+  // fade to black; each clicks its button, so it sends what the click sends.
+  void SetUpShortcuts();
   void Apply(const SwitcherEffects& fx);
   // Destroys the page shown and creates page k in the page area.
   void CreatePage(int k);

@@ -59,6 +59,8 @@ void ResetSwitcherPageData(SwitcherPageData& data);
 // ---- controls and images ----------------------------------------------------
 
 inline constexpr int kSwitcherSourceCount = 12;  // 1..10 inputs, 11 BLK, 12 MP1
+// Sources the digit keys reach (1..8).
+inline constexpr int kSwitcherShortcutSources = 8;
 // Buttons of bus sources 1..12 (index n - 1); 9 and 10 are hidden.
 inline constexpr std::array<int, kSwitcherSourceCount> kPgmSourceButtons{
     1032, 1033, 1011, 1107, 1108, 1109, 1110, 1111, 1123, 1124, 1119, 1120};

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/main_window.h"
@@ -525,6 +526,29 @@ TEST(MatrixConnectionPageTest, RoutingOverTheSimulatorsSerialLine) {
   EXPECT_EQ(f.router().Routes(), (Route{1, 2, 2, 4, 5, 2, 7, 8}));
   f.dlg.m_serial_port.Close();
   SetExtraSerialPorts({});
+}
+
+TEST(MatrixPanelTest, SalvoSavedAndRecalledOneTextPerInput) {
+  MatrixFixture f;
+  ASSERT_TRUE(f.Ready());
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString path = dir.filePath(QStringLiteral("Studio A.json"));
+  const Route saved{2, 7, 2, 2, 5, 6, 7, 8};
+  std::copy(saved.begin(), saved.end(), f.dlg.m_matrix_route);
+  f.panel()->SaveSalvo(path);
+  std::copy(kOwnOutputs.begin(), kOwnOutputs.end(), f.dlg.m_matrix_route);
+
+  f.dlg.m_matrix_lock = kMatrixLocked;  // a locked panel recalls nothing
+  f.panel()->RecallSalvo(path);
+  test::DrainLink(f.dlg);
+  EXPECT_TRUE(f.TextsNow().empty());
+  f.dlg.m_matrix_lock = 0;
+  f.panel()->RecallSalvo(path);
+  test::DrainLink(f.dlg);
+  EXPECT_EQ(f.TextsAfter(5), (Texts{"2V1,3,4.", "5V5.", "6V6.", "7V2,7.", "8V8."}));
+  EXPECT_EQ(Route(std::to_array(f.dlg.m_matrix_route)), saved);
+  EXPECT_EQ(f.router().Routes(), saved);
 }
 
 }  // namespace

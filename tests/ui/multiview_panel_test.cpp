@@ -6,8 +6,10 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <regex>
 
@@ -809,6 +811,35 @@ TEST(MultiviewPreviewPaintTest, PixelsOfThePreview) {
   s.m_all_16_view_page_data.zv_16_view_mode_type = 7;
   s.RecomputeWindows();
   EXPECT_EQ(PaintMultiviewPreview(s).pixelColor(0, 120), QColor(152, 152, 152));
+}
+
+TEST_F(MultiviewPanelTest, ApplyingASetupFileSendsItInOrderAndReadsItBack) {
+  ASSERT_TRUE(m_runner.started()) << m_runner.error();
+  CClass_16view_dlg* host = Open();
+  ASSERT_NE(host, nullptr);
+  NewFrames();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString path = dir.filePath(QStringLiteral("setup.json"));
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(R"({"layout": 4, "windows": [{"window": 2, "source": 9, "label": "Кухня"}]})");
+  file.close();
+
+  host->ApplySetup(path);
+  ASSERT_TRUE(test::DrainLink(m_dlg));
+  const std::vector<std::string> frames = NewFrames();
+  // Format first, layout next, the lock last, then the read-back.
+  ASSERT_GE(frames.size(), 4u);
+  EXPECT_EQ(frames[0].substr(0, 3), "19:");
+  EXPECT_EQ(frames[1], "33:04");
+  EXPECT_EQ(frames[frames.size() - 2].substr(0, 3), "50:");
+  EXPECT_EQ(frames.back(), "32:");
+  EXPECT_EQ(Device().State().layout_code, 4);
+  EXPECT_EQ(Device().State().sources[1], 9);
+  EXPECT_EQ(m_dlg.m_16_view_umd_name[1], u"Кухня");
+  EXPECT_EQ(m_dlg.m_cur_window_count, 4);
+  EXPECT_TRUE(m_dlg.StatusText().contains(QStringLiteral("took the whole setup"))) << m_dlg.StatusText().toStdString();
 }
 
 }  // namespace

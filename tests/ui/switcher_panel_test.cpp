@@ -763,5 +763,63 @@ TEST(SwitcherPanelTest, ReopeningShowsTheKeptRecord) {
   EXPECT_EQ(b.FramesSince(before), std::vector<std::string>{"0x82 0001"});
 }
 
+TEST(SwitcherPanelTest, KeysDoWhatTheirButtonsDo) {
+  Bench b;
+  ASSERT_TRUE(b.Started());
+  b.dlg->show();
+  QApplication::setActiveWindow(b.dlg.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(b.dlg.get()));
+  // Where the operator's keys go after working the T-bar.
+  b.panel->m_tbar->setFocus(Qt::MouseFocusReason);
+  struct Row {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    std::vector<std::string> sent;
+  };
+  const Row rows[] = {
+      {Qt::Key_3, Qt::NoModifier, {"0x81 03"}},     // preview 3
+      {Qt::Key_5, Qt::ShiftModifier, {"0x80 05"}},  // programme 5
+      {Qt::Key_C, Qt::NoModifier, {"0x83"}},
+      {Qt::Key_B, Qt::ControlModifier, {"0x85"}},
+      {Qt::Key_B, Qt::NoModifier, {}},  // fade to black only as a chord
+      {Qt::Key_9, Qt::NoModifier, {}},
+      {Qt::Key_Return, Qt::NoModifier, {}},
+      {Qt::Key_Escape, Qt::NoModifier, {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(QKeySequence(row.key | row.modifiers).toString().toStdString());
+    const size_t before = b.Sync();
+    QTest::keyClick(QApplication::focusWidget(), row.key, row.modifiers);
+    EXPECT_EQ(b.FramesSince(before), row.sent);
+  }
+  EXPECT_EQ(b.Record().zv_switcher_ftb_state, 1);
+  EXPECT_EQ(b.Image(kIdSwFtb), 288);
+  EXPECT_FALSE(b.panel->isHidden());
+  EXPECT_TRUE(b.panel->Button(kIdSwFtb)->toolTip().contains(QKeySequence(Qt::CTRL | Qt::Key_B).toString(QKeySequence::NativeText)));
+
+  // Typed into a field, the same keys are the field's.
+  b.panel->ShowSwitcherPage(1);
+  QLineEdit* field = nullptr;
+  for (QLineEdit* e : b.panel->findChildren<QLineEdit*>())
+    if (e->isVisible() && e->isEnabled()) field = e;
+  ASSERT_NE(field, nullptr);
+  field->setFocus(Qt::MouseFocusReason);
+  const size_t before = b.Sync();
+  for (const Row& row : rows) QTest::keyClick(field, row.key, row.modifiers);
+  for (const std::string& frame : b.FramesSince(before))
+    EXPECT_TRUE(frame.rfind("0x80", 0) && frame.rfind("0x81", 0) && frame.rfind("0x83", 0) &&
+                frame.rfind("0x85", 0))
+        << frame;
+
+  // Auto last: its timer goes on sending the T-bar.
+  b.panel->m_tbar->setFocus(Qt::MouseFocusReason);
+  const size_t at = b.Sync();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_A);
+  const std::vector<std::string> frames = b.FramesSince(at);
+  ASSERT_FALSE(frames.empty());
+  EXPECT_EQ(frames.front(), "0x84");
+  EXPECT_EQ(b.Record().zv_switcher_in_transition, 1);
+}
+
 }  // namespace
 }  // namespace zv

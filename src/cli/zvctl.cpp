@@ -1,0 +1,670 @@
+// zvctl: the four device families from scripts and show-control systems.
+// It links the Qt-free core only, so every byte it sends comes from the same
+// builders and senders the panels use; it adds the command line around them.
+//
+// Exit status: 0 sent (or read), 1 the device did not answer (or did not
+// take a whole setup), 2 bad usage.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/main_state.h"
+#include "fourch/fourch_state.h"
+#include "link/link_state.h"
+#include "matrix/matrix_salvo.h"
+#include "matrix/matrix_state.h"
+#include "multiview/multiview_link.h"
+#include "multiview/multiview_setup.h"
+#include "platform/platform.h"
+#include "switcher/switcher_state.h"
+
+namespace zv {
+namespace {
+
+constexpr int kExitSent = 0;
+constexpr int kExitNoAnswer = 1;
+constexpr int kExitUsage = 2;
+// How long a device has to name itself when asked for its type and id.
+constexpr uint32_t kAskWindowMs = 1000;
+
+struct UsageError {
+  std::string message;
+};
+struct NoAnswer {
+  std::string message;
+};
+
+std::string Hex(std::span<const uint8_t> bytes) {
+  std::string out;
+  char two[4];
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    std::snprintf(two, sizeof two, i ? " %02X" : "%02X", bytes[i]);
+    out += two;
+  }
+  return out;
+}
+
+// What a command does on a link aimed at its device.
+using Action = std::function<void(LinkState& link)>;
+
+// The family a command belongs to and what it does.
+struct Plan {
+  PanelKind family = PanelKind::kNone;
+  Action action;
+  // Reads something back: the dry run cannot stand in for it.
+  bool reads = false;
+  // Needs no device (the matrix lock).
+  bool local = false;
+};
+
+const char* FamilyName(PanelKind kind) {
+  switch (kind) {
+    case PanelKind::kSwitcher: return "production switcher";
+    case PanelKind::kMatrix: return "matrix router";
+    case PanelKind::kMultiviewer: return "multiviewer";
+    case PanelKind::kFourChannel: return "four-channel switcher";
+    default: return "device";
+  }
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw UsageError{"cannot read " + path};
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!(out << text) || !out.flush()) throw UsageError{"cannot write " + path};
+}
+
+// Sends the switcher frames a press makes, as the panel does (by network).
+Action SwitcherPress(std::function<SwitcherEffects(SwitcherRules&)> press) {
+  return [press = std::move(press)](LinkState& link) {
+    SwitcherPageData data;
+    ResetSwitcherPageData(data);
+    SwitcherRules rules(data);
+    for (const SwitcherFrame& f : press(rules).frames) link.SendCommand(f.command, f.Params());
+  };
+}
+
+Action MatrixTexts(std::vector<std::string> texts) {
+  return [texts = std::move(texts)](LinkState& link) {
+    for (const std::string& text : texts) SendMatrixText(link, text);
+  };
+}
+
+Action MultiviewSteps(std::vector<MultiviewStep> steps) {
+  return [steps = std::move(steps)](LinkState& link) {
+    for (const MultiviewStep& step : steps) SendMultiviewerStep(link, step);
+  };
+}
+
+void PrintMultiviewer(const MultiviewSetup& s, bool json) {
+  if (json) {
+    std::cout << EncodeSetupJson(s);
+    return;
+  }
+  const auto on = [](bool v) { return v ? "on" : "off"; };
+  std::cout << "layout " << int{s.layout} << " windows, format " << MultiviewFormatName(s.format)
+            << "\nlabels " << on(s.labels_on) << ", overlay " << on(s.overlay_on) << ", audio meter "
+            << on(s.audio_on) << " (window " << int{s.audio_source} << "), border "
+            << on(s.border_on) << ", lock " << on(s.lock_on) << "\n";
+  for (int n = 0; n < kMultiviewWindowCount; ++n) {
+    std::cout << "window " << n + 1 << ": source " << int{s.sources[n]} << ", label \""
+              << Utf16ToUtf8(s.labels[n]) << "\" ("
+              << kMultiviewColourNames[s.label_text[n] % kMultiviewColourCount] << " on "
+              << kMultiviewColourNames[s.label_back[n] % kMultiviewColourCount] << ")\n";
+  }
+}
+
+void ReadFourChannel(LinkState& link, bool json) {
+  TriskPageData data{};
+  const std::optional<TriskStateReply> state = ReadTriskState(link);
+  if (!state) throw NoAnswer{"the four-channel switcher did not answer the state request"};
+  const std::optional<uint8_t> mode = ApplyTriskStateReply(data, *state);
+  const std::optional<TriskSignalReply> signal = ReadTriskSignalStatus(link);
+  if (!signal) throw NoAnswer{"the four-channel switcher did not answer the signal request"};
+  nlohmann::json j;
+  j["show_mode"] = mode ? nlohmann::json(*mode) : nlohmann::json(nullptr);
+  j["output_format"] = state->output_format ? nlohmann::json(*state->output_format) : nlohmann::json(nullptr);
+  j["pip"] = {data.zv_trisk_pip_child_ch[0], data.zv_trisk_pip_child_ch[1]};
+  j["loop"] = data.zv_trisk_loop_state != 0;
+  nlohmann::json signals = nlohmann::json::array();
+  for (const auto& s : signal->status) signals.push_back(s ? nlohmann::json(*s != 0) : nlohmann::json(nullptr));
+  j["signals"] = signals;
+  if (json) {
+    std::cout << j.dump(2) << "\n";
+    return;
+  }
+  std::cout << "show mode " << j["show_mode"].dump() << ", output format "
+            << j["output_format"].dump() << ", pip " << j["pip"][0] << " " << j["pip"][1]
+            << ", loop " << (j["loop"].get<bool>() ? "on" : "off") << "\nsignals";
+  for (size_t i = 0; i < signals.size(); ++i)
+    std::cout << " " << i + 1 << (signals[i].is_null() ? ":?" : signals[i].get<bool>() ? ":yes" : ":no");
+  std::cout << "\n";
+}
+
+// The matrix lock: the router has none of its own, so the tool keeps one per
+// address, the way the panel keeps its own, and refuses routes while it is on.
+std::string LockPath(const std::string& address) {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  const char* home = std::getenv("HOME");
+  const std::string dir = config && *config ? config : std::string(home ? home : "/tmp") + "/.config";
+  return dir + "/zv_multiview/zvctl-matrix-locked-" + address;
+}
+
+class Tool {
+ public:
+  int Run(int argc, char** argv);
+
+ private:
+  void Build();
+  void AddSwitcher();
+  void AddMatrix();
+  void AddMultiview();
+  void AddFourChannel();
+  int Execute();
+  void PrepareLink();
+  int DryRun(const Plan& plan);
+  int Scan();
+
+  CLI::App m_app{"zvctl: control the multiviewer, matrix router and switchers from scripts", "zvctl"};
+  LinkState m_link;
+  std::string m_address;
+  int m_type = -1;
+  int m_id = -1;
+  std::string m_serial;
+  uint32_t m_baud = 9600;
+  bool m_dry_run = false;
+  bool m_json = false;
+  bool m_verbose = false;
+  std::string m_search_address = "255.255.255.255";
+  uint16_t m_device_port = LinkConfig::kDefaultDevicePort;
+  uint16_t m_local_port = LinkConfig::kDefaultLocalPort;
+  Plan m_plan;
+  bool m_scan = false;
+
+  // Arguments of the commands.
+  int m_n = 0, m_m = 0;
+  std::vector<int> m_list;
+  std::string m_word, m_text, m_file;
+};
+
+void Tool::Build() {
+  m_app.set_version_flag("--version", std::string("zvctl ") + ZV_VERSION);
+  m_app.add_option("ADDR", m_address, "the device's IPv4 address (not needed with --serial)");
+  m_app.add_option("--type", m_type, "the device's type byte (0x60, 0x82, 0xA1, 0xA5); asked of ADDR when left out")
+      ->check(CLI::Range(0, 255));
+  m_app.add_option("--id", m_id, "the device's id byte; asked of ADDR when left out")->check(CLI::Range(0, 255));
+  m_app.add_option("--serial", m_serial, "send over this serial line instead (multiviewer, matrix router)");
+  m_app.add_option("--baud", m_baud, "the serial line's rate")->check(CLI::IsMember({9600, 19200, 38400, 57600, 115200}));
+  m_app.add_flag("--dry-run", m_dry_run, "print each frame in hex instead of sending it");
+  m_app.add_flag("--json", m_json, "scan and state: print JSON");
+  m_app.add_option("--search-address", m_search_address, "scan: where the discovery query goes");
+  m_app.add_option("--device-port", m_device_port, "UDP port the devices listen on");
+  m_app.add_option("--local-port", m_local_port, "local UDP port; 0 lets the system choose");
+  m_app.add_flag("--verbose", m_verbose, "print the trace lines on standard error");
+  m_app.fallthrough();
+  m_app.footer(
+      "Commands, each with an example:\n"
+      "  scan                               zvctl scan --search-address 192.168.1.255 --json\n"
+      "  state [--json]                     zvctl 10.0.0.2 state --json\n"
+      "  switcher program N (1-12)          zvctl 10.0.0.5 switcher program 3\n"
+      "  switcher preview N (1-12)          zvctl 10.0.0.5 switcher preview 2\n"
+      "  switcher cut                       zvctl 10.0.0.5 switcher cut\n"
+      "  switcher auto                      zvctl 10.0.0.5 switcher auto\n"
+      "  switcher ftb                       zvctl 10.0.0.5 switcher ftb\n"
+      "  switcher tbar P (0-128)            zvctl 10.0.0.5 switcher tbar 64\n"
+      "  switcher transition mix|dip|wipe   zvctl 10.0.0.5 switcher transition wipe\n"
+      "  matrix route IN OUT...             zvctl 10.0.0.3 matrix route 3 1 4 8\n"
+      "  matrix all IN                      zvctl 10.0.0.3 matrix all 6\n"
+      "  matrix through                     zvctl 10.0.0.3 matrix through\n"
+      "  matrix lock on|off                 zvctl 10.0.0.3 matrix lock on\n"
+      "  matrix salvo FILE                  zvctl 10.0.0.3 matrix salvo studio.json\n"
+      "  multiview layout N                 zvctl 10.0.0.2 multiview layout 9\n"
+      "  multiview source WIN SDI           zvctl 10.0.0.2 multiview source 2 5\n"
+      "  multiview label WIN TEXT           zvctl 10.0.0.2 multiview label 1 'Camera 1'\n"
+      "  multiview colour WIN PART COLOUR   zvctl 10.0.0.2 multiview colour 3 label-back Blue\n"
+      "  multiview save FILE                zvctl 10.0.0.2 multiview save studio.json\n"
+      "  multiview apply FILE               zvctl 10.0.0.2 multiview apply studio.json\n"
+      "  fourch mode N (1-16)               zvctl 10.0.0.4 fourch mode 7\n"
+      "  fourch pip A B                     zvctl 10.0.0.4 fourch pip 2 3\n"
+      "  fourch loop on SECONDS | off       zvctl 10.0.0.4 fourch loop on 5\n"
+      "Over a serial line:                  zvctl --serial /dev/ttyUSB0 --baud 9600 multiview layout 4\n"
+      "Without sending:                     zvctl --dry-run --type 0xA5 --id 1 10.0.0.5 switcher cut\n"
+      "'zvctl FAMILY COMMAND --help' describes one command.\n"
+      "Exit status: 0 sent or read, 1 no answer (or a setup not taken whole), 2 bad usage.");
+
+  auto* scan = m_app.add_subcommand("scan", "list the devices that answer (name, address, type, id)\n"
+                                            "  e.g. zvctl scan --search-address 192.168.1.255");
+  scan->callback([this] { m_scan = true; });
+
+  auto* state = m_app.add_subcommand(
+      "state", "read the device back and print it (multiviewer; four-channel with its signals)\n"
+               "  e.g. zvctl 10.0.0.2 state --json");
+  state->callback([this] {
+    m_plan.reads = true;
+    m_plan.action = [this](LinkState& link) {
+      bool known = false;
+      const PanelKind kind = PanelForDeviceType(link.ChosenDevice().device_type, link.m_eState, &known);
+      if (kind == PanelKind::kMultiviewer) {
+        const std::optional<MultiviewSetup> s = ReadMultiviewerSetup(link);
+        if (!s) throw NoAnswer{"the multiviewer did not answer the state request"};
+        PrintMultiviewer(*s, m_json);
+      } else if (kind == PanelKind::kFourChannel && known) {
+        ReadFourChannel(link, m_json);
+      } else {
+        throw UsageError{std::string("the ") + FamilyName(kind) + " has no read-back"};
+      }
+    };
+  });
+  AddSwitcher();
+  AddMatrix();
+  AddMultiview();
+  AddFourChannel();
+}
+
+void Tool::AddSwitcher() {
+  auto* sw = m_app.add_subcommand("switcher", "production switcher (type 0xA5)");
+  const auto press = [this](CLI::App* cmd, std::function<SwitcherEffects(SwitcherRules&)> f) {
+    cmd->callback([this, f] { m_plan = {PanelKind::kSwitcher, SwitcherPress(f)}; });
+  };
+  auto* program = sw->add_subcommand("program", "programme bus source 1-12 (11 BLK, 12 MP1)  e.g. switcher program 3");
+  program->add_option("N", m_n)->required()->check(CLI::Range(1, kSwitcherSourceCount));
+  press(program, [this](SwitcherRules& r) { return r.PressPgm(m_n); });
+  auto* preview = sw->add_subcommand("preview", "preview bus source 1-12  e.g. switcher preview 2");
+  preview->add_option("N", m_n)->required()->check(CLI::Range(1, kSwitcherSourceCount));
+  press(preview, [this](SwitcherRules& r) { return r.PressPvm(m_n); });
+  press(sw->add_subcommand("cut", "cut  e.g. switcher cut"), [](SwitcherRules& r) { return r.Cut(); });
+  press(sw->add_subcommand("auto", "automatic transition  e.g. switcher auto"),
+        [](SwitcherRules& r) { return r.Auto(kTbarTop); });
+  press(sw->add_subcommand("ftb", "fade to black (on or off again)  e.g. switcher ftb"),
+        [](SwitcherRules& r) { return r.Ftb(); });
+  auto* tbar = sw->add_subcommand("tbar", "T-bar progress 0-128  e.g. switcher tbar 64");
+  tbar->add_option("P", m_n)->required()->check(CLI::Range(0, 128));
+  press(tbar, [this](SwitcherRules& r) {
+    SwitcherEffects fx;
+    fx.frames.push_back(MakeSwitcherFrame(kSwitcherTbar, {r.Data().zv_switcher_tbar_reverse,
+                                                          static_cast<uint8_t>(m_n)}));
+    return fx;
+  });
+  auto* transition = sw->add_subcommand("transition", "transition type  e.g. switcher transition wipe");
+  transition->add_option("TYPE", m_word)->required()->check(CLI::IsMember({"mix", "dip", "wipe"}));
+  press(transition, [this](SwitcherRules& r) {
+    return r.TransitionType(m_word == "mix" ? 1 : m_word == "dip" ? 2 : 3);
+  });
+}
+
+void Tool::AddMatrix() {
+  auto* mx = m_app.add_subcommand("matrix", "8x8 matrix router (type 0x82)");
+  auto* route = mx->add_subcommand("route", "route input IN to outputs OUT...  e.g. matrix route 3 1 4 8");
+  route->add_option("IN", m_n)->required()->check(CLI::Range(1, kMatrixPortCount));
+  route->add_option("OUT", m_list)->required()->check(CLI::Range(1, kMatrixPortCount));
+  route->callback([this] {
+    uint8_t table[kMatrixPortCount] = {};
+    for (int o : m_list) table[o - 1] = static_cast<uint8_t>(m_n);
+    m_plan = {PanelKind::kMatrix, MatrixTexts({BuildMatrixRouteText(static_cast<uint8_t>(m_n), table)})};
+  });
+  auto* all = mx->add_subcommand("all", "route input IN to every output  e.g. matrix all 6");
+  all->add_option("IN", m_n)->required()->check(CLI::Range(1, kMatrixPortCount));
+  all->callback([this] {
+    m_plan = {PanelKind::kMatrix, MatrixTexts({BuildMatrixOneToAllText(static_cast<uint8_t>(m_n))})};
+  });
+  mx->add_subcommand("through", "each input to the output of its number  e.g. matrix through")->callback([this] {
+    m_plan = {PanelKind::kMatrix, MatrixTexts({BuildMatrixOneToOneText()})};
+  });
+  auto* salvo = mx->add_subcommand("salvo", "recall a salvo file, one route per input  e.g. matrix salvo studio.json");
+  salvo->add_option("FILE", m_file)->required();
+  salvo->callback([this] {
+    MatrixSalvo s;
+    std::string error;
+    if (!DecodeSalvoJson(ReadFile(m_file), &s, &error)) throw UsageError{m_file + ": " + error};
+    m_plan = {PanelKind::kMatrix, MatrixTexts(SalvoTexts(s))};
+  });
+  auto* lock = mx->add_subcommand("lock", "refuse (on) or allow (off) routes from zvctl to ADDR  e.g. matrix lock on");
+  lock->add_option("STATE", m_word)->required()->check(CLI::IsMember({"on", "off"}));
+  lock->callback([this] {
+    m_plan = {PanelKind::kMatrix, [this](LinkState&) {
+      const std::string path = LockPath(m_address);
+      if (m_word == "on") {
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        WriteFile(path, "locked\n");
+      } else {
+        std::filesystem::remove(path);
+      }
+    }, false, true};
+  });
+}
+
+void Tool::AddMultiview() {
+  auto* mv = m_app.add_subcommand("multiview", "16-window multiviewer (type 0xA1)");
+  auto* layout = mv->add_subcommand("layout", "layout of N windows (1 4 6 8 9 10 16)  e.g. multiview layout 9");
+  layout->add_option("N", m_n)->required()->check(CLI::IsMember({1, 4, 6, 8, 9, 10, 16}));
+  layout->callback([this] {
+    m_plan = {PanelKind::kMultiviewer, MultiviewSteps({LayoutStep(static_cast<uint8_t>(m_n))})};
+  });
+  auto* source = mv->add_subcommand("source", "window WIN shows SDI input  e.g. multiview source 2 5");
+  source->add_option("WIN", m_n)->required()->check(CLI::Range(1, kMultiviewWindowCount));
+  source->add_option("SDI", m_m)->required()->check(CLI::Range(1, kMultiviewWindowCount));
+  source->callback([this] {
+    m_plan = {PanelKind::kMultiviewer, MultiviewSteps({SourceStep(m_n, static_cast<uint8_t>(m_m))})};
+  });
+  auto* label = mv->add_subcommand("label", "label of window WIN, any script, up to 16 characters  e.g. multiview label 1 'Cam 1'");
+  label->add_option("WIN", m_n)->required()->check(CLI::Range(1, kMultiviewWindowCount));
+  label->add_option("TEXT", m_text)->required();
+  label->callback([this] {
+    const std::optional<std::u16string> text = Utf8ToUtf16(m_text);
+    if (!text || text->size() > MultiviewReply::kLabelTextSize / 2)
+      throw UsageError{"a label is UTF-8 text of at most 16 characters"};
+    m_plan = {PanelKind::kMultiviewer, MultiviewSteps({LabelStep(m_n, *text)})};
+  });
+  auto* colour = mv->add_subcommand(
+      "colour", "colour of a window's label or overlay (WIN 0: all windows)  e.g. multiview colour 3 label-back Blue");
+  colour->add_option("WIN", m_n)->required()->check(CLI::Range(0, kMultiviewWindowCount));
+  colour->add_option("PART", m_word)->required()->check(
+      CLI::IsMember({"label-text", "label-back", "overlay-text", "overlay-back"}));
+  colour->add_option("COLOUR", m_text, "Black Blue Red Magenta Green Cyan Yellow White Gray VioletRed "
+                                       "LightBlue LightGreen LightCyan LightYellow Trans HalfTrans")->required();
+  colour->callback([this] {
+    const std::optional<uint8_t> c = MultiviewColourIndex(m_text);
+    if (!c) throw UsageError{"unknown colour " + m_text};
+    const MultiviewColourTarget target = m_word == "label-text"   ? MultiviewColourTarget::kLabelText
+                                         : m_word == "label-back" ? MultiviewColourTarget::kLabelBack
+                                         : m_word == "overlay-text" ? MultiviewColourTarget::kOverlayText
+                                                                    : MultiviewColourTarget::kOverlayBack;
+    m_plan = {PanelKind::kMultiviewer, MultiviewSteps({ColourStep(target, m_n, *c)})};
+  });
+  auto* save = mv->add_subcommand("save", "read the device back and save its setup  e.g. multiview save studio.json");
+  save->add_option("FILE", m_file)->required();
+  save->callback([this] {
+    m_plan = {PanelKind::kMultiviewer, [this](LinkState& link) {
+      const std::optional<MultiviewSetup> s = ReadMultiviewerSetup(link);
+      if (!s) throw NoAnswer{"the multiviewer did not answer the state request"};
+      WriteFile(m_file, EncodeSetupJson(*s));
+    }, true};
+  });
+  auto* apply = mv->add_subcommand("apply", "apply a saved setup and read it back  e.g. multiview apply studio.json");
+  apply->add_option("FILE", m_file)->required();
+  apply->callback([this] {
+    // The file is checked before anything is sent; keys it leaves out keep
+    // what the device has.
+    MultiviewSetup wanted;
+    std::string error;
+    if (!DecodeSetupJson(ReadFile(m_file), &wanted, &error)) throw UsageError{m_file + ": " + error};
+    m_plan = {PanelKind::kMultiviewer, [this](LinkState& link) {
+      const std::optional<MultiviewSetup> before = ReadMultiviewerSetup(link);
+      if (!before) throw NoAnswer{"the multiviewer did not answer the state request"};
+      MultiviewSetup s = *before;
+      std::string error;
+      DecodeSetupJson(ReadFile(m_file), &s, &error);
+      for (const MultiviewStep& step : SetupSteps(s)) SendMultiviewerStep(link, step);
+      const std::optional<MultiviewSetup> after = ReadMultiviewerSetup(link);
+      if (!after) throw NoAnswer{"the multiviewer did not answer the read-back after the setup"};
+      const std::vector<std::string> missed = SetupDifferences(s, *after);
+      if (missed.empty()) return;
+      std::string text = "the multiviewer did not take:";
+      for (const std::string& m : missed) text += "\n  " + m;
+      throw NoAnswer{text};
+    }, true};
+  });
+}
+
+void Tool::AddFourChannel() {
+  auto* fc = m_app.add_subcommand("fourch", "four-channel switcher (type 0x60)");
+  const auto send = [this](CLI::App* cmd, std::function<void(LinkState&, TriskPageData&)> f) {
+    cmd->callback([this, f] {
+      m_plan = {PanelKind::kFourChannel, [f](LinkState& link) {
+        TriskPageData data{};
+        f(link, data);
+      }};
+    });
+  };
+  auto* mode = fc->add_subcommand("mode", "show mode 1-16  e.g. fourch mode 7");
+  mode->add_option("N", m_n)->required()->check(CLI::Range(1, 16));
+  send(mode, [this](LinkState& link, TriskPageData& d) {
+    d.zv_trisk_show_mode_type = static_cast<uint8_t>(m_n);
+    SendTriskShowMode(link, d);
+  });
+  auto* pip = fc->add_subcommand("pip", "picture-in-picture channels A and B (1-4, different)  e.g. fourch pip 2 3");
+  pip->add_option("A", m_n)->required()->check(CLI::Range(1, kTriskChannelCount));
+  pip->add_option("B", m_m)->required()->check(CLI::Range(1, kTriskChannelCount));
+  send(pip, [this](LinkState& link, TriskPageData& d) {
+    if (m_n == m_m) throw UsageError{"the two picture-in-picture channels must differ"};
+    d.zv_trisk_pip_child_ch[0] = static_cast<uint8_t>(m_n);
+    d.zv_trisk_pip_child_ch[1] = static_cast<uint8_t>(m_m);
+    SendTriskPipChannels(link, d);
+  });
+  auto* loop = fc->add_subcommand("loop", "loop through the channels: on SECONDS, or off  e.g. fourch loop on 5");
+  loop->add_option("STATE", m_word)->required()->check(CLI::IsMember({"on", "off"}));
+  loop->add_option("SECONDS", m_m)->check(CLI::Range(kTriskMinLoopTime, 65535));
+  loop->callback([this, loop] {
+    if (m_word == "on" && loop->count("SECONDS") == 0) throw UsageError{"loop on needs its SECONDS"};
+    if (m_word == "off" && loop->count("SECONDS") != 0) throw UsageError{"loop off takes no SECONDS"};
+    const int seconds = m_m;
+    const bool on = m_word == "on";
+    m_plan = {PanelKind::kFourChannel, [seconds, on](LinkState& link) {
+      TriskPageData d{};
+      d.zv_trisk_loop_state = on;
+      if (on) SendTriskLoopTime(link, TriskLoopTime(seconds));
+      SendTriskLoopState(link, d);
+    }};
+  });
+}
+
+void Tool::PrepareLink() {
+  m_link.m_link_config.device_port = m_device_port;
+  m_link.m_link_config.local_port = m_local_port;
+  m_link.m_link_config.search_address = m_search_address;
+  DeviceEntry& device = m_link.m_device_list[0];
+  device = DeviceEntry{};
+  m_link.m_device_index = 0;
+  if (!m_serial.empty()) {
+    m_link.m_eState = kModeSerial;
+    if (!m_dry_run && !m_link.m_serial_port.Open(m_serial, m_baud))
+      throw UsageError{"cannot open the serial line " + m_serial};
+  } else {
+    std::array<uint8_t, 4> octets{};
+    if (!ParseIpv4Address(m_address, &octets)) throw UsageError{"ADDR must be an IPv4 address, not '" + m_address + "'"};
+    device.SetIpText(m_address);
+  }
+  if (m_plan.family == PanelKind::kMatrix) return;  // the router takes text, no frame
+  if (m_type >= 0 && m_id >= 0) {
+    device.device_type = static_cast<uint8_t>(m_type);
+    device.device_id = static_cast<uint8_t>(m_id);
+    return;
+  }
+  if ((m_type >= 0) != (m_id >= 0)) throw UsageError{"--type and --id go together"};
+}
+
+int Tool::Scan() {
+  m_link.m_link_config.device_port = m_device_port;
+  m_link.m_link_config.local_port = m_local_port;
+  m_link.m_link_config.search_address = m_search_address;
+  std::vector<std::string> lines;
+  const int found = m_link.SearchNetworkDevices(&lines, true);
+  if (found < 0) throw NoAnswer{"could not open the search socket"};
+  nlohmann::json list = nlohmann::json::array();
+  for (int i = 0; i < found; ++i) {
+    const DeviceEntry& e = m_link.m_device_list[i];
+    std::string name = i < static_cast<int>(lines.size()) ? lines[i] : "";
+    const size_t cut = name.rfind('_');
+    if (cut != std::string::npos) name.resize(cut);
+    char type[8];
+    std::snprintf(type, sizeof type, "0x%02X", e.device_type);
+    if (m_json)
+      list.push_back({{"name", name}, {"address", e.IpText()}, {"type", type}, {"id", e.device_id}});
+    else
+      std::cout << name << "\t" << e.IpText() << "\t" << type << "\t" << int{e.device_id} << "\n";
+  }
+  if (m_json) std::cout << list.dump(2) << "\n";
+  if (found == 0) throw NoAnswer{"no device answered at " + m_search_address};
+  return kExitSent;
+}
+
+// The dry run sends to a socket of its own on loopback (or to a
+// pseudo-terminal for the serial line) and prints what arrived there, so
+// what it shows is exactly what the senders put on the wire.
+int Tool::DryRun(const Plan& plan) {
+  if (m_link.m_eState == kModeSerial) {
+    int master = -1, slave = -1;
+    char name[256] = {};
+    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) throw UsageError{"no pseudo-terminal for the dry run"};
+    close(slave);
+    if (!m_link.m_serial_port.Open(std::string(name), m_baud)) {
+      close(master);
+      throw UsageError{"cannot open the dry run's pseudo-terminal"};
+    }
+    plan.action(m_link);
+    std::vector<uint8_t> bytes;
+    uint8_t buffer[1024];
+    pollfd p{master, POLLIN, 0};
+    // The line has taken every byte when the writes returned; what is not
+    // readable within a moment was never written.
+    while (poll(&p, 1, 100) == 1 && (p.revents & POLLIN)) {
+      const ssize_t n = read(master, buffer, sizeof buffer);
+      if (n <= 0) break;
+      bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    m_link.m_serial_port.Close();
+    close(master);
+    std::cout << Hex(bytes) << "\n";
+    return kExitSent;
+  }
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  sockaddr_in here{};
+  here.sin_family = AF_INET;
+  here.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof here;
+  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&here), sizeof here) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&here), &len) != 0) {
+    if (fd >= 0) close(fd);
+    throw UsageError{"no loopback socket for the dry run"};
+  }
+  m_link.m_device_list[0].SetIpText("127.0.0.1");
+  m_link.m_link_config.device_port = ntohs(here.sin_port);
+  m_link.m_link_config.local_port = 0;
+  plan.action(m_link);
+  uint8_t buffer[CommandFrame::kSenderBufferSize];
+  for (;;) {
+    const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+    if (n < 0) break;
+    std::cout << Hex({buffer, static_cast<size_t>(n)}) << "\n";
+  }
+  close(fd);
+  return kExitSent;
+}
+
+int Tool::Execute() {
+  if (m_scan) return Scan();
+  if (!m_plan.action) throw UsageError{"no command given (zvctl --help lists them)"};
+  if (m_address.empty() && m_serial.empty()) throw UsageError{"ADDR (or --serial PATH) is needed"};
+  if (!m_serial.empty() &&
+      (m_plan.family == PanelKind::kSwitcher || m_plan.family == PanelKind::kFourChannel))
+    throw UsageError{std::string("the ") + FamilyName(m_plan.family) + " is reached by network only"};
+  if (m_plan.local) {
+    if (m_address.empty()) throw UsageError{"the lock is kept per ADDR"};
+    m_plan.action(m_link);
+    return kExitSent;
+  }
+  if (m_plan.family == PanelKind::kMatrix && !m_address.empty() && m_serial.empty() &&
+      std::filesystem::exists(LockPath(m_address)))
+    throw UsageError{"the matrix router at " + m_address + " is locked (zvctl " + m_address + " matrix lock off)"};
+  PrepareLink();
+  // The router's texts carry no type or id, but asking still tells a silent
+  // router from one that is there.
+  const bool ask = m_type < 0 && !(m_plan.family == PanelKind::kMatrix && m_dry_run);
+  if (ask) {
+    if (m_link.m_eState == kModeSerial) {
+      if (!m_link.SearchSerialDevice() || m_link.m_device_index < 0)
+        throw NoAnswer{"no device answered on " + m_serial};
+    } else {
+      const std::optional<in_addr> address = m_link.ChosenDeviceAddress();
+      DiscoveryReply found;
+      const ReplyTest named = [&](std::span<const uint8_t> bytes, const sockaddr_in& from) {
+        if (!address || from.sin_addr.s_addr != address->s_addr) return false;
+        found = ParseDiscoveryDatagram(bytes.data(), bytes.size());
+        return found.is_reply;
+      };
+      if (!m_link.ReceiveWithTimeout(DISCOVERY_QUERY, kSearchReplyBufferSize, kAskWindowMs, named))
+        throw NoAnswer{m_address + " did not answer"};
+      m_link.m_device_list[0].device_type = found.device_type;
+      m_link.m_device_list[0].device_id = found.device_id;
+    }
+    const uint8_t type = m_link.ChosenDevice().device_type;
+    bool known = false;
+    const PanelKind kind = PanelForDeviceType(type, kModeNetwork, &known);
+    if (m_plan.family != PanelKind::kNone && (!known || kind != m_plan.family)) {
+      char text[8];
+      std::snprintf(text, sizeof text, "0x%02X", type);
+      throw UsageError{std::string(m_address.empty() ? m_serial : m_address) + " is a " +
+                       (known ? FamilyName(kind) : std::string("device of type ") + text) + ", not a " +
+                       FamilyName(m_plan.family)};
+    }
+  }
+  if (m_dry_run) {
+    if (m_plan.reads) throw UsageError{"--dry-run cannot stand in for a read-back"};
+    return DryRun(m_plan);
+  }
+  m_plan.action(m_link);
+  return kExitSent;
+}
+
+int Tool::Run(int argc, char** argv) {
+  Build();
+  try {
+    m_app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return m_app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return m_app.exit(e);
+  } catch (const CLI::Success& e) {
+    return m_app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    m_app.exit(e);
+    return kExitUsage;
+  } catch (const UsageError& e) {
+    std::cerr << "zvctl: " << e.message << "\n";
+    return kExitUsage;
+  }
+  SetTraceSink(m_verbose ? TraceSink([](const std::string& line) { std::cerr << line << "\n"; })
+                         : TraceSink([](const std::string&) {}));
+  // Notices the core would show the operator are messages on standard error.
+  SetMessageBoxHandler([](const MessageBoxRequest& r) {
+    std::cerr << "zvctl: " << r.text << "\n";
+    return MessageBoxAnswer::kOk;
+  });
+  try {
+    return Execute();
+  } catch (const UsageError& e) {
+    std::cerr << "zvctl: " << e.message << "\n";
+    return kExitUsage;
+  } catch (const NoAnswer& e) {
+    std::cerr << "zvctl: " << e.message << "\n";
+    return kExitNoAnswer;
+  }
+}
+
+}  // namespace
+}  // namespace zv
+
+int main(int argc, char** argv) {
+  zv::Tool tool;
+  return tool.Run(argc, argv);
+}
