@@ -7,8 +7,11 @@
 // to run in a Release build and read.
 //
 //   zv_soak [--minutes M] [--warmup-seconds S] [--seed N] [--sample-seconds S]
+//           [--actions swpl]
 //
-// Defaults: 30 minutes, 120 s warm-up, seed 1, a sample every 10 s.
+// Defaults: 30 minutes, 120 s warm-up, seed 1, a sample every 10 s, every
+// kind of action. --actions keeps only some kinds (s scans, w device
+// switches, p button presses, l list choices), to see which one grows.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -86,14 +89,17 @@ struct Sample {
 int main(int argc, char** argv) {
   double minutes = 30, warmup_s = 120, sample_s = 10;
   unsigned seed = 1;
+  std::string kinds = "swpl";
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     if (a == "--minutes") minutes = std::atof(argv[i + 1]);
     else if (a == "--warmup-seconds") warmup_s = std::atof(argv[i + 1]);
     else if (a == "--seed") seed = static_cast<unsigned>(std::strtoul(argv[i + 1], nullptr, 0));
     else if (a == "--sample-seconds") sample_s = std::atof(argv[i + 1]);
+    else if (a == "--actions") kinds = argv[i + 1];
     else {
-      std::fprintf(stderr, "usage: %s [--minutes M] [--warmup-seconds S] [--seed N] [--sample-seconds S]\n",
+      std::fprintf(stderr,
+                   "usage: %s [--minutes M] [--warmup-seconds S] [--seed N] [--sample-seconds S] [--actions swpl]\n",
                    argv[0]);
       return 2;
     }
@@ -108,6 +114,9 @@ int main(int argc, char** argv) {
   config.hub_address = "127.0.0.1";
   config.port = port;
   config.devices = sim::DefaultDevices();
+  // The devices' own record of every frame would grow with the run and is
+  // not the program's memory.
+  config.keep_log_lines = false;
   test::SimRunner runner(config);
   if (!runner.started()) {
     std::fprintf(stderr, "virtual devices: %s\n", runner.error().c_str());
@@ -148,14 +157,16 @@ int main(int argc, char** argv) {
     if (now >= total_s) break;
 
     const unsigned roll = static_cast<unsigned>(pick(100));
+    const char kind = roll < 12 ? 's' : roll < 35 ? 'w' : roll < 85 ? 'p' : 'l';
     QComboBox* devices = dlg.DeviceCombo();
-    if (roll < 12 || devices->count() == 0) {
+    if (devices->count() > 0 && kinds.find(kind) == std::string::npos) continue;
+    if (kind == 's' || devices->count() == 0) {
       ++counts.scans;
       dlg.OnScanButton();
-    } else if (roll < 35) {
+    } else if (kind == 'w') {
       ++counts.switches;
       emit devices->activated(static_cast<int>(pick(static_cast<size_t>(devices->count()))));
-    } else if (roll < 85) {
+    } else if (kind == 'p') {
       // A button of the panel: page tabs, buses, keys, routes, modes.
       const auto buttons = Usable<QAbstractButton>(dlg.m_p_mian_show_dlg.data());
       if (!buttons.empty()) {

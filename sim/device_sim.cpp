@@ -567,7 +567,7 @@ void DeviceSim::LogNote(SimDevice& device) {
 }
 
 void DeviceSim::WriteLogLine(const std::string& line) {
-  {
+  if (m_config.keep_log_lines) {
     std::lock_guard<std::mutex> lock(m_log_mutex);
     m_log_lines.push_back(line);
   }

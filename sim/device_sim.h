@@ -92,6 +92,7 @@ struct SimConfig {
   int serial_device = 0;                         // which device answers on it
   std::string serial_link;                       // symlink to the pty's path
   FILE* log = stdout;                            // JSON lines; nullptr for none
+  bool keep_log_lines = true;  // also keep every line for LogLines (tests read them)
 };
 
 // The four families on 127.0.0.2 to 127.0.0.5.
@@ -117,7 +118,8 @@ class DeviceSim {
   void Run(int stop_fd);
   // Path of the serial side (the pty's slave), once started with serial on.
   const std::string& SerialPath() const { return m_serial_path; }
-  // Every JSON line logged so far (also kept when the log file is null).
+  // Every JSON line logged so far (also kept when the log file is null),
+  // unless the config asks not to keep them (a long run would grow for ever).
   std::vector<std::string> LogLines() const;
   SimDevice& Device(size_t index) { return *m_devices[index].device; }
   size_t DeviceCount() const { return m_devices.size(); }
