@@ -2,6 +2,7 @@
 // stray sender delivers: once as a network datagram, and once as serial
 // bytes fed through the accumulation buffer and the frame scanner in the
 // pieces a port would hand over.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
@@ -21,6 +22,8 @@ void CheckState(const zv::MultiviewerState& s) {
     if (label.size() > 16) std::abort();
 }
 
+constexpr size_t kMaxPieces = 32;
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -38,7 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (size == 0) return 0;
   // The first byte chooses the piece size, as a port's waiting count would.
-  const size_t piece = 1 + data[0] % 255;
+  // The whole buffer is scanned after every piece, so the number of pieces
+  // is bounded: an input of up to kMaxPieces bytes still arrives a byte at a
+  // time, a longer one in pieces at least as large as that bound needs.
+  const size_t rest = size - 1;
+  const size_t piece = std::max<size_t>(1 + data[0] % 255, (rest + kMaxPieces - 1) / kMaxPieces);
   zv::CZELVIKState state;
   for (size_t at = 1; at < size; at += piece) {
     const size_t n = size - at < piece ? size - at : piece;

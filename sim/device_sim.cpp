@@ -183,6 +183,27 @@ bool ParseDeviceSpec(const std::string& spec, DeviceConfig* config, std::string*
     } else if (key == "repeat") {
       if (!number(1, 100, &v)) return false;
       c.faults.repeat = static_cast<int>(v);
+    } else if (key == "garbage") {
+      if (!number(0, 1000, &v)) return false;
+      c.faults.garbage = static_cast<int>(v);
+    } else if (key == "flood") {
+      // PER_SECOND:MS
+      const size_t colon = value.find(':');
+      long rate = 0, ms = 0;
+      if (colon == std::string::npos || !ParseNumber(value.substr(0, colon), 1, 100000, &rate) ||
+          !ParseNumber(value.substr(colon + 1), 1, 600000, &ms)) {
+        *error = "bad value for flood: \"" + value + "\" (datagrams per second:milliseconds)";
+        return false;
+      }
+      c.faults.flood_per_second = static_cast<uint32_t>(rate);
+      c.faults.flood_ms = static_cast<uint32_t>(ms);
+    } else if (key == "from") {
+      in_addr a{};
+      if (inet_pton(AF_INET, value.c_str(), &a) != 1) {
+        *error = "bad address: \"" + value + "\"";
+        return false;
+      }
+      c.faults.answer_from = value;
     } else if (key == "signals") {
       std::array<uint8_t, 4> pattern{};
       if (!ParseSignalPattern(value, &pattern)) {
@@ -208,8 +229,10 @@ DeviceSim::DeviceSim(SimConfig config) : m_config(std::move(config)) {
 }
 
 DeviceSim::~DeviceSim() {
-  for (Running& r : m_devices)
+  for (Running& r : m_devices) {
+    if (r.answer_fd >= 0 && r.answer_fd != r.fd) close(r.answer_fd);
     if (r.fd >= 0) close(r.fd);
+  }
   if (m_hub_fd >= 0) close(m_hub_fd);
   if (m_pty_keep_slave >= 0) close(m_pty_keep_slave);
   if (m_pty_master >= 0) close(m_pty_master);
@@ -225,6 +248,12 @@ bool DeviceSim::Start(std::string* error) {
     if (r.fd < 0) return false;
     socklen_t len = sizeof r.bound;
     getsockname(r.fd, reinterpret_cast<sockaddr*>(&r.bound), &len);
+    r.answer_fd = r.fd;
+    const std::string& from = r.device->Config().faults.answer_from;
+    if (!from.empty()) {
+      r.answer_fd = BindUdp(from, m_config.port, error);
+      if (r.answer_fd < 0) return false;
+    }
   }
   if (m_config.serial) {
     if (m_config.serial_device < 0 || static_cast<size_t>(m_config.serial_device) >= m_devices.size()) {
@@ -261,6 +290,9 @@ bool DeviceSim::Start(std::string* error) {
 }
 
 int DeviceSim::NextTimeoutMs() const {
+  // A flood sends its datagrams in batches a millisecond apart.
+  for (const Running& r : m_devices)
+    if (r.flood.fd >= 0) return 1;
   if (m_pending.empty()) return -1;
   const uint32_t now = TickCount();
   int best = 1 << 30;
@@ -294,6 +326,40 @@ void DeviceSim::Run(int stop_fd) {
     due.assign(std::make_move_iterator(split), std::make_move_iterator(m_pending.end()));
     m_pending.erase(split, m_pending.end());
     for (const Pending& p : due) SendPending(p);
+    RunFloods();
+  }
+}
+
+Bytes DeviceSim::Junk() {
+  // xorshift32: lengths 1 to 64, a third of them starting like a frame.
+  const auto next = [this] {
+    m_junk_seed ^= m_junk_seed << 13;
+    m_junk_seed ^= m_junk_seed >> 17;
+    m_junk_seed ^= m_junk_seed << 5;
+    return m_junk_seed;
+  };
+  Bytes bytes(1 + next() % 64);
+  for (uint8_t& b : bytes) b = static_cast<uint8_t>(next());
+  if (bytes.size() >= 2 && next() % 3 == 0) {
+    bytes[0] = CommandFrame::kSync1;
+    bytes[1] = CommandFrame::kSync2;
+  }
+  return bytes;
+}
+
+void DeviceSim::RunFloods() {
+  const uint32_t now = TickCount();
+  for (Running& r : m_devices) {
+    Flood& f = r.flood;
+    if (f.fd < 0) continue;
+    const FaultOptions& faults = r.device->Config().faults;
+    const uint32_t elapsed = std::min(now - f.start, faults.flood_ms);
+    const uint64_t owed = static_cast<uint64_t>(elapsed) * faults.flood_per_second / 1000;
+    for (; f.sent < owed; ++f.sent) {
+      const Bytes junk = Junk();
+      sendto(f.fd, junk.data(), junk.size(), 0, reinterpret_cast<const sockaddr*>(&f.to), sizeof f.to);
+    }
+    if (now - f.start >= faults.flood_ms) f.fd = -1;
   }
 }
 
@@ -301,7 +367,22 @@ void DeviceSim::Answer(const SimDevice& device, int fd, const sockaddr_in& to,
                        const std::vector<Bytes>& answers) {
   const FaultOptions& f = device.Config().faults;
   if (f.silent) return;
+  // The socket the answers leave from, and the flood they start.
+  for (Running& r : m_devices) {
+    if (r.device.get() != &device) continue;
+    if (fd == r.fd) fd = r.answer_fd;
+    if (f.flood_per_second > 0 && f.flood_ms > 0 && fd >= 0 && r.flood.fd < 0)
+      r.flood = Flood{fd, to, TickCount(), 0};
+  }
   for (Bytes bytes : answers) {
+    for (int i = 0; i < f.garbage; ++i) {
+      const Bytes junk = Junk();
+      if (fd >= 0) {
+        sendto(fd, junk.data(), junk.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+      } else if (m_pty_master >= 0) {
+        (void)!write(m_pty_master, junk.data(), junk.size());
+      }
+    }
     if (f.truncate >= 0 && bytes.size() > static_cast<size_t>(f.truncate))
       bytes.resize(static_cast<size_t>(f.truncate));
     Pending p{TickCount() + f.delay_ms, fd, to, std::move(bytes)};
@@ -323,7 +404,13 @@ void DeviceSim::SendPending(const Pending& p) {
 
 bool DeviceSim::FromADevice(const sockaddr_in& from) const {
   return std::any_of(m_devices.begin(), m_devices.end(), [&](const Running& r) {
-    return r.fd >= 0 && r.bound.sin_port == from.sin_port && r.bound.sin_addr.s_addr == from.sin_addr.s_addr;
+    if (r.fd < 0) return false;
+    if (r.bound.sin_port == from.sin_port && r.bound.sin_addr.s_addr == from.sin_addr.s_addr) return true;
+    if (r.answer_fd < 0 || r.answer_fd == r.fd) return false;
+    sockaddr_in other{};
+    socklen_t len = sizeof other;
+    getsockname(r.answer_fd, reinterpret_cast<sockaddr*>(&other), &len);
+    return other.sin_port == from.sin_port && other.sin_addr.s_addr == from.sin_addr.s_addr;
   });
 }
 
@@ -480,7 +567,7 @@ void DeviceSim::LogNote(SimDevice& device) {
 }
 
 void DeviceSim::WriteLogLine(const std::string& line) {
-  {
+  if (m_config.keep_log_lines) {
     std::lock_guard<std::mutex> lock(m_log_mutex);
     m_log_lines.push_back(line);
   }

@@ -33,6 +33,10 @@ struct FaultOptions {
   uint32_t delay_ms = 0;      // every answer leaves this much later
   int truncate = -1;          // every answer is cut to this many bytes (-1: whole)
   int repeat = 1;             // how many times the discovery reply is sent
+  int garbage = 0;            // this many junk datagrams leave before every answer
+  uint32_t flood_per_second = 0;  // after each request, junk datagrams to its sender
+  uint32_t flood_ms = 0;          // at that rate for this long
+  std::string answer_from{};  // answers leave from this address instead (same port)
 };
 
 struct DeviceConfig {
@@ -88,6 +92,7 @@ struct SimConfig {
   int serial_device = 0;                         // which device answers on it
   std::string serial_link;                       // symlink to the pty's path
   FILE* log = stdout;                            // JSON lines; nullptr for none
+  bool keep_log_lines = true;  // also keep every line for LogLines (tests read them)
 };
 
 // The four families on 127.0.0.2 to 127.0.0.5.
@@ -96,7 +101,8 @@ std::vector<DeviceConfig> DefaultDevices();
 // anything else.
 bool ParseNumber(const std::string& text, long min, long max, long* out);
 // Parses "type=0xA1,id=1,name=Studio1,addr=127.0.0.2[,silent][,delay=MS]
-// [,truncate=N][,repeat=N][,signals=1101]". False (with `error`) for anything malformed.
+// [,truncate=N][,repeat=N][,garbage=N][,flood=PER_SECOND:MS][,from=ADDR]
+// [,signals=1101]". False (with `error`) for anything malformed.
 bool ParseDeviceSpec(const std::string& spec, DeviceConfig* config, std::string* error);
 
 class DeviceSim {
@@ -112,16 +118,25 @@ class DeviceSim {
   void Run(int stop_fd);
   // Path of the serial side (the pty's slave), once started with serial on.
   const std::string& SerialPath() const { return m_serial_path; }
-  // Every JSON line logged so far (also kept when the log file is null).
+  // Every JSON line logged so far (also kept when the log file is null),
+  // unless the config asks not to keep them (a long run would grow for ever).
   std::vector<std::string> LogLines() const;
   SimDevice& Device(size_t index) { return *m_devices[index].device; }
   size_t DeviceCount() const { return m_devices.size(); }
 
  private:
+  struct Flood {
+    int fd = -1;
+    sockaddr_in to{};
+    uint32_t start = 0;
+    uint64_t sent = 0;
+  };
   struct Running {
     std::unique_ptr<SimDevice> device;
     int fd = -1;
     sockaddr_in bound{};  // the address and port the socket took
+    int answer_fd = -1;   // the socket answers leave from (fd, or one on answer_from)
+    Flood flood;          // a flood in progress (fd >= 0)
   };
   struct Pending {
     uint32_t due;
@@ -141,6 +156,10 @@ class DeviceSim {
   void HandleSerialBuffer();
   void Answer(const SimDevice& device, int fd, const sockaddr_in& to, const std::vector<Bytes>& answers);
   void SendPending(const Pending& pending);
+  // Junk datagrams: the seeded generator makes the same ones every run.
+  Bytes Junk();
+  // Sends what each flood owes by now and ends floods whose time is over.
+  void RunFloods();
   int NextTimeoutMs() const;
   void Log(const SimDevice* device, const char* link, const sockaddr_in* from,
            std::span<const uint8_t> bytes, bool is_text);
@@ -157,6 +176,7 @@ class DeviceSim {
   Bytes m_serial_buffer;
   std::vector<Pending> m_pending;
   uint32_t m_start_tick = 0;
+  uint32_t m_junk_seed = 0x2545F491;
   mutable std::mutex m_log_mutex;
   std::vector<std::string> m_log_lines;
 };

@@ -111,6 +111,8 @@ int main(int argc, char** argv) {
     }
   }
   config.log = log;
+  // A program left running all day keeps no copy of what it logged.
+  config.keep_log_lines = false;
 
   // SIGINT and SIGTERM end the run through a descriptor the loop waits on.
   sigset_t stop_signals;

@@ -63,11 +63,21 @@ std::optional<std::vector<uint8_t>> FetchMultiviewerStateUdp(LinkState& link) {
   const DeviceEntry& device = link.ChosenDevice();
   BuildCommandFrame(request, device.device_type, device.device_id, kLinkFlagUdp, kMvReadState);
   // Only the chosen device's own answer counts: with two multiviewers on one
-  // network, or a stray datagram on the port, nothing else is applied.
+  // network, or a stray datagram on the port, nothing else is applied. A
+  // reply cut short still counts (what arrived is applied), but it must
+  // begin as a reply of this device does: the sync bytes, the device's type
+  // and a length no shorter than what came. Junk from the device's address
+  // whose command byte happened to match was otherwise applied, and its
+  // layout byte turned the preview into one window.
   const std::optional<in_addr> device_address = link.ChosenDeviceAddress();
   const ReplyTest is_reply = [&](std::span<const uint8_t> bytes, const sockaddr_in& from) {
     return device_address && from.sin_addr.s_addr == device_address->s_addr &&
            bytes.size() > CommandFrame::kOffsetCommand &&
+           bytes[CommandFrame::kOffsetSync1] == CommandFrame::kSync1 &&
+           bytes[CommandFrame::kOffsetSync1 + 1] == CommandFrame::kSync2 &&
+           static_cast<size_t>(bytes[CommandFrame::kOffsetLength] |
+                               (bytes[CommandFrame::kOffsetLength + 1] << 8)) >= bytes.size() &&
+           bytes[CommandFrame::kOffsetDeviceType] == device.device_type &&
            bytes[CommandFrame::kOffsetCommand] == kMvReadState;
   };
   const std::optional<Datagram> reply =
