@@ -225,7 +225,11 @@ bool ParseDeviceSpec(const std::string& spec, DeviceConfig* config, std::string*
 }
 
 DeviceSim::DeviceSim(SimConfig config) : m_config(std::move(config)) {
-  for (const DeviceConfig& d : m_config.devices) m_devices.push_back({MakeDevice(d), -1});
+  for (const DeviceConfig& d : m_config.devices) {
+    Running running;
+    running.device = MakeDevice(d);
+    m_devices.push_back(std::move(running));
+  }
 }
 
 DeviceSim::~DeviceSim() {

@@ -22,13 +22,16 @@
 #include <vector>
 
 #include "support/sim_runner.h"
+#include "support/udp_peer.h"
 
 extern char** environ;
 
 namespace zv {
 namespace {
 
-constexpr uint16_t kPort = 17117;
+// A port of this test process's own: ctest runs the tests of this file side
+// by side, each with virtual devices on the same loopback addresses.
+const uint16_t kPort = test::FreeUdpPort();
 const char* const kMultiviewer = "127.0.117.2";
 const char* const kMatrix = "127.0.117.3";
 const char* const kFourChannel = "127.0.117.4";
