@@ -29,6 +29,7 @@
 #include "sim/matrix_device.h"
 #include "support/pty_pair.h"
 #include "support/link_drain.h"
+#include "support/loopback_link.h"
 #include "support/recorders.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
@@ -122,13 +123,7 @@ class MatrixFixture {
     c.serial = serial;
     return c;
   }
-  static LinkConfig DlgConfig(uint16_t port) {
-    LinkConfig c;
-    c.device_port = port;
-    c.local_port = 0;
-    c.search_address = "127.0.0.1";
-    return c;
-  }
+  static LinkConfig DlgConfig(uint16_t port) { return test::LoopbackConfig(port); }
   uint16_t m_port;
   test::SimRunner m_runner;
 

@@ -25,6 +25,7 @@
 #include "platform/platform.h"
 #include "sim/multiview_device.h"
 #include "support/link_drain.h"
+#include "support/loopback_link.h"
 #include "support/sim_runner.h"
 #include "support/recorders.h"
 #include "support/udp_peer.h"
@@ -50,13 +51,7 @@ class MultiviewPanelTest : public testing::Test {
     config.devices[0].type = 0xA1;
     return config;
   }
-  static LinkConfig Link(uint16_t port) {
-    LinkConfig c;
-    c.device_port = port;
-    c.local_port = 0;
-    c.search_address = "127.0.0.1";
-    return c;
-  }
+  static LinkConfig Link(uint16_t port) { return test::LoopbackConfig(port); }
 
   sim::MultiviewerDevice& Device() {
     return dynamic_cast<sim::MultiviewerDevice&>(m_runner.sim().Device(0));
@@ -567,6 +562,14 @@ TEST_F(MultiviewPanelTest, SettingsPageOffersTheDerivedGateway) {
 // Addresses typed as a person types them, over the text the fields open
 // with (click, select all, type), and the bytes "Set IP" then sends. After
 // the send the operator is told where the device went.
+// A click on an address control's first field, delivered to the widget
+// under the point as the window system delivers it.
+void ClickFirstField(CIpAddressCtrl* control) {
+  const QPoint at(4, control->height() / 2);
+  QWidget* under = control->childAt(at) ? control->childAt(at) : control;
+  QTest::mouseClick(under, Qt::LeftButton, Qt::NoModifier, under->mapFrom(control, at));
+}
+
 TEST_F(MultiviewPanelTest, TypedAddressesGoOutAsTyped) {
   ASSERT_TRUE(m_runner.started()) << m_runner.error();
   m_dlg.show();
@@ -624,10 +627,7 @@ TEST_F(MultiviewPanelTest, TypedAddressesGoOutAsTyped) {
     NewFrames();
     test::MessageBoxRecorder notices;
     CIpAddressCtrl* control = page->IpControl(r.control);
-    // The click lands on the first field, as the window system delivers it.
-    const QPoint at(4, control->height() / 2);
-    QWidget* under = control->childAt(at) ? control->childAt(at) : control;
-    QTest::mouseClick(under, Qt::LeftButton, Qt::NoModifier, under->mapFrom(control, at));
+    ClickFirstField(control);
     ASSERT_TRUE(control->isAncestorOf(QApplication::focusWidget()));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
     if (r.pasted) {
@@ -655,9 +655,7 @@ TEST_F(MultiviewPanelTest, TypedAddressesGoOutAsTyped) {
     NewFrames();
     test::MessageBoxRecorder notices;
     CIpAddressCtrl* control = page->IpControl(1036);
-    const QPoint at(4, control->height() / 2);
-    QWidget* under = control->childAt(at) ? control->childAt(at) : control;
-    QTest::mouseClick(under, Qt::LeftButton, Qt::NoModifier, under->mapFrom(control, at));
+    ClickFirstField(control);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
     for (const char* c = typed; *c; ++c) QTest::keyClick(QApplication::focusWidget(), *c);
     QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1032)), Qt::LeftButton);
