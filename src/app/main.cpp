@@ -63,8 +63,9 @@ int main(int argc, char* argv[]) {
                     "choose).",
                     "port"});
   parser.addOption({"search-address",
-                    "Destination of the discovery query (default 255.255.255.255; for example "
-                    "127.0.0.1 to search only this machine).",
+                    "Destination of the discovery query, and the only one (default: "
+                    "255.255.255.255 and the broadcast address of every network interface; for "
+                    "example 127.0.0.1 to search only this machine).",
                     "address"});
   parser.addOption({"skin", "Folder of PNG files named by bitmap id (e.g. 195.png) that "
                             "replace the default skin.",
@@ -115,6 +116,9 @@ int main(int argc, char* argv[]) {
     }
     config.search_address = address;
   }
+  // Without a destination of the operator's the search looks out of every
+  // interface.
+  config.search_every_interface = !parser.isSet("search-address");
 
   zv::RouteTraceToLog();
   if (parser.isSet("verbose")) zv::ShowTraceLog();

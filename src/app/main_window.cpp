@@ -252,7 +252,22 @@ void CZELVIKDlg::OnDeviceSelected(int index) {
   // No selection, and the "No Device Found" line, choose no device.
   m_device_index = DeviceIndexForLine(index);
   OpenDevicePanel();
+  ShowSubnetOfChosenDevice(m_read_local_interfaces());
   ShowChosenDeviceInSettings();
+}
+
+void CZELVIKDlg::ShowSubnetOfChosenDevice(const std::vector<NetInterface>& interfaces) {
+  QComboBox* combo = DeviceCombo();
+  std::string notice;
+  if (m_device_index >= 0 && m_device_index < combo->count()) {
+    // A device found on the serial line has no address and gets no notice.
+    notice = SubnetNotice(ChosenDevice().IpText(), interfaces);
+    combo->setItemData(m_device_index, notice.empty() ? QVariant() : QVariant(QString::fromStdString(notice)),
+                       Qt::ToolTipRole);
+  }
+  combo->setToolTip(QString::fromStdString(notice));
+  // The strip shows it until the next action replaces it.
+  if (!notice.empty()) ShowStatus(ChosenDeviceName() + ": " + notice, true);
 }
 
 void CZELVIKDlg::OnScanButton() {
@@ -285,6 +300,7 @@ void CZELVIKDlg::NetworkSearch() {
   // The list is forgotten only when the combo box still shows lines.
   const bool forget_previous = combo->count() > 0;
   combo->clear();
+  combo->setToolTip(QString());
   // As at the start of the blocking search: no device is chosen while it runs.
   m_device_index = -1;
   m_no_device_line = false;
@@ -338,12 +354,21 @@ void CZELVIKDlg::FinishNetworkSearch(int found, bool forget_previous,
     m_device_index = 0;
   else
     combo->insertItem(0, QString::fromLatin1(kNoDeviceFoundText));
+  // Each line of a device outside the machine's subnets says so when the
+  // pointer rests on it.
+  const std::vector<NetInterface> interfaces = m_read_local_interfaces();
+  for (size_t i = 0; i < entries.size() && i < lines.size(); ++i) {
+    const std::string notice = SubnetNotice(entries[i].IpText(), interfaces);
+    if (!notice.empty())
+      combo->setItemData(static_cast<int>(i), QString::fromStdString(notice), Qt::ToolTipRole);
+  }
   m_no_device_line = found == 0;
   combo->setCurrentIndex(0);
   ShowStatus("");
   OpenDevicePanel();
   // Said after the panel opened, unless the panel already says what it reads.
   if (StatusText().isEmpty()) ShowStatus("Search over: " + std::to_string(found) + " found");
+  ShowSubnetOfChosenDevice(interfaces);
   Trace("search  over");
 }
 
@@ -351,6 +376,7 @@ void CZELVIKDlg::SerialSearch() {
   DestroyPanel();
   QComboBox* combo = DeviceCombo();
   combo->clear();
+  combo->setToolTip(QString());
   m_no_device_line = false;
   SetSearching(true);
   ShowStatus("Searching the serial line...");

@@ -17,6 +17,7 @@
 #include "controls/child_dialog.h"
 #include "link/device_link.h"
 #include "link/link_worker.h"
+#include "link/local_networks.h"
 
 class QComboBox;
 class QLabel;
@@ -86,6 +87,12 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // The chosen device's line in the list ("MV16_10.0.0.2").
   std::string ChosenDeviceName() const;
 
+  // ---- the machine's networks ------------------------------------------------
+  // Reads the machine's interfaces; read when a search ends, a device is
+  // chosen or the settings window shows, never while painting. A test may
+  // put a made-up list in its place.
+  std::function<std::vector<NetInterface>()> m_read_local_interfaces = ReadLocalInterfaces;
+
   QRect m_panel_rect;
   // The four-channel panel's preview area, repainted after a mode change.
   QRect m_rc_plenn_show_mode_type;
@@ -102,6 +109,10 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
  private:
   void OnInitDialog();
   void OnDeviceSelected(int index);
+  // A chosen device outside every subnet of the machine: its line's tooltip
+  // and the list's say so, and so does the status strip, since commands to
+  // it may not arrive. Nothing for a local device.
+  void ShowSubnetOfChosenDevice(const std::vector<NetInterface>& interfaces);
   void DestroyPanel();
   // The settings window, when shown, follows the chosen device.
   void ShowChosenDeviceInSettings();

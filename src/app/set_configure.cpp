@@ -35,6 +35,8 @@ void CSetConfigure::OnInitDialog() {
   resize(t->width, t->height);
   ApplyControlColours(this, ControlColours::kDarkFields);
   BuildTemplateControls(this, *t);
+  LocalAddressesLabel()->setWordWrap(true);
+  LocalAddressesLabel()->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
 
   m_icon_rect = Item(kIdLinkStatusIcon)->geometry();
@@ -57,6 +59,14 @@ void CSetConfigure::ShowCurrentState() {
   // The address shown is the one "Change  IP" replaces: always the chosen
   // device's, never one left from a device chosen before.
   IpField()->SetAddressText(QString::fromStdString(m_owner->ChosenDevice().IpText()));
+  // The machine's own addresses beside it, so the operator sees whether the
+  // device shares a subnet with one of them.
+  const std::vector<NetInterface> interfaces = m_owner->m_read_local_interfaces();
+  const std::string notice = SubnetNotice(m_owner->ChosenDevice().IpText(), interfaces);
+  QLabel* own = LocalAddressesLabel();
+  own->setText(QString::fromStdString("This machine: " + LocalAddressesText(interfaces) +
+                                      (notice.empty() ? "" : "; the device is " + notice)));
+  own->setToolTip(own->text());
   // A port closed elsewhere (the matrix connection page, a lost line) is
   // not open here either.
   if (m_connected && !m_owner->m_serial_port.IsOpen()) m_connected = 0;
@@ -92,6 +102,9 @@ QPushButton* CSetConfigure::ConnectButton() const {
 }
 QPushButton* CSetConfigure::ChangeIpButton() const {
   return static_cast<QPushButton*>(Item(kIdChangeIp));
+}
+QLabel* CSetConfigure::LocalAddressesLabel() const {
+  return static_cast<QLabel*>(Item(kIdLocalAddresses));
 }
 
 void CSetConfigure::OnModeChanged(int line) {

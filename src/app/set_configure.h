@@ -13,6 +13,7 @@
 #include "res/dialog_templates.h"
 
 class QComboBox;
+class QLabel;
 class QPushButton;
 
 namespace zv {
@@ -33,6 +34,8 @@ class CSetConfigure : public QDialog {
   QComboBox* BaudList() const;
   QPushButton* ConnectButton() const;
   QPushButton* ChangeIpButton() const;
+  // "This machine: 192.168.1.10/24, ..." under the device's address.
+  QLabel* LocalAddressesLabel() const;
   // The icon id the status icon shows now.
   int StatusIconId() const { return m_connected ? kIconLinkUp : kIconLinkDown; }
 

@@ -25,6 +25,7 @@
 #include "app/main_state.h"
 #include "fourch/fourch_state.h"
 #include "link/link_state.h"
+#include "link/local_networks.h"
 #include "matrix/matrix_salvo.h"
 #include "matrix/matrix_state.h"
 #include "multiview/multiview_link.h"
@@ -196,6 +197,7 @@ class Tool {
   bool m_json = false;
   bool m_verbose = false;
   std::string m_search_address = "255.255.255.255";
+  CLI::Option* m_search_address_option = nullptr;
   uint16_t m_device_port = LinkConfig::kDefaultDevicePort;
   uint16_t m_local_port = LinkConfig::kDefaultLocalPort;
   Plan m_plan;
@@ -217,7 +219,10 @@ void Tool::Build() {
   m_app.add_option("--baud", m_baud, "the serial line's rate")->check(CLI::IsMember({9600, 19200, 38400, 57600, 115200}));
   m_app.add_flag("--dry-run", m_dry_run, "print each frame in hex instead of sending it");
   m_app.add_flag("--json", m_json, "scan and state: print JSON");
-  m_app.add_option("--search-address", m_search_address, "scan: where the discovery query goes");
+  m_search_address_option = m_app.add_option(
+      "--search-address", m_search_address,
+      "scan: the one destination of the discovery query (default: 255.255.255.255 and the "
+      "broadcast address of every network interface)");
   m_app.add_option("--device-port", m_device_port, "UDP port the devices listen on");
   m_app.add_option("--local-port", m_local_port, "local UDP port; 0 lets the system choose");
   m_app.add_flag("--verbose", m_verbose, "print the trace lines on standard error");
@@ -497,10 +502,14 @@ int Tool::Scan() {
   m_link.m_link_config.device_port = m_device_port;
   m_link.m_link_config.local_port = m_local_port;
   m_link.m_link_config.search_address = m_search_address;
+  m_link.m_link_config.search_every_interface = m_search_address_option->count() == 0;
   std::vector<std::string> lines;
   const int found = m_link.SearchNetworkDevices(&lines, true);
   if (found < 0) throw NoAnswer{"could not open the search socket"};
   nlohmann::json list = nlohmann::json::array();
+  // A device outside the machine's subnets answered, but commands to it may
+  // not arrive: said beside it (JSON) or on standard error.
+  const std::vector<NetInterface> interfaces = ReadLocalInterfaces();
   for (int i = 0; i < found; ++i) {
     const DeviceEntry& e = m_link.m_device_list[i];
     std::string name = i < static_cast<int>(lines.size()) ? lines[i] : "";
@@ -508,10 +517,14 @@ int Tool::Scan() {
     if (cut != std::string::npos) name.resize(cut);
     char type[8];
     std::snprintf(type, sizeof type, "0x%02X", e.device_type);
-    if (m_json)
+    const std::string notice = SubnetNotice(e.IpText(), interfaces);
+    if (m_json) {
       list.push_back({{"name", name}, {"address", e.IpText()}, {"type", type}, {"id", e.device_id}});
-    else
+      if (!notice.empty()) list.back()["note"] = notice;
+    } else {
       std::cout << name << "\t" << e.IpText() << "\t" << type << "\t" << int{e.device_id} << "\n";
+      if (!notice.empty()) std::cerr << "zvctl: " << e.IpText() << " is " << notice << "\n";
+    }
   }
   if (m_json) std::cout << list.dump(2) << "\n";
   if (found == 0) throw NoAnswer{"no device answered at " + m_search_address};

@@ -1,19 +1,39 @@
 // The device searches of the scan button, without the window: the network
 // search over the broadcast socket and the serial search over the one port.
+#include <arpa/inet.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "link/link_state.h"
+#include "link/local_networks.h"
 #include "platform/platform.h"
 
 namespace zv {
 namespace {
 
+// Who answered: a device reached by several queries answers each one alike.
+struct ReplySender {
+  uint32_t address;
+  uint8_t type;
+  uint8_t id;
+  bool operator==(const ReplySender&) const = default;
+};
+
 // Turns one datagram into devices: one entry and one line per name marker.
+// With `seen`, a reply from a sender already listed is skipped whole.
 void CollectReply(const Datagram& datagram, DeviceEntry* list, int* found,
                   std::vector<std::string>* lines,
-                  const std::function<void(const DeviceEntry&, const std::string&)>& progress) {
+                  const std::function<void(const DeviceEntry&, const std::string&)>& progress,
+                  std::vector<ReplySender>* seen) {
   const DiscoveryReply reply = ParseDiscoveryDatagram(datagram.bytes.data(), datagram.bytes.size());
-  if (!reply.is_reply) return;
+  if (!reply.is_reply || reply.names.empty()) return;
+  if (seen) {
+    const ReplySender sender{datagram.from.sin_addr.s_addr, reply.device_type, reply.device_id};
+    if (std::find(seen->begin(), seen->end(), sender) != seen->end()) return;
+    seen->push_back(sender);
+  }
   const std::string address = AddressText(datagram.from);
   for (const std::string& name : reply.names) {
     // A name found when the list is full is ignored.
@@ -43,7 +63,27 @@ int LinkState::SearchNetworkDevices(std::vector<std::string>* lines, bool forget
     CloseUdpSocket();
     return -1;
   }
-  SendDatagram(DISCOVERY_QUERY);
+  // The search address first; without one chosen by the operator, also the
+  // directed broadcast of every interface, since the limited broadcast
+  // leaves by one interface only. All go from the one socket, so every
+  // reply comes back to it, within the one window. A query that cannot
+  // leave by one interface does not end the search.
+  std::vector<sockaddr_in> destinations{m_udp_dest_addr};
+  if (m_link_config.search_every_interface) {
+    for (uint32_t broadcast : DirectedBroadcasts(ReadLocalInterfaces())) {
+      sockaddr_in to = m_udp_dest_addr;
+      to.sin_addr.s_addr = htonl(broadcast);
+      if (to.sin_addr.s_addr != m_udp_dest_addr.sin_addr.s_addr) destinations.push_back(to);
+    }
+  }
+  for (const sockaddr_in& to : destinations) {
+    if (!SendDatagramTo(DISCOVERY_QUERY, to))
+      Trace("query to %s not sent: %s", AddressText(to).c_str(), std::strerror(errno));
+  }
+  // One device answering twice to one query is listed twice; with several
+  // queries each device answers each one it received, and is listed once.
+  std::vector<ReplySender> seen;
+  std::vector<ReplySender>* const dedup = destinations.size() > 1 ? &seen : nullptr;
 
   while (m_udpSockfd >= 0 && !CancelRequested()) {
     const uint32_t elapsed = TickCount() - start;
@@ -51,14 +91,14 @@ int LinkState::SearchNetworkDevices(std::vector<std::string>* lines, bool forget
     Datagram datagram;
     const int got = ReceiveDatagram(kSearchReplyBufferSize, kSearchWindowMs - elapsed + 1, &datagram);
     if (got == 0) continue;
-    if (got == 1) CollectReply(datagram, m_device_list, &found, lines, m_search_progress);
+    if (got == 1) CollectReply(datagram, m_device_list, &found, lines, m_search_progress, dedup);
     // Every reply already waiting is taken before the pause: when many
     // devices answer at once, pausing after each one alone would leave most
     // of them unread when the window closes.
     for (;;) {
       const int more = ReceiveDatagram(kSearchReplyBufferSize, 0, &datagram);
       if (more == 0) break;
-      if (more == 1) CollectReply(datagram, m_device_list, &found, lines, m_search_progress);
+      if (more == 1) CollectReply(datagram, m_device_list, &found, lines, m_search_progress, dedup);
     }
     PauseMs(kSearchPauseAfterDatagramMs);
   }

@@ -150,10 +150,13 @@ int LinkState::CloseUdpSocket() {
 }
 
 bool LinkState::SendDatagram(std::span<const uint8_t> bytes) {
+  return SendDatagramTo(bytes, m_udp_dest_addr);
+}
+
+bool LinkState::SendDatagramTo(std::span<const uint8_t> bytes, const sockaddr_in& destination) {
   if (m_udpSockfd < 0) return false;
   const ssize_t n = sendto(m_udpSockfd, bytes.data(), bytes.size(), MSG_NOSIGNAL,
-                           reinterpret_cast<const sockaddr*>(&m_udp_dest_addr),
-                           sizeof m_udp_dest_addr);
+                           reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
   return n == static_cast<ssize_t>(bytes.size());
 }
 

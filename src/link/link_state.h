@@ -32,6 +32,12 @@ struct LinkConfig {
   uint16_t device_port = kDefaultDevicePort;
   uint16_t local_port = kDefaultLocalPort;
   std::string search_address = kDefaultSearchAddress;
+  // Set when the operator named no destination for the search: the query
+  // then also goes to the directed broadcast of every interface that is up,
+  // since the limited broadcast leaves by one interface only. A config that
+  // names its destination (--search-address, and every loopback config of
+  // the tests) leaves it false and queries that destination alone.
+  bool search_every_interface = false;
 };
 
 // Windows and buffers of the UDP receivers.
@@ -132,6 +138,8 @@ class LinkState {
   int ReceiveDatagram(size_t buffer_size, uint32_t wait_ms, Datagram* out);
   // Sends a datagram on the open socket to m_udp_dest_addr.
   bool SendDatagram(std::span<const uint8_t> bytes);
+  // Sends a datagram on the open socket to `destination`.
+  bool SendDatagramTo(std::span<const uint8_t> bytes, const sockaddr_in& destination);
 
   // ---- device search ----------------------------------------------------------
   // The network search without the window. It starts from no chosen device
@@ -140,7 +148,11 @@ class LinkState {
   // what an earlier search left. It then broadcasts the discovery query and
   // for the search window turns every reply into an entry of m_device_list
   // (from entry 0 on) and a combo line "name_address" in `lines`, in the order
-  // the replies came. Returns the number found, or -1 when the scan socket
+  // the replies came. With `search_every_interface` the query goes to the
+  // search address and to every interface's directed broadcast; a device
+  // reached by several of them answers each, and is listed once (a repeated
+  // reply of the same sender, type and id is skipped). With one query every
+  // reply is listed. Returns the number found, or -1 when the scan socket
   // could not be prepared (the operator has been told). The socket is closed
   // again before it returns.
   int SearchNetworkDevices(std::vector<std::string>* lines, bool forget_previous = false);

@@ -23,12 +23,14 @@ constexpr std::array<ControlTemplate, 8> kMainWindowControls{{
 
 // Connection settings window (142): the mode above the first line, the
 // device's address between the lines, the serial group below the second.
-constexpr std::array<ControlTemplate, 11> kSetConfigureControls{{
+// The machine's own addresses sit under the device's, above the second line.
+constexpr std::array<ControlTemplate, 12> kSetConfigureControls{{
     {-1, K::kStaticText, "Connection Mode", 20, 34, 120, 20, true, 0},
     {kIdConnectionModeList, K::kComboDropList, "", 150, 30, 200, 80, true, 0},
     {-1, K::kStaticText, "Dev IP", 20, 124, 120, 20, true, 0},
     {kIdDeviceIpField, K::kIpAddress, "", 150, 120, 180, 26, true, 0},
     {kIdChangeIp, K::kPushButton, "Change  IP", 345, 118, 115, 30, true, 0},
+    {kIdLocalAddresses, K::kStaticText, "", 150, 152, 310, 34, true, 0},
     {-1, K::kStaticText, "Serial Port", 20, 224, 120, 20, true, 0},
     {kIdSerialPortList, K::kComboDropList, "", 150, 220, 180, 120, true, 0},
     {-1, K::kStaticText, "Baud Rate", 20, 274, 120, 20, true, 0},

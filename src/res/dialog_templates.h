@@ -87,6 +87,7 @@ enum SetConfigureControl : int {
   kIdDeviceIpField = 1036,
   kIdConnectionModeList = 1103,
   kIdLinkStatusIcon = 1104,
+  kIdLocalAddresses = 1105,
 };
 inline constexpr int kSetConfigureResource = 142;
 // Skin icons of the serial link state.

@@ -1,15 +1,27 @@
-// The panel's end of the LAN test, run inside a network namespace with the
+// The panel's end of the LAN tests, run inside a network namespace with the
 // program's real defaults: port 7000 at both ends and the search sent to
-// 255.255.255.255. It runs the program's own network search, prints each
-// line it found, then sends a Cut to every device it found.
+// 255.255.255.255 and to every interface's directed broadcast, or only to
+// the address given with --search-address. It runs the program's own network
+// search, prints each line it found, then sends a Cut to every device it
+// found.
+//   zv_link_probe [--search-address ADDR]
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "link/link_state.h"
 
-int main() {
+int main(int argc, char* argv[]) {
   zv::LinkState link;  // the program's defaults
+  link.m_link_config.search_every_interface = true;
+  if (argc == 3 && std::strcmp(argv[1], "--search-address") == 0) {
+    link.m_link_config.search_address = argv[2];
+    link.m_link_config.search_every_interface = false;
+  } else if (argc != 1) {
+    std::fprintf(stderr, "usage: zv_link_probe [--search-address ADDR]\n");
+    return 2;
+  }
   std::vector<std::string> lines;
   const int found = link.SearchNetworkDevices(&lines);
   if (found < 0) {

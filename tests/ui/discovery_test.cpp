@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "res/skin.h"
 #include "support/pty_pair.h"
+#include "switcher/switcher_state.h"
 #include "support/link_drain.h"
 #include "support/recorders.h"
 #include "multiview/multiview_control_page.h"
@@ -250,6 +251,77 @@ TEST(SerialModeTest, FromAFreshWindowThroughTheSettingsToACommandOnTheCable) {
   EXPECT_EQ(FramesOn(runner, "Desk", "udp", 0), std::vector<std::string>{}) << "all on the cable";
   dlg.m_serial_port.Close();
   SetExtraSerialPorts({});
+}
+
+// A device outside every subnet of the machine is listed and usable; its
+// line, the list and the status strip say why commands may not arrive, and
+// the settings window shows the machine's own addresses beside it.
+TEST(DiscoveryUiTest, DeviceOutsideTheLocalSubnetsIsListedAndTold) {
+  const uint16_t port = test::FreeUdpPort();
+  sim::SimConfig config = test::LoopbackSim(port, {"Mv", "PS"});
+  config.devices[0].type = 0xA1;
+  config.devices[0].faults.delay_ms = 60;  // the switcher answers first
+  config.devices[1].type = 0xA5;
+  test::SimRunner runner(config);
+  ASSERT_TRUE(runner.started()) << runner.error();
+
+  CZELVIKDlg dlg(SearchConfig(port));
+  // A machine whose networks hold the multiviewer's address but not the
+  // switcher's.
+  dlg.m_read_local_interfaces = [] {
+    NetInterface lan;
+    lan.name = "eth0";
+    ParseIpv4("192.168.1.10", &lan.address);
+    lan.netmask = 0xFFFFFF00u;
+    lan.up = lan.can_broadcast = true;
+    lan.broadcast = lan.Network() | 0xFFu;
+    NetInterface host = lan;
+    host.name = "dummy0";
+    ParseIpv4("127.0.0.2", &host.address);
+    host.netmask = 0xFFFFFFFFu;
+    host.can_broadcast = false;
+    return std::vector<NetInterface>{lan, host};
+  };
+  const QString notice = "not in a local subnet (192.168.1.0/24 127.0.0.2/32)";
+  QComboBox* combo = dlg.DeviceCombo();
+  ClickScan(dlg);
+  ASSERT_EQ(Lines(combo), QStringList({"PS_127.0.0.3", "Mv_127.0.0.2"}));
+  EXPECT_EQ(combo->itemData(0, Qt::ToolTipRole).toString(), notice);
+  EXPECT_EQ(combo->itemData(1, Qt::ToolTipRole).toString(), "");
+  // The first device opened at the end of the search: it is usable, and the
+  // strip says where it stands until the next action.
+  EXPECT_EQ(dlg.StatusText(), "PS_127.0.0.3: " + notice);
+  EXPECT_EQ(combo->toolTip(), notice);
+  ASSERT_NE(dlg.m_p_mian_show_dlg, nullptr);
+  QTest::mouseClick(static_cast<QAbstractButton*>(dlg.m_p_mian_show_dlg->Item(kPgmSourceButtons[2])),
+                    Qt::LeftButton);
+  EXPECT_EQ(dlg.StatusText(), "Sent: Program to PS_127.0.0.3");
+
+  // The local device: nothing said.
+  ASSERT_TRUE(test::ChooseLine(combo, 1));
+  EXPECT_EQ(dlg.m_device_index, 1);
+  EXPECT_EQ(combo->toolTip(), "");
+  EXPECT_FALSE(dlg.StatusText().contains("subnet")) << dlg.StatusText().toStdString();
+  CSetConfigure* w = OpenSettings(dlg);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->LocalAddressesLabel()->text(), "This machine: 192.168.1.10/24, 127.0.0.2/32");
+
+  // Back to the one outside.
+  ASSERT_TRUE(test::ChooseLine(combo, 0));
+  EXPECT_EQ(dlg.m_device_index, 0);
+  EXPECT_EQ(combo->toolTip(), notice);
+  EXPECT_EQ(dlg.StatusText(), "PS_127.0.0.3: " + notice);
+  EXPECT_EQ(w->IpField()->AddressText(), "127.0.0.3");
+  EXPECT_EQ(w->LocalAddressesLabel()->text(),
+            "This machine: 192.168.1.10/24, 127.0.0.2/32; the device is " + notice);
+  // The label covers no other control and stays above the second rule.
+  const QRect label = w->LocalAddressesLabel()->geometry();
+  EXPECT_LE(label.bottom(), 190);
+  for (QWidget* other : w->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (other != w->LocalAddressesLabel() && other->isVisibleTo(w)) {
+      EXPECT_FALSE(label.intersects(other->geometry())) << other->objectName().toStdString();
+    }
+  }
 }
 
 TEST(SetConfigureTest, LayoutAndStartingState) {
