@@ -527,7 +527,10 @@ int Tool::Scan() {
     }
   }
   if (m_json) std::cout << list.dump(2) << "\n";
-  if (found == 0) throw NoAnswer{"no device answered at " + m_search_address};
+  if (found == 0)
+    throw NoAnswer{m_link.m_link_config.search_every_interface
+                       ? "no device answered at " + m_search_address + " or any interface's broadcast address"
+                       : "no device answered at " + m_search_address};
   return kExitSent;
 }
 
