@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "link/frame_tap.h"
 #include "platform/platform.h"
 
 namespace zv {
@@ -154,6 +155,8 @@ bool LinkState::SendDatagram(std::span<const uint8_t> bytes) {
   const ssize_t n = sendto(m_udpSockfd, bytes.data(), bytes.size(), MSG_NOSIGNAL,
                            reinterpret_cast<const sockaddr*>(&m_udp_dest_addr),
                            sizeof m_udp_dest_addr);
+  if (n > 0) TapDatagram(FrameDirection::kSent, m_udp_dest_addr, m_udpSockfd,
+                         bytes.first(static_cast<size_t>(n)));
   return n == static_cast<ssize_t>(bytes.size());
 }
 
@@ -189,6 +192,9 @@ int LinkState::ReceiveDatagram(size_t buffer_size, uint32_t wait_ms, Datagram* o
                              reinterpret_cast<sockaddr*>(&from), &from_length);
   if (n < 0) return 0;
   m_udp_dest_addr = from;
+  // A datagram too big for the buffer is shown as far as it was read.
+  TapDatagram(FrameDirection::kReceived, from, m_udpSockfd,
+              std::span<const uint8_t>(buffer.data(), std::min(static_cast<size_t>(n), buffer_size)));
   if (static_cast<size_t>(n) > buffer_size) return -1;
   buffer.resize(static_cast<size_t>(n));
   if (out) {
