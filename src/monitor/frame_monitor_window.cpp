@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -184,7 +185,7 @@ FrameMonitorWindow::FrameMonitorWindow(QWidget* parent) : QWidget(parent, Qt::Wi
   m_view->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
   m_view->horizontalHeader()->setStretchLastSection(false);
   m_view->horizontalHeader()->setSectionResizeMode(FrameTableModel::kBytes, QHeaderView::Stretch);
-  const int widths[FrameTableModel::kColumns] = {80, 70, 170, 200, 200, 55, 0, 120};
+  const int widths[FrameTableModel::kColumns] = {80, 70, 160, 240, 200, 55, 0, 120};
   for (int c = 0; c < FrameTableModel::kColumns; ++c)
     if (widths[c]) m_view->setColumnWidth(c, widths[c]);
   QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -227,6 +228,18 @@ FrameMonitorWindow::FrameMonitorWindow(QWidget* parent) : QWidget(parent, Qt::Wi
 FrameMonitorWindow::~FrameMonitorWindow() { StopListening(); }
 
 void FrameMonitorWindow::showEvent(QShowEvent* event) {
+  // The first time, below the main window when the screen has room there,
+  // so the monitor does not hide the controls it watches.
+  if (!m_placed && parentWidget()) {
+    m_placed = true;
+    const QRect main = parentWidget()->window()->frameGeometry();
+    const QScreen* screen = parentWidget()->screen();
+    const QRect free = screen ? screen->availableGeometry() : QRect();
+    if (free.bottom() - main.bottom() >= 240)
+      setGeometry(main.left(), main.bottom() + 1 + (frameGeometry().height() - height()),
+                  std::min(width(), free.right() - main.left()),
+                  std::min(height(), free.bottom() - main.bottom() - 40));
+  }
   StartListening();
   QWidget::showEvent(event);
 }

@@ -118,6 +118,7 @@ class FrameMonitorWindow : public QWidget {
   std::set<QString> m_devices_seen;
   uint64_t m_last_seq = 0;
   int m_token = 0;
+  bool m_placed = false;
 };
 
 }  // namespace zv
