@@ -150,7 +150,15 @@ int main(int argc, char* argv[]) {
   // a run that is killed still leaves its lines.
   QTimer log_flush;
   if (parser.isSet("frame-log")) {
-    QObject::connect(&log_flush, &QTimer::timeout, [&frame_log] { frame_log.Flush(); });
+    QObject::connect(&log_flush, &QTimer::timeout, [&frame_log, told = false]() mutable {
+      frame_log.Flush();
+      // A full disk does not stop the program, but nobody is led to trust
+      // a log that has holes.
+      if (!told && !frame_log.Healthy()) {
+        told = true;
+        std::fprintf(stderr, "zv_multiview: writing the frame log failed; frames are missing from it\n");
+      }
+    });
     log_flush.start(1000);
   }
 
