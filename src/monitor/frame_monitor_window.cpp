@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -246,8 +247,9 @@ void FrameMonitorWindow::showEvent(QShowEvent* event) {
 
 void FrameMonitorWindow::hideEvent(QHideEvent* event) {
   // Closed, the monitor costs nothing: the recorder stops unless a frame
-  // log still listens, and no timer runs.
-  StopListening();
+  // log still listens, and no timer runs. Minimised (a hide the window
+  // system makes) it is still open and goes on gathering.
+  if (!event->spontaneous()) StopListening();
   QWidget::hideEvent(event);
 }
 
