@@ -2,8 +2,8 @@
 # hicolor theme, manual pages made from each program's --help, and the
 # package's documents. `cpack -G DEB` in the build folder writes
 # zv-multiview_<version>_<arch>.deb; its dependencies come from the shared
-# libraries the programs link (dpkg-shlibdeps) and the CJK font the labels
-# need.
+# libraries the programs link (dpkg-shlibdeps), the CJK font the labels
+# need and libpcap (the frame monitor's pcap export).
 include(GNUInstallDirs)
 
 find_program(ZV_HELP2MAN help2man REQUIRED)
@@ -68,7 +68,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-wqy-microhei)
+# libpcap0.8 also comes through the shared-library dependencies; it is named
+# here too, since the frame monitor's pcap export cannot work without it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei, libpcap0.8")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

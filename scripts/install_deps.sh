@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev   # Qt 6 Widgets (Qt Test comes with qt6-base-dev)
   libgtest-dev libgmock-dev                   # GoogleTest
   libcli11-dev nlohmann-json3-dev             # zvctl's command line; setup and salvo files
+  libpcap-dev                                 # the frame monitor's pcap export
   clang libclang-rt-14-dev                    # libFuzzer targets
   xvfb xauth x11-apps x11-utils imagemagick   # running (xdpyinfo waits for it) and screenshotting without a display
   iproute2                                    # network namespaces for the LAN tests

@@ -1,10 +1,12 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QLoggingCategory>
+#include <QTimer>
 #include <cstdio>
 
 #include "app/desktop_setup.h"
 #include "app/zelvik_app.h"
+#include "monitor/frame_export.h"
 #include "platform/platform.h"
 #include "res/skin.h"
 
@@ -74,6 +76,10 @@ int main(int argc, char* argv[]) {
                     "Also offer this serial port in the port lists (for example the "
                     "pseudo-terminal of zv_device_sim). May be given more than once.",
                     "path"});
+  parser.addOption({"frame-log",
+                    "Append every frame sent and received, from start-up on, to this file as "
+                    "JSON lines (one object per frame, as the frame monitor saves them).",
+                    "file"});
   parser.addOption({"verbose",
                     "Print the trace lines of searches and commands (the logging category "
                     "zv.trace; QT_LOGGING_RULES=\"zv.trace.info=true\" does the same)."});
@@ -120,6 +126,20 @@ int main(int argc, char* argv[]) {
   // interface.
   config.search_every_interface = !parser.isSet("search-address");
 
+  // The frame log is opened before anything is sent, so that it has the
+  // run from its first frame; a file that cannot be opened ends the run
+  // before it starts rather than leaving an unwatched run unrecorded.
+  zv::FrameLog frame_log;
+  if (parser.isSet("frame-log")) {
+    const std::string path = parser.value("frame-log").toStdString();
+    std::string error;
+    if (!frame_log.Open(path, &error)) {
+      std::fprintf(stderr, "zv_multiview: cannot open the frame log \"%s\": %s\n", path.c_str(),
+                   error.c_str());
+      return 2;
+    }
+  }
+
   zv::RouteTraceToLog();
   if (parser.isSet("verbose")) zv::ShowTraceLog();
 
@@ -130,6 +150,24 @@ int main(int argc, char* argv[]) {
   zv::SetExtraSerialPorts(std::move(extra_ports));
   if (parser.isSet("skin")) zv::SetSkinOverrideDir(parser.value("skin"));
 
+  // What the link worker wrote to the log reaches the disk every second, so
+  // a run that is killed still leaves its lines.
+  QTimer log_flush;
+  if (parser.isSet("frame-log")) {
+    QObject::connect(&log_flush, &QTimer::timeout, [&frame_log, told = false]() mutable {
+      frame_log.Flush();
+      // A full disk does not stop the program, but nobody is led to trust
+      // a log that has holes.
+      if (!told && !frame_log.Healthy()) {
+        told = true;
+        std::fprintf(stderr, "zv_multiview: writing the frame log failed; frames are missing from it\n");
+      }
+    });
+    log_flush.start(1000);
+  }
+
   zv::CZELVIKApp app(config);
-  return app.InitInstance();
+  const int result = app.InitInstance();
+  frame_log.Close();
+  return result;
 }

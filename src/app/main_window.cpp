@@ -9,11 +9,14 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QShortcut>
+#include <QToolButton>
 #include <QWindow>
 #include <algorithm>
 
 #include "fourch/fourch_panel.h"
 #include "matrix/matrix_panel.h"
+#include "monitor/frame_monitor_window.h"
 #include "multiview/multiview_panel.h"
 #include "platform/platform.h"
 #include "res/skin.h"
@@ -231,11 +234,24 @@ void CZELVIKDlg::OnInitDialog() {
   connect(DeviceCombo(), &QComboBox::activated, this, &CZELVIKDlg::OnDeviceSelected);
 
   // The status strip runs along the bottom edge, right of the set button
-  // and left of the version text.
+  // and left of the frame monitor's button and the version text.
   m_status_strip = new QLabel(this);
   m_status_strip->setObjectName(QStringLiteral("status_strip"));
-  m_status_strip->setGeometry(32, 694, 1120, 22);
+  m_status_strip->setGeometry(32, 694, 1090, 22);
   m_status_strip->show();
+  auto* monitor = new QToolButton(this);
+  monitor->setObjectName(QStringLiteral("frame_monitor_button"));
+  monitor->setText(QStringLiteral("\u2261"));  // three lines: a list
+  monitor->setToolTip(tr("Frame monitor (Ctrl+L)"));
+  monitor->setAutoRaise(true);
+  monitor->setFocusPolicy(Qt::NoFocus);
+  monitor->setGeometry(1126, 694, 24, 22);
+  monitor->show();
+  m_frame_monitor_button = monitor;
+  connect(monitor, &QToolButton::clicked, this, &CZELVIKDlg::ShowFrameMonitor);
+  auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
+  shortcut->setContext(Qt::WindowShortcut);
+  connect(shortcut, &QShortcut::activated, this, &CZELVIKDlg::ShowFrameMonitor);
 
   ResetWindowLabels();
   StartWinsock();
@@ -243,6 +259,13 @@ void CZELVIKDlg::OnInitDialog() {
 }
 
 QWidget* CZELVIKDlg::Item(int id) const { return FindItem(this, id); }
+
+void CZELVIKDlg::ShowFrameMonitor() {
+  if (!m_frame_monitor) m_frame_monitor = new FrameMonitorWindow(this);
+  m_frame_monitor->show();
+  m_frame_monitor->raise();
+  m_frame_monitor->activateWindow();
+}
 
 QComboBox* CZELVIKDlg::DeviceCombo() const {
   return static_cast<QComboBox*>(Item(kIdDeviceCombo));

@@ -19,12 +19,14 @@
 #include "link/link_worker.h"
 #include "link/local_networks.h"
 
+class QAbstractButton;
 class QComboBox;
 class QLabel;
 
 namespace zv {
 
 class CSetConfigure;
+class FrameMonitorWindow;
 class PanelDeviceLink;
 
 class CZELVIKDlg;
@@ -98,6 +100,11 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   QRect m_rc_plenn_show_mode_type;
   QPointer<CChildDialog> m_p_mian_show_dlg;
   QPointer<CSetConfigure> m_pSetConfigure;
+  // The frame monitor, made on first use (the small button beside the
+  // status strip, or Ctrl+L); one window, shown again when asked again.
+  void ShowFrameMonitor();
+  QPointer<FrameMonitorWindow> m_frame_monitor;
+  QAbstractButton* FrameMonitorButton() const { return m_frame_monitor_button; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -129,6 +136,7 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // The door of the panel shown; replaced with the panel.
   std::unique_ptr<PanelDeviceLink> m_panel_link;
   QLabel* m_status_strip = nullptr;
+  QAbstractButton* m_frame_monitor_button = nullptr;
   bool m_status_is_error = false;
   bool m_searching = false;
   std::string m_serial_port_name;

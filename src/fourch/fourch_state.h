@@ -44,6 +44,20 @@ inline constexpr uint8_t kTriskCommandSetPipChannels = 0xA5;
 inline constexpr uint8_t kTriskCommandSetLoopState = 0xA6;
 inline constexpr uint8_t kTriskCommandSetLoopTime = 0xA7;
 inline constexpr uint8_t kTriskCommandReadSignalStatus = 0xAA;
+struct TriskCommandName {
+  uint8_t command;
+  const char* name;
+};
+// What the frame monitor calls each command.
+inline constexpr std::array<TriskCommandName, 7> kTriskCommandNames{{
+    {kTriskCommandReadState, "read state"},
+    {kTriskCommandSetOutputFormat, "output format"},
+    {kTriskCommandSetShowMode, "show mode"},
+    {kTriskCommandSetPipChannels, "PIP channels"},
+    {kTriskCommandSetLoopState, "loop on/off"},
+    {kTriskCommandSetLoopTime, "loop time"},
+    {kTriskCommandReadSignalStatus, "read signal status"},
+}};
 
 // The loop time the device accepts at the least, in seconds.
 inline constexpr int kTriskMinLoopTime = 3;

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "link/frame_tap.h"
 #include "platform/platform.h"
 
 namespace zv {
@@ -157,6 +158,8 @@ bool LinkState::SendDatagramTo(std::span<const uint8_t> bytes, const sockaddr_in
   if (m_udpSockfd < 0) return false;
   const ssize_t n = sendto(m_udpSockfd, bytes.data(), bytes.size(), MSG_NOSIGNAL,
                            reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
+  if (n > 0) TapDatagram(FrameDirection::kSent, destination, m_udpSockfd,
+                         bytes.first(static_cast<size_t>(n)));
   return n == static_cast<ssize_t>(bytes.size());
 }
 
@@ -192,6 +195,9 @@ int LinkState::ReceiveDatagram(size_t buffer_size, uint32_t wait_ms, Datagram* o
                              reinterpret_cast<sockaddr*>(&from), &from_length);
   if (n < 0) return 0;
   m_udp_dest_addr = from;
+  // A datagram too big for the buffer is shown as far as it was read.
+  TapDatagram(FrameDirection::kReceived, from, m_udpSockfd,
+              std::span<const uint8_t>(buffer.data(), std::min(static_cast<size_t>(n), buffer_size)));
   if (static_cast<size_t>(n) > buffer_size) return -1;
   buffer.resize(static_cast<size_t>(n));
   if (out) {

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "link/frame_tap.h"
 #include "platform/platform.h"
 
 namespace zv {
@@ -123,6 +124,7 @@ bool CnComm::Open(const std::u16string& name, uint32_t baud) {
 void CnComm::Close(uint32_t wait_ms) {
   if (!IsOpen()) return;
   StopWatchThread(wait_ms);
+  if (FrameRecorder::Listening()) FrameRecorder::Instance().FlushSerial(m_port_name);
   tcflush(m_hComm, TCIOFLUSH);
   close(m_hComm);
   m_hComm = -1;
@@ -133,6 +135,8 @@ uint32_t CnComm::Read(void* buffer, uint32_t count) {
   const ssize_t n = read(m_hComm, buffer, count);
   if (n <= 0) return 0;
   m_bytes_read += static_cast<uint32_t>(n);
+  TapSerial(FrameDirection::kReceived, m_port_name,
+            std::span<const uint8_t>(static_cast<const uint8_t*>(buffer), static_cast<size_t>(n)));
   return static_cast<uint32_t>(n);
 }
 
@@ -160,6 +164,9 @@ uint32_t CnComm::Write(const void* bytes, uint32_t count) {
     if (r <= 0 || (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) break;
   }
   m_bytes_written += written;
+  if (written > 0)
+    TapSerial(FrameDirection::kSent, m_port_name,
+              std::span<const uint8_t>(static_cast<const uint8_t*>(bytes), written));
   if (written < count) Trace("com write incomplete: %u of %u bytes", written, count);
   return written;
 }

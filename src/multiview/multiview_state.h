@@ -103,6 +103,30 @@ enum MultiviewCommand : uint8_t {
   kMvSetBorder = 0x3F,
   kMvSetLock = 0x50,
 };
+struct MultiviewCommandName {
+  uint8_t command;
+  const char* name;
+};
+// What the frame monitor calls each command.
+inline constexpr std::array<MultiviewCommandName, 17> kMultiviewCommandNames{{
+    {kMvSetIp, "set IP"},
+    {kMvSetVideoFormat, "video format"},
+    {kMvSetWindowLabel, "window label"},
+    {kMvReadState, "read state"},
+    {kMvSetLayout, "layout"},
+    {kMvSetWindowSource, "window source"},
+    {kMvSetLabels, "labels on/off"},
+    {kMvSetAudioMeter, "audio meter"},
+    {kMvRestoreDefaults, "restore defaults"},
+    {kMvSetAudioSource, "audio source"},
+    {kMvSetResolutionOverlay, "resolution overlay"},
+    {kMvSetLabelTextColour, "label text colour"},
+    {kMvSetLabelBackColour, "label background colour"},
+    {kMvSetOverlayTextColour, "overlay text colour"},
+    {kMvSetOverlayBackColour, "overlay background colour"},
+    {kMvSetBorder, "border"},
+    {kMvSetLock, "lock"},
+}};
 
 // ---- the read-state reply -----------------------------------------------------
 struct MultiviewReply {

@@ -45,31 +45,46 @@ enum SwitcherCommand : uint8_t {
 
 struct SwitcherCommandNameRow {
   uint8_t command;
-  const char* name;
+  const char* name;     // what the status strip calls it
+  const char* monitor;  // what the frame monitor calls it
 };
-// What the status strip calls each command.
-inline constexpr std::array<SwitcherCommandNameRow, 29> kSwitcherCommandNames{{
-    {kSwitcherPgmSource, "Program"},       {kSwitcherPvmSource, "Preview"},
-    {kSwitcherTbar, "T-bar"},              {kSwitcherCut, "Cut"},
-    {kSwitcherAuto, "Auto"},               {kSwitcherFtb, "Fade to black"},
-    {kSwitcherPip, "PIP"},                 {kSwitcherOnAir, "ON AIR"},
-    {kSwitcherOnAir2, "ON AIR 2"},         {kSwitcherBkgd, "BKGD"},
-    {kSwitcherKey1, "KEY 1"},              {kSwitcherKey2, "KEY 2"},
-    {kSwitcherMix, "Mix"},                 {kSwitcherDip, "Dip"},
-    {kSwitcherWipe, "Wipe"},               {kSwitcherDipSource, "Dip source"},
-    {kSwitcherWipeSource, "Wipe source"},  {kSwitcherWipePattern, "Wipe pattern"},
-    {kSwitcherLumaSource, "Luma source"},  {kSwitcherLumaLevels, "Luma levels"},
-    {kSwitcherChromaSource, "Chroma source"}, {kSwitcherChromaType, "Chroma type"},
-    {kSwitcherChromaLevels, "Chroma levels"}, {kSwitcherPipSource, "PIP source"},
-    {kSwitcherPipBorderEnable, "PIP border"}, {kSwitcherPipBorderColor, "PIP border colour"},
-    {kSwitcherPipBorderWidth, "PIP border width"}, {kSwitcherPipX, "PIP position"},
-    {kSwitcherPipWidth, "PIP size"},
+// What the status strip and the frame monitor call each command.
+inline constexpr std::array<SwitcherCommandNameRow, 30> kSwitcherCommandNames{{
+    {kSwitcherPgmSource, "Program", "program source"},
+    {kSwitcherPvmSource, "Preview", "preview source"},
+    {kSwitcherTbar, "T-bar", "T-bar"},
+    {kSwitcherCut, "Cut", "cut"},
+    {kSwitcherAuto, "Auto", "auto"},
+    {kSwitcherFtb, "Fade to black", "fade to black"},
+    {kSwitcherPip, "PIP", "PIP"},
+    {kSwitcherOnAir, "ON AIR", "on air"},
+    {kSwitcherOnAir2, "ON AIR 2", "on air 2"},
+    {kSwitcherBkgd, "BKGD", "background"},
+    {kSwitcherKey1, "KEY 1", "key 1"},
+    {kSwitcherKey2, "KEY 2", "key 2"},
+    {kSwitcherMix, "Mix", "mix"},
+    {kSwitcherDip, "Dip", "dip"},
+    {kSwitcherWipe, "Wipe", "wipe"},
+    {kSwitcherDipSource, "Dip source", "dip source"},
+    {kSwitcherWipeSource, "Wipe source", "wipe source"},
+    {kSwitcherWipePattern, "Wipe pattern", "wipe pattern"},
+    {kSwitcherLumaSource, "Luma source", "luma key source"},
+    {kSwitcherLumaLevels, "Luma levels", "luma key levels"},
+    {kSwitcherChromaSource, "Chroma source", "chroma key source"},
+    {kSwitcherChromaType, "Chroma type", "chroma key type"},
+    {kSwitcherChromaLevels, "Chroma levels", "chroma key levels"},
+    {kSwitcherPipSource, "PIP source", "PIP source"},
+    {kSwitcherPipBorderEnable, "PIP border", "PIP border on/off"},
+    {kSwitcherPipBorderColor, "PIP border colour", "PIP border colour"},
+    {kSwitcherPipBorderWidth, "PIP border width", "PIP border width"},
+    {kSwitcherPipX, "PIP position", "PIP position x"},
+    {kSwitcherPipY, "PIP position", "PIP position y"},
+    {kSwitcherPipWidth, "PIP size", "PIP width"},
 }};
 
 inline const char* SwitcherCommandName(uint8_t command) {
   for (const SwitcherCommandNameRow& row : kSwitcherCommandNames)
     if (row.command == command) return row.name;
-  if (command == kSwitcherPipY) return "PIP position";
   return "Command";
 }
 

@@ -1,0 +1,132 @@
+// The frame tap: one recorder for the whole program that sees every UDP
+// datagram and every serial write and read the program makes, for the frame
+// monitor and the frame log.
+//
+// It records only while someone listens (the monitor window is open, or a
+// frame log is written). While nobody does, a tap is one relaxed atomic load.
+// It keeps the raw bytes of the last kCapacity frames in a ring; names, hex
+// and the like are made only when a frame is shown or written out.
+//
+// Serial bytes arrive in whatever pieces the line delivers; the recorder
+// puts the received ones together again per port (SerialFrameAssembler), so
+// a listener sees frames, and bytes that make no frame as such.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace zv {
+
+enum class FrameDirection : uint8_t { kSent, kReceived };
+enum class FrameLinkKind : uint8_t { kUdp, kSerial };
+
+struct TappedFrame {
+  uint64_t seq = 0;       // 1, 2, ... in the order the recorder took them
+  int64_t time_us = 0;    // wall clock, microseconds since 1970 (UTC)
+  FrameDirection direction = FrameDirection::kSent;
+  FrameLinkKind link = FrameLinkKind::kUdp;
+  sockaddr_in peer{};     // UDP: the device's (or the search) address and port
+  uint16_t local_port = 0;  // UDP: the port of the program's socket (host order)
+  std::string serial_port;  // serial: the port's path
+  // Received serial bytes that made no frame (noise, a frame cut short).
+  bool unframed = false;
+  std::vector<uint8_t> bytes;
+};
+
+// Puts received serial bytes back together into frames: A5 6C, a 16-bit
+// little-endian length, and that many bytes in all; or a line of text ending
+// in a full stop (the matrix router's language). Bytes that start neither are
+// given back as unframed up to the next possible start. A frame that has not
+// come whole within kGapUs of its last byte, or a text longer than
+// kMaxText, is given back as unframed when the next bytes come (or on Flush).
+// Nothing is held beyond kMaxPending bytes.
+class SerialFrameAssembler {
+ public:
+  static constexpr size_t kMaxFrame = 4096;
+  static constexpr size_t kMaxText = 64;
+  static constexpr size_t kMaxPending = kMaxFrame;
+  static constexpr int64_t kGapUs = 500'000;
+
+  struct Piece {
+    std::vector<uint8_t> bytes;
+    bool unframed = false;
+  };
+  // Takes the bytes read at `time_us` and returns the frames (and unframed
+  // runs) they completed, in order.
+  std::vector<Piece> Feed(std::span<const uint8_t> bytes, int64_t time_us);
+  // Gives back whatever is held, as unframed.
+  std::vector<Piece> Flush();
+  size_t Pending() const { return m_pending.size(); }
+
+ private:
+  void Extract(std::vector<Piece>* out);
+  std::vector<uint8_t> m_pending;
+  int64_t m_last_us = 0;
+};
+
+// How many listen: the one number a tap reads while nobody does.
+inline std::atomic<int> g_frame_tap_listeners{0};
+
+class FrameRecorder {
+ public:
+  static constexpr size_t kCapacity = 10000;
+  // Runs on the tapping thread (the link worker), under the recorder's lock:
+  // it must not wait on the user interface.
+  using Sink = std::function<void(const TappedFrame& frame)>;
+
+  static FrameRecorder& Instance();
+
+  // Starts listening; the frames recorded from now on reach `sink` (when
+  // given) and the ring. Returns the token for Unlisten.
+  int Listen(Sink sink = nullptr);
+  void Unlisten(int token);
+  static bool Listening() { return g_frame_tap_listeners.load(std::memory_order_relaxed) > 0; }
+
+  // The frames held whose seq is above `after`, oldest first; returns the
+  // highest seq recorded so far.
+  uint64_t CopySince(uint64_t after, std::vector<TappedFrame>* out) const;
+  // Forgets the frames held (listeners stay).
+  void Clear();
+  size_t Size() const;
+
+  void RecordDatagram(FrameDirection direction, const sockaddr_in& peer, int socket_fd,
+                      std::span<const uint8_t> bytes);
+  void RecordSerial(FrameDirection direction, const std::u16string& port,
+                    std::span<const uint8_t> bytes);
+  // A serial port closed: what its assembler held comes out as unframed.
+  void FlushSerial(const std::u16string& port);
+
+ private:
+  FrameRecorder() = default;
+  void Store(TappedFrame frame);  // with m_mutex held
+
+  mutable std::mutex m_mutex;
+  std::vector<TappedFrame> m_ring;  // at most kCapacity, m_head the oldest once full
+  size_t m_head = 0;
+  uint64_t m_seq = 0;
+  int m_next_token = 1;
+  std::map<int, Sink> m_sinks;
+  std::map<std::u16string, SerialFrameAssembler> m_assemblers;
+};
+
+// The taps the link calls. Each costs one relaxed load while nobody listens.
+inline void TapDatagram(FrameDirection direction, const sockaddr_in& peer, int socket_fd,
+                        std::span<const uint8_t> bytes) {
+  if (g_frame_tap_listeners.load(std::memory_order_relaxed) <= 0) return;
+  FrameRecorder::Instance().RecordDatagram(direction, peer, socket_fd, bytes);
+}
+inline void TapSerial(FrameDirection direction, const std::u16string& port,
+                      std::span<const uint8_t> bytes) {
+  if (g_frame_tap_listeners.load(std::memory_order_relaxed) <= 0) return;
+  FrameRecorder::Instance().RecordSerial(direction, port, bytes);
+}
+
+}  // namespace zv

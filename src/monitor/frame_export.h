@@ -1,0 +1,63 @@
+// Writing frames out: JSON lines (the monitor's export and --frame-log) and
+// a pcap capture of the network frames, each packet a real IPv4 header and a
+// UDP header with the addresses and ports the frame travelled between, so a
+// packet analyser opens it as ordinary UDP traffic.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "link/frame_tap.h"
+
+namespace zv {
+
+struct ExportResult {
+  bool ok = false;
+  size_t written = 0;        // frames written
+  size_t left_out = 0;       // serial frames a pcap cannot hold
+  std::string error;         // why it failed, for the operator
+};
+
+ExportResult WriteJsonLines(const std::string& path, const std::vector<TappedFrame>& frames);
+ExportResult WritePcap(const std::string& path, const std::vector<TappedFrame>& frames);
+
+// The local address the system would send from towards `peer` (a UDP socket
+// connected to it, which sends nothing); 0.0.0.0 when it has no route.
+in_addr LocalAddressTowards(const sockaddr_in& peer);
+
+// The IPv4 + UDP packet a datagram travelled in (header checksum and UDP
+// checksum filled in).
+std::vector<uint8_t> Ipv4UdpPacket(in_addr source, uint16_t source_port, in_addr destination,
+                                   uint16_t destination_port, const std::vector<uint8_t>& payload,
+                                   uint16_t ident);
+
+// --frame-log: every frame from start-up as a JSON line, written by the
+// thread that tapped it through a buffered stream. Flush() (the program
+// calls it every second) and the destructor put the buffer on disk.
+class FrameLog {
+ public:
+  FrameLog() = default;
+  ~FrameLog();
+  FrameLog(const FrameLog&) = delete;
+  FrameLog& operator=(const FrameLog&) = delete;
+  // Opens `path` for appending and starts listening; false with `error` set
+  // when the file cannot be opened.
+  bool Open(const std::string& path, std::string* error);
+  void Flush();
+  // False once a write has failed (the disk is full ...).
+  bool Healthy() const;
+  void Close();
+
+ private:
+  mutable std::mutex m_mutex;
+  FILE* m_file = nullptr;
+  int m_token = 0;
+  bool m_failed = false;
+};
+
+}  // namespace zv
