@@ -149,7 +149,8 @@ int main(int argc, char** argv) {
       samples.push_back({now, ResidentMegabytes()});
       if (warm_mb < 0 && now >= warmup_s) {
         warm_mb = samples.back().megabytes;
-        std::printf("after warm-up (%.0f s): %.1f MB\n", now, warm_mb);
+        std::printf("after warm-up (%.0f s): %.1f MB, %lld widgets\n", now, warm_mb,
+                    static_cast<long long>(QApplication::allWidgets().size()));
         std::fflush(stdout);
       }
       next_sample += sample_s;
@@ -195,7 +196,8 @@ int main(int argc, char** argv) {
   std::printf("actions: %ld scans, %ld device switches, %ld button presses, %ld list choices, "
               "%ld waits over 20 s\n",
               counts.scans, counts.switches, counts.presses, counts.choices, counts.stuck);
-  std::printf("at the end (%.0f s): %.1f MB\n", end_s, end_mb);
+  std::printf("at the end (%.0f s): %.1f MB, %lld widgets\n", end_s, end_mb,
+              static_cast<long long>(QApplication::allWidgets().size()));
   if (warm_mb < 0 || end_s <= warmup_s) {
     std::printf("run shorter than the warm-up: no growth figure\n");
     return 0;

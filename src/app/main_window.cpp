@@ -190,7 +190,7 @@ void CZELVIKDlg::ShowStatus(const std::string& text, bool error) {
   if (!m_status_strip) return;
   m_status_strip->setText(QString::fromStdString(text));
   m_status_is_error = error;
-  m_status_strip->setStyleSheet(error ? QStringLiteral("color: rgb(178, 0, 0);") : QString());
+  ShowErrorText(m_status_strip, error);
 }
 
 QString CZELVIKDlg::StatusText() const { return m_status_strip ? m_status_strip->text() : QString(); }

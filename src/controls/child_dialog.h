@@ -1,18 +1,24 @@
 #pragma once
 
+#include <QLabel>
 #include <QWidget>
 
 #include "res/dialog_templates.h"
 
 namespace zv {
 
-// Colours of the controls drawn on the dark skin.
+// Colours of the controls drawn on the dark skin. Edits, lists and combo
+// boxes are RGB(60,180,255) on RGB(58,58,58) everywhere in the program (grey
+// text when disabled); a dialog's choice colours its own captions.
 enum class ControlColours {
-  kDarkFields,      // edits, lists and statics: RGB(60,180,255) on RGB(58,58,58)
-  kDarkFieldsGreyStatics,  // edits and lists as above, statics black on RGB(102,102,102)
-  kDefault,         // the toolkit's own colours
+  kDarkFields,      // captions as the fields
+  kDarkFieldsGreyStatics,  // captions black on RGB(102,102,102)
+  kDefault,         // captions in the toolkit's colours (in a grey-statics dialog: grey statics)
 };
 void ApplyControlColours(QWidget* dialog, ControlColours colours);
+// Shows a caption's text in the error colour (red), or back in its dialog's.
+inline constexpr const char* kErrorTextProperty = "zvErrorText";
+void ShowErrorText(QLabel* label, bool error);
 
 // The base of every device panel and page: a child dialog built from its
 // template, with the template's background bitmap stretched over the client

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
@@ -130,6 +132,37 @@ TEST(MainWindowTest, SelectionOpensThePanelOfTheDeviceType) {
     EXPECT_EQ(dlg.m_matrix_lock, 0);
     EXPECT_EQ(trace.Has("the device 's type is wrong"), c.type_wrong) << int(c.type);
   }
+}
+
+// The style keeps pictures of combo boxes and edits by their palette: the
+// fields of every panel must share one palette, or each panel opened leaves
+// pictures behind that are never drawn again (memory growing all day).
+TEST(MainWindowTest, FieldsOfEveryPanelShareOnePalette) {
+  CZELVIKDlg dlg(LoopbackConfig());
+  dlg.show();
+  QComboBox* combo = dlg.DeviceCombo();
+  for (int i = 0; i < 2; ++i) {
+    dlg.m_device_list[i].device_type = 0xA1;
+    dlg.m_device_list[i].SetIpText("127.0.0." + std::to_string(i + 1));
+    combo->addItem(QString("mv%1_127.0.0.%2").arg(i).arg(i + 1));
+  }
+  std::set<qint64> keys;
+  int fields = 0;
+  for (int i : {0, 1, 0}) {
+    emit combo->activated(i);
+    ASSERT_NE(dlg.m_p_mian_show_dlg, nullptr);
+    for (QComboBox* field : dlg.m_p_mian_show_dlg->findChildren<QComboBox*>()) {
+      if (!field->isVisible()) continue;
+      ++fields;
+      keys.insert(field->palette().cacheKey());
+      EXPECT_EQ(field->palette().color(QPalette::Active, QPalette::Text), QColor(60, 180, 255));
+      EXPECT_EQ(field->palette().color(QPalette::Active, QPalette::Base), QColor(58, 58, 58));
+      EXPECT_EQ(field->palette().color(QPalette::Disabled, QPalette::Text), QColor(110, 110, 110));
+    }
+  }
+  EXPECT_GT(fields, 16 * 3 - 1);
+  keys.insert(combo->palette().cacheKey());
+  EXPECT_EQ(keys.size(), 1u);
 }
 
 TEST(MainWindowTest, NoDeviceFoundOnTheSerialLineOpensNoPanel) {
