@@ -13,11 +13,18 @@ fuzz_seconds=${ZV_FUZZ_SECONDS:-20}
 
 "$root/scripts/install_deps.sh"
 
+# Objects already compiled on this machine are taken again when ccache is
+# there (it is not needed).
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+
 run_suite() {  # name, build dir, cmake args...
   local name=$1 dir=$2
   shift 2
   echo "== $name build"
-  cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake -S "$root" -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
   echo "== $name tests"
   (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300)
@@ -53,7 +60,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 # on a thread of their own: those tests run once more under ThreadSanitizer.
 echo "== thread sanitizer build (serial port, link worker and virtual devices)"
 tsan_dir="$root/build-tsan"
-cmake -S "$root" -B "$tsan_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZV_TSAN=ON -DZV_BUILD_UI=OFF >/dev/null
+cmake -S "$root" -B "$tsan_dir" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Debug -DZV_TSAN=ON -DZV_BUILD_UI=OFF >/dev/null
 cmake --build "$tsan_dir" -j "$jobs" --target zv_core_tests
 (cd "$tsan_dir" && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j "$jobs" --timeout 300 \
   -R 'SerialPortTest|SerialSearchTest|DeviceSimTest|LinkWorkerTest')
