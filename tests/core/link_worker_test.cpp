@@ -9,8 +9,10 @@
 #include <deque>
 #include <future>
 #include <mutex>
+#include <thread>
 
 #include "fourch/fourch_state.h"
+#include "link/frame_tap.h"
 #include "link/link_worker.h"
 #include "support/loopback_link.h"
 #include "support/scripted_device.h"
@@ -104,6 +106,10 @@ TEST(LinkWorkerTest, AReadBackComesBackThroughTheDeliverFunction) {
   CnComm port;
   Inbox inbox;
   LinkWorker worker(test::LoopbackConfig(device.port()), inbox.Deliver(), port);
+  // The frame monitor listens meanwhile: the worker's taps and this thread's
+  // reads of the recorder meet (the thread sanitizer build runs this too).
+  FrameRecorder& recorder = FrameRecorder::Instance();
+  const int token = recorder.Listen();
   std::optional<uint8_t> mode;
   bool answered = false;
   worker.Submit(Loopback(0x60), [&](LinkState& link) -> std::function<void()> {
@@ -114,10 +120,23 @@ TEST(LinkWorkerTest, AReadBackComesBackThroughTheDeliverFunction) {
       if (r) mode = r->show_mode;
     };
   });
+  std::vector<TappedFrame> frames;
+  for (int i = 0; i < 500 && frames.size() < 2; ++i) {
+    frames.clear();
+    recorder.CopySince(0, &frames);
+    if (frames.size() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   ASSERT_TRUE(inbox.RunOne(5000));
   EXPECT_TRUE(answered);
   EXPECT_EQ(mode, std::optional<uint8_t>(7));
   EXPECT_TRUE(worker.Idle());
+  recorder.Unlisten(token);
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_EQ(frames[0].direction, FrameDirection::kSent);
+  EXPECT_EQ(ntohs(frames[0].peer.sin_port), device.port());
+  EXPECT_EQ(frames[0].bytes.size(), 20u);
+  EXPECT_EQ(frames[1].direction, FrameDirection::kReceived);
+  EXPECT_EQ(frames[1].bytes, reply);
 }
 
 TEST(LinkWorkerTest, CancelEndsTheWaitAtOnceAndDropsWhatWasAsked) {
