@@ -76,7 +76,7 @@ std::vector<T*> Usable(QWidget* root) {
 }
 
 struct Counts {
-  long scans = 0, switches = 0, presses = 0, choices = 0, stuck = 0;
+  long scans = 0, switches = 0, presses = 0, choices = 0, stuck = 0, network_again = 0;
 };
 
 struct Sample {
@@ -162,6 +162,14 @@ int main(int argc, char** argv) {
     QComboBox* devices = dlg.DeviceCombo();
     if (devices->count() > 0 && kinds.find(kind) == std::string::npos) continue;
     if (kind == 's' || devices->count() == 0) {
+      // A list choice may have put the link on the serial line (the
+      // matrix's connection page), where a scan with no port open finds
+      // nothing and the run would only scan from then on: back to the
+      // network, as an operator would go.
+      if (dlg.m_eState != kModeNetwork) {
+        ++counts.network_again;
+        dlg.m_eState = kModeNetwork;
+      }
       ++counts.scans;
       dlg.OnScanButton();
     } else if (kind == 'w') {
@@ -194,8 +202,9 @@ int main(int argc, char** argv) {
   const double end_mb = samples.back().megabytes;
   const double end_s = samples.back().seconds;
   std::printf("actions: %ld scans, %ld device switches, %ld button presses, %ld list choices, "
-              "%ld waits over 20 s\n",
-              counts.scans, counts.switches, counts.presses, counts.choices, counts.stuck);
+              "%ld waits over 20 s, %ld times back from the serial line to the network\n",
+              counts.scans, counts.switches, counts.presses, counts.choices, counts.stuck,
+              counts.network_again);
   std::printf("at the end (%.0f s): %.1f MB, %lld widgets\n", end_s, end_mb,
               static_cast<long long>(QApplication::allWidgets().size()));
   if (warm_mb < 0 || end_s <= warmup_s) {
