@@ -7,11 +7,12 @@
 // to run in a Release build and read.
 //
 //   zv_soak [--minutes M] [--warmup-seconds S] [--seed N] [--sample-seconds S]
-//           [--actions swpl]
+//           [--actions swpl] [--print-samples 1]
 //
 // Defaults: 30 minutes, 120 s warm-up, seed 1, a sample every 10 s, every
 // kind of action. --actions keeps only some kinds (s scans, w device
-// switches, p button presses, l list choices), to see which one grows.
+// switches, p button presses, l list choices), to see which one grows;
+// --print-samples 1 prints every sample as it is taken.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -90,6 +91,7 @@ int main(int argc, char** argv) {
   double minutes = 30, warmup_s = 120, sample_s = 10;
   unsigned seed = 1;
   std::string kinds = "swpl";
+  bool print_samples = false;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     if (a == "--minutes") minutes = std::atof(argv[i + 1]);
@@ -97,9 +99,11 @@ int main(int argc, char** argv) {
     else if (a == "--seed") seed = static_cast<unsigned>(std::strtoul(argv[i + 1], nullptr, 0));
     else if (a == "--sample-seconds") sample_s = std::atof(argv[i + 1]);
     else if (a == "--actions") kinds = argv[i + 1];
+    else if (a == "--print-samples") print_samples = std::atoi(argv[i + 1]) != 0;
     else {
       std::fprintf(stderr,
-                   "usage: %s [--minutes M] [--warmup-seconds S] [--seed N] [--sample-seconds S] [--actions swpl]\n",
+                   "usage: %s [--minutes M] [--warmup-seconds S] [--seed N] [--sample-seconds S] [--actions swpl] "
+                   "[--print-samples 1]\n",
                    argv[0]);
       return 2;
     }
@@ -147,6 +151,10 @@ int main(int argc, char** argv) {
     const double now = static_cast<double>(clock.elapsed()) / 1000.0;
     if (now >= next_sample) {
       samples.push_back({now, ResidentMegabytes()});
+      if (print_samples) {
+        std::printf("sample %.0f s: %.1f MB\n", now, samples.back().megabytes);
+        std::fflush(stdout);
+      }
       if (warm_mb < 0 && now >= warmup_s) {
         warm_mb = samples.back().megabytes;
         std::printf("after warm-up (%.0f s): %.1f MB, %lld widgets\n", now, warm_mb,
