@@ -20,7 +20,7 @@ void ShowTraceLog() { QLoggingCategory::setFilterRules(QStringLiteral("zv.trace.
 
 void UseStandardSettingsFolder() {
   // The generic folder (~/.config), not the application one: that would sit
-  // under the organisation name, which is the wizard's placeholder.
+  // under the organisation name, which the application wizard left as a stand-in.
   const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
   if (!base.isEmpty()) SetSettingsFallbackDir((base + QStringLiteral("/zv_multiview")).toStdString());
 }

@@ -72,7 +72,7 @@ constexpr const char* kWipeNames[] = {
     "Wipe from top right",    "Wipe from top",    "Wipe from top left",
 };
 
-// Single spaces, no space at either end; a placeholder caption says nothing.
+// Single spaces, no space at either end; a caption left as a stand-in says nothing.
 std::string Tidy(const char* text) {
   std::string out;
   for (const char* p = text; *p; ++p) {
