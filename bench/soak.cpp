@@ -30,6 +30,7 @@
 
 #include "app/main_window.h"
 #include "platform/platform.h"
+#include "support/loopback_link.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
 
@@ -127,11 +128,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  LinkConfig link;
-  link.device_port = port;
-  link.local_port = 0;
-  link.search_address = "127.0.0.1";
-  CZELVIKDlg dlg(link);
+  CZELVIKDlg dlg(test::LoopbackConfig(port));
   dlg.show();
   const auto idle = [&] { return dlg.LinkIdle() && !dlg.Searching(); };
 

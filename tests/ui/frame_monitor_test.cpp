@@ -19,6 +19,7 @@
 #include "app/main_window.h"
 #include "link/command_frame.h"
 #include "monitor/frame_monitor_window.h"
+#include "support/loopback_link.h"
 #include "support/link_drain.h"
 #include "support/recorders.h"
 #include "support/sim_runner.h"
@@ -83,11 +84,7 @@ TEST(FrameMonitorTest, ScanAndCommandAppearAndThePcapHoldsThem) {
   const uint16_t port = test::FreeUdpPort();
   test::SimRunner runner(test::LoopbackSim(port, {"PS"}));
   ASSERT_TRUE(runner.started()) << runner.error();
-  LinkConfig config;
-  config.device_port = port;
-  config.local_port = 0;
-  config.search_address = "127.0.0.1";
-  CZELVIKDlg dlg(config);
+  CZELVIKDlg dlg(test::LoopbackConfig(port));
   dlg.show();
   dlg.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));

@@ -725,11 +725,7 @@ TEST(MultiviewSerialPanelTest, PagesWorkOnTheSerialLine) {
   s.layout_code = 6;
   device.SetState(s);
 
-  LinkConfig link;
-  link.device_port = port;
-  link.local_port = 0;
-  link.search_address = "127.0.0.1";
-  CZELVIKDlg dlg(link);
+  CZELVIKDlg dlg(test::LoopbackConfig(port));
   dlg.show();
   dlg.m_eState = kModeSerial;
   dlg.m_main_com_dev_type = 0xA1;
