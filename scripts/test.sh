@@ -18,6 +18,8 @@ fuzz_seconds=${ZV_FUZZ_SECONDS:-20}
 launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  # Paths relative to the checkout, so a fresh clone elsewhere hits the cache too.
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root}
 fi
 
 run_suite() {  # name, build dir, cmake args...
