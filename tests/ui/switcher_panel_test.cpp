@@ -234,9 +234,10 @@ TEST(SwitcherPanelTest, ProgrammeThreeTwiceSendsTwoFrames) {
   b.dlg->m_eState = kModeSerial;
   b.Click(1011);
   b.Click(1011);
-  EXPECT_EQ(b.FramesSince(0), (std::vector<std::string>{"0x80 03", "0x80 03"}));
+  EXPECT_EQ(b.WaitFrames(2), (std::vector<std::string>{"0x80 03", "0x80 03"}));
   EXPECT_EQ(b.Image(1011), 255);
   EXPECT_EQ(b.Device().State().zv_switcher_pgm_source, 3);
+  EXPECT_EQ(b.FramesSince(0), (std::vector<std::string>{"0x80 03", "0x80 03"})) << "and no third";
 }
 
 TEST(SwitcherPanelTest, Cut) {
