@@ -9,7 +9,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include <thread>
@@ -213,9 +215,22 @@ class CountingComm : public CnComm {
  public:
   std::atomic<int> receives{0};
   ~CountingComm() override { Close(500); }
+  // Waits up to `wait_ms` for the first notification.
+  bool WaitForReceive(int wait_ms) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_cv.wait_for(lock, std::chrono::milliseconds(wait_ms), [this] { return receives > 0; });
+  }
 
  protected:
-  void OnReceive() override { ++receives; }
+  void OnReceive() override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++receives;
+    m_cv.notify_all();
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
 };
 
 TEST(SerialPortTest, WatchThreadReportsArrivalsAndEndsWhenTheLineHangsUp) {
@@ -223,10 +238,8 @@ TEST(SerialPortTest, WatchThreadReportsArrivalsAndEndsWhenTheLineHangsUp) {
   CountingComm port;
   ASSERT_TRUE(port.Open(pty.slave_path, 57600));
   ASSERT_EQ(write(pty.master, "a", 1), 1);
-  for (int i = 0; i < 200 && port.receives == 0; ++i) port.WaitForInput(10);
   // The watch thread saw the byte (it wakes on the line, not on a timer).
-  for (int i = 0; i < 200 && port.receives == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_GT(port.receives.load(), 0);
+  EXPECT_TRUE(port.WaitForReceive(2000));
 
   // The other end goes away: the watch thread ends by itself, and the port
   // then reads and writes nothing.

@@ -96,6 +96,39 @@ class UdpPeer {
     return d;
   }
 
+  // Everything that arrives before a marker datagram that this call sends
+  // to the peer from a socket of its own. Call it once code that sends on
+  // this thread has returned: whatever that code sent is queued before the
+  // marker, so "nothing was sent" is an empty answer, seen without a fixed
+  // wait. Without the marker within two seconds the answer ends with an
+  // empty datagram, so it is never empty then.
+  std::vector<ReceivedDatagram> ReceiveUntilMarker() {
+    static constexpr char kMarker[] = "zv-test-marker";
+    std::vector<ReceivedDatagram> before;
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in own{};
+    socklen_t len = sizeof own;
+    if (fd < 0 || sendto(fd, kMarker, sizeof kMarker, 0, reinterpret_cast<const sockaddr*>(&m_address),
+                         sizeof m_address) != static_cast<ssize_t>(sizeof kMarker) ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&own), &len) != 0) {
+      if (fd >= 0) close(fd);
+      before.emplace_back();
+      return before;
+    }
+    close(fd);
+    for (;;) {
+      std::optional<ReceivedDatagram> d = Receive(2000);
+      if (!d) {
+        before.emplace_back();
+        return before;
+      }
+      if (d->from.sin_port == own.sin_port && d->bytes.size() == sizeof kMarker &&
+          std::memcmp(d->bytes.data(), kMarker, sizeof kMarker) == 0)
+        return before;
+      before.push_back(std::move(*d));
+    }
+  }
+
   void SendTo(const sockaddr_in& to, std::span<const uint8_t> bytes) {
     sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
   }

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
@@ -22,6 +25,7 @@
 #include "support/recorders.h"
 #include "multiview/multiview_control_page.h"
 #include "multiview/multiview_panel.h"
+#include "support/sim_marker.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
 #include "support/ui_input.h"
@@ -248,6 +252,9 @@ TEST(SerialModeTest, FromAFreshWindowThroughTheSettingsToACommandOnTheCable) {
            0x05, 0x02, 0xAE}),              // checksum 0x0205, tail
   };
   EXPECT_EQ(FramesOn(runner, "Desk", "serial", expected.size()), expected);
+  // Nothing went by UDP: a marker sent to the device's address now queues
+  // behind anything the window sent there before its last serial frame.
+  ASSERT_TRUE(test::LogBeforeMarker(runner, config.devices[0].address, port));
   EXPECT_EQ(FramesOn(runner, "Desk", "udp", 0), std::vector<std::string>{}) << "all on the cable";
   dlg.m_serial_port.Close();
   SetExtraSerialPorts({});
@@ -409,15 +416,37 @@ TEST(SetConfigureTest, ChangeIpSendsTheSetIpFrameEachPress) {
       0xE8, 0x01,              // checksum 0x01E8
       0xAE};                   // tail
   test::MessageBoxRecorder boxes;
+  std::vector<sockaddr_in> senders;  // where each frame came from
   for (int press = 0; press < 2; ++press) {
     QTest::mouseClick(w->ChangeIpButton(), Qt::LeftButton);
     const auto got = device.Receive(2000);
     ASSERT_TRUE(got) << "press " << press;
     EXPECT_EQ(got->bytes, std::vector<uint8_t>(expected, expected + 32));
-    EXPECT_EQ(dlg.m_udpSockfd, -1) << "each press opens and closes its own socket";
+    senders.push_back(got->from);
   }
-  EXPECT_FALSE(device.Receive(50));
-  ASSERT_EQ(boxes.requests.size(), 2u) << "each press asks first";
+  // A third press, for another address, is a marker: the link sends in
+  // order, so any extra frame of the first two presses would come before it.
+  test::TypeAddress(w->IpField(), "10.0.0.6");
+  QTest::mouseClick(w->ChangeIpButton(), Qt::LeftButton);
+  const auto marker = device.Receive(2000);
+  ASSERT_TRUE(marker);
+  ASSERT_EQ(marker->bytes.size(), 32u);
+  EXPECT_EQ(std::vector<uint8_t>(marker->bytes.begin() + 17, marker->bytes.begin() + 21),
+            (std::vector<uint8_t>{10, 0, 0, 6})) << "one frame a press";
+  senders.push_back(marker->from);
+  ASSERT_EQ(boxes.requests.size(), 3u) << "each press asks first";
+  // Each press opened a socket of its own and closed it once sent: when the
+  // link is idle, the port each frame came from is free to bind again,
+  // without sharing.
+  ASSERT_TRUE(test::DrainLink(dlg));
+  for (const sockaddr_in& from : senders) {
+    EXPECT_EQ(from.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
+    const int probe = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(probe, 0);
+    EXPECT_EQ(bind(probe, reinterpret_cast<const sockaddr*>(&from), sizeof from), 0)
+        << "port " << ntohs(from.sin_port) << " still held: " << std::strerror(errno);
+    close(probe);
+  }
   EXPECT_EQ(boxes.requests[0].text, "Change the IP address of the device at 127.0.0.1 to 10.0.0.5?");
   EXPECT_EQ(boxes.requests[0].buttons, MessageBoxButtons::kOkCancel);
 }

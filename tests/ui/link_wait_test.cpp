@@ -26,6 +26,7 @@
 #include "support/loopback_link.h"
 #include "support/pty_pair.h"
 #include "support/recorders.h"
+#include "support/sim_marker.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
 
@@ -175,9 +176,10 @@ TEST(LinkWaitTest, SwitchingDevicesOrClosingCancelsTheWait) {
     ASSERT_NE(dlg.m_p_mian_show_dlg, nullptr);
     EXPECT_EQ(dlg.m_p_mian_show_dlg->Resource(), 237);
     EXPECT_EQ(dlg.StatusText(), "") << "nothing reported for the panel that is gone";
-    const std::vector<std::string> log = runner.sim().LogLines();
-    ASSERT_EQ(log.size(), 1u) << "the read-back only; its queued poll never left";
-    EXPECT_NE(log[0].find("\"0x90\""), std::string::npos);
+    const auto log = test::LogBeforeMarker(runner, "127.0.0.2", port);
+    ASSERT_TRUE(log);
+    ASSERT_EQ(log->size(), 1u) << "the read-back only; its queued poll never left";
+    EXPECT_NE((*log)[0].find("\"0x90\""), std::string::npos);
   }
   {
     // Closed while a read-back waits: the window goes at once.

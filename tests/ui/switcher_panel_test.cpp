@@ -224,7 +224,7 @@ TEST(SwitcherPanelTest, OpensWithEveryControlInPlace) {
   EXPECT_EQ(b.Image(1037, page), 367);
   EXPECT_EQ(b.Record().zv_switcher_bkgd_state, 1);
   EXPECT_EQ(b.Record().zv_switcher_trans_type, 1);
-  EXPECT_TRUE(b.Frames().empty()) << "opening sends nothing";
+  EXPECT_TRUE(b.FramesSince(0).empty()) << "opening sends nothing";
 }
 
 TEST(SwitcherPanelTest, ProgrammeThreeTwiceSendsTwoFrames) {
@@ -237,6 +237,7 @@ TEST(SwitcherPanelTest, ProgrammeThreeTwiceSendsTwoFrames) {
   EXPECT_EQ(b.WaitFrames(2), (std::vector<std::string>{"0x80 03", "0x80 03"}));
   EXPECT_EQ(b.Image(1011), 255);
   EXPECT_EQ(b.Device().State().zv_switcher_pgm_source, 3);
+  EXPECT_EQ(b.FramesSince(0), (std::vector<std::string>{"0x80 03", "0x80 03"})) << "and no third";
 }
 
 TEST(SwitcherPanelTest, Cut) {
