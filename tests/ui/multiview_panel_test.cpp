@@ -283,7 +283,13 @@ TEST_F(MultiviewPanelTest, LabelsPage) {
   edit->clear();
   edit->setFocus();
   QTest::keyClicks(edit, "CAM 2");
-  QTest::keyClick(edit, Qt::Key_Return);
+  // Enter held down: its repeats send the label no more.
+  QTest::simulateEvent(edit, true, Qt::Key_Return, Qt::NoModifier, QString(), false);
+  for (int i = 0; i < 3; ++i) {
+    QTest::simulateEvent(edit, false, Qt::Key_Return, Qt::NoModifier, QString(), true);
+    QTest::simulateEvent(edit, true, Qt::Key_Return, Qt::NoModifier, QString(), true);
+  }
+  QTest::simulateEvent(edit, false, Qt::Key_Return, Qt::NoModifier, QString(), false);
   EXPECT_EQ(NewFrames(),
             std::vector<std::string>({"1e:0701000100010001430041004d0020003200"}));
   EXPECT_EQ(page->m_umd_string_index, 6);
