@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QShowEvent>
 #include <QTimerEvent>
+#include <utility>
 
 #include "controls/bitmap_slider.h"
 #include "controls/button_st.h"
@@ -133,8 +134,9 @@ void CClass_switcher_dlg::SetUpShortcuts() {
     // A held key repeats some thirty times a second: one Cut, not thirty;
     // one fade to black, not an odd or even count of them.
     shortcut->setAutoRepeat(false);
-    connect(shortcut, &QShortcut::activated, this, [button, typing] {
-      if (!typing() && button->isEnabled()) button->click();
+    connect(shortcut, &QShortcut::activated, this, [this, button, typing] {
+      const bool new_press = std::exchange(m_key_press_new, true);
+      if (new_press && !typing() && button->isEnabled()) button->click();
     });
     button->setToolTip(QStringLiteral("%1 (%2)").arg(button->toolTip(),
                                                      keys.toString(QKeySequence::NativeText)));
@@ -218,6 +220,16 @@ void CClass_switcher_dlg::CreatePage(int k) {
 }
 
 bool CClass_switcher_dlg::event(QEvent* event) {
+  // A key struck anywhere in the panel comes here on its way up: its press
+  // first as the shortcut override (the shortcut is matched right after),
+  // its release as itself unless a control took it.
+  if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyRelease) {
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    if (event->type() == QEvent::KeyRelease)
+      m_key_presses.Release(key->key(), key->timestamp(), key->isAutoRepeat());
+    else
+      m_key_press_new = m_key_presses.Press(key->key(), key->timestamp(), key->isAutoRepeat());
+  }
   if (SliderMessageEvent::IsSliderMessage(event)) {
     const auto* message = static_cast<const SliderMessageEvent*>(event);
     if (message->ControlId() != kIdSwTbar) return true;
@@ -252,9 +264,13 @@ void CClass_switcher_dlg::timerEvent(QTimerEvent* event) {
 bool CClass_switcher_dlg::eventFilter(QObject* watched, QEvent* event) {
   // A held navigation key steps the T-bar once per press, like every other
   // key of the panel: its repeats would run a transition on their own.
-  if (watched == m_tbar && event->type() == QEvent::KeyPress &&
-      static_cast<QKeyEvent*>(event)->isAutoRepeat())
-    return true;
+  if (watched == m_tbar && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    if (event->type() == QEvent::KeyRelease)
+      m_key_presses.Release(key->key(), key->timestamp(), key->isAutoRepeat());
+    else if (!m_key_presses.Press(key->key(), key->timestamp(), key->isAutoRepeat()))
+      return true;
+  }
   // The keyboard focus stays on the T-bar after a click or drag: a key
   // struck next moves the thumb or does nothing, and never presses a button
   // such as FTB that would take the picture off air.

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "controls/child_dialog.h"
+#include "controls/key_presses.h"
 #include "switcher/switcher_page_host.h"
 #include "switcher/switcher_state.h"
 
@@ -73,6 +74,10 @@ class CClass_switcher_dlg : public CChildDialog, public SwitcherPageHost {
   // Set while effects are applied: a timer tick that arrives inside a notice
   // shown by a send waits for the next one.
   bool m_applying = false;
+  // The keys struck in the panel, and whether the key whose shortcut is
+  // being matched is a new press (a held key's repeats act on nothing).
+  KeyPresses m_key_presses;
+  bool m_key_press_new = true;
 };
 
 }  // namespace zv

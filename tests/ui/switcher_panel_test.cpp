@@ -157,6 +157,28 @@ class Bench {
     }
     QTest::simulateEvent(window, false, key, modifiers, QString(), false);
   }
+  // The same hold as X11 gives it when the toolkit fails to mark the
+  // repeats (it often does under load): each repeat a release and a press
+  // with one time and no mark, sent to the widget that has the focus.
+  void HoldKeyUnmarked(Qt::Key key, Qt::KeyboardModifiers modifiers, int repeats) {
+    auto send = [&](QEvent::Type type) {
+      QKeyEvent e(type, key, modifiers);
+      e.setTimestamp(m_key_time);
+      QApplication::sendEvent(QApplication::focusWidget(), &e);
+    };
+    m_key_time += 500;
+    send(QEvent::KeyPress);
+    for (int i = 0; i < repeats; ++i) {
+      m_key_time += 40;
+      send(QEvent::KeyRelease);
+      send(QEvent::KeyPress);
+    }
+    m_key_time += 40;
+    send(QEvent::KeyRelease);
+    // What the keys posted (the T-bar's messages) is handled before the
+    // marker of FramesSince goes out.
+    QCoreApplication::processEvents();
+  }
 
   template <typename Page>
   Page* CurrentPage() {
@@ -181,6 +203,7 @@ class Bench {
   uint16_t m_port;
   test::SimRunner m_runner;
   int m_mouse_y = 0;
+  ulong m_key_time = 1000;
 };
 
 // A mouse button released over a trackbar, as at the end of a drag.
@@ -860,8 +883,8 @@ TEST(SwitcherPanelTest, KeysDoWhatTheirButtonsDo) {
 // made by hand as it ends an Auto, and Auto waits for the hand that holds
 // the T-bar. Keys come through the window as the window system gives them.
 TEST(SwitcherPanelTest, OnAirOncePerPressAndOneTravelAtATime) {
-  {
-    SCOPED_TRACE("a key held for five repeats");
+  for (bool marked : {true, false}) {
+    SCOPED_TRACE(marked ? "a key held for five repeats" : "a key held, repeats not marked");
     Bench b;
     ASSERT_TRUE(b.Started());
     ASSERT_TRUE(b.Activate());
@@ -883,7 +906,10 @@ TEST(SwitcherPanelTest, OnAirOncePerPressAndOneTravelAtATime) {
     for (const Held& row : rows) {
       SCOPED_TRACE(row.what);
       const size_t before = b.Sync();
-      b.HoldKey(row.key, row.modifiers, 5);
+      if (marked)
+        b.HoldKey(row.key, row.modifiers, 5);
+      else
+        b.HoldKeyUnmarked(row.key, row.modifiers, 5);
       std::vector<std::string> sent;
       if (row.key == Qt::Key_A) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return b.Record().zv_switcher_in_transition == 0; }, 10000));
