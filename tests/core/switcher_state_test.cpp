@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "controls/key_presses.h"
 #include "link/command_frame.h"
 #include "switcher/switcher_state.h"
 
@@ -474,6 +475,39 @@ TEST(SwitcherStateTest, AutoWaitsForTheHandOnTheTbar) {
   rules.TbarReleased(73);
   EXPECT_EQ(rules.Auto(73).frames, std::vector<SwitcherFrame>{MakeSwitcherFrame(kSwitcherAuto)})
       << "once the hand lets go";
+}
+
+// The switcher's keys act once per press: which presses are a held key's
+// repeats, marked or not (X11 repeats a key as a release and a press with
+// one time, and the toolkit does not always mark them).
+TEST(SwitcherStateTest, HeldKeysActOncePerPress) {
+  struct Event {
+    bool press;
+    int key;
+    uint64_t time;
+    bool marked;
+    bool new_press;  // for a press: what it is taken for
+  };
+  constexpr int kC = 'C', kA = 'A';
+  const Event events[] = {
+      {true, kC, 1000, false, true},                                    // C struck
+      {false, kC, 1500, true, false},  {true, kC, 1500, true, false},    // marked repeat
+      {false, kC, 1540, false, false}, {true, kC, 1540, false, false},   // unmarked repeat
+      {false, kC, 1580, false, false},                                  // C let go
+      {true, kC, 1700, false, true},                                    // struck again
+      {false, kC, 1760, false, false}, {true, kA, 1760, false, true},   // another key at that time
+      {false, kA, 1800, false, false}, {true, kA, 0, false, true},      // no time: never a repeat
+      {false, kA, 0, false, false},    {true, kA, 0, false, true},
+  };
+  KeyPresses presses;
+  for (const Event& e : events) {
+    if (!e.press) {
+      presses.Release(e.key, e.time, e.marked);
+      continue;
+    }
+    EXPECT_EQ(presses.Press(e.key, e.time, e.marked), e.new_press) << e.key << " at " << e.time;
+    EXPECT_EQ(presses.Press(e.key, e.time, e.marked), e.new_press) << "asked twice";
+  }
 }
 
 TEST(SwitcherStateTest, AutoPressedTwiceRestartsFromTheThumb) {
