@@ -74,6 +74,9 @@ class CBitmapSlider : public QWidget {
   void SetLimits(int minimum, int maximum);
   void SetPosition(int position);
   int GetPosition() const { return m_travel.GetPosition(); }
+  // Ends a drag without reporting it: the parent took the thumb from the
+  // hand. The held mouse moves nothing until it is pressed again.
+  void CancelDrag() { m_travel.CancelDrag(); }
   // Draw the focus rectangle while focused (on by default).
   void SetFocusRectOption(bool on);
 

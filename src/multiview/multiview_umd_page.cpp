@@ -83,10 +83,17 @@ void CClass_16view_umd::LabelsOnOff(int v) {
 }
 
 bool CClass_16view_umd::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyRelease) {
+    const auto* key_event = static_cast<QKeyEvent*>(event);
+    m_key_presses.Release(key_event->key(), key_event->timestamp(), key_event->isAutoRepeat());
+  }
   if (event->type() == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
+    const auto* key_event = static_cast<QKeyEvent*>(event);
+    const int key = key_event->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      SendFocusedLabel();
+      // One label frame per press: a held Enter repeats.
+      if (m_key_presses.Press(key, key_event->timestamp(), key_event->isAutoRepeat()))
+        SendFocusedLabel();
       return true;
     }
     if (key == Qt::Key_Escape) return true;
@@ -96,7 +103,7 @@ bool CClass_16view_umd::eventFilter(QObject* watched, QEvent* event) {
 
 void CClass_16view_umd::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-    SendFocusedLabel();
+    if (!event->isAutoRepeat()) SendFocusedLabel();
     event->accept();
     return;
   }

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <cstdint>
 
+#include "controls/key_presses.h"
 #include "multiview/multiview_page.h"
 
 namespace zv {
@@ -38,6 +39,10 @@ class CClass_16view_umd : public CMultiviewPage {
   bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+
+ private:
+  // Enter held in a label box sends the label once.
+  KeyPresses m_key_presses;
 };
 
 }  // namespace zv

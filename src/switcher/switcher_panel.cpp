@@ -9,8 +9,11 @@
 #include <QPlainTextEdit>
 #include <QShortcut>
 #include <QTextEdit>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QShowEvent>
 #include <QTimerEvent>
+#include <utility>
 
 #include "controls/bitmap_slider.h"
 #include "controls/button_st.h"
@@ -37,6 +40,9 @@ constexpr ControlTemplate kTbarPlace =
 CClass_switcher_dlg::CClass_switcher_dlg(QWidget* parent, DeviceLink& link,
                                          SwitcherPageData& record)
     : CChildDialog(parent, kResource), m_link(link), m_rules(record) {
+  // The panel itself can hold the keyboard (a click on its background
+  // gives it back), so that its keys work without a control focused.
+  setFocusPolicy(Qt::ClickFocus);
   SetUpTbar();
   ConnectButtons();
   SetUpShortcuts();
@@ -83,7 +89,10 @@ void CClass_switcher_dlg::ConnectButtons() {
     on_click(kPgmSourceButtons[n - 1], [this, n] { Apply(m_rules.PressPgm(n)); });
     on_click(kPvmSourceButtons[n - 1], [this, n] { Apply(m_rules.PressPvm(n)); });
   }
-  OnClicked(kIdSwCut, &SwitcherRules::Cut);
+  on_click(kIdSwCut, [this] {
+    DeliverPendingTbarMessages();
+    Apply(m_rules.Cut());
+  });
   OnClicked(kIdSwFtb, &SwitcherRules::Ftb);
   OnClicked(kIdSwOnAir, &SwitcherRules::OnAir);
   OnClicked(kIdSwOnAir2, &SwitcherRules::OnAir2);
@@ -94,7 +103,10 @@ void CClass_switcher_dlg::ConnectButtons() {
   for (int t = 1; t <= 3; ++t)
     on_click(kTransitionTypeImages[t - 1].control_id,
              [this, t] { Apply(m_rules.TransitionType(t)); });
-  on_click(kIdSwAuto, [this] { Apply(m_rules.Auto(m_tbar->GetPosition())); });
+  on_click(kIdSwAuto, [this] {
+    DeliverPendingTbarMessages();
+    Apply(m_rules.Auto(m_tbar->GetPosition(), m_tbar->Travel().IsDragging()));
+  });
   for (int k = 0; k < 3; ++k)
     on_click(kRateImages[k].control_id, [this, k] { Apply(m_rules.Rate(k)); });
   on_click(kIdSwStream, [this] {
@@ -119,8 +131,12 @@ void CClass_switcher_dlg::SetUpShortcuts() {
     auto* shortcut = new QShortcut(keys, this);
     // Only while the focus is somewhere in this panel.
     shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(shortcut, &QShortcut::activated, this, [button, typing] {
-      if (!typing() && button->isEnabled()) button->click();
+    // A held key repeats some thirty times a second: one Cut, not thirty;
+    // one fade to black, not an odd or even count of them.
+    shortcut->setAutoRepeat(false);
+    connect(shortcut, &QShortcut::activated, this, [this, button, typing] {
+      const bool new_press = std::exchange(m_key_press_new, true);
+      if (new_press && !typing() && button->isEnabled()) button->click();
     });
     button->setToolTip(QStringLiteral("%1 (%2)").arg(button->toolTip(),
                                                      keys.toString(QKeySequence::NativeText)));
@@ -134,6 +150,11 @@ void CClass_switcher_dlg::SetUpShortcuts() {
   add(QKeySequence(Qt::Key_A), kIdSwAuto);
   // Fade to black takes the picture off air: a chord, never a stray key.
   add(QKeySequence(Qt::CTRL | Qt::Key_B), kIdSwFtb);
+}
+
+void CClass_switcher_dlg::DeliverPendingTbarMessages() {
+  QCoreApplication::sendPostedEvents(this, kSliderMovingMessage);
+  QCoreApplication::sendPostedEvents(this, kSliderReleasedMessage);
 }
 
 void CClass_switcher_dlg::SendSwitcherCommand(uint8_t command, std::span<const uint8_t> params) {
@@ -153,6 +174,7 @@ void CClass_switcher_dlg::Apply(const SwitcherEffects& fx) {
     CButtonST* b = Button(change.control_id);
     if (b && b->FaceImageId() != change.image_id) b->SetFaceImageId(change.image_id);
   }
+  if (fx.tbar_let_go) m_tbar->CancelDrag();
   if (fx.tbar_position) m_tbar->SetPosition(*fx.tbar_position);
   if (fx.stop_timer_id) {
     const auto it = m_timers.find(fx.stop_timer_id);
@@ -198,6 +220,16 @@ void CClass_switcher_dlg::CreatePage(int k) {
 }
 
 bool CClass_switcher_dlg::event(QEvent* event) {
+  // A key struck anywhere in the panel comes here on its way up: its press
+  // first as the shortcut override (the shortcut is matched right after),
+  // its release as itself unless a control took it.
+  if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyRelease) {
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    if (event->type() == QEvent::KeyRelease)
+      m_key_presses.Release(key->key(), key->timestamp(), key->isAutoRepeat());
+    else
+      m_key_press_new = m_key_presses.Press(key->key(), key->timestamp(), key->isAutoRepeat());
+  }
   if (SliderMessageEvent::IsSliderMessage(event)) {
     const auto* message = static_cast<const SliderMessageEvent*>(event);
     if (message->ControlId() != kIdSwTbar) return true;
@@ -210,6 +242,16 @@ bool CClass_switcher_dlg::event(QEvent* event) {
   return CChildDialog::event(event);
 }
 
+void CClass_switcher_dlg::showEvent(QShowEvent* event) {
+  CChildDialog::showEvent(event);
+  // The keys work as soon as the panel shows: it takes the keyboard from
+  // whatever had it (the device list, the search button). Taking the focus
+  // sends nothing. A window shown again after being minimised keeps its focus.
+  if (event->spontaneous()) return;
+  const QWidget* focused = QApplication::focusWidget();
+  if (!focused || !isAncestorOf(focused)) setFocus(Qt::OtherFocusReason);
+}
+
 void CClass_switcher_dlg::timerEvent(QTimerEvent* event) {
   for (const auto& [id, qt_id] : m_timers) {
     if (qt_id != event->timerId()) continue;
@@ -220,6 +262,15 @@ void CClass_switcher_dlg::timerEvent(QTimerEvent* event) {
 }
 
 bool CClass_switcher_dlg::eventFilter(QObject* watched, QEvent* event) {
+  // A held navigation key steps the T-bar once per press, like every other
+  // key of the panel: its repeats would run a transition on their own.
+  if (watched == m_tbar && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    if (event->type() == QEvent::KeyRelease)
+      m_key_presses.Release(key->key(), key->timestamp(), key->isAutoRepeat());
+    else if (!m_key_presses.Press(key->key(), key->timestamp(), key->isAutoRepeat()))
+      return true;
+  }
   // The keyboard focus stays on the T-bar after a click or drag: a key
   // struck next moves the thumb or does nothing, and never presses a button
   // such as FTB that would take the picture off air.

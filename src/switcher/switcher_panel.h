@@ -7,6 +7,7 @@
 #include <span>
 
 #include "controls/child_dialog.h"
+#include "controls/key_presses.h"
 #include "switcher/switcher_page_host.h"
 #include "switcher/switcher_state.h"
 
@@ -47,6 +48,7 @@ class CClass_switcher_dlg : public CChildDialog, public SwitcherPageHost {
 
  protected:
   bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -54,8 +56,12 @@ class CClass_switcher_dlg : public CChildDialog, public SwitcherPageHost {
   void SetUpTbar();
   void ConnectButtons();
   // The keyboard: 1-8 preview, Shift+1-8 programme, C cut, A auto, Ctrl+B
-  // fade to black; each clicks its button, so it sends what the click sends.
+  // fade to black; each clicks its button, so it sends what the click sends,
+  // once per press however long the key is held.
   void SetUpShortcuts();
+  // Applies the T-bar's messages still posted, so that a press that moves
+  // the T-bar (Cut, Auto) comes after the drag steps made before it.
+  void DeliverPendingTbarMessages();
   void Apply(const SwitcherEffects& fx);
   // Destroys the page shown and creates page k in the page area.
   void CreatePage(int k);
@@ -68,6 +74,10 @@ class CClass_switcher_dlg : public CChildDialog, public SwitcherPageHost {
   // Set while effects are applied: a timer tick that arrives inside a notice
   // shown by a send waits for the next one.
   bool m_applying = false;
+  // The keys struck in the panel, and whether the key whose shortcut is
+  // being matched is a new press (a held key's repeats act on nothing).
+  KeyPresses m_key_presses;
+  bool m_key_press_new = true;
 };
 
 }  // namespace zv

@@ -252,9 +252,12 @@ SwitcherEffects SwitcherRules::Cut() {
   SwitcherEffects fx;
   SwitcherPageData& d = m_data;
   fx.Send(kSwitcherCut);
-  if (m_running_timer) {
-    // A Cut during Auto ends the Auto: the end of its travel would exchange
-    // the buses a second time. The T-bar rests as after a whole travel.
+  if (m_running_timer || d.zv_switcher_in_transition == 1) {
+    // A Cut ends the transition under way, by Auto or by hand: the device
+    // exchanges the buses and drops the part-done mix, so the end of this
+    // travel would exchange them a second time, and the next move of a
+    // thumb left half way would put a part mix on air after a clean cut.
+    // The T-bar rests as after a whole travel, out of the hand that held it.
     StopAutoFor(fx);
     m_last_progress = 0;
     if (d.zv_switcher_in_transition != 0) SetTransitionLamp(d, 0, fx);
@@ -262,6 +265,7 @@ SwitcherEffects SwitcherRules::Cut() {
     d.zv_switcher_tbar_value = downward ? kTbarBottom : kTbarTop;
     d.zv_switcher_tbar_reverse = downward ? 1 : 0;
     fx.tbar_position = downward ? kTbarBottom : kTbarTop;
+    fx.tbar_let_go = true;
   }
   ExchangeBuses(d, fx);
   return fx;
@@ -406,9 +410,13 @@ SwitcherEffects SwitcherRules::TbarReleased(int position) {
   return fx;
 }
 
-SwitcherEffects SwitcherRules::Auto(int thumb_position) {
+SwitcherEffects SwitcherRules::Auto(int thumb_position, bool tbar_held) {
   SwitcherEffects fx;
   SwitcherPageData& d = m_data;
+  // One source of travel at a time: the timer would move the thumb from
+  // under the hand, and the hand's next move would take the progress back.
+  // The hand keeps the T-bar until it lets go.
+  if (tbar_held) return fx;
   fx.Send(kSwitcherAuto);
   d.zv_switcher_tbar_value = static_cast<uint8_t>(thumb_position & 0xFF);
   if (d.zv_switcher_auto_rate < 3) {

@@ -166,6 +166,10 @@ struct SwitcherEffects {
   int stop_timer_id = 0;            // 0: none
   int start_timer_id = 0;           // 0: none
   int start_timer_period_ms = 0;
+  // The T-bar is taken from the operator's hand: a drag under way ends
+  // without a report, and the held mouse moves the thumb again only after
+  // the next press (the thumb no longer stands where the hand holds it).
+  bool tbar_let_go = false;
 
   void Send(uint8_t command, std::initializer_list<uint8_t> params = {}) {
     frames.push_back(MakeSwitcherFrame(command, params));
@@ -222,8 +226,10 @@ class SwitcherRules {
   // T-bar: moving and released messages with the thumb position.
   SwitcherEffects TbarMoving(int position);
   SwitcherEffects TbarReleased(int position);
-  // Auto with the T-bar's current position; the timer step with its id.
-  SwitcherEffects Auto(int thumb_position);
+  // Auto with the T-bar's current position and whether the operator's hand
+  // holds it (a surface without a T-bar holds nothing); the timer step with
+  // its id.
+  SwitcherEffects Auto(int thumb_position, bool tbar_held = false);
   SwitcherEffects TimerStep(int timer_id);
   SwitcherEffects Rate(int k);
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "controls/key_presses.h"
 #include "link/command_frame.h"
 #include "switcher/switcher_state.h"
 
@@ -404,30 +405,48 @@ TEST(SwitcherStateTest, RatesAreRefusedWhileTheLampIsLit) {
   EXPECT_TRUE(rules.Rate(2).images.empty());
 }
 
-// A Cut during Auto ends the Auto: the buses are exchanged once, the timer
-// stops and the T-bar rests as after a whole travel in Auto's direction.
-TEST(SwitcherStateTest, CutDuringAutoEndsTheAuto) {
+// A Cut ends the transition under way, whether Auto or the hand runs it:
+// the buses are exchanged once, the lamp goes out, the timer stops, and the
+// T-bar rests out of the hand as after a whole travel in its direction, so
+// that the next move starts a new travel from that end.
+TEST(SwitcherStateTest, CutEndsTheTransitionUnderWay) {
   struct Case {
+    const char* what;
     int reverse;
-    int thumb;           // where Auto starts
+    bool by_auto;        // else dragged by hand
+    int thumb;           // where Auto starts, or where the hand left the thumb
+    int timer_stopped;   // 0: none ran
     int position_after;  // where the thumb rests
     int reverse_after;
   };
-  for (const Case& c : {Case{1, 129, 0, 0}, Case{0, 0, 129, 1}}) {
-    SCOPED_TRACE(c.reverse);
+  const Case cases[] = {
+      {"Auto upward", 1, true, 129, 1, 0, 0},
+      {"Auto downward", 0, true, 0, 1, 129, 1},
+      {"hand upward, progress 49", 1, false, 80, 0, 0, 0},
+      {"hand downward, progress 49", 0, false, 49, 0, 129, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     SwitcherPageData d = Fresh();
     d.zv_switcher_tbar_reverse = static_cast<uint8_t>(c.reverse);
     d.zv_switcher_pgm_source = 1;
     d.zv_switcher_pvm_source = 2;
     SwitcherRules rules(d);
-    rules.Auto(c.thumb);
-    for (int i = 0; i < 40; ++i) rules.TimerStep(1);
+    if (c.by_auto) {
+      rules.Auto(c.thumb);
+      for (int i = 0; i < 40; ++i) rules.TimerStep(1);
+    } else {
+      ASSERT_EQ(TbarFrames(rules.TbarMoving(c.thumb).frames).size(), 1u);
+    }
+    ASSERT_EQ(d.zv_switcher_in_transition, 1);
     const SwitcherEffects cut = rules.Cut();
-    EXPECT_EQ(cut.frames.front().command, kSwitcherCut);
-    EXPECT_EQ(cut.stop_timer_id, 1);
+    EXPECT_EQ(cut.frames, std::vector<SwitcherFrame>{MakeSwitcherFrame(kSwitcherCut)});
+    EXPECT_EQ(cut.stop_timer_id, c.timer_stopped);
     EXPECT_EQ(rules.RunningTimer(), 0);
     EXPECT_EQ(cut.ImageOf(kIdSwAuto), 245);
+    EXPECT_EQ(cut.ImageOf(1034), SourcePreviewImage(1)) << "preview 1 green: not going to air";
     EXPECT_EQ(cut.tbar_position, c.position_after);
+    EXPECT_TRUE(cut.tbar_let_go);
     EXPECT_EQ(d.zv_switcher_tbar_reverse, c.reverse_after);
     EXPECT_EQ(d.zv_switcher_in_transition, 0);
     EXPECT_EQ(d.zv_switcher_pgm_source, 2);
@@ -439,6 +458,55 @@ TEST(SwitcherStateTest, CutDuringAutoEndsTheAuto) {
     const int next = c.reverse_after == 1 ? 128 : 1;
     EXPECT_EQ(TbarFrames(rules.TbarMoving(next).frames),
               (std::vector<std::pair<int, int>>{{c.reverse_after, 1}}));
+  }
+}
+
+// While the hand holds the T-bar, Auto does nothing: the timer would move
+// the thumb from under the hand, whose next move would take it back.
+TEST(SwitcherStateTest, AutoWaitsForTheHandOnTheTbar) {
+  SwitcherPageData d = Fresh();
+  SwitcherRules rules(d);
+  rules.TbarMoving(80);  // progress 49 upward
+  const SwitcherEffects fx = rules.Auto(80, true);
+  EXPECT_TRUE(fx.frames.empty());
+  EXPECT_EQ(fx.start_timer_id, 0);
+  EXPECT_EQ(rules.RunningTimer(), 0);
+  EXPECT_EQ(TbarFrames(rules.TbarMoving(73).frames), (std::vector<std::pair<int, int>>{{1, 56}}));
+  rules.TbarReleased(73);
+  EXPECT_EQ(rules.Auto(73).frames, std::vector<SwitcherFrame>{MakeSwitcherFrame(kSwitcherAuto)})
+      << "once the hand lets go";
+}
+
+// The switcher's keys act once per press: which presses are a held key's
+// repeats, marked or not (X11 repeats a key as a release and a press with
+// one time, and the toolkit does not always mark them).
+TEST(SwitcherStateTest, HeldKeysActOncePerPress) {
+  struct Event {
+    bool press;
+    int key;
+    uint64_t time;
+    bool marked;
+    bool new_press;  // for a press: what it is taken for
+  };
+  constexpr int kC = 'C', kA = 'A';
+  const Event events[] = {
+      {true, kC, 1000, false, true},                                    // C struck
+      {false, kC, 1500, true, false},  {true, kC, 1500, true, false},    // marked repeat
+      {false, kC, 1540, false, false}, {true, kC, 1540, false, false},   // unmarked repeat
+      {false, kC, 1580, false, false},                                  // C let go
+      {true, kC, 1700, false, true},                                    // struck again
+      {false, kC, 1760, false, false}, {true, kA, 1760, false, true},   // another key at that time
+      {false, kA, 1800, false, false}, {true, kA, 0, false, true},      // no time: never a repeat
+      {false, kA, 0, false, false},    {true, kA, 0, false, true},
+  };
+  KeyPresses presses;
+  for (const Event& e : events) {
+    if (!e.press) {
+      presses.Release(e.key, e.time, e.marked);
+      continue;
+    }
+    EXPECT_EQ(presses.Press(e.key, e.time, e.marked), e.new_press) << e.key << " at " << e.time;
+    EXPECT_EQ(presses.Press(e.key, e.time, e.marked), e.new_press) << "asked twice";
   }
 }
 
