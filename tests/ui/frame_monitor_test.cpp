@@ -364,7 +364,7 @@ TEST(FrameMonitorTest, MonitorAndLog) {
     for (int r = 0; r < model->rowCount(); ++r) {
       if (model->index(r, FrameTableModel::kCommand).data().toString() != text) continue;
       const QModelIndex cell = model->index(r, FrameTableModel::kChecksum);
-      EXPECT_EQ(cell.data().toString(), "n/a (text)");
+      EXPECT_EQ(cell.data().toString().toStdString(), "n/a (text)");
       EXPECT_FALSE(cell.data(Qt::BackgroundRole).isValid()) << "no pink";
       EXPECT_FALSE(cell.data(Qt::ForegroundRole).isValid()) << "no red";
     }
@@ -373,7 +373,8 @@ TEST(FrameMonitorTest, MonitorAndLog) {
     SCOPED_TRACE("the count follows the filters: shown / held");
     // Read with the rows, no event between: the count cannot have moved on.
     const auto expect_count = [&](int shown) {
-      EXPECT_EQ(count->text(), QString("%1 / %2 frames").arg(shown).arg(model->rowCount()));
+      EXPECT_EQ(count->text().toStdString(),
+                QString("%1 / %2 frames").arg(shown).arg(model->rowCount()).toStdString());
     };
     expect_count(model->rowCount());
     ASSERT_TRUE(test::ChooseLine(monitor->DirectionList(), 2));  // received
@@ -406,24 +407,25 @@ TEST(FrameMonitorTest, MonitorAndLog) {
     EXPECT_EQ(boxes.requests[0].text, "Saved " + std::to_string(rows + 1) + " frames to " +
                                           path.toStdString() + ".");
     const std::vector<std::string> lines = FileLines(path);
-    ASSERT_EQ(lines.size(), static_cast<size_t>(rows + 1));
+    EXPECT_EQ(lines.size(), static_cast<size_t>(rows + 1));
+    ASSERT_FALSE(lines.empty());
     // The text, last, for a JSON reader: no checksum, and said to be text.
     const auto last = nlohmann::json::parse(lines.back());
-    EXPECT_EQ(last["name"], "3V1,4,8.");
-    EXPECT_EQ(last["device"], "matrix router (text)");
+    EXPECT_EQ(last.value("name", ""), "3V1,4,8.");
+    EXPECT_EQ(last.value("device", ""), "matrix router (text)");
     ASSERT_TRUE(last.contains("checksum_ok"));
     EXPECT_TRUE(last["checksum_ok"].is_null());
-    EXPECT_EQ(last["text"], true);
+    EXPECT_EQ(last.value("text", nlohmann::json()), true);
     // A binary frame keeps its fields and has no "text".
     const auto query = nlohmann::json::parse(lines.front());
-    EXPECT_EQ(query["command"], "0xFF");
-    EXPECT_EQ(query["checksum_ok"], true);
+    EXPECT_EQ(query.value("command", ""), "0xFF");
+    EXPECT_EQ(query.value("checksum_ok", nlohmann::json()), true);
     EXPECT_FALSE(query.contains("text"));
 
     QTest::mouseClick(monitor->PauseButton(), Qt::LeftButton);
     EXPECT_EQ(model->rowCount(), rows + 1);
     EXPECT_EQ(Count(Rows(model), "sent", text), 2);
-    EXPECT_EQ(count->text(), QString("2 / %1 frames").arg(rows + 1));
+    EXPECT_EQ(count->text().toStdString(), QString("2 / %1 frames").arg(rows + 1).toStdString());
   }
   monitor->close();
 
@@ -481,7 +483,7 @@ TEST(FrameMonitorTest, MonitorAndLog) {
         }
       });
       // Well past any stream buffer's size, and still coming when killed.
-      const bool grew = WaitForFileSize(log.toStdString(), 64 * 1024, 10000);
+      const bool grew = WaitForFileSize(log.toStdString(), 32 * 1024, 10000);
       program.Kill();
       stop = true;
       flood.join();
