@@ -211,7 +211,8 @@ TEST(FrameMonitorTest, ScanAndCommandAppearAndThePcapHoldsThem) {
 
 // ---- the monitor and the log ----------------------------------------------------
 
-// A program the test started: killed and reaped when the object goes, so a
+// A program the test started: stopped (SIGTERM, so that a display server
+// takes its socket away with it) and reaped when the object goes, so a
 // failed check leaves nothing running.
 class Process {
  public:
@@ -246,7 +247,7 @@ class Process {
     m_out = out[0];
   }
   ~Process() {
-    Kill();
+    End(SIGTERM);
     if (m_out >= 0) close(m_out);
   }
   Process(const Process&) = delete;
@@ -272,14 +273,16 @@ class Process {
     return text;
   }
   // SIGKILL, as `kill -9` from a shell, and the exit reaped.
-  void Kill() {
+  void Kill() { End(SIGKILL); }
+
+ private:
+  void End(int signal) {
     if (m_pid <= 0) return;
-    kill(m_pid, SIGKILL);
+    kill(m_pid, signal);
     waitpid(m_pid, nullptr, 0);
     m_pid = -1;
   }
 
- private:
   pid_t m_pid = -1;
   int m_out = -1;
 };
