@@ -11,6 +11,7 @@ packages=(
   libpcap-dev                                 # the frame monitor's pcap export
   clang libclang-rt-14-dev                    # libFuzzer targets
   xvfb xauth x11-apps x11-utils imagemagick   # running (xdpyinfo waits for it) and screenshotting without a display
+  xdotool                                     # the frame log test clicks the real program on Xvfb
   iproute2                                    # network namespaces for the LAN tests
   fonts-wqy-microhei                          # glyphs for Chinese labels (the package depends on it too)
   dpkg-dev file help2man lintian              # the Debian package: shlibdeps, manual pages, checks

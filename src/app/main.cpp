@@ -150,12 +150,11 @@ int main(int argc, char* argv[]) {
   zv::SetExtraSerialPorts(std::move(extra_ports));
   if (parser.isSet("skin")) zv::SetSkinOverrideDir(parser.value("skin"));
 
-  // What the link worker wrote to the log reaches the disk every second, so
-  // a run that is killed still leaves its lines.
-  QTimer log_flush;
+  // The link worker writes each line as it comes; once a second the window
+  // looks whether every one went down.
+  QTimer log_check;
   if (parser.isSet("frame-log")) {
-    QObject::connect(&log_flush, &QTimer::timeout, [&frame_log, told = false]() mutable {
-      frame_log.Flush();
+    QObject::connect(&log_check, &QTimer::timeout, [&frame_log, told = false]() mutable {
       // A full disk does not stop the program, but nobody is led to trust
       // a log that has holes.
       if (!told && !frame_log.Healthy()) {
@@ -163,7 +162,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "zv_multiview: writing the frame log failed; frames are missing from it\n");
       }
     });
-    log_flush.start(1000);
+    log_check.start(1000);
   }
 
   zv::CZELVIKApp app(config);

@@ -120,6 +120,20 @@ DecodedFrame DecodeFrame(std::span<const uint8_t> bytes) {
   return out;
 }
 
+ChecksumVerdict Checksum(const DecodedFrame& frame) {
+  if (frame.kind == DecodedFrame::Kind::kText) return ChecksumVerdict::kNone;
+  return frame.checksum_ok ? ChecksumVerdict::kGood : ChecksumVerdict::kBad;
+}
+
+std::string ChecksumText(const DecodedFrame& frame) {
+  switch (Checksum(frame)) {
+    case ChecksumVerdict::kGood: return "good";
+    case ChecksumVerdict::kNone: return "n/a (text)";
+    case ChecksumVerdict::kBad: break;
+  }
+  return "BAD: " + frame.problem;
+}
+
 std::string DeviceText(const DecodedFrame& frame) {
   if (frame.kind == DecodedFrame::Kind::kText) return "matrix router (text)";
   if (!frame.has_header) return "";
@@ -201,7 +215,12 @@ std::string FrameJsonLine(const TappedFrame& frame) {
     j["command"] = nullptr;
   j["name"] = d.name;
   j["length"] = frame.bytes.size();
-  j["checksum_ok"] = d.checksum_ok;
+  if (Checksum(d) == ChecksumVerdict::kNone) {
+    j["checksum_ok"] = nullptr;
+    j["text"] = true;
+  } else {
+    j["checksum_ok"] = d.checksum_ok;
+  }
   if (!d.problem.empty()) j["problem"] = d.problem;
   j["hex"] = HexText(frame.bytes);
   // Text from the wire may hold any byte: never let one stop the line.

@@ -37,6 +37,10 @@ struct DecodedFrame {
 
 DecodedFrame DecodeFrame(std::span<const uint8_t> bytes);
 
+// A text command carries no checksum: it is neither good nor bad.
+enum class ChecksumVerdict { kGood, kBad, kNone };
+ChecksumVerdict Checksum(const DecodedFrame& frame);
+
 // "multiviewer", "matrix router", "four-channel switcher", "production
 // switcher", "discovery"; "device" for a type nobody knows.
 const char* DeviceTypeName(uint8_t type);
@@ -46,6 +50,8 @@ const char* CommandName(uint8_t device_type, uint8_t command);
 // How the monitor and the log show a frame's parts.
 std::string DeviceText(const DecodedFrame& frame);   // "production switcher A5/01"
 std::string CommandText(const DecodedFrame& frame);  // "0x80 program source", "\"3V1,4.\""
+// "good", "BAD: bad checksum", "n/a (text)".
+std::string ChecksumText(const DecodedFrame& frame);
 std::string HexText(std::span<const uint8_t> bytes);  // "a5 6c 15 00 ..."
 std::string PeerText(const TappedFrame& frame);      // "127.0.0.2:7000" or the port's path
 std::string DirectionText(FrameDirection direction);  // "sent" / "received"
@@ -54,6 +60,8 @@ std::string WallClockText(int64_t time_us);
 
 // One JSON object on one line (without the line end): time, direction,
 // link, peer, local port, type, id, command, name, length, checksum, hex.
+// A text command has "checksum_ok": null and "text": true; no other line
+// has "text".
 std::string FrameJsonLine(const TappedFrame& frame);
 
 }  // namespace zv

@@ -1,11 +1,13 @@
 #include "monitor/frame_export.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <pcap/pcap.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "monitor/frame_decode.h"
@@ -169,32 +171,43 @@ FrameLog::~FrameLog() { Close(); }
 
 bool FrameLog::Open(const std::string& path, std::string* error) {
   Close();
-  FILE* file = std::fopen(path.c_str(), "a");
-  if (!file) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (fd < 0) {
     if (error) *error = std::strerror(errno);
     return false;
   }
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_file = file;
+    m_fd = fd;
     m_failed = false;
   }
-  m_token = FrameRecorder::Instance().Listen([this](const TappedFrame& frame) {
-    const std::string line = FrameJsonLine(frame) + "\n";
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_file && std::fwrite(line.data(), 1, line.size(), m_file) != line.size()) m_failed = true;
-  });
+  m_token = FrameRecorder::Instance().Listen(
+      [this](const TappedFrame& frame) { WriteLine(FrameJsonLine(frame) + "\n"); });
   return true;
 }
 
-void FrameLog::Flush() {
+void FrameLog::WriteLine(const std::string& line) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (m_file && std::fflush(m_file) != 0) m_failed = true;
+  if (m_fd < 0) return;
+  // A stream's buffer would reach the file in pieces of its own size, cut
+  // anywhere in a line; one write per line never leaves half of one.
+  ssize_t n;
+  do {
+    n = write(m_fd, line.data(), line.size());
+  } while (n < 0 && errno == EINTR);
+  if (n == static_cast<ssize_t>(line.size())) return;
+  m_failed = true;
+  // Part of the line went down: cut the file back to the end of the line
+  // before it, so that it still ends at a line's end.
+  if (n > 0) {
+    const off_t end = lseek(m_fd, 0, SEEK_CUR);
+    if (end >= n) (void)!ftruncate(m_fd, end - n);
+  }
 }
 
 bool FrameLog::Healthy() const {
   std::lock_guard<std::mutex> lock(m_mutex);
-  return m_file && !m_failed;
+  return m_fd >= 0 && !m_failed;
 }
 
 void FrameLog::Close() {
@@ -203,10 +216,9 @@ void FrameLog::Close() {
     m_token = 0;
   }
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (m_file) {
-    std::fflush(m_file);
-    std::fclose(m_file);
-    m_file = nullptr;
+  if (m_fd >= 0) {
+    close(m_fd);
+    m_fd = -1;
   }
 }
 

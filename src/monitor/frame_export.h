@@ -6,7 +6,6 @@
 
 #include <netinet/in.h>
 
-#include <cstdio>
 #include <map>
 #include <mutex>
 #include <string>
@@ -37,8 +36,11 @@ std::vector<uint8_t> Ipv4UdpPacket(in_addr source, uint16_t source_port, in_addr
                                    uint16_t ident);
 
 // --frame-log: every frame from start-up as a JSON line, written by the
-// thread that tapped it through a buffered stream. Flush() (the program
-// calls it every second) and the destructor put the buffer on disk.
+// thread that tapped it. Each line goes to the file in one write() of its
+// own, so the file always ends at the end of a line: a run killed at any
+// moment leaves every line it made, and a reader that takes the file line by
+// line never meets half of one. A write cut short (a full disk) is taken
+// back off the end; the lines after it are still tried.
 class FrameLog {
  public:
   FrameLog() = default;
@@ -48,14 +50,15 @@ class FrameLog {
   // Opens `path` for appending and starts listening; false with `error` set
   // when the file cannot be opened.
   bool Open(const std::string& path, std::string* error);
-  void Flush();
-  // False once a write has failed (the disk is full ...).
+  // False once a line could not be written whole (the disk is full ...).
   bool Healthy() const;
   void Close();
 
  private:
+  void WriteLine(const std::string& line);
+
   mutable std::mutex m_mutex;
-  FILE* m_file = nullptr;
+  int m_fd = -1;
   int m_token = 0;
   bool m_failed = false;
 };

@@ -53,7 +53,7 @@ QVariant FrameTableModel::headerData(int section, Qt::Orientation orientation, i
 QVariant FrameTableModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= static_cast<int>(m_rows.size())) return {};
   const Row& row = m_rows[static_cast<size_t>(index.row())];
-  const bool bad = !row.decoded.checksum_ok;
+  const bool bad = Checksum(row.decoded) == ChecksumVerdict::kBad;
   if (role == Qt::ForegroundRole && index.column() == kChecksum && bad)
     return QBrush(QColor(178, 0, 0));
   if (role == Qt::BackgroundRole && index.column() == kChecksum && bad)
@@ -71,10 +71,7 @@ QVariant FrameTableModel::data(const QModelIndex& index, int role) const {
     case kCommand: return QString::fromStdString(CommandText(row.decoded));
     case kLength: return static_cast<qulonglong>(row.frame.bytes.size());
     case kBytes: return QString::fromStdString(HexText(row.frame.bytes));
-    case kChecksum:
-      if (row.decoded.checksum_ok) return QStringLiteral("good");
-      if (row.decoded.kind == DecodedFrame::Kind::kText) return QStringLiteral("(text)");
-      return QStringLiteral("BAD: ") + QString::fromStdString(row.decoded.problem);
+    case kChecksum: return QString::fromStdString(ChecksumText(row.decoded));
     default: return {};
   }
 }
@@ -164,6 +161,8 @@ FrameMonitorWindow::FrameMonitorWindow(QWidget* parent) : QWidget(parent, Qt::Wi
   m_save_json = new QPushButton(tr("Save JSON lines..."), this);
   m_save_pcap = new QPushButton(tr("Save pcap..."), this);
   m_count = new QLabel(this);
+  m_count->setObjectName(QStringLiteral("frame_count"));
+  m_count->setToolTip(tr("Frames shown (through the filters) / frames held"));
 
   auto* bar = new QHBoxLayout;
   bar->addWidget(new QLabel(tr("Device"), this));
@@ -208,9 +207,15 @@ FrameMonitorWindow::FrameMonitorWindow(QWidget* parent) : QWidget(parent, Qt::Wi
   });
   connect(m_clear, &QPushButton::clicked, this, [this] {
     FrameRecorder::Instance().Clear();
+    m_held_back.clear();
     m_model->Clear();
     UpdateCount();
   });
+  // The count follows the filters as well as the frames.
+  connect(m_filter, &QAbstractItemModel::rowsInserted, this, &FrameMonitorWindow::UpdateCount);
+  connect(m_filter, &QAbstractItemModel::rowsRemoved, this, &FrameMonitorWindow::UpdateCount);
+  connect(m_filter, &QAbstractItemModel::modelReset, this, &FrameMonitorWindow::UpdateCount);
+  connect(m_filter, &QAbstractItemModel::layoutChanged, this, &FrameMonitorWindow::UpdateCount);
   connect(m_save_json, &QPushButton::clicked, this, [this] {
     AskFile(tr("Save frames as JSON lines"), tr("JSON lines (*.jsonl)"), QStringLiteral("jsonl"),
             &FrameMonitorWindow::SaveJsonLines);
@@ -265,9 +270,25 @@ void FrameMonitorWindow::StopListening() {
 }
 
 void FrameMonitorWindow::Fetch() {
-  if (m_pause->isChecked()) return;
   std::vector<TappedFrame> frames;
   m_last_seq = FrameRecorder::Instance().CopySince(m_last_seq, &frames);
+  if (m_pause->isChecked()) {
+    // Held back, not left in the recorder: its ring would lose them to
+    // newer frames during a long pause, and Save writes them too.
+    if (frames.empty()) return;
+    for (TappedFrame& frame : frames) m_held_back.push_back(std::move(frame));
+    while (m_held_back.size() > FrameTableModel::kMaxRows) m_held_back.pop_front();
+    UpdateCount();
+    return;
+  }
+  if (!m_held_back.empty()) {
+    std::vector<TappedFrame> all(std::make_move_iterator(m_held_back.begin()),
+                                 std::make_move_iterator(m_held_back.end()));
+    m_held_back.clear();
+    all.insert(all.end(), std::make_move_iterator(frames.begin()),
+               std::make_move_iterator(frames.end()));
+    frames = std::move(all);
+  }
   if (frames.empty()) return;
   const int added = static_cast<int>(std::min(frames.size(), FrameTableModel::kMaxRows));
   m_model->Append(std::move(frames));
@@ -281,8 +302,19 @@ void FrameMonitorWindow::Fetch() {
   if (m_view->isVisible()) m_view->scrollToBottom();
 }
 
+std::vector<TappedFrame> FrameMonitorWindow::HeldFrames() const {
+  std::vector<TappedFrame> frames = m_model->Frames();
+  frames.insert(frames.end(), m_held_back.begin(), m_held_back.end());
+  if (frames.size() > FrameTableModel::kMaxRows)
+    frames.erase(frames.begin(),
+                 frames.end() - static_cast<ptrdiff_t>(FrameTableModel::kMaxRows));
+  return frames;
+}
+
 void FrameMonitorWindow::UpdateCount() {
-  m_count->setText(tr("%n frame(s)", nullptr, m_model->rowCount()));
+  const size_t held = std::min(static_cast<size_t>(m_model->rowCount()) + m_held_back.size(),
+                               FrameTableModel::kMaxRows);
+  m_count->setText(tr("%1 / %2 frames").arg(m_filter->rowCount()).arg(held));
 }
 
 void FrameMonitorWindow::AskFile(const QString& title, const QString& filter,
@@ -298,7 +330,7 @@ void FrameMonitorWindow::AskFile(const QString& title, const QString& filter,
 }
 
 void FrameMonitorWindow::SaveJsonLines(const QString& path) {
-  const ExportResult result = WriteJsonLines(path.toStdString(), m_model->Frames());
+  const ExportResult result = WriteJsonLines(path.toStdString(), HeldFrames());
   if (!result.ok) {
     ShowMessageBox(result.error, "Frame monitor");
     return;
@@ -309,7 +341,7 @@ void FrameMonitorWindow::SaveJsonLines(const QString& path) {
 }
 
 void FrameMonitorWindow::SavePcap(const QString& path) {
-  const ExportResult result = WritePcap(path.toStdString(), m_model->Frames());
+  const ExportResult result = WritePcap(path.toStdString(), HeldFrames());
   if (!result.ok) {
     ShowMessageBox(result.error, "Frame monitor");
     return;

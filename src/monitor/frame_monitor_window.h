@@ -2,7 +2,8 @@
 // receives while it is open, with filters by device and direction, pause,
 // clear, and export as JSON lines or as a pcap capture. The rows come from
 // the frame tap's recorder, which records only while the window (or a frame
-// log) listens; a timer fetches new frames while the window is open.
+// log) listens; a timer fetches new frames while the window is open, and
+// while it is paused holds them back from the table until Resume.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -84,9 +85,16 @@ class FrameMonitorWindow : public QWidget {
   QPushButton* ClearButton() const { return m_clear; }
   QPushButton* SaveJsonButton() const { return m_save_json; }
   QPushButton* SavePcapButton() const { return m_save_pcap; }
+  // "shown / held frames": the rows the filters let through, and every
+  // frame the monitor holds (the held-back ones of a pause too).
+  QLabel* CountLabel() const { return m_count; }
   // Takes what the recorder has gathered since the last call (the timer
-  // calls it while the window is shown and not paused).
+  // calls it while the window is shown): into the table, or, paused, into
+  // the frames held back.
   void Fetch();
+  // Every frame the monitor holds, oldest first: the table's and those a
+  // pause holds back, at most FrameTableModel::kMaxRows.
+  std::vector<TappedFrame> HeldFrames() const;
 
   // The exports behind the save buttons, once a file was chosen; the
   // operator is told the outcome.
@@ -116,6 +124,7 @@ class FrameMonitorWindow : public QWidget {
   QLabel* m_count = nullptr;
   QTimer* m_timer = nullptr;
   std::set<QString> m_devices_seen;
+  std::deque<TappedFrame> m_held_back;  // fetched while paused
   uint64_t m_last_seq = 0;
   int m_token = 0;
   bool m_placed = false;
