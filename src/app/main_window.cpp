@@ -158,13 +158,11 @@ void CZELVIKDlg::CloseSerialPort(std::function<void()> done) {
   // queued write would wait out its time-out, and the close behind them
   // all. The running write gives up at once, the queued ones never start.
   const int dropped = m_link_worker->DropSerialRequests();
-  std::string closed = "Serial port closed";
+  const std::string lost = ": " + std::to_string(dropped) +
+                           (dropped == 1 ? " command" : " commands") + " dropped, not sent";
+  const std::string closed = "Serial port closed" + (dropped > 0 ? lost : std::string());
   if (dropped > 0) {
-    closed += ": " + std::to_string(dropped) + (dropped == 1 ? " command" : " commands") +
-              " dropped, not sent";
-    ShowStatus("Closing the serial port: " + std::to_string(dropped) +
-                   (dropped == 1 ? " command" : " commands") + " dropped, not sent",
-               true);
+    ShowStatus("Closing the serial port" + lost, true);
     if (m_panel_link) m_panel_link->RequestsDropped(dropped);
   }
   SubmitLink(PortTarget(), [done = std::move(done), closed, dropped, this](
