@@ -129,10 +129,18 @@ bool CZELVIKDlg::SerialPortOpen() const { return m_link_worker->SerialPortOpen()
 
 bool CZELVIKDlg::SerialLineLost() const { return m_link_worker->SerialLineLost(); }
 
+LinkTarget CZELVIKDlg::PortTarget() const {
+  // Opening and closing the port are no traffic on the line: a disconnect,
+  // which drops what waits for the line, never drops them.
+  LinkTarget target = CurrentTarget();
+  target.mode = kModeNetwork;
+  return target;
+}
+
 void CZELVIKDlg::OpenSerialPort(const std::string& name, uint32_t baud,
                                 std::function<void(bool)> done) {
   ShowStatus("Opening " + name);
-  SubmitLink(CurrentTarget(), [name, baud, done = std::move(done), this](
+  SubmitLink(PortTarget(), [name, baud, done = std::move(done), this](
                                   LinkState& link) -> std::function<void()> {
     if (link.m_serial_port.IsOpen()) link.m_serial_port.Close(CnComm::kDefaultCloseWaitMs);
     const bool open = link.m_serial_port.Open(name, baud);
@@ -146,10 +154,22 @@ void CZELVIKDlg::OpenSerialPort(const std::string& name, uint32_t baud,
 }
 
 void CZELVIKDlg::CloseSerialPort(std::function<void()> done) {
-  SubmitLink(CurrentTarget(), [done = std::move(done), this](LinkState& link) -> std::function<void()> {
+  // What waits for the line goes first: on a line that takes no bytes each
+  // queued write would wait out its time-out, and the close behind them
+  // all. The running write gives up at once, the queued ones never start.
+  const int dropped = m_link_worker->DropSerialRequests();
+  const std::string lost = ": " + std::to_string(dropped) +
+                           (dropped == 1 ? " command" : " commands") + " dropped, not sent";
+  const std::string closed = "Serial port closed" + (dropped > 0 ? lost : std::string());
+  if (dropped > 0) {
+    ShowStatus("Closing the serial port" + lost, true);
+    if (m_panel_link) m_panel_link->RequestsDropped(dropped);
+  }
+  SubmitLink(PortTarget(), [done = std::move(done), closed, dropped, this](
+                               LinkState& link) -> std::function<void()> {
     link.m_serial_port.Close(CnComm::kDefaultCloseWaitMs);
-    return [this, done] {
-      ShowStatus("Serial port closed");
+    return [this, done, closed, dropped] {
+      ShowStatus(closed, dropped > 0);
       if (done) done();
     };
   });
@@ -162,7 +182,7 @@ void CZELVIKDlg::CloseSerialPortIfLineLost(std::function<void(bool)> done) {
     if (done) done(false);
     return;
   }
-  SubmitLink(CurrentTarget(), [this, done = std::move(done)](LinkState& link) -> std::function<void()> {
+  SubmitLink(PortTarget(), [this, done = std::move(done)](LinkState& link) -> std::function<void()> {
     const bool closed = link.m_serial_port.CloseIfLineLost();
     return [this, done, closed] {
       if (closed) ShowStatus("Serial line lost", true);
@@ -407,20 +427,22 @@ void CZELVIKDlg::SerialSearch() {
   LinkTarget target = CurrentTarget();
   target.mode = kModeSerial;
   SubmitLink(target, [self](LinkState& link) -> std::function<void()> {
-    const bool searched = link.SearchSerialDevice();
+    bool query_written = false;
+    const bool searched = link.SearchSerialDevice(&query_written);
     const int8_t index = link.m_device_index;
     const DeviceEntry entry = link.m_device_list[0];
     const uint8_t type = link.m_main_com_dev_type;
     const std::u16string name = link.m_serial_device_name;
-    return [self, searched, index, entry, type, name] {
+    return [self, searched, query_written, index, entry, type, name] {
       if (!self) return;
-      self->FinishSerialSearch(searched, index, entry, type, name);
+      self->FinishSerialSearch(searched, query_written, index, entry, type, name);
     };
   });
 }
 
-void CZELVIKDlg::FinishSerialSearch(bool searched, int8_t index, const DeviceEntry& entry,
-                                    uint8_t type, const std::u16string& name) {
+void CZELVIKDlg::FinishSerialSearch(bool searched, bool query_written, int8_t index,
+                                    const DeviceEntry& entry, uint8_t type,
+                                    const std::u16string& name) {
   SetSearching(false);
   if (!searched) {
     ShowStatus("Serial port not open", true);
@@ -439,9 +461,13 @@ void CZELVIKDlg::FinishSerialSearch(bool searched, int8_t index, const DeviceEnt
   combo->clear();
   combo->insertItem(0, m_no_device_line ? QString::fromLatin1(kNoDeviceFoundText)
                                         : QString::fromStdU16String(m_serial_device_name));
-  ShowStatus(m_no_device_line ? "No device answered on the serial line"
-                              : "Search over: " + QString::fromStdU16String(name).toStdString(),
-             m_no_device_line);
+  // A query the line did not take asked nobody: saying that no device
+  // answered would send the operator to the device instead of the line.
+  std::string outcome = "Search over: " + QString::fromStdU16String(name).toStdString();
+  if (m_no_device_line)
+    outcome = query_written ? "No device answered on the serial line"
+                            : "The serial line is not taking data: the search query was not sent";
+  ShowStatus(outcome, m_no_device_line);
   combo->setCurrentIndex(0);
   OpenDevicePanel();
 }

@@ -71,6 +71,9 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   bool SerialPortOpen() const;
   bool SerialLineLost() const;
   void OpenSerialPort(const std::string& name, uint32_t baud, std::function<void(bool open)> done);
+  // Closes at once: the requests waiting for the line are dropped first
+  // (the status strip says how many, in red, and the panel takes back what
+  // they would have shown), then the port closes on the worker.
   void CloseSerialPort(std::function<void()> done);
   // The port opened last.
   std::string SerialPortName() const { return m_serial_port_name; }
@@ -127,8 +130,10 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // The end of a search, on this thread, with what the worker found.
   void FinishNetworkSearch(int found, bool forget_previous, const std::vector<std::string>& lines,
                            const std::vector<DeviceEntry>& entries);
-  void FinishSerialSearch(bool searched, int8_t index, const DeviceEntry& entry, uint8_t type,
-                          const std::u16string& name);
+  void FinishSerialSearch(bool searched, bool query_written, int8_t index,
+                          const DeviceEntry& entry, uint8_t type, const std::u16string& name);
+  // The target of the jobs that open and close the serial port.
+  LinkTarget PortTarget() const;
   // Runs on the caller's thread after the worker hands it over.
   void Deliver(std::function<void()> then);
 

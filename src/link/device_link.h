@@ -60,9 +60,21 @@ class DeviceLink {
   // One line in the window's status strip; errors stay until the next action.
   virtual void ShowStatus(const std::string& text, bool error = false) = 0;
 
+  // `handler` runs here, with how many, when requests made through this door
+  // are dropped before they ran to the end (the serial port was closed under
+  // them); nothing else of theirs runs. A panel that shows ahead of its
+  // device takes back what they would have done.
+  void OnRequestsDropped(std::function<void(int count)> handler) {
+    m_requests_dropped = std::move(handler);
+  }
+  void RequestsDropped(int count) const {
+    if (m_requests_dropped) m_requests_dropped(count);
+  }
+
  protected:
   explicit DeviceLink(const DeviceEntry& device) : m_device(device) {}
   DeviceEntry m_device;
+  std::function<void(int count)> m_requests_dropped;
 };
 
 }  // namespace zv

@@ -117,7 +117,8 @@ void LinkState::FlushSerialInput() {
   }
 }
 
-bool LinkState::SearchSerialDevice() {
+bool LinkState::SearchSerialDevice(bool* query_written) {
+  if (query_written) *query_written = false;
   ClearSerialBuffer();
   m_device_index = -1;
   if (!m_serial_port.IsOpen()) {
@@ -132,6 +133,7 @@ bool LinkState::SearchSerialDevice() {
   int names = 0;
   // A query the line did not take whole gets no answer: nothing to wait for.
   const bool query_sent = written == DISCOVERY_QUERY_SERIAL.size();
+  if (query_written) *query_written = query_sent;
   while (query_sent && names <= 0 && TickCount() - start <= kSerialSearchWindowMs) {
     // Wait on the port for the next bytes instead of asking it again and
     // again; the window is the same.

@@ -162,8 +162,9 @@ class LinkState {
   // type and id of its reply, no address) and m_device_index 0, so every
   // frame to it carries its own identity; without an answer m_device_index
   // is -1. Returns false when the port is not open (the operator has been
-  // told).
-  bool SearchSerialDevice();
+  // told). `query_written` (when given) says whether the line took the whole
+  // query; without it nobody was asked and nothing is waited for.
+  bool SearchSerialDevice(bool* query_written = nullptr);
   // Called by the network search for each device as it is listed.
   std::function<void(const DeviceEntry& entry, const std::string& line)> m_search_progress;
   // Reads and discards every byte waiting on the serial port.

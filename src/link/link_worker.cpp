@@ -12,6 +12,7 @@ LinkWorker::LinkWorker(const LinkConfig& config, Deliver deliver, CnComm& serial
   m_link.m_link_config = config;
   m_cancel_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   m_link.m_cancel_fd = m_cancel_fd;
+  serial_port.SetWriteCancelFd(m_cancel_fd);
   m_thread = std::thread([this] { Run(); });
 }
 
@@ -30,6 +31,7 @@ LinkWorker::~LinkWorker() {
   if (m_thread.joinable()) m_thread.join();
   m_link.CloseUdpSocket();
   m_link.m_cancel_fd = -1;
+  m_link.m_serial_port.SetWriteCancelFd(-1);
   if (m_cancel_fd >= 0) close(m_cancel_fd);
 }
 
@@ -54,6 +56,20 @@ void LinkWorker::CancelAll() {
       (void)!write(m_cancel_fd, &one, sizeof one);
     }
   }
+}
+
+int LinkWorker::DropSerialRequests() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const auto serial = [](const Request& r) { return r.target.mode == kModeSerial; };
+  int dropped = static_cast<int>(std::erase_if(m_queue, serial));
+  if (m_running_job && m_running_mode == kModeSerial) {
+    ++dropped;
+    if (m_cancel_fd >= 0) {
+      const uint64_t one = 1;
+      (void)!write(m_cancel_fd, &one, sizeof one);
+    }
+  }
+  return dropped;
 }
 
 bool LinkWorker::Idle() const {
@@ -81,6 +97,7 @@ void LinkWorker::Run() {
       while (read(m_cancel_fd, &drained, sizeof drained) > 0) {
       }
       m_running_job = true;
+      m_running_mode = request.target.mode;
     }
     Aim(request.target);
     std::function<void()> then = request.job ? request.job(m_link) : std::function<void()>();

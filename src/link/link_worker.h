@@ -57,6 +57,14 @@ class LinkWorker {
   // at once, as if its window had passed) and drops the continuations of all
   // requests made so far, delivered or not yet run.
   void CancelAll();
+  // Drops the queued requests aimed at the serial line and interrupts the
+  // running one when it is aimed there too (a write waiting for a line that
+  // takes no bytes gives up at once and reports its own failure). Requests
+  // for the network and the results of what ran already are kept. Returns
+  // how many serial requests were dropped or interrupted. Called before the
+  // port closes, so that the close is not queued behind writes that would
+  // each wait out their time-out.
+  int DropSerialRequests();
 
   // True when nothing is queued, nothing runs and every continuation has
   // been handed over and run (or dropped).
@@ -86,6 +94,7 @@ class LinkWorker {
   std::condition_variable m_wake;
   std::deque<Request> m_queue;
   bool m_running_job = false;
+  int32_t m_running_mode = kModeNetwork;
   bool m_stop = false;
   // Shared with the continuations handed over, which may outlive the worker
   // in the caller's event queue.
@@ -94,7 +103,8 @@ class LinkWorker {
     std::atomic<int> in_flight{0};  // handed over, not yet run or dropped
   };
   std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
-  // Written by CancelAll; the running job's waits watch it.
+  // Written by CancelAll and DropSerialRequests; the running job's waits,
+  // and the serial port's writes, watch it.
   int m_cancel_fd = -1;
   std::thread m_thread;
 };

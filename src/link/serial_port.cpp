@@ -146,6 +146,7 @@ uint32_t CnComm::Write(const void* bytes, uint32_t count) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(m_write_timeout_ms);
   const auto* next = static_cast<const uint8_t*>(bytes);
   uint32_t written = 0;
+  bool cancelled = false;
   while (written < count) {
     const ssize_t n = write(m_hComm, next + written, count - written);
     if (n > 0) {
@@ -158,16 +159,22 @@ uint32_t CnComm::Write(const void* bytes, uint32_t count) {
     // until it can take more, for what is left of the time-out.
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) break;
-    pollfd pfd{m_hComm, POLLOUT, 0};
-    const int r = poll(&pfd, 1, static_cast<int>(std::min<int64_t>(left.count(), 0x7FFFFFFF)));
+    pollfd fds[2] = {{m_hComm, POLLOUT, 0}, {m_write_cancel_fd, POLLIN, 0}};
+    const int r = poll(fds, m_write_cancel_fd >= 0 ? 2 : 1,
+                       static_cast<int>(std::min<int64_t>(left.count(), 0x7FFFFFFF)));
     if (r < 0 && errno == EINTR) continue;
-    if (r <= 0 || (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) break;
+    if (r > 0 && (fds[1].revents & POLLIN)) {
+      cancelled = true;
+      break;
+    }
+    if (r <= 0 || (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))) break;
   }
   m_bytes_written += written;
   if (written > 0)
     TapSerial(FrameDirection::kSent, m_port_name,
               std::span<const uint8_t>(static_cast<const uint8_t*>(bytes), written));
-  if (written < count) Trace("com write incomplete: %u of %u bytes", written, count);
+  if (written < count)
+    Trace("com write %s: %u of %u bytes", cancelled ? "cancelled" : "incomplete", written, count);
   return written;
 }
 

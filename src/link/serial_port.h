@@ -62,10 +62,18 @@ class CnComm {
   uint32_t Read(void* buffer, uint32_t count);
   // Writes all `count` bytes, waiting on the port (poll) while it cannot take
   // more (flow control holding the line, the output queue full), up to the
-  // write time-out in all. Returns the bytes really written; a frame that
-  // could not be written whole is reported in the trace.
+  // write time-out in all, or until the cancel descriptor fires. Returns the
+  // bytes really written; a frame that could not be written whole is
+  // reported in the trace.
   uint32_t Write(const void* bytes, uint32_t count);
   void SetWriteTimeoutMs(uint32_t timeout_ms) { m_write_timeout_ms = timeout_ms; }
+  // A descriptor (-1: none) that a write waiting for the line also watches:
+  // once it is readable the wait ends at once and the write gives up with
+  // what the line took so far. The link worker hands in its cancel signal,
+  // so that a line that takes no bytes cannot hold a disconnect or the
+  // program's end for the whole write time-out. Set it only while no write
+  // runs.
+  void SetWriteCancelFd(int fd) { m_write_cancel_fd = fd; }
 
   // Safe from any thread: the port is opened and closed on one.
   bool IsOpen() const { return m_hComm.load() >= 0; }
@@ -125,6 +133,7 @@ class CnComm {
   uint32_t m_event_mask = kWatchedEvents;
   uint32_t m_notify_threshold = 0;
   uint32_t m_write_timeout_ms = kWriteTimeoutMs;
+  int m_write_cancel_fd = -1;
 
   // Wakes the watch thread when the port closes.
   int m_wake_fd = -1;

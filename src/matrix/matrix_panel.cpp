@@ -21,13 +21,37 @@ CClass_matrix_control::CClass_matrix_control(QWidget* parent, DeviceLink& link, 
   OnInitDialog();
 }
 
-bool CClass_matrix_control::SendText(std::string_view text) const {
+// The door may outlive the panel for a moment.
+CClass_matrix_control::~CClass_matrix_control() { m_link.OnRequestsDropped(nullptr); }
+
+bool CClass_matrix_control::SendText(std::string_view text) {
   const int32_t mode = m_link.Mode();
   if (mode != kModeNetwork && mode != kModeSerial) return false;
   if (mode == kModeSerial && !m_link.SerialPortOpen()) return false;
-  m_link.Command("Route " + std::string(text),
-                 [t = std::string(text)](LinkState& link) { SendMatrixText(link, t); });
+  const std::string what = "Route " + std::string(text) + " to " + m_link.DeviceName();
+  // The door runs nothing here once the panel is gone, so the outcome may
+  // come back to `this`.
+  m_link.Request("Sending: " + what,
+                 [this, t = std::string(text), what](LinkState& link) -> std::function<void()> {
+    const bool serial = link.m_eState == kModeSerial;
+    const bool sent = SendMatrixText(link, t);
+    return [this, t, what, sent, serial] { TextDone(t, what, sent, serial); };
+  });
   return true;
+}
+
+void CClass_matrix_control::TextDone(const std::string& text, const std::string& what, bool sent,
+                                     bool serial) {
+  if (sent) {
+    MatrixTextTaken(m_model, text);
+    m_link.ShowStatus("Sent: " + what);
+  } else {
+    MatrixForgetUnsent(m_model);
+    m_link.ShowStatus("Not sent: " + what +
+                          (serial ? " (the serial line did not take it)" : ""),
+                      true);
+  }
+  ShowRouting();
 }
 
 void CClass_matrix_control::OnInitDialog() {
@@ -54,6 +78,12 @@ void CClass_matrix_control::OnInitDialog() {
   ShowRouting();
   SwitchPage(kMatrixFunctionPage);
   AddSalvoMenu();
+  // Texts dropped before they left (the port closed under them) never
+  // reached the router: their routes go off the buttons.
+  m_link.OnRequestsDropped([this](int) {
+    MatrixForgetUnsent(m_model);
+    ShowRouting();
+  });
 }
 
 void CClass_matrix_control::AddSalvoMenu() {

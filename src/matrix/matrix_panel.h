@@ -25,12 +25,16 @@ class CClass_matrix_control : public CChildDialog {
   // `model` is the routing model the main window keeps; `link` reaches the
   // device the panel is opened for.
   CClass_matrix_control(QWidget* parent, DeviceLink& link, MatrixModel& model);
+  ~CClass_matrix_control() override;
 
   DeviceLink& Link() const { return m_link; }
   MatrixModel& Model() const { return m_model; }
   // Queues a text for the router; false (nothing queued) when it cannot
   // leave: serial mode with the port closed, or a mode that is neither.
-  bool SendText(std::string_view text) const;
+  // The status strip says "Sending: ..." until the link has tried, then
+  // "Sent: ..." or, in red, "Not sent: ..."; a text that did not leave takes
+  // its routing back off the buttons.
+  bool SendText(std::string_view text);
 
   // Click handlers, by the number on the button (1 to 8).
   void OnSelectInput(int k);
@@ -58,6 +62,8 @@ class CClass_matrix_control : public CChildDialog {
  private:
   void OnInitDialog();
   void AddSalvoMenu();
+  // A text's outcome, back from the link worker.
+  void TextDone(const std::string& text, const std::string& what, bool sent, bool serial);
 
   DeviceLink& m_link;
   MatrixModel& m_model;

@@ -1,5 +1,6 @@
 #include "matrix/matrix_state.h"
 
+#include <algorithm>
 #include <span>
 
 #include "link/link_state.h"
@@ -156,6 +157,21 @@ bool MatrixOneToOne(MatrixModel& state, const MatrixSend& send) {
 
 void MatrixToggleLock(MatrixModel& state) {
   state.m_matrix_lock = state.m_matrix_lock ? 0 : kMatrixLocked;
+}
+
+void MatrixTextTaken(MatrixModel& state, std::string_view text) {
+  const std::optional<MatrixCommand> command = ParseMatrixText(text);
+  if (!command) return;
+  for (uint8_t* table : {state.m_matrix_taken, state.m_matrix_route}) {
+    std::array<uint8_t, kMatrixPortCount> route{};
+    std::copy(table, table + kMatrixPortCount, route.begin());
+    ApplyMatrixCommand(*command, route);
+    std::copy(route.begin(), route.end(), table);
+  }
+}
+
+void MatrixForgetUnsent(MatrixModel& state) {
+  std::copy(std::begin(state.m_matrix_taken), std::end(state.m_matrix_taken), state.m_matrix_route);
 }
 
 MatrixButtonLook MatrixButtons(const MatrixModel& state) {

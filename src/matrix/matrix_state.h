@@ -64,6 +64,9 @@ struct MatrixModel {
   uint8_t m_matrix_input = 0;
   uint8_t m_matrix_route[kMatrixPortCount] = {};
   int32_t m_matrix_lock = 0;
+  // The routing as the router took it: only texts that left whole move it.
+  // The buttons never show more than this plus the edits not yet applied.
+  uint8_t m_matrix_taken[kMatrixPortCount] = {};
 };
 
 // Hands a text to the link; true when it will leave (the panel queues it on
@@ -90,6 +93,13 @@ bool MatrixOneToAll(MatrixModel& state, const MatrixSend& send);
 // only when the text left.
 bool MatrixOneToOne(MatrixModel& state, const MatrixSend& send);
 void MatrixToggleLock(MatrixModel& state);
+// A text that left whole: the router holds its routing now, and so do the
+// buttons (a later failure does not take it back).
+void MatrixTextTaken(MatrixModel& state, std::string_view text);
+// A text that did not leave (the line did not take it, or it was dropped
+// before it ran): the routing goes back to what the router took, so no
+// output shows a route the router never got.
+void MatrixForgetUnsent(MatrixModel& state);
 
 // What the sixteen row buttons show: input k selected when it is the chosen
 // one, output o selected when it takes the chosen input. While the lock is

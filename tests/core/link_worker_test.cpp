@@ -4,6 +4,7 @@
 // and drops everything asked before it.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -15,6 +16,7 @@
 #include "link/frame_tap.h"
 #include "link/link_worker.h"
 #include "support/loopback_link.h"
+#include "support/pty_pair.h"
 #include "support/scripted_device.h"
 #include "support/udp_peer.h"
 
@@ -200,6 +202,72 @@ TEST(LinkWorkerTest, DestroyedWhileWaitingEndsWithoutTheResult) {
   ASSERT_TRUE(device.Receive(3000));
   worker.reset();  // joins the thread; a wait that did not end would hang here
   EXPECT_EQ(inbox.Waiting(), 0u);
+}
+
+// A serial line whose far end stopped reading: a write waits for room that
+// never comes. Whatever stops the request (the serial port disconnected,
+// the panel gone, the program ending) ends that wait at once instead of
+// after the write time-out; a disconnect drops the serial requests queued
+// behind it and keeps the network ones.
+TEST(LinkWorkerTest, AWriteTheLineDoesNotTakeEndsWhenItsRequestIsStopped) {
+  enum class Stop { kDisconnect, kCancelAll, kDestroy };
+  for (Stop stop : {Stop::kDisconnect, Stop::kCancelAll, Stop::kDestroy}) {
+    SCOPED_TRACE(static_cast<int>(stop));
+    test::PtyPair pty;
+    ASSERT_TRUE(pty.OpenSecondOpener());
+    test::UdpPeer device;
+    ASSERT_TRUE(device.ok());
+    CnComm port;
+    Inbox inbox;
+    auto worker = std::make_unique<LinkWorker>(test::LoopbackConfig(device.port()),
+                                               inbox.Deliver(), port);
+    LinkTarget serial = Loopback(0x82);
+    serial.mode = kModeSerial;
+    std::promise<bool> opened;
+    worker->Submit(serial, [&](LinkState& link) -> std::function<void()> {
+      opened.set_value(link.m_serial_port.Open(pty.slave_path, 115200));
+      return {};
+    });
+    ASSERT_TRUE(opened.get_future().get());
+    ASSERT_TRUE(pty.FillLine());
+
+    std::promise<void> writing;
+    std::promise<uint32_t> written;
+    std::atomic<int> later_ran{0};
+    worker->Submit(serial, [&](LinkState& link) -> std::function<void()> {
+      writing.set_value();
+      written.set_value(link.m_serial_port.Write("4V1,4.", 6));
+      return {};
+    });
+    for (int i = 0; i < 2; ++i)
+      worker->Submit(serial, [&](LinkState&) -> std::function<void()> {
+        later_ran.fetch_add(1);
+        return {};
+      });
+    worker->Submit(Loopback(0x60), [](LinkState& link) -> std::function<void()> {
+      link.SendCommand(0x92);
+      return {};
+    });
+    writing.get_future().wait();
+    std::future<uint32_t> wrote = written.get_future();
+    std::thread destroying;
+    switch (stop) {
+      case Stop::kDisconnect: EXPECT_EQ(worker->DropSerialRequests(), 3) << "the write and two behind it"; break;
+      case Stop::kCancelAll: worker->CancelAll(); break;
+      case Stop::kDestroy: destroying = std::thread([&] { worker.reset(); }); break;
+    }
+    // Well inside the 10 s write time-out.
+    ASSERT_EQ(wrote.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(wrote.get(), 0u) << "the line took nothing";
+    if (destroying.joinable()) destroying.join();
+    if (stop == Stop::kDisconnect) {
+      const auto d = device.Receive(3000);
+      ASSERT_TRUE(d) << "the network request behind them still ran";
+      EXPECT_EQ(d->bytes[16], 0x92);
+    }
+    worker.reset();
+    EXPECT_EQ(later_ran.load(), 0) << "the serial requests queued behind it were dropped";
+  }
 }
 
 }  // namespace

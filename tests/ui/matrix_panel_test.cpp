@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include "app/main_window.h"
+#include "controls/child_dialog.h"
 #include "controls/serial_settings.h"
 #include "controls/group_box.h"
 #include "controls/ip_address_ctrl.h"
@@ -24,6 +25,7 @@
 #include "matrix/matrix_panel.h"
 #include "matrix/matrix_state.h"
 #include "platform/platform.h"
+#include "res/dialog_templates.h"
 #include "res/skin.h"
 #include "res/template_builder.h"
 #include "sim/matrix_device.h"
@@ -80,6 +82,16 @@ class MatrixFixture {
   void Outputs(Numbers os) { for (int o : os) Click(panel()->OutputButton(o)); }
   void Function(int id) { Click(functions()->Item(id)); }
   void Page(int page) { Click(panel()->PageButton(page)); }
+  // Closes the serial port the way a person does: the connection page, the
+  // serial mode (only there the button takes a click), then Disconnect.
+  bool Disconnect() {
+    Page(2);
+    if (connection()->ModeList()->currentIndex() != 1 && !test::ChooseLine(connection()->ModeList(), 1))
+      return false;
+    if (connection()->ConnectButton()->text() == QLatin1String(kMatrixDisconnectCaption))
+      Click(connection()->ConnectButton());
+    return !dlg.SerialPortOpen();
+  }
   void ChooseMode(int line) {
     connection()->ModeList()->setCurrentIndex(line);
     emit connection()->ModeList()->activated(line);
@@ -441,7 +453,8 @@ TEST(MatrixConnectionPageTest, ConnectDisconnectAndLanPortKeepsThePortOpen) {
   page = f.connection();
   EXPECT_EQ(state(), std::tuple(true, "Disconnect", 212, false));
   EXPECT_EQ(page->PortList()->currentText().toStdString(), pty.slave_path);
-  f.dlg.m_serial_port.Close();
+  EXPECT_TRUE(f.Disconnect());
+  EXPECT_TRUE(pty.SlaveClosed());
   SetExtraSerialPorts({});
 }
 
@@ -499,7 +512,8 @@ TEST(MatrixConnectionPageTest, ALostLineIsShownOnceAndAReconnectWorks) {
   f.Outputs({3});
   f.Function(kIdMatrixApply);
   EXPECT_EQ(ReadFarEnd(spare.master, 4), "2V3.");
-  f.dlg.m_serial_port.Close();
+  EXPECT_TRUE(f.Disconnect());
+  EXPECT_TRUE(spare.SlaveClosed());
   SetExtraSerialPorts({});
 }
 
@@ -519,7 +533,80 @@ TEST(MatrixConnectionPageTest, RoutingOverTheSimulatorsSerialLine) {
   f.Function(kIdMatrixApply);
   EXPECT_EQ(f.TextsAfter(1), Texts{"2V3,6."});
   EXPECT_EQ(f.router().Routes(), (Route{1, 2, 2, 4, 5, 2, 7, 8}));
-  f.dlg.m_serial_port.Close();
+  EXPECT_TRUE(f.Disconnect());
+  SetExtraSerialPorts({});
+}
+
+// A serial line whose far end stopped reading: the line is full and every
+// write waits for room that never comes.
+TEST(MatrixConnectionPageTest, ALineThatTakesNoBytes) {
+  test::PtyPair cable;
+  ASSERT_TRUE(cable.OpenSecondOpener());
+  SetExtraSerialPorts({cable.slave_path});
+  MatrixFixture f;
+  ASSERT_TRUE(f.Ready());
+  test::MessageBoxRecorder boxes;
+  const auto* strip = f.dlg.findChild<QLabel*>(QStringLiteral("status_strip"));
+  ASSERT_NE(strip, nullptr);
+  const auto status = [&] {
+    return std::pair(strip->text().toStdString(), strip->property(kErrorTextProperty).toBool());
+  };
+  const auto connect = [&] {
+    f.Page(2);
+    if (f.connection()->ModeList()->currentIndex() != 1) {
+      ASSERT_TRUE(test::ChooseLine(f.connection()->ModeList(), 1));
+    }
+    ASSERT_EQ(f.connection()->PortList()->currentText().toStdString(), cable.slave_path);
+    f.Click(f.connection()->ConnectButton());
+    ASSERT_TRUE(f.dlg.SerialPortOpen());
+    ASSERT_TRUE(cable.FillLine());
+    ASSERT_FALSE(cable.LineLockable()) << "the port holds the line";
+    f.Page(1);
+  };
+  // Clicks that leave their texts waiting on the worker.
+  const auto click = [](QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); };
+  connect();
+
+  // Input 4 to outputs 1 and 4, applied twice, then one to all: the first
+  // text waits on the line, the other two behind it.
+  f.Inputs({4});
+  f.Outputs({1, 4});
+  click(f.functions()->Item(kIdMatrixApply));
+  click(f.functions()->Item(kIdMatrixApply));
+  click(f.functions()->Item(kIdMatrixOneToAll));
+  EXPECT_EQ(status(), std::pair(std::string("Sending: Route 4All. to Matrix8x8_127.0.0.2"), false));
+  // Disconnect takes effect at once: the waiting write gives up, the queued
+  // texts are dropped and the port lets go of the line, well inside the
+  // 10 s one write could wait.
+  click(f.panel()->PageButton(2));
+  click(f.connection()->ConnectButton());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return cable.LineLockable(); }, 5000)) << "the port was released";
+  ASSERT_TRUE(test::DrainLink(f.dlg, 5000));
+  EXPECT_EQ(f.connection()->ConnectButton()->text(), kMatrixConnectCaption);
+  EXPECT_TRUE(f.connection()->ConnectButton()->isEnabled());
+  EXPECT_EQ(status(), std::pair(std::string("Serial port closed: 3 commands dropped, not sent"), true));
+  f.Page(1);
+  EXPECT_EQ(f.LitInputs(), Numbers{4});
+  EXPECT_EQ(f.LitOutputs(), Numbers{}) << "no route reached the router";
+
+  // A write that gives up on its own is a failure too. The write time-out
+  // is shortened (while the worker is idle) so that the test does not wait
+  // 10 s for it, once for a route and once for the search.
+  f.dlg.m_serial_port.SetWriteTimeoutMs(300);
+  connect();
+  f.Outputs({2});
+  EXPECT_EQ(f.LitOutputs(), Numbers{2});
+  f.Function(kIdMatrixApply);
+  EXPECT_EQ(status(), std::pair(std::string("Not sent: Route 4V2. to Matrix8x8_127.0.0.2 "
+                                            "(the serial line did not take it)"),
+                                true));
+  EXPECT_EQ(f.LitOutputs(), Numbers{});
+  // A search whose query the line did not take asked nobody.
+  f.Click(f.dlg.Item(kIdScan));
+  EXPECT_EQ(status(), std::pair(std::string("The serial line is not taking data: the search query "
+                                            "was not sent"),
+                                true));
+  EXPECT_TRUE(boxes.requests.empty()) << "the strip tells it all";
   SetExtraSerialPorts({});
 }
 
