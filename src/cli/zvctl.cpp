@@ -34,6 +34,7 @@
 #include "multiview/multiview_link.h"
 #include "multiview/multiview_setup.h"
 #include "platform/platform.h"
+#include "platform/small_file.h"
 #include "switcher/switcher_state.h"
 
 namespace zv {
@@ -98,7 +99,7 @@ std::string ReadFile(const std::string& path) {
 
 void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!(out << text) || !out.flush()) throw UsageError{"cannot write " + path};
+  if (!(out << text) || !out.flush()) throw NoAnswer{"cannot write " + path};
 }
 
 // Sends the switcher frames a press makes, as the panel does (by network).
@@ -173,11 +174,12 @@ void ReadFourChannel(LinkState& link, bool json) {
 // on. The marker is a file in the user's state folder, private to the user,
 // named by the address after it was checked to be a dotted quad (so an
 // address can never name a file elsewhere).
+// Empty when neither XDG_STATE_HOME nor HOME names a folder.
 std::string StateFolder() {
   const char* state = std::getenv("XDG_STATE_HOME");
   if (state && state[0] == '/') return std::string(state) + "/zv_multiview";
   const char* home = std::getenv("HOME");
-  if (!home || home[0] != '/') throw NoAnswer{"no folder for the matrix lock: neither XDG_STATE_HOME nor HOME is set"};
+  if (!home || home[0] != '/') return {};
   return std::string(home) + "/.local/state/zv_multiview";
 }
 
@@ -220,12 +222,15 @@ bool MarkerExists(const std::string& path) {
   throw NoAnswer{"cannot tell whether the router is locked: " + path + " (" + std::strerror(errno) + ")"};
 }
 
+// Without a state folder no lock can have been set.
 bool MatrixLocked(const std::string& address) {
-  return MarkerExists(StateFolder() + "/" + LockName(address)) || MarkerExists(OldLockPath(address));
+  const std::string folder = StateFolder();
+  return (!folder.empty() && MarkerExists(folder + "/" + LockName(address))) || MarkerExists(OldLockPath(address));
 }
 
 void SetMatrixLock(const std::string& address, bool on) {
   const std::string folder = StateFolder();
+  if (folder.empty()) throw NoAnswer{"no folder for the matrix lock: neither XDG_STATE_HOME nor HOME is set"};
   const std::string path = folder + "/" + LockName(address);
   if (on) {
     MakePrivateFolder(folder);
@@ -340,7 +345,8 @@ void Tool::Build() {
       "'zvctl FAMILY COMMAND --help' describes one command.\n"
       "A command goes to one device: a broadcast, multicast or 0.0.0.0 ADDR is refused (only scan\n"
       "broadcasts). Labels take printable text only; setup and salvo files are regular files of\n"
-      "at most 1 MB. The matrix lock is kept in $XDG_STATE_HOME/zv_multiview (~/.local/state).\n"
+      "at most 1 MB. The matrix lock is a file in $XDG_STATE_HOME/zv_multiview (without\n"
+      "XDG_STATE_HOME, ~/.local/state/zv_multiview).\n"
       "Exit status: 0 sent or read, 1 no answer (or a setup not taken whole, or a file not\n"
       "written), 2 bad usage (nothing sent).");
 
@@ -486,7 +492,8 @@ void Tool::AddMultiview() {
       WriteFile(m_file, EncodeSetupJson(*s));
     }, true};
   });
-  auto* apply = mv->add_subcommand("apply", "apply a saved setup and read it back  e.g. multiview apply studio.json");
+  auto* apply = mv->add_subcommand("apply", "send the settings a setup file names (the rest stay as the device has "
+                                      "them) and read them back  e.g. multiview apply studio.json");
   apply->add_option("FILE", m_file)->required();
   apply->callback([this] {
     // The file is checked before anything is sent; only the settings it
@@ -677,7 +684,7 @@ void Tool::CheckCommand() {
       (m_plan.family == PanelKind::kSwitcher || m_plan.family == PanelKind::kFourChannel))
     throw UsageError{std::string("the ") + FamilyName(m_plan.family) + " is reached by network only"};
   if ((m_type >= 0) != (m_id >= 0)) throw UsageError{"--type and --id go together"};
-  if (m_type >= 0) {
+  if (m_type >= 0 && m_plan.family != PanelKind::kNone) {
     bool known = false;
     const PanelKind kind = PanelForDeviceType(static_cast<uint8_t>(m_type), kModeNetwork, &known);
     if (!known || kind != m_plan.family) {

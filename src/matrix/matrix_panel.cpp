@@ -13,6 +13,7 @@
 #include "matrix/matrix_salvo.h"
 #include "matrix/matrix_state.h"
 #include "platform/platform.h"
+#include "platform/small_file.h"
 
 namespace zv {
 

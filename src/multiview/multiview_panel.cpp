@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <cctype>
 
-#include "platform/platform.h"
+#include "platform/small_file.h"
 
 #include "controls/button_st.h"
 #include "multiview/multiview_audio_page.h"

@@ -1,4 +1,5 @@
 #include "platform/platform.h"
+#include "platform/small_file.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -3,7 +3,6 @@
 // notices, time, files or processes.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -56,17 +55,6 @@ std::string SettingsFilePath(const std::string& file_name,
                              const std::string& exe_dir = ExecutableDir());
 // The user's configuration folder for settings (set by the user interface).
 void SetSettingsFallbackDir(std::string dir);
-
-// The largest setup or salvo file the program reads: a hand-written one is a
-// few kilobytes.
-inline constexpr size_t kSmallFileMaxBytes = 1024 * 1024;
-// Reads the whole of a regular file of at most `max_bytes` into *text. A
-// device (/dev/zero), a pipe, a folder or a larger file is refused before a
-// byte is read, and so is a file that grows past the limit while it is read;
-// *error then says why in a few words ("is not a regular file"). Never
-// blocks on a pipe. Returns 1 on success, 0 on failure.
-int ReadSmallFile(const std::string& path, std::string* text, std::string* error,
-                  size_t max_bytes = kSmallFileMaxBytes);
 
 // INI files in the usual "[Section]" / "key=value" form. Section and key names
 // compare without regard to case. Writing creates the file and the section as

@@ -366,8 +366,8 @@ TEST_F(ZvctlTest, RefusesBeforeSendingOrTouchingFiles) {
   };
   const std::vector<Row> rows{
       // The lock's marker is named by a checked address, never a path.
-      {{"../../../victim", "matrix", "lock", "on"}, 2, "IPv4 address", home},
-      {{"../../../keep", "matrix", "lock", "off"}, 2, "IPv4 address", home},
+      {{"../../../../victim", "matrix", "lock", "on"}, 2, "IPv4 address", home},
+      {{"../../../../keep", "matrix", "lock", "off"}, 2, "IPv4 address", home},
       {{kMatrix, "matrix", "lock", "on"}, 1, "cannot make the folder", unusable},
       {{kMatrix, "matrix", "lock", "on"}, 0, "", home},
       {{kMatrix, "matrix", "route", "1", "2"}, 2, "is locked", home},
