@@ -114,10 +114,12 @@ std::string OneDeviceAddressProblem(uint32_t address, const std::vector<NetInter
   if ((address >> 28) == 0xE) return "is a multicast address, not one device's";
   if ((address >> 24) == 0) return "is not a device's address";
   for (const NetInterface& i : interfaces) {
-    // A /31 or /32 has no broadcast address of its own.
-    if (i.Prefix() > 30 && !i.can_broadcast) continue;
-    const uint32_t broadcast = i.can_broadcast && i.broadcast != 0 ? i.broadcast : i.Network() | ~i.netmask;
-    if (address == broadcast || (i.Prefix() <= 30 && address == (i.Network() | ~i.netmask)))
+    // The broadcast the system reports, or the subnet's last address (loopback
+    // has no broadcast flag, yet 127.255.255.255 reaches every listener); a
+    // /31 or /32 has no broadcast address of its own.
+    const bool reported = i.can_broadcast && i.broadcast != 0 && address == i.broadcast;
+    const bool last = i.Prefix() <= 30 && address == (i.Network() | ~i.netmask);
+    if (reported || last)
       return "is the broadcast address of " + i.name + " (" + Ipv4Text(i.Network()) + "/" +
              std::to_string(i.Prefix()) + "), not one device's";
   }

@@ -6,8 +6,6 @@
 #include <QPainter>
 #include <cctype>
 
-#include "platform/small_file.h"
-
 #include "controls/button_st.h"
 #include "multiview/multiview_audio_page.h"
 #include "multiview/multiview_color_page.h"
@@ -16,6 +14,7 @@
 #include "multiview/multiview_set_page.h"
 #include "multiview/multiview_status_page.h"
 #include "multiview/multiview_umd_page.h"
+#include "platform/small_file.h"
 
 namespace zv {
 namespace {
