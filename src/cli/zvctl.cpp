@@ -3,17 +3,20 @@
 // builders and senders the panels use; it adds the command line around them.
 //
 // Exit status: 0 sent (or read), 1 the device did not answer (or did not
-// take a whole setup), 2 bad usage.
+// take a whole setup, or a file could not be written), 2 bad usage (nothing
+// was sent).
 
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -31,6 +34,7 @@
 #include "multiview/multiview_link.h"
 #include "multiview/multiview_setup.h"
 #include "platform/platform.h"
+#include "platform/small_file.h"
 #include "switcher/switcher_state.h"
 
 namespace zv {
@@ -45,6 +49,8 @@ constexpr uint32_t kAskWindowMs = 1000;
 struct UsageError {
   std::string message;
 };
+// Exit 1: the device did not answer or take it all, or a file could not be
+// written.
 struct NoAnswer {
   std::string message;
 };
@@ -82,17 +88,18 @@ const char* FamilyName(PanelKind kind) {
   }
 }
 
+// A setup or salvo file: a small regular file, refused before it is read
+// otherwise (/dev/zero would never end).
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw UsageError{"cannot read " + path};
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  std::string text;
+  std::string error;
+  if (!ReadSmallFile(path, &text, &error)) throw UsageError{path + " " + error};
+  return text;
 }
 
 void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!(out << text) || !out.flush()) throw UsageError{"cannot write " + path};
+  if (!(out << text) || !out.flush()) throw NoAnswer{"cannot write " + path};
 }
 
 // Sends the switcher frames a press makes, as the panel does (by network).
@@ -163,12 +170,80 @@ void ReadFourChannel(LinkState& link, bool json) {
 }
 
 // The matrix lock: the router has none of its own, so the tool keeps one per
-// address, the way the panel keeps its own, and refuses routes while it is on.
-std::string LockPath(const std::string& address) {
+// address, the way the panel keeps its own, and refuses routes while it is
+// on. The marker is a file in the user's state folder, private to the user,
+// named by the address after it was checked to be a dotted quad (so an
+// address can never name a file elsewhere).
+// Empty when neither XDG_STATE_HOME nor HOME names a folder.
+std::string StateFolder() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  if (state && state[0] == '/') return std::string(state) + "/zv_multiview";
+  const char* home = std::getenv("HOME");
+  if (!home || home[0] != '/') return {};
+  return std::string(home) + "/.local/state/zv_multiview";
+}
+
+std::string LockName(const std::string& address) {
+  uint32_t host = 0;
+  if (!ParseIpv4(address, &host)) throw UsageError{"ADDR must be an IPv4 address, not '" + address + "'"};
+  return "zvctl-matrix-locked-" + Ipv4Text(host);
+}
+
+// Where the marker was kept before the state folder: honoured and removed,
+// so that a router locked before stays locked.
+std::string OldLockPath(const std::string& address) {
   const char* config = std::getenv("XDG_CONFIG_HOME");
   const char* home = std::getenv("HOME");
-  const std::string dir = config && *config ? config : std::string(home ? home : "/tmp") + "/.config";
-  return dir + "/zv_multiview/zvctl-matrix-locked-" + address;
+  if (config && config[0] == '/') return std::string(config) + "/zv_multiview/" + LockName(address);
+  if (home && home[0] == '/') return std::string(home) + "/.config/zv_multiview/" + LockName(address);
+  return {};
+}
+
+// Makes `folder` and its missing parents, each private to the user.
+void MakePrivateFolder(const std::string& folder) {
+  for (size_t slash = 1; slash <= folder.size(); ++slash) {
+    if (slash < folder.size() && folder[slash] != '/') continue;
+    const std::string part = folder.substr(0, slash);
+    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+      throw NoAnswer{"cannot make the folder " + part + " (" + std::strerror(errno) + ")"};
+  }
+  struct stat st{};
+  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    throw NoAnswer{"cannot use the folder " + folder + " (not a folder)"};
+}
+
+// Whether a marker exists; a folder that cannot be searched leaves the
+// question open, which counts as locked.
+bool MarkerExists(const std::string& path) {
+  if (path.empty()) return false;
+  struct stat st{};
+  if (stat(path.c_str(), &st) == 0) return true;
+  if (errno == ENOENT || errno == ENOTDIR) return false;
+  throw NoAnswer{"cannot tell whether the router is locked: " + path + " (" + std::strerror(errno) + ")"};
+}
+
+// Without a state folder no lock can have been set.
+bool MatrixLocked(const std::string& address) {
+  const std::string folder = StateFolder();
+  return (!folder.empty() && MarkerExists(folder + "/" + LockName(address))) || MarkerExists(OldLockPath(address));
+}
+
+void SetMatrixLock(const std::string& address, bool on) {
+  const std::string folder = StateFolder();
+  if (folder.empty()) throw NoAnswer{"no folder for the matrix lock: neither XDG_STATE_HOME nor HOME is set"};
+  const std::string path = folder + "/" + LockName(address);
+  if (on) {
+    MakePrivateFolder(folder);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) throw NoAnswer{"cannot write " + path + " (" + std::strerror(errno) + ")"};
+    static constexpr char kText[] = "locked\n";
+    const bool written = write(fd, kText, sizeof kText - 1) == static_cast<ssize_t>(sizeof kText - 1);
+    if (close(fd) != 0 || !written) throw NoAnswer{"cannot write " + path};
+    return;
+  }
+  for (const std::string& marker : {path, OldLockPath(address)})
+    if (!marker.empty() && unlink(marker.c_str()) != 0 && errno != ENOENT && errno != ENOTDIR)
+      throw NoAnswer{"cannot remove " + marker + " (" + std::strerror(errno) + ")"};
 }
 
 class Tool {
@@ -182,6 +257,7 @@ class Tool {
   void AddMultiview();
   void AddFourChannel();
   int Execute();
+  void CheckCommand();
   void PrepareLink();
   int DryRun(const Plan& plan);
   int Scan();
@@ -207,17 +283,29 @@ class Tool {
   int m_n = 0, m_m = 0;
   std::vector<int> m_list;
   std::string m_word, m_text, m_file;
+  MultiviewSetup m_setup;
+  MultiviewSetupKeys m_setup_keys;
 };
 
 void Tool::Build() {
   m_app.set_version_flag("--version", std::string("zvctl ") + ZV_VERSION);
-  m_app.add_option("ADDR", m_address, "the device's IPv4 address (not needed with --serial)");
-  m_app.add_option("--type", m_type, "the device's type byte (0x60, 0x82, 0xA1, 0xA5); asked of ADDR when left out")
+  // A refusal is one line on standard error, like every other of the tool's.
+  m_app.failure_message([](const CLI::App*, const CLI::Error& e) {
+    return std::string("zvctl: ") + e.what() + " (zvctl --help lists the commands)\n";
+  });
+  m_app.add_option("ADDR", m_address,
+                   "the device's IPv4 address, one device's: not a broadcast or multicast address "
+                   "(not needed with --serial)");
+  m_app.add_option("--type", m_type,
+                   "the device's type byte (0x60, 0x82, 0xA1, 0xA5), of the command's family; asked of ADDR "
+                   "when left out")
       ->check(CLI::Range(0, 255));
   m_app.add_option("--id", m_id, "the device's id byte; asked of ADDR when left out")->check(CLI::Range(0, 255));
   m_app.add_option("--serial", m_serial, "send over this serial line instead (multiviewer, matrix router)");
   m_app.add_option("--baud", m_baud, "the serial line's rate")->check(CLI::IsMember({9600, 19200, 38400, 57600, 115200}));
-  m_app.add_flag("--dry-run", m_dry_run, "print each frame in hex instead of sending it");
+  m_app.add_flag("--dry-run", m_dry_run,
+                 "print each frame in hex instead of sending it; sends nothing, so it needs --type and --id "
+                 "(but for the matrix router)");
   m_app.add_flag("--json", m_json, "scan and state: print JSON");
   m_search_address_option = m_app.add_option(
       "--search-address", m_search_address,
@@ -236,7 +324,7 @@ void Tool::Build() {
       "  switcher cut                       zvctl 10.0.0.5 switcher cut\n"
       "  switcher auto                      zvctl 10.0.0.5 switcher auto\n"
       "  switcher ftb                       zvctl 10.0.0.5 switcher ftb\n"
-      "  switcher tbar P (0-128)            zvctl 10.0.0.5 switcher tbar 64\n"
+      "  switcher tbar P (1-128)            zvctl 10.0.0.5 switcher tbar 64\n"
       "  switcher transition mix|dip|wipe   zvctl 10.0.0.5 switcher transition wipe\n"
       "  matrix route IN OUT...             zvctl 10.0.0.3 matrix route 3 1 4 8\n"
       "  matrix all IN                      zvctl 10.0.0.3 matrix all 6\n"
@@ -249,13 +337,18 @@ void Tool::Build() {
       "  multiview colour WIN PART COLOUR   zvctl 10.0.0.2 multiview colour 3 label-back Blue\n"
       "  multiview save FILE                zvctl 10.0.0.2 multiview save studio.json\n"
       "  multiview apply FILE               zvctl 10.0.0.2 multiview apply studio.json\n"
-      "  fourch mode N (1-16)               zvctl 10.0.0.4 fourch mode 7\n"
+      "  fourch mode N (0-16, 0 quad split) zvctl 10.0.0.4 fourch mode 7\n"
       "  fourch pip A B                     zvctl 10.0.0.4 fourch pip 2 3\n"
       "  fourch loop on SECONDS | off       zvctl 10.0.0.4 fourch loop on 5\n"
       "Over a serial line:                  zvctl --serial /dev/ttyUSB0 --baud 9600 multiview layout 4\n"
       "Without sending:                     zvctl --dry-run --type 0xA5 --id 1 10.0.0.5 switcher cut\n"
       "'zvctl FAMILY COMMAND --help' describes one command.\n"
-      "Exit status: 0 sent or read, 1 no answer (or a setup not taken whole), 2 bad usage.");
+      "A command goes to one device: a broadcast, multicast or 0.0.0.0 ADDR is refused (only scan\n"
+      "broadcasts). Labels take printable text only; setup and salvo files are regular files of\n"
+      "at most 1 MB. The matrix lock is a file in $XDG_STATE_HOME/zv_multiview (without\n"
+      "XDG_STATE_HOME, ~/.local/state/zv_multiview).\n"
+      "Exit status: 0 sent or read, 1 no answer (or a setup not taken whole, or a file not\n"
+      "written), 2 bad usage (nothing sent).");
 
   auto* scan = m_app.add_subcommand("scan", "list the devices that answer (name, address, type, id)\n"
                                             "  e.g. zvctl scan --search-address 192.168.1.255");
@@ -302,8 +395,9 @@ void Tool::AddSwitcher() {
         [](SwitcherRules& r) { return r.Auto(kTbarTop); });
   press(sw->add_subcommand("ftb", "fade to black (on or off again)  e.g. switcher ftb"),
         [](SwitcherRules& r) { return r.Ftb(); });
-  auto* tbar = sw->add_subcommand("tbar", "T-bar progress 0-128  e.g. switcher tbar 64");
-  tbar->add_option("P", m_n)->required()->check(CLI::Range(0, 128));
+  // A T-bar travel sends progress 1 to 128, never 0.
+  auto* tbar = sw->add_subcommand("tbar", "T-bar progress 1-128  e.g. switcher tbar 64");
+  tbar->add_option("P", m_n)->required()->check(CLI::Range(1, 128));
   press(tbar, [this](SwitcherRules& r) {
     SwitcherEffects fx;
     fx.frames.push_back(MakeSwitcherFrame(kSwitcherTbar, {r.Data().zv_switcher_tbar_reverse,
@@ -346,15 +440,7 @@ void Tool::AddMatrix() {
   auto* lock = mx->add_subcommand("lock", "refuse (on) or allow (off) routes from zvctl to ADDR  e.g. matrix lock on");
   lock->add_option("STATE", m_word)->required()->check(CLI::IsMember({"on", "off"}));
   lock->callback([this] {
-    m_plan = {PanelKind::kMatrix, [this](LinkState&) {
-      const std::string path = LockPath(m_address);
-      if (m_word == "on") {
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        WriteFile(path, "locked\n");
-      } else {
-        std::filesystem::remove(path);
-      }
-    }, false, true};
+    m_plan = {PanelKind::kMatrix, [this](LinkState&) { SetMatrixLock(m_address, m_word == "on"); }, false, true};
   });
 }
 
@@ -376,8 +462,9 @@ void Tool::AddMultiview() {
   label->add_option("TEXT", m_text)->required();
   label->callback([this] {
     const std::optional<std::u16string> text = Utf8ToUtf16(m_text);
-    if (!text || text->size() > MultiviewReply::kLabelTextSize / 2)
-      throw UsageError{"a label is UTF-8 text of at most 16 characters"};
+    if (!text) throw UsageError{"a label is UTF-8 text of at most 16 characters"};
+    if (const std::string problem = MultiviewLabelProblem(*text); !problem.empty())
+      throw UsageError{"the label " + problem};
     m_plan = {PanelKind::kMultiviewer, MultiviewSteps({LabelStep(m_n, *text)})};
   });
   auto* colour = mv->add_subcommand(
@@ -405,28 +492,24 @@ void Tool::AddMultiview() {
       WriteFile(m_file, EncodeSetupJson(*s));
     }, true};
   });
-  auto* apply = mv->add_subcommand("apply", "apply a saved setup and read it back  e.g. multiview apply studio.json");
+  auto* apply = mv->add_subcommand("apply", "send the settings a setup file names (the rest stay as the device has "
+                                      "them) and read them back  e.g. multiview apply studio.json");
   apply->add_option("FILE", m_file)->required();
   apply->callback([this] {
-    // The file is checked before anything is sent; keys it leaves out keep
-    // what the device has.
-    MultiviewSetup wanted;
+    // The file is checked before anything is sent; only the settings it
+    // names are sent, the rest keep what the device has.
     std::string error;
-    if (!DecodeSetupJson(ReadFile(m_file), &wanted, &error)) throw UsageError{m_file + ": " + error};
+    if (!DecodeSetupJson(ReadFile(m_file), &m_setup, &error, &m_setup_keys)) throw UsageError{m_file + ": " + error};
     m_plan = {PanelKind::kMultiviewer, [this](LinkState& link) {
-      const std::optional<MultiviewSetup> before = ReadMultiviewerSetup(link);
-      if (!before) throw NoAnswer{"the multiviewer did not answer the state request"};
-      MultiviewSetup s = *before;
-      std::string error;
-      DecodeSetupJson(ReadFile(m_file), &s, &error);
-      for (const MultiviewStep& step : SetupSteps(s)) SendMultiviewerStep(link, step);
-      const std::optional<MultiviewSetup> after = ReadMultiviewerSetup(link);
-      if (!after) throw NoAnswer{"the multiviewer did not answer the read-back after the setup"};
-      const std::vector<std::string> missed = SetupDifferences(s, *after);
-      if (missed.empty()) return;
-      std::string text = "the multiviewer did not take:";
-      for (const std::string& m : missed) text += "\n  " + m;
-      throw NoAnswer{text};
+      const MultiviewApplyResult result = ApplyMultiviewerSetup(link, m_setup, m_setup_keys);
+      if (!result.answered_before) throw NoAnswer{"the multiviewer did not answer the state request"};
+      const std::string line = ApplyResultText(result, "the multiviewer");
+      if (!result.content || !result.missed.empty()) {
+        std::string text = line;
+        for (size_t i = 1; i < result.missed.size(); ++i) text += "\n  " + result.missed[i];
+        throw NoAnswer{text};
+      }
+      std::cout << line << "\n";
     }, true};
   });
 }
@@ -441,8 +524,9 @@ void Tool::AddFourChannel() {
       }};
     });
   };
-  auto* mode = fc->add_subcommand("mode", "show mode 1-16  e.g. fourch mode 7");
-  mode->add_option("N", m_n)->required()->check(CLI::Range(1, 16));
+  // Every mode the panel offers, the quad split (0) too.
+  auto* mode = fc->add_subcommand("mode", "show mode 0-16 (0: the quad split)  e.g. fourch mode 7");
+  mode->add_option("N", m_n)->required()->check(CLI::Range(0, kTriskShowModeCount - 1));
   send(mode, [this](LinkState& link, TriskPageData& d) {
     d.zv_trisk_show_mode_type = static_cast<uint8_t>(m_n);
     SendTriskShowMode(link, d);
@@ -493,9 +577,7 @@ void Tool::PrepareLink() {
   if (m_type >= 0 && m_id >= 0) {
     device.device_type = static_cast<uint8_t>(m_type);
     device.device_id = static_cast<uint8_t>(m_id);
-    return;
   }
-  if ((m_type >= 0) != (m_id >= 0)) throw UsageError{"--type and --id go together"};
 }
 
 int Tool::Scan() {
@@ -587,25 +669,56 @@ int Tool::DryRun(const Plan& plan) {
   return kExitSent;
 }
 
-int Tool::Execute() {
-  if (m_scan) return Scan();
+// Everything that can be refused is refused here, before a file is touched
+// or a byte is sent.
+void Tool::CheckCommand() {
   if (!m_plan.action) throw UsageError{"no command given (zvctl --help lists them)"};
   if (m_address.empty() && m_serial.empty()) throw UsageError{"ADDR (or --serial PATH) is needed"};
+  if (!m_address.empty()) {
+    uint32_t host = 0;
+    if (!ParseIpv4(m_address, &host)) throw UsageError{"ADDR must be an IPv4 address, not '" + m_address + "'"};
+    if (const std::string problem = OneDeviceAddressProblem(host, ReadLocalInterfaces()); !problem.empty())
+      throw UsageError{m_address + " " + problem + " (only scan broadcasts)"};
+  }
   if (!m_serial.empty() &&
       (m_plan.family == PanelKind::kSwitcher || m_plan.family == PanelKind::kFourChannel))
     throw UsageError{std::string("the ") + FamilyName(m_plan.family) + " is reached by network only"};
+  if ((m_type >= 0) != (m_id >= 0)) throw UsageError{"--type and --id go together"};
+  if (m_type >= 0 && m_plan.family != PanelKind::kNone) {
+    bool known = false;
+    const PanelKind kind = PanelForDeviceType(static_cast<uint8_t>(m_type), kModeNetwork, &known);
+    if (!known || kind != m_plan.family) {
+      char text[8];
+      std::snprintf(text, sizeof text, "0x%02X", m_type);
+      throw UsageError{std::string("--type ") + text + " is " +
+                       (known ? std::string("a ") + FamilyName(kind) + "'s" : "no known device's") +
+                       ", not a " + FamilyName(m_plan.family) + "'s"};
+    }
+  }
+  if (m_dry_run) {
+    if (m_plan.local) throw UsageError{"--dry-run has no frame to print for the lock"};
+    if (m_plan.reads) throw UsageError{"--dry-run cannot stand in for a read-back"};
+    // The router's texts carry no type or id; every other frame does, and
+    // the dry run asks the device nothing.
+    if (m_plan.family != PanelKind::kMatrix && m_type < 0)
+      throw UsageError{"--dry-run needs --type and --id (it asks the device nothing)"};
+  }
+  if (m_plan.local && m_address.empty()) throw UsageError{"the lock is kept per ADDR"};
+}
+
+int Tool::Execute() {
+  if (m_scan) return Scan();
+  CheckCommand();
   if (m_plan.local) {
-    if (m_address.empty()) throw UsageError{"the lock is kept per ADDR"};
     m_plan.action(m_link);
     return kExitSent;
   }
-  if (m_plan.family == PanelKind::kMatrix && !m_address.empty() && m_serial.empty() &&
-      std::filesystem::exists(LockPath(m_address)))
+  if (m_plan.family == PanelKind::kMatrix && !m_address.empty() && m_serial.empty() && MatrixLocked(m_address))
     throw UsageError{"the matrix router at " + m_address + " is locked (zvctl " + m_address + " matrix lock off)"};
   PrepareLink();
   // The router's texts carry no type or id, but asking still tells a silent
   // router from one that is there.
-  const bool ask = m_type < 0 && !(m_plan.family == PanelKind::kMatrix && m_dry_run);
+  const bool ask = m_type < 0 && !m_dry_run;
   if (ask) {
     if (m_link.m_eState == kModeSerial) {
       if (!m_link.SearchSerialDevice() || m_link.m_device_index < 0)
@@ -634,10 +747,7 @@ int Tool::Execute() {
                        FamilyName(m_plan.family)};
     }
   }
-  if (m_dry_run) {
-    if (m_plan.reads) throw UsageError{"--dry-run cannot stand in for a read-back"};
-    return DryRun(m_plan);
-  }
+  if (m_dry_run) return DryRun(m_plan);
   m_plan.action(m_link);
   return kExitSent;
 }

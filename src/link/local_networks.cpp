@@ -109,6 +109,23 @@ std::string SubnetNotice(const std::string& address_text,
          (subnets.empty() ? std::string("this machine has no network but loopback") : subnets) + ")";
 }
 
+std::string OneDeviceAddressProblem(uint32_t address, const std::vector<NetInterface>& interfaces) {
+  if (address == 0xFFFFFFFFu) return "is the broadcast address, not one device's";
+  if ((address >> 28) == 0xE) return "is a multicast address, not one device's";
+  if ((address >> 24) == 0) return "is not a device's address";
+  for (const NetInterface& i : interfaces) {
+    // The broadcast the system reports, or the subnet's last address (loopback
+    // has no broadcast flag, yet 127.255.255.255 reaches every listener); a
+    // /31 or /32 has no broadcast address of its own.
+    const bool reported = i.can_broadcast && i.broadcast != 0 && address == i.broadcast;
+    const bool last = i.Prefix() <= 30 && address == (i.Network() | ~i.netmask);
+    if (reported || last)
+      return "is the broadcast address of " + i.name + " (" + Ipv4Text(i.Network()) + "/" +
+             std::to_string(i.Prefix()) + "), not one device's";
+  }
+  return {};
+}
+
 std::string Ipv4Text(uint32_t address) {
   return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
          std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);

@@ -62,6 +62,14 @@ std::string LocalAddressesText(const std::vector<NetInterface>& interfaces);
 std::string SubnetNotice(const std::string& address_text,
                          const std::vector<NetInterface>& interfaces);
 
+// Why a command cannot be aimed at `address` (host order), as the rest of
+// a sentence after the address ("is a multicast address"); empty when it
+// can. A command goes to one device: the limited broadcast, a multicast
+// address, 0.x.x.x and the directed broadcast of any of the machine's
+// interfaces (up or not, loopback's 127.255.255.255 included) would reach
+// every device that listens, or none.
+std::string OneDeviceAddressProblem(uint32_t address, const std::vector<NetInterface>& interfaces);
+
 // "a.b.c.d" of a host-order address.
 std::string Ipv4Text(uint32_t address);
 // Host-order address of a strict dotted quad; false for anything else.

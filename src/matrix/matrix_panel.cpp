@@ -13,6 +13,7 @@
 #include "matrix/matrix_salvo.h"
 #include "matrix/matrix_state.h"
 #include "platform/platform.h"
+#include "platform/small_file.h"
 
 namespace zv {
 
@@ -123,10 +124,10 @@ void CClass_matrix_control::SaveSalvo(const QString& path) {
 }
 
 void CClass_matrix_control::RecallSalvo(const QString& path) {
-  QFile file(path);
   MatrixSalvo salvo;
-  std::string error = "cannot read it";
-  if (!file.open(QIODevice::ReadOnly) || !DecodeSalvoJson(file.readAll().toStdString(), &salvo, &error)) {
+  std::string text;
+  std::string error;
+  if (!ReadSmallFile(path.toStdString(), &text, &error) || !DecodeSalvoJson(text, &salvo, &error)) {
     m_link.ShowStatus(path.toStdString() + ": " + error, true);
     return;
   }

@@ -215,24 +215,21 @@ void MultiviewerDoor::ReadMultiviewerState(bool udp_only, std::function<void(boo
                  });
 }
 
-void MultiviewerDoor::ApplySetup(const MultiviewSetup& setup,
-                                 std::function<void(bool, std::vector<std::string>)> done) {
+void MultiviewerDoor::ApplySetup(const MultiviewSetup& setup, const MultiviewSetupKeys& keys,
+                                 std::function<void(const MultiviewApplyResult&)> done) {
   if (!CanSend()) {
-    if (done) done(false, {});
+    if (done) done(MultiviewApplyResult{});
     return;
   }
   m_link.Request("Applying setup to " + m_link.DeviceName(),
-                 [this, setup, done = std::move(done)](LinkState& link) -> std::function<void()> {
-                   for (const MultiviewStep& step : SetupSteps(setup)) SendMultiviewerStep(link, step);
-                   std::optional<std::vector<uint8_t>> content = FetchMultiviewerState(link);
-                   return [this, setup, done, content = std::move(content)] {
-                     std::vector<std::string> missed;
-                     if (content) {
-                       m_state.ApplyReadStateReply(*content);
+                 [this, setup, keys, done = std::move(done)](LinkState& link) -> std::function<void()> {
+                   MultiviewApplyResult result = ApplyMultiviewerSetup(link, setup, keys);
+                   return [this, done, result = std::move(result)] {
+                     if (result.content) {
+                       m_state.ApplyReadStateReply(*result.content);
                        m_state.m_16_view_state_read = 1;
-                       missed = SetupDifferences(setup, SetupFromState(m_state));
                      }
-                     if (done) done(content.has_value(), std::move(missed));
+                     if (done) done(result);
                    };
                  });
 }

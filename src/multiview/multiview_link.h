@@ -56,12 +56,13 @@ class MultiviewerDoor {
   // `done` runs afterwards with whether the device answered. The read flag
   // is set either way, as after a blocking read.
   void ReadMultiviewerState(bool udp_only, std::function<void(bool answered)> done);
-  // Sends a whole setup in its fixed order, then reads the device back into
-  // the record; `done` runs afterwards with whether it answered and what it
-  // did not take. Nothing is sent while the frames could not go (serial mode
-  // with the port closed).
-  void ApplySetup(const MultiviewSetup& setup,
-                  std::function<void(bool answered, std::vector<std::string> missed)> done);
+  // Applies the settings of `setup` that `keys` names (ApplyMultiviewerSetup:
+  // read, send, read back) and puts the read-back into the record; `done`
+  // runs afterwards with what was sent and taken. Nothing is sent while the
+  // frames could not go (serial mode with the port closed): `done` then gets
+  // a result whose device did not answer.
+  void ApplySetup(const MultiviewSetup& setup, const MultiviewSetupKeys& keys,
+                  std::function<void(const MultiviewApplyResult& result)> done);
 
  private:
   bool CanSend() const;

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QPainter>
+#include <cctype>
 
 #include "controls/button_st.h"
 #include "multiview/multiview_audio_page.h"
@@ -13,6 +14,7 @@
 #include "multiview/multiview_set_page.h"
 #include "multiview/multiview_status_page.h"
 #include "multiview/multiview_umd_page.h"
+#include "platform/small_file.h"
 
 namespace zv {
 namespace {
@@ -129,28 +131,24 @@ void CClass_16view_dlg::SaveSetup(const QString& path) {
 }
 
 void CClass_16view_dlg::ApplySetup(const QString& path) {
-  QFile file(path);
-  // Keys the file leaves out keep what the panel shows.
-  MultiviewSetup setup = SetupFromState(m_door.State());
-  std::string error = "cannot read it";
-  if (!file.open(QIODevice::ReadOnly) || !DecodeSetupJson(file.readAll().toStdString(), &setup, &error)) {
+  // The file is read and checked whole before anything is sent; only the
+  // settings it names go to the device, so whatever was changed there since
+  // the panel last read it stays as it is.
+  MultiviewSetup setup;
+  MultiviewSetupKeys keys;
+  std::string text;
+  std::string error;
+  if (!ReadSmallFile(path.toStdString(), &text, &error) || !DecodeSetupJson(text, &setup, &error, &keys)) {
     m_door.Link().ShowStatus(path.toStdString() + ": " + error, true);
     return;
   }
   const std::string name = m_door.Link().DeviceName();
-  m_door.ApplySetup(setup, [this, name](bool answered, std::vector<std::string> missed) {
-    if (!answered) {
-      m_door.Link().ShowStatus("Setup sent, but " + name + " did not answer the read-back", true);
-      return;
-    }
-    ShowRecord();
-    if (missed.empty()) {
-      m_door.Link().ShowStatus(name + " took the whole setup");
-      return;
-    }
-    std::string text = name + " did not take " + std::to_string(missed.size()) + ": " + missed.front();
-    if (missed.size() > 1) text += "; ...";
-    m_door.Link().ShowStatus(text, true);
+  m_door.ApplySetup(setup, keys, [this, name](const MultiviewApplyResult& result) {
+    if (result.content) ShowRecord();
+    const bool whole = result.answered_before && result.content && result.missed.empty();
+    std::string line = ApplyResultText(result, name);
+    line[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
+    m_door.Link().ShowStatus(line, !whole);
   });
 }
 

@@ -3,6 +3,7 @@
 
 #include "multiview/multiview_setup.h"
 
+#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "multiview/multiview_link.h"
@@ -29,7 +30,43 @@ MultiviewStep Frame(uint8_t command, std::vector<uint8_t> params) {
   return step;
 }
 
+// The number of the character (1 for the first) that code unit `i` is
+// part of; a pair of surrogates is one character.
+size_t CharacterNumber(const std::u16string& text, size_t i) {
+  size_t n = 0;
+  for (size_t k = 0; k <= i && k < text.size(); ++k)
+    if (text[k] < 0xDC00 || text[k] >= 0xE000) ++n;
+  return n;
+}
+
 }  // namespace
+
+MultiviewSetupKeys MultiviewSetupKeys::All() {
+  MultiviewSetupKeys k;
+  k.layout = k.format = k.labels_on = k.audio_on = k.audio_source = k.overlay_on = k.border_on =
+      k.lock_on = true;
+  k.sources.fill(true);
+  k.labels.fill(true);
+  k.label_text.fill(true);
+  k.label_back.fill(true);
+  k.overlay_text.fill(true);
+  k.overlay_back.fill(true);
+  return k;
+}
+
+std::string MultiviewLabelProblem(const std::u16string& label) {
+  for (size_t i = 0; i < label.size(); ++i) {
+    const char16_t c = label[i];
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+      char code[8];
+      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+      return std::string("has a control character (") + code + " at character " +
+             std::to_string(CharacterNumber(label, i)) + "); a label takes printable text only";
+    }
+  }
+  if (label.size() > kLabelUnitsMax) return "is longer than 16 characters";
+  return {};
+}
 
 std::optional<uint8_t> MultiviewFormatCode(const std::string& name) {
   for (size_t i = 0; i < kMultiviewFormatNames.size(); ++i)
@@ -152,7 +189,8 @@ std::string EncodeSetupJson(const MultiviewSetup& s, const std::string& name) {
   return j.dump(2) + "\n";
 }
 
-bool DecodeSetupJson(const std::string& text, MultiviewSetup* setup, std::string* error) {
+bool DecodeSetupJson(const std::string& text, MultiviewSetup* setup, std::string* error,
+                     MultiviewSetupKeys* keys) {
   const Json j = Json::parse(text, nullptr, false);
   const auto fail = [error](const std::string& why) {
     if (error) *error = why;
@@ -161,6 +199,7 @@ bool DecodeSetupJson(const std::string& text, MultiviewSetup* setup, std::string
   if (j.is_discarded()) return fail("not JSON");
   if (!j.is_object()) return fail("the file must hold one JSON object");
   MultiviewSetup s = *setup;
+  MultiviewSetupKeys named;
   const auto number = [&](const Json& v, const std::string& key, long min, long max, uint8_t* out) {
     if (!v.is_number_integer() || v.get<long>() < min || v.get<long>() > max)
       return fail("\"" + key + "\" must be a whole number from " + std::to_string(min) + " to " +
@@ -186,22 +225,30 @@ bool DecodeSetupJson(const std::string& text, MultiviewSetup* setup, std::string
       if (!v.is_number_integer() || !IsLayoutCode(v.get<long>()))
         return fail("\"layout\" must be 1, 4, 6, 8, 9, 10 or 16 windows");
       s.layout = static_cast<uint8_t>(v.get<long>());
+      named.layout = true;
     } else if (key == "format") {
       const auto code = v.is_string() ? MultiviewFormatCode(v.get<std::string>()) : std::nullopt;
       if (!code) return fail("\"format\" must be one of 1080p60 ... 720p50");
       s.format = *code;
+      named.format = true;
     } else if (key == "labels") {
       if (!flag(v, key, &s.labels_on)) return false;
+      named.labels_on = true;
     } else if (key == "overlay") {
       if (!flag(v, key, &s.overlay_on)) return false;
+      named.overlay_on = true;
     } else if (key == "audio_meter") {
       if (!flag(v, key, &s.audio_on)) return false;
+      named.audio_on = true;
     } else if (key == "audio_source") {
       if (!number(v, key, 0, kMultiviewWindowCount, &s.audio_source)) return false;
+      named.audio_source = true;
     } else if (key == "border") {
       if (!flag(v, key, &s.border_on)) return false;
+      named.border_on = true;
     } else if (key == "lock") {
       if (!flag(v, key, &s.lock_on)) return false;
+      named.lock_on = true;
     } else if (key == "windows") {
       if (!v.is_array()) return fail("\"windows\" must be a list");
       for (const Json& w : v) {
@@ -214,19 +261,27 @@ bool DecodeSetupJson(const std::string& text, MultiviewSetup* setup, std::string
           if (wkey == "window") continue;
           if (wkey == "source") {
             if (!number(wv, where, 0, kMultiviewWindowCount, &s.sources[n])) return false;
+            named.sources[n] = true;
           } else if (wkey == "label") {
             const auto label = wv.is_string() ? Utf8ToUtf16(wv.get<std::string>()) : std::nullopt;
             if (!label || label->size() > kLabelUnitsMax)
               return fail("\"" + where + "\" must be UTF-8 text of at most 16 characters");
+            if (const std::string problem = MultiviewLabelProblem(*label); !problem.empty())
+              return fail("\"" + where + "\" " + problem);
             s.labels[n] = *label;
+            named.labels[n] = true;
           } else if (wkey == "label_text") {
             if (!colour(wv, where, &s.label_text[n])) return false;
+            named.label_text[n] = true;
           } else if (wkey == "label_back") {
             if (!colour(wv, where, &s.label_back[n])) return false;
+            named.label_back[n] = true;
           } else if (wkey == "overlay_text") {
             if (!colour(wv, where, &s.overlay_text[n])) return false;
+            named.overlay_text[n] = true;
           } else if (wkey == "overlay_back") {
             if (!colour(wv, where, &s.overlay_back[n])) return false;
+            named.overlay_back[n] = true;
           } else {
             return fail("unknown key \"" + where + "\"");
           }
@@ -237,6 +292,7 @@ bool DecodeSetupJson(const std::string& text, MultiviewSetup* setup, std::string
     }
   }
   *setup = s;
+  if (keys) *keys = named;
   return true;
 }
 
@@ -260,53 +316,79 @@ MultiviewStep ColourStep(MultiviewColourTarget target, int window, uint8_t colou
   return Frame(kCommands[static_cast<int>(target)], {static_cast<uint8_t>(window), colour});
 }
 
-std::vector<MultiviewStep> SetupSteps(const MultiviewSetup& s) {
+std::vector<MultiviewStep> SetupSteps(const MultiviewSetup& s, const MultiviewSetupKeys& k,
+                                      std::vector<std::string>* names) {
   std::vector<MultiviewStep> steps;
-  steps.push_back(Frame(kMvSetVideoFormat, {0x00, s.format}));
-  steps.push_back(LayoutStep(s.layout));
+  const auto add = [&](bool named, MultiviewStep step, const std::string& name) {
+    if (!named) return;
+    steps.push_back(std::move(step));
+    if (names) names->push_back(name);
+  };
+  const auto window = [](int n, const char* what) { return "window " + std::to_string(n + 1) + " " + what; };
+  add(k.format, Frame(kMvSetVideoFormat, {0x00, s.format}), "format");
+  add(k.layout, LayoutStep(s.layout), "layout");
   // 0: the device did not say (a read-back of a window without a source);
   // nothing is sent for it.
   for (int n = 0; n < kMultiviewWindowCount; ++n)
-    if (s.sources[n] != 0) steps.push_back(SourceStep(n + 1, s.sources[n]));
-  for (int n = 0; n < kMultiviewWindowCount; ++n) steps.push_back(LabelStep(n + 1, s.labels[n]));
-  steps.push_back(Frame(kMvSetLabels, {static_cast<uint8_t>(s.labels_on)}));
+    add(k.sources[n] && s.sources[n] != 0, SourceStep(n + 1, s.sources[n]), window(n, "source"));
+  for (int n = 0; n < kMultiviewWindowCount; ++n) add(k.labels[n], LabelStep(n + 1, s.labels[n]), window(n, "label"));
+  add(k.labels_on, Frame(kMvSetLabels, {static_cast<uint8_t>(s.labels_on)}), "labels");
   for (int n = 0; n < kMultiviewWindowCount; ++n) {
-    steps.push_back(ColourStep(MultiviewColourTarget::kLabelText, n + 1, s.label_text[n]));
-    steps.push_back(ColourStep(MultiviewColourTarget::kLabelBack, n + 1, s.label_back[n]));
-    steps.push_back(ColourStep(MultiviewColourTarget::kOverlayText, n + 1, s.overlay_text[n]));
-    steps.push_back(ColourStep(MultiviewColourTarget::kOverlayBack, n + 1, s.overlay_back[n]));
+    add(k.label_text[n], ColourStep(MultiviewColourTarget::kLabelText, n + 1, s.label_text[n]),
+        window(n, "label text"));
+    add(k.label_back[n], ColourStep(MultiviewColourTarget::kLabelBack, n + 1, s.label_back[n]),
+        window(n, "label back"));
+    add(k.overlay_text[n], ColourStep(MultiviewColourTarget::kOverlayText, n + 1, s.overlay_text[n]),
+        window(n, "overlay text"));
+    add(k.overlay_back[n], ColourStep(MultiviewColourTarget::kOverlayBack, n + 1, s.overlay_back[n]),
+        window(n, "overlay back"));
   }
-  steps.push_back(Frame(kMvSetResolutionOverlay, {static_cast<uint8_t>(s.overlay_on)}));
-  steps.push_back(Frame(kMvSetAudioMeter, {static_cast<uint8_t>(s.audio_on)}));
-  if (s.audio_source != 0) steps.push_back(Frame(kMvSetAudioSource, {s.audio_source}));
-  steps.push_back(Frame(kMvSetBorder, {static_cast<uint8_t>(s.border_on)}));
-  steps.push_back(Frame(kMvSetLock, {static_cast<uint8_t>(s.lock_on)}));
+  add(k.overlay_on, Frame(kMvSetResolutionOverlay, {static_cast<uint8_t>(s.overlay_on)}), "overlay");
+  add(k.audio_on, Frame(kMvSetAudioMeter, {static_cast<uint8_t>(s.audio_on)}), "audio meter");
+  add(k.audio_source && s.audio_source != 0, Frame(kMvSetAudioSource, {s.audio_source}), "audio source");
+  add(k.border_on, Frame(kMvSetBorder, {static_cast<uint8_t>(s.border_on)}), "border");
+  add(k.lock_on, Frame(kMvSetLock, {static_cast<uint8_t>(s.lock_on)}), "lock");
   return steps;
 }
 
-std::vector<std::string> SetupDifferences(const MultiviewSetup& want, const MultiviewSetup& got) {
+std::vector<std::string> SetupDifferences(const MultiviewSetup& want, const MultiviewSetup& got,
+                                          const MultiviewSetupKeys& k) {
   std::vector<std::string> out;
-  const auto differ = [&out](const std::string& what, const std::string& a, const std::string& b) {
-    if (a != b) out.push_back(what + ": wanted " + a + ", device has " + b);
+  // Each check below names its setting; `judged` is whether the file named it.
+  bool judged = true;
+  const auto differ = [&out, &judged](const std::string& what, const std::string& a, const std::string& b) {
+    if (judged && a != b) out.push_back(what + ": wanted " + a + ", device has " + b);
   };
   const auto on_off = [](bool v) { return std::string(v ? "on" : "off"); };
+  judged = k.layout;
   differ("layout", std::to_string(want.layout), std::to_string(got.layout));
+  judged = k.format;
   differ("format", MultiviewFormatName(want.format), MultiviewFormatName(got.format));
+  judged = k.labels_on;
   differ("labels", on_off(want.labels_on), on_off(got.labels_on));
+  judged = k.overlay_on;
   differ("overlay", on_off(want.overlay_on), on_off(got.overlay_on));
+  judged = k.audio_on;
   differ("audio meter", on_off(want.audio_on), on_off(got.audio_on));
-  if (want.audio_source != 0)
-    differ("audio source", std::to_string(want.audio_source), std::to_string(got.audio_source));
+  judged = k.audio_source && want.audio_source != 0;
+  differ("audio source", std::to_string(want.audio_source), std::to_string(got.audio_source));
+  judged = k.border_on;
   differ("border", on_off(want.border_on), on_off(got.border_on));
+  judged = k.lock_on;
   differ("lock", on_off(want.lock_on), on_off(got.lock_on));
   for (int n = 0; n < kMultiviewWindowCount; ++n) {
     const std::string w = "window " + std::to_string(n + 1) + " ";
-    if (want.sources[n] != 0)
-      differ(w + "source", std::to_string(want.sources[n]), std::to_string(got.sources[n]));
+    judged = k.sources[n] && want.sources[n] != 0;
+    differ(w + "source", std::to_string(want.sources[n]), std::to_string(got.sources[n]));
+    judged = k.labels[n];
     differ(w + "label", "\"" + Utf16ToUtf8(want.labels[n]) + "\"", "\"" + Utf16ToUtf8(got.labels[n]) + "\"");
+    judged = k.label_text[n];
     differ(w + "label text", ColourName(want.label_text[n]), ColourName(got.label_text[n]));
+    judged = k.label_back[n];
     differ(w + "label back", ColourName(want.label_back[n]), ColourName(got.label_back[n]));
+    judged = k.overlay_text[n];
     differ(w + "overlay text", ColourName(want.overlay_text[n]), ColourName(got.overlay_text[n]));
+    judged = k.overlay_back[n];
     differ(w + "overlay back", ColourName(want.overlay_back[n]), ColourName(got.overlay_back[n]));
   }
   return out;
@@ -315,6 +397,35 @@ std::vector<std::string> SetupDifferences(const MultiviewSetup& want, const Mult
 int SendMultiviewerStep(LinkState& link, const MultiviewStep& step) {
   if (step.label_window >= 0) return SendMultiviewerLabelFrame(link, step.label_window, step.label);
   return SendMultiviewerFrame(link, step.command, step.params);
+}
+
+MultiviewApplyResult ApplyMultiviewerSetup(LinkState& link, const MultiviewSetup& wanted,
+                                           const MultiviewSetupKeys& keys) {
+  MultiviewApplyResult result;
+  result.answered_before = FetchMultiviewerState(link).has_value();
+  if (!result.answered_before) return result;
+  for (const MultiviewStep& step : SetupSteps(wanted, keys, &result.sent)) SendMultiviewerStep(link, step);
+  result.content = FetchMultiviewerState(link);
+  if (result.content) {
+    MultiviewerState state;
+    state.ApplyReadStateReply(*result.content);
+    result.missed = SetupDifferences(wanted, SetupFromState(state), keys);
+  }
+  return result;
+}
+
+std::string ApplyResultText(const MultiviewApplyResult& r, const std::string& device) {
+  if (!r.answered_before) return device + " did not answer; nothing was sent";
+  if (r.sent.empty()) return "the file names nothing to set; nothing was sent to " + device;
+  std::string text = "sent " + std::to_string(r.sent.size()) + (r.sent.size() == 1 ? " setting (" : " settings (");
+  for (size_t i = 0; i < r.sent.size() && i < 3; ++i) text += (i ? ", " : "") + r.sent[i];
+  text += r.sent.size() > 3 ? ", ...) to " : ") to ";
+  text += device;
+  if (!r.content) return text + ", but it did not answer the read-back";
+  if (r.missed.empty()) return text + "; it took all of it";
+  text += "; it did not take " + std::to_string(r.missed.size()) + ": " + r.missed.front();
+  if (r.missed.size() > 1) text += "; ...";
+  return text;
 }
 
 std::optional<MultiviewSetup> ReadMultiviewerSetup(LinkState& link) {

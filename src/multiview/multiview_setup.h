@@ -37,6 +37,17 @@ struct MultiviewSetup {
   bool operator==(const MultiviewSetup&) const = default;
 };
 
+// Which settings a file names; the rest are left as the device has them.
+struct MultiviewSetupKeys {
+  bool layout = false, format = false, labels_on = false, audio_on = false, audio_source = false,
+       overlay_on = false, border_on = false, lock_on = false;
+  std::array<bool, kMultiviewWindowCount> sources{}, labels{}, label_text{}, label_back{},
+      overlay_text{}, overlay_back{};
+  // Every setting: a whole setup, as a saved file holds it.
+  static MultiviewSetupKeys All();
+  bool operator==(const MultiviewSetupKeys&) const = default;
+};
+
 // What the record holds now (after a read-back, what the device holds).
 MultiviewSetup SetupFromState(const MultiviewerState& state);
 
@@ -45,8 +56,17 @@ MultiviewSetup SetupFromState(const MultiviewerState& state);
 std::string EncodeSetupJson(const MultiviewSetup& setup, const std::string& name = {});
 // Reads a file written by EncodeSetupJson (or by hand): every key must be
 // known and every value in range; false with a message naming the bad key.
-// Keys left out keep what `setup` held.
-bool DecodeSetupJson(const std::string& text, MultiviewSetup* setup, std::string* error);
+// Keys left out keep what `setup` held; `keys`, when given, is set to the
+// settings the file names.
+bool DecodeSetupJson(const std::string& text, MultiviewSetup* setup, std::string* error,
+                     MultiviewSetupKeys* keys = nullptr);
+
+// Why a window label cannot go to the device, as the rest of a sentence
+// about it ("has a control character (U+001B at character 4)"); empty when
+// it can. A label is at most 16 UTF-16 units of printable text: the device
+// would draw a control character (below U+0020, U+007F to U+009F) as
+// garbage, and a NUL ends the label there and fails the command.
+std::string MultiviewLabelProblem(const std::u16string& label);
 
 // One command of an apply: a set frame, or the label of a window.
 struct MultiviewStep {
@@ -62,7 +82,11 @@ struct MultiviewStep {
 // window sources, the labels and their switch, the colours window by
 // window, the overlay, the audio meter and its source, the border, and the
 // lock last, so that a locked device has taken everything before it locks.
-std::vector<MultiviewStep> SetupSteps(const MultiviewSetup& setup);
+// Only the settings in `keys` are sent; `names`, when given, gets one line
+// per step naming what it sets ("layout", "window 3 label").
+std::vector<MultiviewStep> SetupSteps(const MultiviewSetup& setup,
+                                      const MultiviewSetupKeys& keys = MultiviewSetupKeys::All(),
+                                      std::vector<std::string>* names = nullptr);
 
 // The single controls, with the parameters the panel sends.
 MultiviewStep LayoutStep(uint8_t window_count);
@@ -73,13 +97,34 @@ MultiviewStep ColourStep(MultiviewColourTarget target, int window, uint8_t colou
 
 // Lines naming every field where `got` differs from `wanted` ("window 3
 // source: wanted 5, device has 2"); empty when the device took it all.
-std::vector<std::string> SetupDifferences(const MultiviewSetup& wanted, const MultiviewSetup& got);
+// Only the settings in `keys` are judged.
+std::vector<std::string> SetupDifferences(const MultiviewSetup& wanted, const MultiviewSetup& got,
+                                          const MultiviewSetupKeys& keys = MultiviewSetupKeys::All());
 
 // Blocking, on a link aimed at the device: sends one step by the link's
 // connection mode. 1 when it counts as sent.
 int SendMultiviewerStep(LinkState& link, const MultiviewStep& step);
 // Reads the device back into a setup; nothing when it did not answer.
 std::optional<MultiviewSetup> ReadMultiviewerSetup(LinkState& link);
+
+// What an apply did.
+struct MultiviewApplyResult {
+  bool answered_before = false;   // the device answered the read before anything was sent
+  std::vector<std::string> sent;  // one line per step sent ("window 3 label")
+  // The read-back after the steps (for the record); nothing when the device
+  // did not answer it.
+  std::optional<std::vector<uint8_t>> content;
+  std::vector<std::string> missed;  // what the read-back shows the device did not take
+};
+// Blocking, on a link aimed at the device: reads the device (nothing is sent
+// to one that does not answer), sends the settings `keys` names with their
+// values in `wanted`, reads the device back and names what it did not take.
+// zvctl and the panel's door both apply setups through it.
+MultiviewApplyResult ApplyMultiviewerSetup(LinkState& link, const MultiviewSetup& wanted,
+                                           const MultiviewSetupKeys& keys);
+// One line for the operator: what went out and what took, e.g. "sent 1
+// setting (window 3 label) to MV; it took all of it".
+std::string ApplyResultText(const MultiviewApplyResult& result, const std::string& device);
 
 // Names and codes of the file.
 std::optional<uint8_t> MultiviewFormatCode(const std::string& name);

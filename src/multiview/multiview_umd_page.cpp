@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "multiview/multiview_panel.h"
+#include "multiview/multiview_setup.h"
 #include "controls/button_st.h"
 
 namespace zv {
@@ -70,7 +71,15 @@ void CClass_16view_umd::SendFocusedLabel() {
     edit->setText(edit->text().left(kLabelTypingLimit));
     LimitLabelBox(edit);
   }
-  glo->m_16_view_umd_name[index] = edit->text().toStdU16String();
+  // A pasted label can carry control characters the device cannot show (a
+  // NUL fails the command): nothing goes out and the record keeps the label
+  // the device has.
+  const std::u16string label = edit->text().toStdU16String();
+  if (const std::string problem = MultiviewLabelProblem(label); !problem.empty()) {
+    Door()->Link().ShowStatus("Label of window " + std::to_string(index + 1) + " not sent: it " + problem, true);
+    return;
+  }
+  glo->m_16_view_umd_name[index] = label;
   Door()->SendMultiviewerLabel(index, glo->m_16_view_umd_name[index]);
 }
 

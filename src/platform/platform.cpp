@@ -1,4 +1,5 @@
 #include "platform/platform.h"
+#include "platform/small_file.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -12,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include <climits>
 
@@ -132,6 +134,48 @@ bool MakeDirs(const std::string& dir) {
 }
 
 }  // namespace
+
+int ReadSmallFile(const std::string& path, std::string* text, std::string* error, size_t max_bytes) {
+  const auto fail = [error](std::string why) {
+    if (error) *error = std::move(why);
+    return 0;
+  };
+  // Not blocking: opening a pipe with no writer would otherwise wait forever.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return fail(std::string("cannot be read (") + std::strerror(errno) + ")");
+  struct stat st{};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return fail("is not a regular file");
+  }
+  const std::string too_large =
+      "is larger than " + (max_bytes % (1024 * 1024) == 0 ? std::to_string(max_bytes / (1024 * 1024)) + " MB"
+                                                         : std::to_string(max_bytes) + " bytes");
+  if (static_cast<uint64_t>(st.st_size) > max_bytes) {
+    close(fd);
+    return fail(too_large);
+  }
+  std::string content;
+  char buffer[16384];
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int saved = errno;
+      close(fd);
+      return fail(std::string("cannot be read (") + std::strerror(saved) + ")");
+    }
+    if (n == 0) break;
+    content.append(buffer, static_cast<size_t>(n));
+    if (content.size() > max_bytes) {
+      close(fd);
+      return fail(too_large);
+    }
+  }
+  close(fd);
+  if (text) *text = std::move(content);
+  return 1;
+}
 
 std::string SettingsFilePath(const std::string& file_name, const std::string& exe_dir) {
   std::string dir = exe_dir;

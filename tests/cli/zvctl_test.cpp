@@ -5,9 +5,12 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -15,6 +18,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -66,13 +71,44 @@ struct Ran {
   std::string output;  // standard output and error together
 };
 
-// Runs zvctl aimed at the simulator's port, with a local port of its own.
-Ran Zvctl(std::vector<std::string> args) {
-  std::vector<std::string> all{ZVCTL_PATH, "--device-port", std::to_string(kPort), "--local-port", "0"};
+// How zvctl is started: the device port it aims at, variables added to its
+// environment, and whether it runs in a network namespace of its own.
+struct Start {
+  uint16_t port = kPort;
+  std::vector<std::string> env;
+  // In a namespace of its own, with loopback and a veth pair holding
+  // 10.77.0.1/24: whatever it sends, however addressed, stays there.
+  bool private_network = false;
+};
+
+// The namespace's set-up before zvctl replaces the shell.
+const char* const kPrivateNetwork =
+    "ip link set lo up && ip link add zv0 type veth peer name zv1 && "
+    "ip addr add 10.77.0.1/24 broadcast 10.77.0.255 dev zv0 && ip link set zv1 up && "
+    "ip link set zv0 up && exec \"$0\" \"$@\"";
+
+// Runs zvctl aimed at the simulator's port (or start.port), with a local
+// port of its own. A run that has not ended after 20 s is killed (status -1).
+Ran Zvctl(std::vector<std::string> args, const Start& start = {}) {
+  std::vector<std::string> all;
+  if (start.private_network) all = {"/usr/bin/unshare", "--net", "--", "/bin/sh", "-c", kPrivateNetwork};
+  for (const std::string& a : {std::string(ZVCTL_PATH), std::string("--device-port"), std::to_string(start.port),
+                               std::string("--local-port"), std::string("0")})
+    all.push_back(a);
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& a : all) argv.push_back(a.data());
   argv.push_back(nullptr);
+  std::vector<std::string> env_text(start.env);
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    if (std::none_of(start.env.begin(), start.env.end(), [&](const std::string& x) { return x.rfind(name, 0) == 0; }))
+      env_text.push_back(entry);
+  }
+  std::vector<char*> envp;
+  for (std::string& e : env_text) envp.push_back(e.data());
+  envp.push_back(nullptr);
   int out[2];
   if (pipe2(out, O_CLOEXEC) != 0) return {};
   posix_spawn_file_actions_t actions;
@@ -80,13 +116,27 @@ Ran Zvctl(std::vector<std::string> args) {
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_adddup2(&actions, out[1], 2);
   pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
   Ran run;
   char buffer[4096];
-  ssize_t n;
-  while (spawned == 0 && (n = read(out[0], buffer, sizeof buffer)) > 0) run.output.append(buffer, n);
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const int64_t deadline_ms = now.tv_sec * 1000 + now.tv_nsec / 1000000 + 20000;
+  while (spawned == 0) {
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const int64_t left = deadline_ms - (now.tv_sec * 1000 + now.tv_nsec / 1000000);
+    pollfd p{out[0], POLLIN, 0};
+    if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0) {
+      kill(pid, SIGKILL);
+      run.output += "[killed after 20 s]";
+      break;
+    }
+    const ssize_t n = read(out[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    run.output.append(buffer, static_cast<size_t>(n));
+  }
   close(out[0]);
   int status = 0;
   if (spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.status = WEXITSTATUS(status);
@@ -178,6 +228,8 @@ TEST_F(ZvctlTest, EachCommandReachesItsDeviceAsThePanelSendsIt) {
        {Hex("A56C|1600|A10101|0000000000000000|003C|0301|0A02|AE")}},
       // show mode 7
       {kFourChannel, {"fourch", "mode", "7"}, {Hex("A56C|1500|600201|0000000000000000|0094|07|2402|AE")}},
+      // show mode 0, the quad split
+      {kFourChannel, {"fourch", "mode", "0"}, {Hex("A56C|1500|600201|0000000000000000|0094|00|1D02|AE")}},
       // picture-in-picture channels 2 and 3
       {kFourChannel, {"fourch", "pip", "2", "3"}, {Hex("A56C|1600|600201|0000000000000000|00A5|0203|3402|AE")}},
       // loop time 5 s (LE), then loop on
@@ -224,6 +276,153 @@ TEST_F(ZvctlTest, ExitStatusSaysWhatHappened) {
     EXPECT_EQ(run.status, row.status) << row.args[1] << ": " << run.output;
     EXPECT_NE(run.output.find(row.says), std::string::npos) << run.output;
   }
+}
+
+// A listener on every local address of a port of its own: a frame zvctl
+// aims at a loopback address, at 0.0.0.0 or at loopback's broadcast address
+// on that port lands here.
+class Sink {
+ public:
+  Sink() {
+    m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    socklen_t len = sizeof a;
+    if (bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+      m_port = ntohs(a.sin_port);
+  }
+  ~Sink() { close(m_fd); }
+  uint16_t port() const { return m_port; }
+  // The datagrams that arrived before a marker of the test's own: loopback
+  // delivers in order, so by the marker everything zvctl sent is here.
+  std::vector<std::string> Arrived() {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(m_port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    static const char kMarker[] = "zvctl-test-marker";
+    sendto(fd, kMarker, sizeof kMarker, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    close(fd);
+    std::vector<std::string> arrived;
+    char buffer[2048];
+    pollfd p{m_fd, POLLIN, 0};
+    while (poll(&p, 1, 2000) == 1) {
+      const ssize_t n = recv(m_fd, buffer, sizeof buffer, 0);
+      if (n == sizeof kMarker && std::memcmp(buffer, kMarker, sizeof kMarker) == 0) return arrived;
+      if (n > 0) arrived.emplace_back(buffer, static_cast<size_t>(n));
+    }
+    ADD_FAILURE() << "the marker did not come back";
+    return arrived;
+  }
+
+ private:
+  int m_fd = -1;
+  uint16_t m_port = 0;
+};
+
+bool PrivateNetworksCanBeMade() {
+  static const bool can = Zvctl({"--version"}, {kPort, {}, true}).status == 0;
+  return can;
+}
+
+// Commands that would reach no device, many devices, the wrong device or
+// the wrong file are refused before anything is sent: each row's exit
+// status, its single line on standard error, and what reached a listener.
+TEST_F(ZvctlTest, RefusesBeforeSendingOrTouchingFiles) {
+  char dir_template[] = "/tmp/zvctl_refuse_XXXXXX";
+  ASSERT_NE(mkdtemp(dir_template), nullptr);
+  const std::string dir = dir_template;
+  const auto write_file = [](const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+  };
+  // A well-formed setup padded past 1 MB, a label carrying a NUL, a file
+  // that a lock-off with a crafted address would delete, and a plain file
+  // where the state folder should be.
+  write_file(dir + "/big.json", R"({"layout": 16})" + std::string(1024 * 1024, ' '));
+  write_file(dir + "/nul.json", R"({"windows": [{"window": 1, "label": "A\u0000B"}]})");
+  write_file(dir + "/keep", "precious\n");
+  write_file(dir + "/plain", "");
+  mkdir((dir + "/folder.json").c_str(), 0700);
+  const std::vector<std::string> home{"HOME=" + dir + "/home", "XDG_CONFIG_HOME=" + dir + "/config",
+                                      "XDG_STATE_HOME=" + dir + "/state"};
+  const std::vector<std::string> unusable{"HOME=" + dir + "/plain", "XDG_CONFIG_HOME=" + dir + "/plain",
+                                          "XDG_STATE_HOME=" + dir + "/plain"};
+  Sink sink;
+  ASSERT_NE(sink.port(), 0);
+  const std::vector<std::string> sw{"--type", "0xA5", "--id", "3"};
+  const auto with = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  struct Row {
+    std::vector<std::string> args;
+    int status;
+    const char* says;
+    std::vector<std::string> env = {};
+    bool private_network = false;
+  };
+  const std::vector<Row> rows{
+      // The lock's marker is named by a checked address, never a path.
+      {{"../../../../victim", "matrix", "lock", "on"}, 2, "IPv4 address", home},
+      {{"../../../../keep", "matrix", "lock", "off"}, 2, "IPv4 address", home},
+      {{kMatrix, "matrix", "lock", "on"}, 1, "cannot make the folder", unusable},
+      {{kMatrix, "matrix", "lock", "on"}, 0, "", home},
+      {{kMatrix, "matrix", "route", "1", "2"}, 2, "is locked", home},
+      {{kMatrix, "matrix", "lock", "off"}, 0, "", home},
+      // One device, never many: broadcast, multicast, 0.0.0.0, loopback's
+      // broadcast and the broadcast of a network the machine is on.
+      {with(sw, {"255.255.255.255", "switcher", "cut"}), 2, "is the broadcast address", {}, true},
+      {with(sw, {"224.0.0.1", "switcher", "cut"}), 2, "is a multicast address", {}, true},
+      {with(sw, {"10.77.0.255", "switcher", "cut"}), 2, "broadcast address of zv0 (10.77.0.0/24)", {}, true},
+      {with(sw, {"0.0.0.0", "switcher", "cut"}), 2, "not a device's address"},
+      {with(sw, {"127.255.255.255", "switcher", "cut"}), 2, "broadcast address of lo"},
+      // A type of another family.
+      {{"--type", "0xA1", "--id", "1", kSwitcher, "switcher", "cut"}, 2, "--type 0xA1 is a multiviewer's"},
+      {{"--type", "0x60", "--id", "2", kMultiviewer, "multiview", "layout", "4"}, 2, "not a multiviewer's"},
+      // A dry run asks nothing.
+      {{"--dry-run", kSwitcher, "switcher", "cut"}, 2, "--dry-run needs --type and --id"},
+      // A T-bar travel never sends progress 0.
+      {with(sw, {kSwitcher, "switcher", "tbar", "0"}), 2, "not in range 1 to 128"},
+      // Control characters in labels: ESC, newline, BEL, U+0085.
+      {{"--type", "0xA1", "--id", "1", kMultiviewer, "multiview", "label", "1", "A\x1b[2J"}, 2, "U+001B at character 2"},
+      {{"--type", "0xA1", "--id", "1", kMultiviewer, "multiview", "label", "2", "A\nB"}, 2, "U+000A"},
+      {{"--type", "0xA1", "--id", "1", kMultiviewer, "multiview", "label", "3", "\a"}, 2, "U+0007"},
+      {{"--type", "0xA1", "--id", "1", kMultiviewer, "multiview", "label", "4", "\xC2\x85"}, 2, "U+0085"},
+      {{"--type", "0xA1", "--id", "1", kMultiviewer, "multiview", "apply", dir + "/nul.json"}, 2, "U+0000"},
+      // Setup and salvo files: regular files of at most 1 MB, refused unread.
+      {{"--type", "0xA1", "--id", "1", kMultiviewer, "multiview", "apply", "/dev/zero"}, 2, "not a regular file"},
+      {{"--type", "0xA1", "--id", "1", kMultiviewer, "multiview", "apply", dir + "/folder.json"}, 2,
+       "not a regular file"},
+      {{"--type", "0xA1", "--id", "1", kMultiviewer, "multiview", "apply", dir + "/big.json"}, 2, "larger than 1 MB"},
+      {{kMatrix, "matrix", "salvo", "/dev/zero"}, 2, "not a regular file", home},
+  };
+  for (const Row& row : rows) {
+    std::string line;
+    for (const std::string& a : row.args) line += a + " ";
+    if (row.private_network && !PrivateNetworksCanBeMade()) {
+      std::printf("SKIP %s: no network namespace can be made here (needs root)\n", line.c_str());
+      continue;
+    }
+    const Ran run = Zvctl(row.args, {sink.port(), row.env, row.private_network});
+    EXPECT_EQ(run.status, row.status) << line << "-> " << run.output;
+    if (row.status != 0) {
+      EXPECT_NE(run.output.find(row.says), std::string::npos) << line << "-> " << run.output;
+      EXPECT_EQ(run.output.rfind("zvctl: ", 0), 0u) << line << "-> " << run.output;
+      EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << line << "-> " << run.output;
+    }
+    EXPECT_EQ(sink.Arrived(), std::vector<std::string>{}) << line;
+  }
+  struct stat st{};
+  EXPECT_NE(stat((dir + "/victim").c_str(), &st), 0) << "the lock wrote outside its folder";
+  EXPECT_EQ(stat((dir + "/keep").c_str(), &st), 0) << "the lock removed a file outside its folder";
+  // The marker's folder is private; lock off removed the marker.
+  ASSERT_EQ(stat((dir + "/state/zv_multiview").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_NE(stat((dir + "/state/zv_multiview/zvctl-matrix-locked-127.0.117.3").c_str(), &st), 0);
+  std::filesystem::remove_all(dir);
 }
 
 std::string Slurp(const std::string& path) {

@@ -19,6 +19,9 @@ TEST(MultiviewSetupFileTest, RefusesWhatTheDeviceCannotTake) {
       {R"({"windows": [{"window": 17, "source": 1}]})", "window"},
       {R"({"windows": [{"window": 2, "source": 17}]})", "window 2 source"},
       {R"({"windows": [{"window": 3, "label": "seventeen letters"}]})", "window 3 label"},
+      {R"({"windows": [{"window": 3, "label": "A\u001b[2J"}]})", "U+001B at character 2"},
+      {R"({"windows": [{"window": 3, "label": "A\u0000"}]})", "U+0000"},
+      {R"({"windows": [{"window": 3, "label": "\u0085"}]})", "U+0085"},
       {"{\"windows\": [{\"window\": 3, \"label\": \"\xC3\x28\"}]}", ""},  // not UTF-8
       {R"({"windows": [{"window": 4, "label_back": "Purple"}]})", "window 4 label_back"},
       {R"({"windows": [{"window": 4, "label_font": "Sans"}]})", "label_font"},
@@ -54,6 +57,33 @@ TEST(MultiviewSetupFileTest, PartialFileKeepsTheRestAndLabelsKeepTheirScript) {
   MultiviewSetup again;
   ASSERT_TRUE(DecodeSetupJson(EncodeSetupJson(setup), &again, &error)) << error;
   EXPECT_EQ(again, setup);
+}
+
+TEST(MultiviewSetupFileTest, OnlyWhatTheFileNamesIsSentAndJudged) {
+  MultiviewSetup setup;
+  MultiviewSetupKeys keys;
+  std::string error;
+  ASSERT_TRUE(DecodeSetupJson(R"({"name": "x", "windows": [{"window": 3, "label": "ONLY3"}], "border": false})",
+                              &setup, &error, &keys))
+      << error;
+  std::vector<std::string> names;
+  const std::vector<MultiviewStep> steps = SetupSteps(setup, keys, &names);
+  EXPECT_EQ(names, (std::vector<std::string>{"window 3 label", "border"}));
+  EXPECT_EQ(steps.size(), 2u);
+  // What the file does not name is not judged, however the device differs.
+  MultiviewSetup device = setup;
+  device.layout = 4;
+  device.sources[0] = 9;
+  device.border_on = true;
+  EXPECT_EQ(SetupDifferences(setup, device, keys), std::vector<std::string>{"border: wanted off, device has on"});
+  // A whole file: the format first (the device redraws everything), the lock
+  // last (a locked device takes nothing more).
+  names.clear();
+  SetupSteps(setup, MultiviewSetupKeys::All(), &names);
+  ASSERT_GE(names.size(), 3u);
+  EXPECT_EQ(names[0], "format");
+  EXPECT_EQ(names[1], "layout");
+  EXPECT_EQ(names.back(), "lock");
 }
 
 TEST(MultiviewSetupFileTest, DifferencesNameWhatTheDeviceDidNotTake) {

@@ -6,7 +6,11 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QAction>
 #include <QFile>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -350,6 +354,17 @@ TEST_F(MultiviewPanelTest, LabelsPage) {
       << "ten characters at most";
   EXPECT_EQ(long_label->text(), "ABCDEFGHIJ") << "the box shows what was sent";
   EXPECT_EQ(m_dlg.m_16_view_umd_name[0], u"ABCDEFGHIJ");
+
+  // A pasted label with a control character is not sent, and the operator
+  // is told why.
+  long_label->clear();
+  QApplication::clipboard()->setText(QStringLiteral("CAM\x1b[2J"));
+  QTest::keyClick(long_label, Qt::Key_V, Qt::ControlModifier);
+  ASSERT_EQ(long_label->text(), QStringLiteral("CAM\x1b[2J"));
+  QTest::keyClick(long_label, Qt::Key_Return);
+  EXPECT_TRUE(NewFrames().empty());
+  EXPECT_EQ(m_dlg.m_16_view_umd_name[0], u"ABCDEFGHIJ");
+  EXPECT_TRUE(m_dlg.StatusText().contains(QStringLiteral("U+001B"))) << m_dlg.StatusText().toStdString();
 }
 
 TEST_F(MultiviewPanelTest, ColourPage) {
@@ -827,33 +842,61 @@ TEST(MultiviewPreviewPaintTest, PixelsOfThePreview) {
   EXPECT_EQ(PaintMultiviewPreview(s).pixelColor(0, 120), QColor(152, 152, 152));
 }
 
-TEST_F(MultiviewPanelTest, ApplyingASetupFileSendsItInOrderAndReadsItBack) {
+// "Apply setup..." from the panel's menu, through its file dialog: only what
+// the file names goes to the device, so changes made there since the panel
+// read it (here by another client, as zvctl would) stay; the status strip
+// says what was sent and what took.
+TEST_F(MultiviewPanelTest, ApplySetupSendsOnlyWhatTheFileNames) {
   ASSERT_TRUE(m_runner.started()) << m_runner.error();
+  LinkState other;
+  test::AimAt(other, m_port, "127.0.0.2", 0xA1);
+  SendMultiviewerStep(other, LayoutStep(4));
+  m_dlg.show();
   CClass_16view_dlg* host = Open();
   ASSERT_NE(host, nullptr);
+  ASSERT_EQ(m_dlg.m_cur_window_count, 4);
+  // The device changes behind the panel's back.
+  SendMultiviewerStep(other, LayoutStep(16));
+  SendMultiviewerStep(other, SourceStep(1, 9));
   NewFrames();
+  ASSERT_EQ(Device().State().layout_code, 16);
+  ASSERT_EQ(Device().State().sources[0], 9);
+
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  const QString path = dir.filePath(QStringLiteral("setup.json"));
+  const QString path = dir.filePath(QStringLiteral("only3.json"));
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(R"({"layout": 4, "windows": [{"window": 2, "source": 9, "label": "Кухня"}]})");
+  file.write(R"({"windows":[{"window":3,"label":"ONLY3"}]})");
   file.close();
 
-  host->ApplySetup(path);
+  QAction* apply = nullptr;
+  for (QAction* action : host->actions())
+    if (action->text() == QStringLiteral("Apply setup...")) apply = action;
+  ASSERT_NE(apply, nullptr);
+  apply->trigger();
+  auto* dialog = host->findChild<QFileDialog*>();
+  ASSERT_NE(dialog, nullptr);
+  // The file chosen in the dialog, then its Open button clicked.
+  dialog->selectFile(path);
+  auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+  ASSERT_NE(buttons, nullptr);
+  ASSERT_NE(buttons->button(QDialogButtonBox::Open), nullptr);
+  QTest::mouseClick(buttons->button(QDialogButtonBox::Open), Qt::LeftButton);
   ASSERT_TRUE(test::DrainLink(m_dlg));
-  const std::vector<std::string> frames = NewFrames();
-  // Format first, layout next, the lock last, then the read-back.
-  ASSERT_GE(frames.size(), 4u);
-  EXPECT_EQ(frames[0].substr(0, 3), "19:");
-  EXPECT_EQ(frames[1], "33:04");
-  EXPECT_EQ(frames[frames.size() - 2].substr(0, 3), "50:");
-  EXPECT_EQ(frames.back(), "32:");
-  EXPECT_EQ(Device().State().layout_code, 4);
-  EXPECT_EQ(Device().State().sources[1], 9);
-  EXPECT_EQ(m_dlg.m_16_view_umd_name[1], u"Кухня");
-  EXPECT_EQ(m_dlg.m_cur_window_count, 4);
-  EXPECT_TRUE(m_dlg.StatusText().contains(QStringLiteral("took the whole setup"))) << m_dlg.StatusText().toStdString();
+
+  EXPECT_EQ(NewFrames(), (std::vector<std::string>{
+                             "32:",                       // read the device first
+                             "1e:"                        // set label
+                             "03"                         // window 3
+                             "01000100010001"             // fixed bytes
+                             "4f004e004c0059003300",      // "ONLY3"
+                             "32:"}));                    // read it back
+  EXPECT_EQ(Device().State().layout_code, 16);
+  EXPECT_EQ(Device().State().sources[0], 9);
+  EXPECT_EQ(m_dlg.m_16_view_umd_name[2], u"ONLY3");
+  EXPECT_EQ(m_dlg.m_cur_window_count, 16) << "the record shows what the device holds";
+  EXPECT_EQ(m_dlg.StatusText().toStdString(), "Sent 1 setting (window 3 label) to Mv_127.0.0.2; it took all of it");
 }
 
 }  // namespace
