@@ -13,7 +13,7 @@ packages=(
   xvfb xauth x11-apps x11-utils imagemagick   # running (xdpyinfo waits for it) and screenshotting without a display
   iproute2                                    # network namespaces for the LAN tests
   fonts-wqy-microhei                          # glyphs for Chinese labels (the package depends on it too)
-  dpkg-dev file help2man lintian              # the Debian package: shlibdeps, manual pages, checks
+  dpkg-dev file help2man groff-base lintian   # the Debian package: shlibdeps, manual pages, checks
 )
 
 missing=()

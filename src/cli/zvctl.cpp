@@ -252,9 +252,13 @@ void Tool::Build() {
       "  fourch mode N (1-16)               zvctl 10.0.0.4 fourch mode 7\n"
       "  fourch pip A B                     zvctl 10.0.0.4 fourch pip 2 3\n"
       "  fourch loop on SECONDS | off       zvctl 10.0.0.4 fourch loop on 5\n"
-      "Over a serial line:                  zvctl --serial /dev/ttyUSB0 --baud 9600 multiview layout 4\n"
-      "Without sending:                     zvctl --dry-run --type 0xA5 --id 1 10.0.0.5 switcher cut\n"
+      "\n"
+      "Other ways to send, each with an example:\n"
+      "  over a serial line                 zvctl --serial /dev/ttyUSB0 --baud 9600 multiview layout 4\n"
+      "  printing the frames, sending none  zvctl --dry-run --type 0xA5 --id 1 10.0.0.5 switcher cut\n"
+      "\n"
       "'zvctl FAMILY COMMAND --help' describes one command.\n"
+      "\n"
       "Exit status: 0 sent or read, 1 no answer (or a setup not taken whole), 2 bad usage.");
 
   auto* scan = m_app.add_subcommand("scan", "list the devices that answer (name, address, type, id)\n"
