@@ -1,9 +1,11 @@
 # The Debian package: both programs, the desktop entry, the icon in the
 # hicolor theme, manual pages made from each program's --help, and the
-# package's documents. `cpack -G DEB` in the build folder writes
-# zv-multiview_<version>_<arch>.deb; its dependencies come from the shared
-# libraries the programs link (dpkg-shlibdeps), the CJK font the labels
-# need and libpcap (the frame monitor's pcap export).
+# package's documents (README.Debian says how the first run finds the
+# virtual devices; README.md is the whole guide). The programs are built
+# with Debian's hardening flags (hardening.cmake). `cpack -G DEB` in the
+# build folder writes zv-multiview_<version>_<arch>.deb; its dependencies
+# come from the shared libraries the programs link (dpkg-shlibdeps), the CJK
+# font the labels need and libpcap (the frame monitor's pcap export).
 include(GNUInstallDirs)
 
 find_program(ZV_HELP2MAN help2man REQUIRED)
@@ -36,7 +38,15 @@ add_custom_command(
   COMMAND ${ZV_GZIP} -9nkf ${zv_pkg_dir}/changelog
   DEPENDS ${zv_pkg_dir}/changelog
   VERBATIM)
-add_custom_target(zv_package_files ALL DEPENDS ${zv_man_pages} ${zv_pkg_dir}/changelog.gz)
+# The guide, compressed as Debian's documents are.
+add_custom_command(
+  OUTPUT ${zv_pkg_dir}/README.md.gz
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/README.md ${zv_pkg_dir}/README.md
+  COMMAND ${ZV_GZIP} -9nf ${zv_pkg_dir}/README.md
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/README.md
+  VERBATIM)
+add_custom_target(zv_package_files ALL
+                  DEPENDS ${zv_man_pages} ${zv_pkg_dir}/changelog.gz ${zv_pkg_dir}/README.md.gz)
 
 install(TARGETS zv_multiview zv_device_sim zvctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${zv_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -48,7 +58,8 @@ foreach(size 48 128)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
           RENAME zv-multiview.png)
 endforeach()
-install(FILES packaging/copyright ${zv_pkg_dir}/changelog.gz
+install(FILES packaging/copyright packaging/README.Debian ${zv_pkg_dir}/changelog.gz
+              ${zv_pkg_dir}/README.md.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zv-multiview)
 
 set(CPACK_GENERATOR DEB)

@@ -14,7 +14,7 @@ packages=(
   xdotool                                     # the frame log test clicks the real program on Xvfb
   iproute2                                    # network namespaces for the LAN tests
   fonts-wqy-microhei                          # glyphs for Chinese labels (the package depends on it too)
-  dpkg-dev file help2man lintian              # the Debian package: shlibdeps, manual pages, checks
+  dpkg-dev file help2man groff-base lintian   # the Debian package: shlibdeps, manual pages, checks
 )
 
 missing=()

@@ -2,8 +2,8 @@
 # Installs what is missing, builds and runs the whole test suite with ctest:
 # once as a normal build, once with AddressSanitizer and
 # UndefinedBehaviorSanitizer, and the threaded tests once more with
-# ThreadSanitizer; builds the Debian package from the normal build, checks it
-# with lintian, installs it with apt-get, runs the installed program and
+# ThreadSanitizer; builds the Debian package (hardened, in build-pkg), checks
+# it with lintian, installs it with apt-get, runs the installed program and
 # removes it again; then runs each fuzz target for a short time and
 # prints the benchmarks' ratios. Set ZV_FUZZ_SECONDS to change the fuzzing time.
 set -euo pipefail
@@ -32,17 +32,25 @@ run_suite() {  # name, build dir, cmake args...
   (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300)
 }
 
-run_suite normal "$root/build-test" -DCMAKE_BUILD_TYPE=Debug
+run_suite normal "$root/build-test" -DCMAKE_BUILD_TYPE=Debug -DZV_PACKAGE=OFF
 
-# The package is made from the normal build (stripped), so it costs only the
-# manual pages, cpack and lintian.
+# The package is built in a folder of its own, optimised and with Debian's
+# hardening flags (packaging/hardening.cmake), without the tests: the
+# programs, the manual pages, cpack and lintian. lintian's hardening tags
+# (fortify, relro, bindnow, PIE) fail the run.
 echo "== Debian package"
-cmake -S "$root" -B "$root/build-test" -DZV_PACKAGE=ON >/dev/null
-cmake --build "$root/build-test" -j "$jobs" --target zv_package_files
-rm -f "$root"/build-test/zv-multiview_*.deb
-(cd "$root/build-test" && cpack -G DEB | tail -n 1)
-deb=$(ls "$root"/build-test/zv-multiview_*.deb)
-lintian --fail-on error "$deb"
+pkg_dir="$root/build-pkg"
+cmake -S "$root" -B "$pkg_dir" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=None \
+  -DZV_BUILD_TESTS=OFF -DZV_PACKAGE=ON >/dev/null
+cmake --build "$pkg_dir" -j "$jobs"
+rm -f "$pkg_dir"/zv-multiview_*.deb
+(cd "$pkg_dir" && cpack -G DEB | tail -n 1)
+deb=$(ls "$pkg_dir"/zv-multiview_*.deb)
+lintian -I --fail-on error "$deb" | tee "$pkg_dir/lintian.txt"
+if grep -q 'hardening-' "$pkg_dir/lintian.txt"; then
+  echo "lintian: programs in the package lack hardening (see above)" >&2
+  exit 1
+fi
 if dpkg-query -W -f='${Status}' zv-multiview 2>/dev/null | grep -q "install ok installed"; then
   echo "zv-multiview is installed on this machine already: install check skipped"
 elif [ "$(id -u)" -ne 0 ]; then

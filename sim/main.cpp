@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "link/link_state.h"
 #include "sim/device_sim.h"
 
 namespace {
@@ -23,7 +24,9 @@ const char kUsage[] =
     "                     Without --device: one device of each family on\n"
     "                     127.0.0.2 (0xA1), .3 (0x82), .4 (0x60), .5 (0xA5).\n"
     "  --hub ADDR         address the discovery socket binds (default 127.255.255.255,\n"
-    "                     the loopback broadcast; 0.0.0.0 inside a network namespace)\n"
+    "                     the loopback broadcast; 0.0.0.0 inside a network namespace).\n"
+    "                     The panel finds the default devices with\n"
+    "                     zv_multiview --search-address 127.255.255.255\n"
     "  --port N           the devices' UDP port (default 7000)\n"
     "  --silent           no device answers anything\n"
     "  --delay MS         every answer leaves MS later\n"
@@ -68,6 +71,11 @@ int main(int argc, char** argv) {
       config.devices.push_back(device);
     } else if (arg == "--hub") {
       config.hub_address = value();
+      if (!zv::ParseIpv4Address(config.hub_address, nullptr)) {
+        std::fprintf(stderr, "zv_device_sim: --hub must be an IPv4 address, not \"%s\"\n%s",
+                     config.hub_address.c_str(), kUsage);
+        return 2;
+      }
     } else if (arg == "--port" && Number(value(), 1, 65535, &n)) {
       config.port = static_cast<uint16_t>(n);
     } else if (arg == "--silent") {
@@ -134,6 +142,13 @@ int main(int argc, char** argv) {
                  d.type, d.id, d.address.c_str(), config.port);
   }
   std::fprintf(stderr, "zv_device_sim: discovery on %s:%u\n", config.hub_address.c_str(), config.port);
+  // On loopback the panel's default search does not reach the devices:
+  // the line says what does.
+  if (config.hub_address.rfind("127.", 0) == 0) {
+    std::string panel = "zv_multiview --search-address " + config.hub_address;
+    if (config.port != 7000) panel += " --device-port " + std::to_string(config.port);
+    std::fprintf(stderr, "zv_device_sim: the panel finds them with: %s\n", panel.c_str());
+  }
   if (config.serial)
     std::fprintf(stderr, "zv_device_sim: serial %s\n", sim.SerialPath().c_str());
   std::fprintf(stderr, "zv_device_sim: ready\n");

@@ -1,9 +1,10 @@
 #include <QApplication>
-#include <QCommandLineParser>
-#include <QLoggingCategory>
+#include <QGuiApplication>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
+#include "app/command_line.h"
 #include "app/desktop_setup.h"
 #include "app/zelvik_app.h"
 #include "monitor/frame_export.h"
@@ -12,38 +13,24 @@
 
 namespace {
 
-// Reads a port option; false (with a message) when it is not 0..65535, or 0
-// where 0 is not allowed.
-bool PortOption(const QCommandLineParser& parser, const QString& name, bool zero_allowed,
-                uint16_t* port) {
-  if (!parser.isSet(name)) return true;
-  bool ok = false;
-  const uint value = parser.value(name).toUInt(&ok);
-  if (!ok || value > 65535 || (!zero_allowed && value == 0)) {
-    std::fprintf(stderr, "zv_multiview: --%s must be a port number%s, not \"%s\"\n",
-                 qPrintable(name), zero_allowed ? " (0 to 65535)" : " (1 to 65535)",
-                 qPrintable(parser.value(name)));
-    return false;
-  }
-  *port = static_cast<uint16_t>(value);
-  return true;
-}
+QtMessageHandler g_previous_handler = nullptr;
 
-// The options QApplication takes for itself. The command line is read before
-// the application object exists (so that --help and --version need no
-// display), so they are known here too, hidden from the help; QApplication
-// then takes them out of argv.
-struct ToolkitOption {
-  const char* name;
-  bool takes_value;
-};
-constexpr ToolkitOption kToolkitOptions[] = {
-    {"platform", true},    {"platformpluginpath", true}, {"platformtheme", true},
-    {"plugin", true},      {"qwindowgeometry", true},    {"qwindowicon", true},
-    {"qwindowtitle", true}, {"geometry", true},          {"display", true},
-    {"style", true},       {"stylesheet", true},         {"session", true},
-    {"reverse", false},    {"widgetcount", false},
-};
+// While the application object is built, a platform that cannot start (a
+// display that does not answer, a plugin that is missing) is a fatal Qt
+// message, which would end the program by SIGABRT: it ends with status 1
+// and says why instead.
+void StartupMessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type != QtFatalMsg) {
+    if (g_previous_handler)
+      g_previous_handler(type, context, text);
+    else
+      std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+    return;
+  }
+  std::fprintf(stderr, "zv_multiview: the window cannot be shown: %s\n", qPrintable(text));
+  std::fflush(stderr);
+  std::_Exit(1);
+}
 
 }  // namespace
 
@@ -51,109 +38,49 @@ int main(int argc, char* argv[]) {
   QCoreApplication::setApplicationName("zv_multiview");
   QCoreApplication::setApplicationVersion(ZV_VERSION);
 
-  QCommandLineParser parser;
-  // Qt's own options are single-dash words (-platform offscreen).
-  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-  parser.setApplicationDescription(
-      "Control panel for the zv family of broadcast video devices: multiviewer, matrix "
-      "router, four-channel switcher and production switcher.");
-  const QCommandLineOption help_option = parser.addHelpOption();
-  const QCommandLineOption version_option = parser.addVersionOption();
-  parser.addOption({"device-port", "UDP port the devices listen on (default 7000).", "port"});
-  parser.addOption({"local-port",
-                    "Local UDP port every socket binds to (default 7000; 0 lets the system "
-                    "choose).",
-                    "port"});
-  parser.addOption({"search-address",
-                    "Destination of the discovery query, and the only one (default: "
-                    "255.255.255.255 and the broadcast address of every network interface; for "
-                    "example 127.0.0.1 to search only this machine).",
-                    "address"});
-  parser.addOption({"skin", "Folder of PNG files named by bitmap id (e.g. 195.png) that "
-                            "replace the default skin.",
-                    "folder"});
-  parser.addOption({"serial-port",
-                    "Also offer this serial port in the port lists (for example the "
-                    "pseudo-terminal of zv_device_sim). May be given more than once.",
-                    "path"});
-  parser.addOption({"frame-log",
-                    "Append every frame sent and received, from start-up on, to this file as "
-                    "JSON lines (one object per frame, as the frame monitor saves them).",
-                    "file"});
-  parser.addOption({"verbose",
-                    "Print the trace lines of searches and commands (the logging category "
-                    "zv.trace; QT_LOGGING_RULES=\"zv.trace.info=true\" does the same)."});
-  for (const ToolkitOption& t : kToolkitOptions) {
-    QCommandLineOption option(QString::fromLatin1(t.name));
-    if (t.takes_value) option.setValueName("value");
-    option.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOption(option);
-  }
-
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-  if (!parser.parse(arguments)) {
-    std::fprintf(stderr, "zv_multiview: %s\nTry \"zv_multiview --help\".\n",
-                 qPrintable(parser.errorText()));
-    return 2;
-  }
-  if (parser.isSet(help_option) || parser.isSet("help-all")) {
-    // Without an application object the parser cannot know the program's name.
-    QString text = parser.helpText();
-    text.replace(QStringLiteral("<executable_name>"), QStringLiteral("zv_multiview"));
-    std::fputs(qPrintable(text), stdout);
-    return 0;
-  }
-  if (parser.isSet(version_option)) {
-    std::printf("zv_multiview %s\n", ZV_VERSION);
-    return 0;
-  }
+  const zv::CommandLine command_line = zv::ReadCommandLine(arguments);
+  std::fputs(command_line.out.c_str(), stdout);
+  std::fputs(command_line.error.c_str(), stderr);
+  if (command_line.exit_status >= 0) return command_line.exit_status;
 
-  zv::LinkConfig config;
-  if (!PortOption(parser, "device-port", false, &config.device_port) ||
-      !PortOption(parser, "local-port", true, &config.local_port))
-    return 2;
-  if (parser.isSet("search-address")) {
-    const std::string address = parser.value("search-address").toStdString();
-    if (!zv::ParseIpv4Address(address, nullptr)) {
-      std::fprintf(stderr, "zv_multiview: --search-address must be an IPv4 address, not \"%s\"\n",
-                   address.c_str());
-      return 2;
-    }
-    config.search_address = address;
+  const std::string display_problem = zv::DisplayProblem(command_line, [](const char* name) { return std::getenv(name); });
+  if (!display_problem.empty()) {
+    std::fputs(display_problem.c_str(), stderr);
+    return 1;
   }
-  // Without a destination of the operator's the search looks out of every
-  // interface.
-  config.search_every_interface = !parser.isSet("search-address");
 
   // The frame log is opened before anything is sent, so that it has the
   // run from its first frame; a file that cannot be opened ends the run
   // before it starts rather than leaving an unwatched run unrecorded.
   zv::FrameLog frame_log;
-  if (parser.isSet("frame-log")) {
-    const std::string path = parser.value("frame-log").toStdString();
+  if (!command_line.frame_log.empty()) {
     std::string error;
-    if (!frame_log.Open(path, &error)) {
-      std::fprintf(stderr, "zv_multiview: cannot open the frame log \"%s\": %s\n", path.c_str(),
-                   error.c_str());
+    if (!frame_log.Open(command_line.frame_log, &error)) {
+      std::fprintf(stderr, "zv_multiview: cannot open the frame log \"%s\": %s\n",
+                   command_line.frame_log.c_str(), error.c_str());
       return 2;
     }
   }
 
   zv::RouteTraceToLog();
-  if (parser.isSet("verbose")) zv::ShowTraceLog();
+  if (command_line.verbose) zv::ShowTraceLog();
 
+  // The window belongs to the menu entry zv-multiview.desktop (the Wayland
+  // app id; on X11 the entry names the window class).
+  QGuiApplication::setDesktopFileName(QStringLiteral("zv-multiview"));
+  g_previous_handler = qInstallMessageHandler(StartupMessageHandler);
   QApplication application(argc, argv);
+  qInstallMessageHandler(g_previous_handler);
   zv::UseStandardSettingsFolder();
-  std::vector<std::string> extra_ports;
-  for (const QString& path : parser.values("serial-port")) extra_ports.push_back(path.toStdString());
-  zv::SetExtraSerialPorts(std::move(extra_ports));
-  if (parser.isSet("skin")) zv::SetSkinOverrideDir(parser.value("skin"));
+  zv::SetExtraSerialPorts(command_line.serial_ports);
+  if (!command_line.skin_dir.isEmpty()) zv::SetSkinOverrideDir(command_line.skin_dir);
 
   // The link worker writes each line as it comes; once a second the window
   // looks whether every one went down.
   QTimer log_check;
-  if (parser.isSet("frame-log")) {
+  if (!command_line.frame_log.empty()) {
     QObject::connect(&log_check, &QTimer::timeout, [&frame_log, told = false]() mutable {
       // A full disk does not stop the program, but nobody is led to trust
       // a log that has holes.
@@ -165,7 +92,7 @@ int main(int argc, char* argv[]) {
     log_check.start(1000);
   }
 
-  zv::CZELVIKApp app(config);
+  zv::CZELVIKApp app(command_line.config);
   const int result = app.InitInstance();
   frame_log.Close();
   return result;

@@ -46,7 +46,9 @@ CZELVIKState::CZELVIKState() {
 }
 
 void CZELVIKState::ResetWindowLabels() {
-  for (auto& label : m_16_view_umd_name) label = u" ";
+  // One character assigned, not a literal: GCC 12 at -O2 warns falsely
+  // (-Wrestrict) about assigning a string literal here.
+  for (auto& label : m_16_view_umd_name) label.assign(1, u' ');
 }
 
 int8_t CZELVIKState::DeviceIndexForLine(int line) const {

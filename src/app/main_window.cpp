@@ -370,18 +370,25 @@ void CZELVIKDlg::NetworkSearch() {
     std::vector<std::string> lines;
     const int found = link.SearchNetworkDevices(&lines, forget_previous);
     link.m_search_progress = nullptr;
+    // Nothing found where the operator looked: virtual devices running on
+    // this machine are asked for briefly, so the strip can say how to
+    // reach them (the first run, zv_device_sim started beside the panel).
+    const bool virtual_devices_answer = found == 0 && !link.SearchAsksLoopbackBroadcast() &&
+                                        link.LoopbackDevicesAnswer(kLoopbackProbeWindowMs);
     std::vector<DeviceEntry> entries;
     for (int i = 0; i < std::max(found, 0); ++i) entries.push_back(link.m_device_list[i]);
-    return [self, found, forget_previous, lines = std::move(lines), entries = std::move(entries)] {
+    return [self, found, forget_previous, lines = std::move(lines), entries = std::move(entries),
+            virtual_devices_answer] {
       if (!self) return;
-      self->FinishNetworkSearch(found, forget_previous, lines, entries);
+      self->FinishNetworkSearch(found, forget_previous, lines, entries, virtual_devices_answer);
     };
   });
 }
 
 void CZELVIKDlg::FinishNetworkSearch(int found, bool forget_previous,
                                      const std::vector<std::string>& lines,
-                                     const std::vector<DeviceEntry>& entries) {
+                                     const std::vector<DeviceEntry>& entries,
+                                     bool virtual_devices_answer) {
   SetSearching(false);
   QComboBox* combo = DeviceCombo();
   combo->clear();
@@ -410,7 +417,11 @@ void CZELVIKDlg::FinishNetworkSearch(int found, bool forget_previous,
   ShowStatus("");
   OpenDevicePanel();
   // Said after the panel opened, unless the panel already says what it reads.
-  if (StatusText().isEmpty()) ShowStatus("Search over: " + std::to_string(found) + " found");
+  if (virtual_devices_answer)
+    ShowStatus(std::string("No device found. Virtual devices (zv_device_sim) answer on ") +
+               kLoopbackBroadcast + ": start with --search-address " + kLoopbackBroadcast);
+  else if (StatusText().isEmpty())
+    ShowStatus("Search over: " + std::to_string(found) + " found");
   ShowSubnetOfChosenDevice(interfaces);
   Trace("search  over");
 }

@@ -127,9 +127,11 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // The settings window, when shown, follows the chosen device.
   void ShowChosenDeviceInSettings();
   void SetSearching(bool searching);
-  // The end of a search, on this thread, with what the worker found.
+  // The end of a search, on this thread, with what the worker found;
+  // `virtual_devices_answer` when the search found nothing but virtual
+  // devices answer on the loopback broadcast it did not ask.
   void FinishNetworkSearch(int found, bool forget_previous, const std::vector<std::string>& lines,
-                           const std::vector<DeviceEntry>& entries);
+                           const std::vector<DeviceEntry>& entries, bool virtual_devices_answer);
   void FinishSerialSearch(bool searched, bool query_written, int8_t index,
                           const DeviceEntry& entry, uint8_t type, const std::u16string& name);
   // The target of the jobs that open and close the serial port.

@@ -69,6 +69,12 @@ int LinkState::SearchNetworkDevices(std::vector<std::string>* lines, bool forget
   // reply comes back to it, within the one window. A query that cannot
   // leave by one interface does not end the search.
   std::vector<sockaddr_in> destinations{m_udp_dest_addr};
+  const in_addr_t loopback_broadcast = inet_addr(kLoopbackBroadcast);
+  if (m_link_config.search_loopback_broadcast && m_udp_dest_addr.sin_addr.s_addr != loopback_broadcast) {
+    sockaddr_in to = m_udp_dest_addr;
+    to.sin_addr.s_addr = loopback_broadcast;
+    destinations.push_back(to);
+  }
   if (m_link_config.search_every_interface) {
     for (uint32_t broadcast : DirectedBroadcasts(ReadLocalInterfaces())) {
       sockaddr_in to = m_udp_dest_addr;
@@ -105,6 +111,38 @@ int LinkState::SearchNetworkDevices(std::vector<std::string>* lines, bool forget
   Trace("time over");
   CloseUdpSocket();
   return found;
+}
+
+bool LinkState::SearchAsksLoopbackBroadcast() const {
+  return m_link_config.search_loopback_broadcast ||
+         inet_addr(m_link_config.search_address.c_str()) == inet_addr(kLoopbackBroadcast);
+}
+
+bool LinkState::LoopbackDevicesAnswer(uint32_t window_ms) {
+  CloseUdpSocket();
+  if (!OpenScanSocket()) {
+    CloseUdpSocket();
+    return false;
+  }
+  sockaddr_in to = m_udp_dest_addr;
+  to.sin_addr.s_addr = inet_addr(kLoopbackBroadcast);
+  bool answered = false;
+  if (SendDatagramTo(DISCOVERY_QUERY, to)) {
+    const uint32_t start = TickCount();
+    while (!answered && m_udpSockfd >= 0 && !CancelRequested()) {
+      const uint32_t elapsed = TickCount() - start;
+      if (elapsed > window_ms) break;
+      Datagram datagram;
+      // The query itself comes back to our own socket; only a reply that
+      // names a device counts.
+      if (ReceiveDatagram(kSearchReplyBufferSize, window_ms - elapsed + 1, &datagram) != 1) continue;
+      const DiscoveryReply reply =
+          ParseDiscoveryDatagram(datagram.bytes.data(), datagram.bytes.size());
+      answered = reply.is_reply && !reply.names.empty();
+    }
+  }
+  CloseUdpSocket();
+  return answered;
 }
 
 void LinkState::FlushSerialInput() {

@@ -311,6 +311,15 @@ std::string AddressText(const sockaddr_in& address) {
   return text;
 }
 
+bool AimSearchAt(const std::string& address, LinkConfig* config) {
+  std::array<uint8_t, 4> octets{};
+  if (!ParseIpv4Address(address, &octets)) return false;
+  config->search_address = address;
+  config->search_every_interface = false;
+  config->search_loopback_broadcast = octets[0] == 127;
+  return true;
+}
+
 bool ParseIpv4Address(const std::string& text, std::array<uint8_t, 4>* octets) {
   in_addr address{};
   if (inet_pton(AF_INET, text.c_str(), &address) != 1) return false;

@@ -38,7 +38,22 @@ struct LinkConfig {
   // names its destination (--search-address, and every loopback config of
   // the tests) leaves it false and queries that destination alone.
   bool search_every_interface = false;
+  // Set when the operator named an address of this machine (127.x.x.x): the
+  // query then also goes to the loopback broadcast, where the virtual
+  // devices of zv_device_sim listen, so "search only this machine" finds
+  // them whatever loopback address was typed.
+  bool search_loopback_broadcast = false;
 };
+
+// The loopback broadcast: zv_device_sim's discovery socket listens here.
+inline constexpr const char* kLoopbackBroadcast = "127.255.255.255";
+// A search aimed at `address` as the operator typed it: that address alone,
+// and the loopback broadcast too when it is an address of this machine.
+// False when `address` is not a dotted quad.
+bool AimSearchAt(const std::string& address, LinkConfig* config);
+// How long a search that found nothing listens for virtual devices on the
+// loopback broadcast before it says how to reach them.
+inline constexpr uint32_t kLoopbackProbeWindowMs = 250;
 
 // Windows and buffers of the UDP receivers.
 inline constexpr uint32_t kSearchWindowMs = 2000;
@@ -165,6 +180,15 @@ class LinkState {
   // told). `query_written` (when given) says whether the line took the whole
   // query; without it nobody was asked and nothing is waited for.
   bool SearchSerialDevice(bool* query_written = nullptr);
+  // True when a search sends a query to the loopback broadcast on the
+  // device port (the operator's address, or an address of this machine).
+  bool SearchAsksLoopbackBroadcast() const;
+  // Sends the discovery query to the loopback broadcast on the device port
+  // and says whether a device answered within `window_ms`: a search that
+  // found nothing asks this to tell the operator that virtual devices are
+  // running and how to reach them. The socket is closed again before it
+  // returns.
+  bool LoopbackDevicesAnswer(uint32_t window_ms);
   // Called by the network search for each device as it is listed.
   std::function<void(const DeviceEntry& entry, const std::string& line)> m_search_progress;
   // Reads and discards every byte waiting on the serial port.

@@ -1,0 +1,45 @@
+// zv_multiview's command line, read before the application object exists so
+// that --help, --version and every usage error need no display.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/link_state.h"
+
+namespace zv {
+
+// The address the help and the manual page give for the first run: the
+// virtual devices of zv_device_sim answer the query sent there.
+inline constexpr const char* kFirstRunSearchAddress = "127.255.255.255";
+
+struct CommandLine {
+  // What the run ends with before the window: -1 to go on, otherwise the
+  // exit status (0 after --help or --version, 2 for a usage error), with
+  // `out` for standard output and `error` for standard error.
+  int exit_status = -1;
+  std::string out;
+  std::string error;
+
+  LinkConfig config;
+  QString skin_dir;  // empty: the default skin
+  std::vector<std::string> serial_ports;
+  std::string frame_log;  // empty: none
+  bool verbose = false;
+  // -platform (or --platform) was given: Qt is told which platform to use.
+  bool platform_given = false;
+};
+
+// Reads `arguments` (argv as given, the program's name first).
+CommandLine ReadCommandLine(const QStringList& arguments);
+
+// Why no window can be shown, before Qt tries (and aborts): empty when a
+// display, a platform option or QT_QPA_PLATFORM names where it goes.
+// `env` reads an environment variable (the process's own in the program).
+std::string DisplayProblem(const CommandLine& command_line,
+                           const std::function<const char*(const char* name)>& env);
+
+}  // namespace zv
