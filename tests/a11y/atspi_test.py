@@ -122,7 +122,6 @@ def check_switcher(app, sim_log):
     if not program3:
         fail("no Program 3")
         return
-    print("Program 3:", program3.getRoleName(), [str(x) for x in program3.getState().getStates()])
     press(program3)
     if wait_for("Program 3 checked", lambda: checked(find(app, "Program 3"))):
         others = [n.name for n, _ in nodes(app)
