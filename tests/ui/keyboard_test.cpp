@@ -9,31 +9,42 @@
 #include <QImage>
 #include <QRegularExpression>
 #include <QTest>
+#include <algorithm>
 #include <map>
 
 #include "app/main_window.h"
 #include "controls/focus_mark.h"
 #include "controls/group_box.h"
 #include "res/dialog_templates.h"
+#include "support/link_drain.h"
+#include "support/loopback_link.h"
+#include "support/sim_runner.h"
 #include "support/udp_peer.h"
 #include "switcher/switcher_panel.h"
 
 namespace zv {
 namespace {
 
+constexpr uint8_t kFamilyTypes[] = {0xA1, 0x82, 0x60, 0xA5};
+
+// The main window with one virtual device of each family, so that every
+// panel has read its device and enabled its controls.
 class KeyboardTest : public ::testing::Test {
  protected:
+  static sim::SimConfig Devices(uint16_t port) {
+    sim::SimConfig config = test::LoopbackSim(port, {"Mv", "Mx", "Fc", "Sw"});
+    for (int i = 0; i < 4; ++i) config.devices[static_cast<size_t>(i)].type = kFamilyTypes[i];
+    return config;
+  }
+
   void SetUp() override {
-    LinkConfig config;
-    config.device_port = test::FreeUdpPort();  // nobody listens: commands go nowhere
-    config.local_port = 0;
-    config.search_address = "127.0.0.1";
-    m_dlg = std::make_unique<CZELVIKDlg>(config);
-    const uint8_t types[] = {0xA1, 0x82, 0x60, 0xA5};
+    ASSERT_TRUE(m_runner.started()) << m_runner.error();
+    m_dlg = std::make_unique<CZELVIKDlg>(test::LoopbackConfig(m_port));
     for (int i = 0; i < 4; ++i) {
-      m_dlg->m_device_list[i].device_type = types[i];
-      m_dlg->m_device_list[i].SetIpText("127.0.0.1");
-      m_dlg->DeviceCombo()->addItem(QString("dev%1_127.0.0.1").arg(i));
+      m_dlg->m_device_list[i].device_type = kFamilyTypes[i];
+      m_dlg->m_device_list[i].device_id = static_cast<uint8_t>(i + 1);
+      m_dlg->m_device_list[i].SetIpText(QString("127.0.0.%1").arg(i + 2).toStdString());
+      m_dlg->DeviceCombo()->addItem(QString("dev%1_127.0.0.%2").arg(i).arg(i + 2));
     }
     m_dlg->show();
     QApplication::setActiveWindow(m_dlg.get());
@@ -43,6 +54,15 @@ class KeyboardTest : public ::testing::Test {
   QWidget* Focus() const { return QApplication::focusWidget(); }
   void Tab() { QTest::keyClick(Focus(), Qt::Key_Tab); }
 
+  void Open(int device) {
+    m_dlg->DeviceCombo()->setCurrentIndex(device);
+    emit m_dlg->DeviceCombo()->activated(device);
+    ASSERT_NE(m_dlg->m_p_mian_show_dlg, nullptr);
+    ASSERT_TRUE(test::DrainLink(*m_dlg));
+  }
+
+  uint16_t m_port = test::FreeUdpPort();
+  test::SimRunner m_runner{Devices(m_port)};
   std::unique_ptr<CZELVIKDlg> m_dlg;
 };
 
@@ -56,7 +76,7 @@ TEST_F(KeyboardTest, FocusStartsOnScan) {
 // pixels of the mark's colour all round; nothing changes elsewhere but
 // where the ring left.
 TEST_F(KeyboardTest, TheFocusedControlShowsARing) {
-  emit m_dlg->DeviceCombo()->activated(3);
+  Open(3);
   ASSERT_NE(qobject_cast<CClass_switcher_dlg*>(m_dlg->m_p_mian_show_dlg.data()), nullptr);
   QWidget* scan = m_dlg->Item(kIdScan);
   scan->setFocus(Qt::TabFocusReason);
@@ -152,28 +172,39 @@ TEST_F(KeyboardTest, TabKeepsEachGroupTogetherOnEveryPage) {
   QWidget* scan = m_dlg->Item(kIdScan);
   auto tab = [this] { Tab(); };
   for (int device = 0; device < 4; ++device) {
-    emit m_dlg->DeviceCombo()->activated(device);
-    ASSERT_NE(m_dlg->m_p_mian_show_dlg, nullptr);
+    Open(device);
     const std::string panel = "panel " + std::to_string(device);
-    QList<QWidget*> chain = WalkTabChain(scan, tab);
-    ExpectGroupsContiguous(chain, panel);
-    // Tab reaches every control the panel shows and takes the keyboard.
-    for (QWidget* w : m_dlg->m_p_mian_show_dlg->findChildren<QWidget*>()) {
-      if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy()) {
-        EXPECT_TRUE(chain.contains(w)) << panel << ": Tab never reaches " << w->accessibleName().toStdString();
+    // Tab reaches every control the panel and its page show that takes the
+    // keyboard, and the page has some.
+    auto walk = [&](const std::string& where) {
+      const QList<QWidget*> chain = WalkTabChain(scan, tab);
+      ExpectGroupsContiguous(chain, where);
+      QWidget* panel_now = m_dlg->m_p_mian_show_dlg;
+      for (QWidget* w : panel_now->findChildren<QWidget*>()) {
+        if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy()) {
+          EXPECT_TRUE(chain.contains(w)) << where << ": Tab never reaches " << w->accessibleName().toStdString();
+        }
       }
-    }
+      for (QWidget* page : panel_now->findChildren<CChildDialog*>(Qt::FindDirectChildrenOnly)) {
+        if (!page->isVisible()) continue;
+        EXPECT_TRUE(std::any_of(chain.begin(), chain.end(), [page](QWidget* w) { return page->isAncestorOf(w); }))
+            << where << ": nothing on the page takes the keyboard";
+      }
+    };
+    walk(panel);
     QList<QAbstractButton*> page_buttons;
     for (QAbstractButton* b : m_dlg->m_p_mian_show_dlg->findChildren<QAbstractButton*>())
       if (b->isVisible() && b->accessibleName().endsWith(" page")) page_buttons << b;
     for (QAbstractButton* b : page_buttons) {
       b->click();
-      ExpectGroupsContiguous(WalkTabChain(scan, tab), panel + ", " + b->accessibleName().toStdString());
+      ASSERT_TRUE(test::DrainLink(*m_dlg));
+      walk(panel + ", " + b->accessibleName().toStdString());
     }
     if (auto* switcher = qobject_cast<CClass_switcher_dlg*>(m_dlg->m_p_mian_show_dlg.data())) {
       for (int k = 0; k < 4; ++k) {
         switcher->ShowSwitcherPage(k);
-        ExpectGroupsContiguous(WalkTabChain(scan, tab), panel + ", page " + std::to_string(k));
+        ASSERT_TRUE(test::DrainLink(*m_dlg));
+        walk(panel + ", page " + std::to_string(k));
       }
     }
   }
