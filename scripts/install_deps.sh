@@ -13,6 +13,7 @@ packages=(
   xvfb xauth x11-apps x11-utils imagemagick   # running (xdpyinfo waits for it) and screenshotting without a display
   xdotool                                     # the frame log test clicks the real program on Xvfb
   iproute2                                    # network namespaces for the LAN tests
+  python3-pyatspi at-spi2-core dbus-x11       # the panels through the accessibility bus (AT-SPI test)
   fonts-wqy-microhei                          # glyphs for Chinese labels (the package depends on it too)
   dpkg-dev file help2man groff-base lintian   # the Debian package: shlibdeps, manual pages, checks
 )

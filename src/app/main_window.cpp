@@ -241,6 +241,17 @@ void CZELVIKDlg::OnInitDialog() {
   ApplyControlColours(this, ControlColours::kDarkFieldsGreyStatics);
   BuildTemplateControls(this, *t);
   m_panel_rect = Item(kIdPanelPlaceholder)->geometry();
+  // Tab runs Scan, the device list, then the panel (which joins the chain
+  // at its end when it opens), then the title-bar buttons and the settings;
+  // the focus starts on Scan, so a first Space searches and never minimises.
+  // (The title-bar buttons keep the head of the chain: Qt does not move the
+  // widget that follows the window itself.)
+  QWidget* previous = Item(kIdClose);
+  for (int id : {kIdSet, kIdScan, kIdDeviceCombo}) {
+    QWidget::setTabOrder(previous, Item(id));
+    previous = Item(id);
+  }
+  Item(kIdScan)->setFocus(Qt::OtherFocusReason);
 
   connect(static_cast<QAbstractButton*>(Item(kIdMinimise)), &QAbstractButton::clicked, this,
           [this] { showMinimized(); });
@@ -263,6 +274,7 @@ void CZELVIKDlg::OnInitDialog() {
   monitor->setObjectName(QStringLiteral("frame_monitor_button"));
   monitor->setText(QStringLiteral("\u2261"));  // three lines: a list
   monitor->setToolTip(tr("Frame monitor (Ctrl+L)"));
+  monitor->setAccessibleName(tr("Frame monitor"));
   monitor->setAutoRaise(true);
   monitor->setFocusPolicy(Qt::NoFocus);
   monitor->setGeometry(1126, 694, 24, 22);

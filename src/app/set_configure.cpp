@@ -185,8 +185,10 @@ void CSetConfigure::reject() {
 }
 
 void CSetConfigure::UpdateStatusIcon() {
-  if (auto* icon = qobject_cast<QLabel*>(Item(kIdLinkStatusIcon)))
+  if (auto* icon = qobject_cast<QLabel*>(Item(kIdLinkStatusIcon))) {
     icon->setPixmap(SkinBitmap(StatusIconId()));
+    DescribeLamp(icon, StatusIconId());
+  }
   update(m_icon_rect);
 }
 

@@ -1,5 +1,7 @@
 #include "controls/bitmap_slider.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCoreApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -29,8 +31,47 @@ CMemSliderDC::~CMemSliderDC() {
   m_target->drawPixmap(m_rect.topLeft(), m_buffer);
 }
 
+namespace {
+
+// The slider as a screen reader sees it: a slider with a value. The value is
+// read only; the keys and the mouse move the thumb, and they tell the parent.
+class SliderAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+ public:
+  explicit SliderAccessible(CBitmapSlider* slider) : QAccessibleWidget(slider, QAccessible::Slider) {}
+
+  void* interface_cast(QAccessible::InterfaceType t) override {
+    if (t == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+    return QAccessibleWidget::interface_cast(t);
+  }
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Value) return QString::number(Slider()->ValueForPeople());
+    return QAccessibleWidget::text(t);
+  }
+  QVariant currentValue() const override { return Slider()->ValueForPeople(); }
+  void setCurrentValue(const QVariant&) override {}
+  QVariant maximumValue() const override { return Slider()->MaximumForPeople(); }
+  QVariant minimumValue() const override { return Slider()->MinimumForPeople(); }
+  QVariant minimumStepSize() const override { return 1; }
+
+ private:
+  CBitmapSlider* Slider() const { return static_cast<CBitmapSlider*>(widget()); }
+};
+
+QAccessibleInterface* SliderAccessibleFactory(const QString& class_name, QObject* object) {
+  if (class_name == QLatin1String("zv::CBitmapSlider") && object && object->isWidgetType())
+    return new SliderAccessible(static_cast<CBitmapSlider*>(object));
+  return nullptr;
+}
+
+}  // namespace
+
 CBitmapSlider::CBitmapSlider(QWidget* parent, int control_id)
     : QWidget(parent), m_control_id(control_id) {
+  static const bool accessible_installed = [] {
+    QAccessible::installFactory(SliderAccessibleFactory);
+    return true;
+  }();
+  (void)accessible_installed;
   if (control_id != 0) setObjectName(ItemName(control_id));
   // Every pixel is painted each time; nothing is erased first.
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -89,6 +130,35 @@ void CBitmapSlider::SetLimits(int minimum, int maximum) {
 void CBitmapSlider::SetPosition(int position) {
   m_travel.SetPosition(position);
   update();
+  AnnounceValue();
+}
+
+void CBitmapSlider::SetValueForPeople(int minimum, int maximum, std::function<int(int)> value) {
+  m_people_minimum = minimum;
+  m_people_maximum = maximum;
+  m_value_for_people = std::move(value);
+  AnnounceValue();
+}
+
+int CBitmapSlider::ValueForPeople() const {
+  return m_value_for_people ? m_value_for_people(GetPosition()) : GetPosition();
+}
+
+int CBitmapSlider::MinimumForPeople() const {
+  return m_value_for_people ? m_people_minimum : m_travel.Minimum();
+}
+
+int CBitmapSlider::MaximumForPeople() const {
+  return m_value_for_people ? m_people_maximum : m_travel.Maximum();
+}
+
+void CBitmapSlider::AnnounceValue() {
+  if (!QAccessible::isActive()) return;
+  const int value = ValueForPeople();
+  if (m_announced_value == value) return;
+  m_announced_value = value;
+  QAccessibleValueChangeEvent event(this, value);
+  QAccessible::updateAccessibility(&event);
 }
 
 void CBitmapSlider::SetFocusRectOption(bool on) {
@@ -207,6 +277,9 @@ void CBitmapSlider::changeEvent(QEvent* event) {
 }
 
 void CBitmapSlider::PostToParent(int message) {
+  // The parent sees the message after this input; the value read now may
+  // still change when it applies it, and is told again then.
+  AnnounceValue();
   if (QWidget* parent = parentWidget())
     QCoreApplication::postEvent(parent,
                                 new SliderMessageEvent(message, m_control_id, GetPosition()));

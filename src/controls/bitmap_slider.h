@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 #include "controls/slider_travel.h"
@@ -80,6 +81,14 @@ class CBitmapSlider : public QWidget {
   // Draw the focus rectangle while focused (on by default).
   void SetFocusRectOption(bool on);
 
+  // The value a screen reader reads, worked out from the position (the
+  // T-bar tells how far the transition has come), between `minimum` and
+  // `maximum`; without it, the position between the limits.
+  void SetValueForPeople(int minimum, int maximum, std::function<int(int position)> value);
+  int ValueForPeople() const;
+  int MinimumForPeople() const;
+  int MaximumForPeople() const;
+
   const SliderTravel& Travel() const { return m_travel; }
   bool IsChannelLoaded() const { return !m_channel.isNull(); }
   bool IsThumbLoaded() const { return !m_thumb.isNull(); }
@@ -98,12 +107,18 @@ class CBitmapSlider : public QWidget {
 
  private:
   void PostToParent(int message);
+  // Tells a screen reader when the value it reads changed.
+  void AnnounceValue();
 
   int m_control_id;
   SliderTravel m_travel;
   bool m_focus_rect_option = true;
   QPixmap m_channel;
   QPixmap m_thumb;  // the keyed colour already made transparent
+  std::function<int(int)> m_value_for_people;
+  int m_people_minimum = 0;
+  int m_people_maximum = 0;
+  std::optional<int> m_announced_value;
 };
 
 }  // namespace zv

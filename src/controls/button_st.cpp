@@ -1,5 +1,7 @@
 #include "controls/button_st.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFocusEvent>
 #include <QImage>
 #include <QMouseEvent>
@@ -8,6 +10,7 @@
 #include <QStyleOptionFocusRect>
 
 #include "res/skin.h"
+#include "res/skin_table.h"
 
 namespace zv {
 namespace {
@@ -43,9 +46,64 @@ void EdgeRing(QPainter& p, const QRect& r, const QColor& top_left, const QColor&
   VLine(p, bottom_right, r.right(), r.top(), r.bottom());
 }
 
+// The button as a screen reader sees it: a push button with its name, the
+// state its face shows, and the press action, which clicks it as a mouse
+// would (and so sends what a click sends).
+class ButtonAccessible : public QAccessibleWidget {
+ public:
+  explicit ButtonAccessible(CButtonST* button) : QAccessibleWidget(button, QAccessible::PushButton) {}
+
+  QAccessible::State state() const override {
+    QAccessible::State s = QAccessibleWidget::state();
+    const CButtonST* b = Button();
+    if (b->HoldsState()) {
+      s.checkable = true;
+      s.checked = b->IsOn();
+    }
+    if (b->isDown()) s.pressed = true;
+    return s;
+  }
+
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Name) {
+      if (!Button()->accessibleName().isEmpty()) return Button()->accessibleName();
+      return QString(Button()->text()).remove(QLatin1Char('&')).simplified();
+    }
+    return QAccessibleWidget::text(t);
+  }
+
+  QStringList actionNames() const override {
+    QStringList names;
+    if (Button()->isEnabled()) names << pressAction();
+    return names + QAccessibleWidget::actionNames();
+  }
+
+  void doAction(const QString& action) override {
+    if (action == pressAction()) {
+      if (Button()->isEnabled()) Button()->click();
+      return;
+    }
+    QAccessibleWidget::doAction(action);
+  }
+
+ private:
+  CButtonST* Button() const { return static_cast<CButtonST*>(widget()); }
+};
+
+QAccessibleInterface* ButtonAccessibleFactory(const QString& class_name, QObject* object) {
+  if (class_name == QLatin1String("zv::CButtonST") && object && object->isWidgetType())
+    return new ButtonAccessible(static_cast<CButtonST*>(object));
+  return nullptr;
+}
+
 }  // namespace
 
 CButtonST::CButtonST(QWidget* parent) : QAbstractButton(parent) {
+  static const bool accessible_installed = [] {
+    QAccessible::installFactory(ButtonAccessibleFactory);
+    return true;
+  }();
+  (void)accessible_installed;
   // A click takes the focus, as the program's buttons always did.
   setFocusPolicy(Qt::StrongFocus);
   // Hover is decided on pointer moves, which need tracking without a button held.
@@ -59,6 +117,8 @@ CButtonST::CButtonST(QWidget* parent) : QAbstractButton(parent) {
 }
 
 int CButtonST::SetFaceImages(const QPixmap& image1, const QPixmap& image2) {
+  const bool held_before = HoldsState();
+  const bool on_before = IsOn();
   m_image1 = QPixmap();
   m_image2 = QPixmap();
   m_greyed1 = QPixmap();
@@ -78,13 +138,35 @@ int CButtonST::SetFaceImages(const QPixmap& image1, const QPixmap& image2) {
     }
   }
   update();
+  AnnounceState(held_before, on_before);
   return result;
 }
 
 int CButtonST::SetFaceImageId(int image_id) {
+  const bool held_before = HoldsState();
+  const bool on_before = IsOn();
   const int result = SetFaceImages(SkinBitmap(image_id));
   if (result == 0) m_face_image_id = image_id;
+  AnnounceState(held_before, on_before);
   return result;
+}
+
+bool CButtonST::HoldsState() const { return isCheckable() || FaceHoldsState(m_face_image_id); }
+
+bool CButtonST::IsOn() const {
+  if (isCheckable()) return isChecked();
+  const SkinEntry* e = FaceHoldsState(m_face_image_id) ? FindSkinEntry(m_face_image_id) : nullptr;
+  return e && e->selected;
+}
+
+void CButtonST::AnnounceState(bool held_before, bool on_before) {
+  if (!QAccessible::isActive()) return;
+  QAccessible::State changed;
+  changed.checkable = HoldsState() != held_before;
+  changed.checked = IsOn() != on_before;
+  if (!changed.checkable && !changed.checked) return;
+  QAccessibleStateChangeEvent event(this, changed);
+  QAccessible::updateAccessibility(&event);
 }
 
 void CButtonST::SetFaceImageIds(int normal_id, int selected_id) {
@@ -149,8 +231,10 @@ void CButtonST::SetCheckBox(bool on) {
 
 void CButtonST::SetCheck(Qt::CheckState state) {
   if (!isCheckable()) return;
+  const bool on_before = IsOn();
   setChecked(state == Qt::Checked || state == Qt::PartiallyChecked);
   update();
+  AnnounceState(true, on_before);
 }
 
 QSize CButtonST::sizeHint() const {

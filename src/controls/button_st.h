@@ -69,6 +69,12 @@ class CButtonST : public QAbstractButton {
   bool IsHovered() const { return m_mouse_over; }
   bool IsCheckBox() const { return isCheckable(); }
   bool HasFaceImage() const { return !m_image1.isNull(); }
+  // What a screen reader is told: a button whose face is one of a normal and
+  // a lit pair holds a state, which is on while the lit face shows (the
+  // source on air, the layout in use, the page shown). A check box holds its
+  // check. Clicks stay plain clicks either way.
+  bool HoldsState() const;
+  bool IsOn() const;
 
   QSize sizeHint() const override;
 
@@ -93,6 +99,8 @@ class CButtonST : public QAbstractButton {
 
  private:
   void ClearHover();
+  // Tells a screen reader when the state it reads changed.
+  void AnnounceState(bool held_before, bool on_before);
   QPixmap GreyedImage(bool second) const;
 
   bool m_show_disabled_image = true;

@@ -1,12 +1,15 @@
 #include "controls/child_dialog.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QLabel>
 #include <QProxyStyle>
 #include <QKeyEvent>
 #include <QStyle>
 #include <QPainter>
 
+#include "controls/focus_mark.h"
 #include "platform/platform.h"
 #include "res/skin.h"
 #include "res/template_builder.h"
@@ -109,6 +112,16 @@ void ApplyColoursTo(QWidget* w) {
   w->setPalette(p);
 }
 
+// The field of a list one can type into (a source list that takes a
+// number) is a control of its own for a screen reader: it takes the list's
+// name.
+void NameEditOfList(QWidget* w) {
+  auto* edit = qobject_cast<QLineEdit*>(w);
+  auto* list = edit ? qobject_cast<QComboBox*>(edit->parentWidget()) : nullptr;
+  if (list && edit->accessibleName().isEmpty() && !list->accessibleName().isEmpty())
+    edit->setAccessibleName(list->accessibleName());
+}
+
 // The program's style: the platform's own, with the controls' colours set
 // from the dialogs they stand in.
 class ControlColoursStyle : public QProxyStyle {
@@ -117,6 +130,7 @@ class ControlColoursStyle : public QProxyStyle {
   void polish(QWidget* widget) override {
     QProxyStyle::polish(widget);
     ApplyColoursTo(widget);
+    NameEditOfList(widget);
   }
   using QProxyStyle::polish;
 };
@@ -134,6 +148,7 @@ void ApplyControlColours(QWidget* dialog, ControlColours colours) {
     QApplication::setStyle(new ControlColoursStyle(QApplication::style()->name()));
     SetFieldPalettes();
   }
+  InstallFocusMarks();
   switch (colours) {
     case ControlColours::kDarkFields:
       dialog->setProperty(kColoursProperty, QString::fromLatin1(kDark));

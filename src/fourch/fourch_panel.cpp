@@ -10,6 +10,7 @@
 #include "controls/button_st.h"
 #include "link/device_link.h"
 #include "platform/platform.h"
+#include "res/template_builder.h"
 #include "res/skin.h"
 
 namespace zv {
@@ -280,6 +281,7 @@ void CClass_trisk_main_dlg::SetIndicator(int channel, uint8_t status) {
   QPixmap scaled = face.scaled(QSize(kTriskIndicatorSize, kTriskIndicatorSize) * face.devicePixelRatio());
   scaled.setDevicePixelRatio(face.devicePixelRatio());
   lamp->setPixmap(scaled);
+  DescribeLamp(lamp, image);
   // An icon static takes the size of its icon: the lamp's place in the layout
   // is narrower and lower than the icon, which would be cut.
   lamp->resize(kTriskIndicatorSize, kTriskIndicatorSize);

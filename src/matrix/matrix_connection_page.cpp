@@ -12,6 +12,7 @@
 #include "link/device_link.h"
 #include "matrix/matrix_panel.h"
 #include "platform/platform.h"
+#include "res/template_builder.h"
 #include "res/skin.h"
 
 namespace zv {
@@ -100,8 +101,10 @@ void CClass_matrix_child_setting::ShowSerialState() {
   m_com_connected = look.connected;
   ConnectButton()->setText(
       QString::fromLatin1(m_com_connected ? kMatrixDisconnectCaption : kMatrixConnectCaption));
-  if (auto* icon = qobject_cast<QLabel*>(Item(kIdMatrixLinkIcon)))
+  if (auto* icon = qobject_cast<QLabel*>(Item(kIdMatrixLinkIcon))) {
     icon->setPixmap(SkinBitmap(LinkIconId()));
+    DescribeLamp(icon, LinkIconId());
+  }
   update(m_icon_rect);
 }
 

@@ -35,8 +35,11 @@ constexpr std::array<ControlTemplate, 9> kStatusPage{{
 }};
 
 // Layout and window sources page (159).
-constexpr std::array<ControlTemplate, 48> kControlPage{{
+constexpr std::array<ControlTemplate, 50> kControlPage{{
     {1028, K::kGroupBox, "", 5, 5, 480, 410, true, 0},
+    // Tab goes through the layouts, then the window sources.
+    {-1, K::kGroupBox, "", 30, 50, 200, 290, false, 0},
+    {-1, K::kGroupBox, "", 255, 15, 215, 395, false, 0},
     {1032, K::kShadeButton, "", 40, 60, 80, 57, true, 171},
     {1033, K::kShadeButton, "", 140, 60, 80, 57, true, 173},
     {1034, K::kShadeButton, "", 40, 130, 80, 57, true, 175},
@@ -87,8 +90,11 @@ constexpr std::array<ControlTemplate, 48> kControlPage{{
 }};
 
 // Window labels page (160): windows 1 to 8 left, 9 to 16 right.
-constexpr std::array<ControlTemplate, 53> kUmdPage{{
+constexpr std::array<ControlTemplate, 55> kUmdPage{{
     {1030, K::kGroupBox, "", 5, 5, 480, 410, true, 0},
+    // Tab goes down the column of windows 1 to 8, then down 9 to 16.
+    {-1, K::kGroupBox, "", 25, 95, 230, 300, false, 0},
+    {-1, K::kGroupBox, "", 256, 95, 229, 300, false, 0},
     {-1, K::kStaticText, "All Channel UMD", 30, 40, 130, 20, true, 0},
     {1072, K::kComboDropList, "", 170, 36, 150, 80, true, 0},
     {-1, K::kStaticText, "Window1", 30, 103, 75, 20, true, 0},

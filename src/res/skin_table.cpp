@@ -1,6 +1,8 @@
 #include "res/skin_table.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 
 namespace zv {
 namespace {
@@ -174,7 +176,27 @@ constexpr auto kSkin = std::to_array<SkinEntry>({
     {376, 32, 32, S::kSignalIcon, "", 0x8A4A48, 0, false},
 });
 
+// Faces of buttons that act and keep nothing: Scan, One to all, One to one,
+// Apply, Auto (and Auto while it runs), Cut, Stream.
+constexpr int kActionFaces[] = {196, 233, 234, 235, 245, 305, 285, 347};
+
 }  // namespace
+
+bool FaceHoldsState(int id) {
+  const SkinEntry* e = FindSkinEntry(id);
+  if (!e) return false;
+  switch (e->kind) {
+    case S::kButtonFace:
+      return std::find(std::begin(kActionFaces), std::end(kActionFaces), id) == std::end(kActionFaces);
+    case S::kPageButton:
+    case S::kLayoutPictogram:
+    case S::kShowModePictogram:
+    case S::kWipePictogram:
+      return true;
+    default:
+      return false;
+  }
+}
 
 const SkinEntry* FindSkinEntry(int id) {
   for (const SkinEntry& e : kSkin)

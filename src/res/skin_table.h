@@ -70,6 +70,13 @@ struct SkinEntry {
   bool selected;    // the lit face of a pair
 };
 
+// Whether a button showing face `id` holds a state, that is, the face is one
+// of a normal and a lit pair (a bus source, a layout, a page, Lock, a key, a
+// transition type, a show mode); false for the faces of buttons that only
+// act (Scan, Cut, Auto, Stream, Apply) and for ids the skin does not know.
+// Whether the state is on is the face's `selected`.
+bool FaceHoldsState(int id);
+
 // The entry of an id, or nullptr when the skin does not know it.
 const SkinEntry* FindSkinEntry(int id);
 std::span<const SkinEntry> SkinEntries();

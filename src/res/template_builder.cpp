@@ -18,6 +18,7 @@
 #include "controls/shade_button_st.h"
 #include "res/control_names.h"
 #include "res/skin.h"
+#include "res/skin_table.h"
 
 namespace zv {
 namespace {
@@ -111,33 +112,92 @@ void NameForPeople(QWidget* w, const DialogTemplate& dialog_template, const Cont
   }
 }
 
-// Tab goes through the controls as they are read: by rows from the top, each
-// row from the left. Controls within 8 pixels of a row's top share the row.
-void SetReadingTabOrder(QWidget* dialog, const DialogTemplate& dialog_template) {
-  std::vector<const ControlTemplate*> order;
-  for (const ControlTemplate& c : dialog_template.controls)
-    if (c.id >= 0 && IsInteractiveControl(c.kind)) order.push_back(&c);
-  std::stable_sort(order.begin(), order.end(),
-                   [](const ControlTemplate* a, const ControlTemplate* b) { return a->y < b->y; });
-  for (auto row = order.begin(); row != order.end();) {
-    auto row_end = row;
-    while (row_end != order.end() && (*row_end)->y - (*row)->y <= 8) ++row_end;
-    std::stable_sort(row, row_end,
-                     [](const ControlTemplate* a, const ControlTemplate* b) { return a->x < b->x; });
-    row = row_end;
-  }
-  QWidget* previous = nullptr;
-  for (const ControlTemplate* c : order) {
-    QWidget* w = FindItem(dialog, c->id);
-    if (!w) continue;
-    if (previous) QWidget::setTabOrder(previous, w);
-    previous = w;
-  }
-}
-
 }  // namespace
 
 QString ItemName(int id) { return QString::number(id); }
+
+void SetGroupTabOrder(QWidget* dialog, const DialogTemplate& dialog_template) {
+  struct Item {
+    QWidget* widget;
+    QRect place;
+    int group;
+  };
+  std::vector<QRect> frames;
+  for (const ControlTemplate& c : dialog_template.controls)
+    if (c.kind == ControlKind::kGroupBox) frames.emplace_back(c.x, c.y, c.width, c.height);
+  std::vector<Item> items;
+  for (QWidget* w : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (w->isWindow() || w->inherits("zv::CChildDialog")) continue;
+    bool interactive = (w->focusPolicy() & Qt::TabFocus) != 0;
+    for (const ControlTemplate& c : dialog_template.controls)
+      if (c.id >= 0 && w->objectName() == ItemName(c.id))
+        interactive = interactive || IsInteractiveControl(c.kind);
+    if (!interactive) continue;
+    const QPoint centre = w->geometry().center();
+    int group = -1;
+    for (size_t f = 0; f < frames.size(); ++f) {
+      const bool smaller = group < 0 || frames[f].width() * frames[f].height() <
+                                            frames[group].width() * frames[group].height();
+      if (frames[f].contains(centre) && smaller) group = static_cast<int>(f);
+    }
+    items.push_back({w, w->geometry(), group});
+  }
+  // Each group's place: its frame, or where its loose controls stand.
+  const int loose = static_cast<int>(frames.size());
+  std::vector<QRect> group_place = frames;
+  group_place.emplace_back();
+  for (Item& item : items) {
+    if (item.group < 0) {
+      item.group = loose;
+      group_place[loose] = group_place[loose].isNull() ? item.place : group_place[loose] | item.place;
+    }
+  }
+  std::vector<int> groups;
+  for (int g = 0; g <= loose; ++g)
+    if (std::any_of(items.begin(), items.end(), [g](const Item& i) { return i.group == g; }))
+      groups.push_back(g);
+  std::stable_sort(groups.begin(), groups.end(), [&](int a, int b) {
+    return group_place[a].left() < group_place[b].left();
+  });
+  std::vector<int> column_of(group_place.size(), 0);
+  for (size_t i = 0, column = 0, first = 0; i < groups.size(); ++i) {
+    if (group_place[groups[i]].left() - group_place[groups[first]].left() > 24) {
+      ++column;
+      first = i;
+    }
+    column_of[groups[i]] = static_cast<int>(column);
+  }
+  std::vector<int> rank(group_place.size(), 0);
+  std::stable_sort(groups.begin(), groups.end(), [&](int a, int b) {
+    if (column_of[a] != column_of[b]) return column_of[a] < column_of[b];
+    return group_place[a].top() < group_place[b].top();
+  });
+  for (size_t i = 0; i < groups.size(); ++i) rank[groups[i]] = static_cast<int>(i);
+  // Rows of a group: controls within 8 pixels of a row's top share it.
+  std::stable_sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+    if (a.group != b.group) return rank[a.group] < rank[b.group];
+    return a.place.top() < b.place.top();
+  });
+  for (auto row = items.begin(); row != items.end();) {
+    auto row_end = row;
+    while (row_end != items.end() && row_end->group == row->group &&
+           row_end->place.top() - row->place.top() <= 8)
+      ++row_end;
+    std::stable_sort(row, row_end, [](const Item& a, const Item& b) { return a.place.left() < b.place.left(); });
+    row = row_end;
+  }
+  for (size_t i = 1; i < items.size(); ++i) QWidget::setTabOrder(items[i - 1].widget, items[i].widget);
+}
+
+void DescribeLamp(QWidget* lamp, int image_id) {
+  const SkinEntry* e = FindSkinEntry(image_id);
+  if (!lamp || !e) return;
+  QString state;
+  if (e->kind == SkinKind::kSignalIcon) state = e->selected ? QStringLiteral("present") : QStringLiteral("absent");
+  if (e->kind == SkinKind::kLinkIcon)
+    state = e->selected ? QStringLiteral("connected") : QStringLiteral("not connected");
+  if (!state.isEmpty()) lamp->setAccessibleDescription(state);
+}
 
 void BuildTemplateControls(QWidget* dialog, const DialogTemplate& dialog_template) {
   for (const ControlTemplate& c : dialog_template.controls) {
@@ -156,8 +216,14 @@ void BuildTemplateControls(QWidget* dialog, const DialogTemplate& dialog_templat
     w->setGeometry(c.x, c.y, c.width, height);
     w->setVisible(c.visible);
     if (IsInteractiveControl(c.kind)) NameForPeople(w, dialog_template, c);
+    if (c.kind == ControlKind::kIcon) {
+      // A lamp says what it watches and what it shows.
+      const QString name = QString::fromStdString(AccessibleControlName(dialog_template, c));
+      if (!name.isEmpty()) w->setAccessibleName(name);
+      DescribeLamp(w, c.image_id);
+    }
   }
-  SetReadingTabOrder(dialog, dialog_template);
+  SetGroupTabOrder(dialog, dialog_template);
 }
 
 QWidget* FindItem(const QWidget* dialog, int id) {

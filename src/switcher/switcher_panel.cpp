@@ -70,7 +70,11 @@ void CClass_switcher_dlg::SetUpTbar() {
   m_tbar->SetLimits(kTbarTop, kTbarBottom);
   m_tbar->SetPosition(kTbarBottom);
   m_tbar->installEventFilter(this);
+  m_tbar->SetValueForPeople(0, kTbarBottom - 1,
+                            [this](int position) { return TbarTravel(m_rules.Data(), position); });
   m_tbar->show();
+  // Tab reaches the T-bar with the rest of its group.
+  SetGroupTabOrder(this, *FindDialogTemplate(kResource));
 }
 
 CButtonST* CClass_switcher_dlg::Button(int id) const { return qobject_cast<CButtonST*>(Item(id)); }

@@ -175,6 +175,12 @@ int TbarThumbForRecord(const SwitcherPageData& d) {
   return d.zv_switcher_tbar_reverse == 1 ? kTbarBottom - v : v;
 }
 
+int TbarTravel(const SwitcherPageData& d, int position) {
+  const int a = std::clamp(position, int{kTbarTop}, int{kTbarBottom});
+  const int travel = d.zv_switcher_tbar_reverse == 1 ? kTbarBottom - a : a;
+  return travel == kTbarBottom ? 0 : travel;
+}
+
 // ---- handlers ----------------------------------------------------------------------
 
 SwitcherEffects SwitcherRules::Open() {

@@ -249,6 +249,9 @@ class SwitcherRules {
 // Where the thumb belongs for the kept record: an idle T-bar rests at the
 // end its next travel starts from; a transition left half way shows its value.
 int TbarThumbForRecord(const SwitcherPageData& d);
+// How far the thumb at `position` has travelled from the end where the next
+// transition starts: 0 at rest, up to 128 one step before the far end.
+int TbarTravel(const SwitcherPageData& d, int position);
 
 // ---- pages ------------------------------------------------------------------
 

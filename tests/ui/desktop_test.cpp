@@ -178,7 +178,8 @@ TEST(DesktopTest, EveryControlOfEveryPanelAndPageHasAnAccessibleName) {
       check(&dlg, button->accessibleName());
     }
     if (auto* switcher = qobject_cast<CClass_switcher_dlg*>(dlg.m_p_mian_show_dlg.data())) {
-      // Tab reads the panel by rows, each from the left, across the frames.
+      // Tab reads the programme bus by rows, each from the left, before the
+      // preview bus.
       QStringList tab_order;
       QWidget* w = switcher->Button(1032);
       while (w && tab_order.size() < 11) {
@@ -186,8 +187,8 @@ TEST(DesktopTest, EveryControlOfEveryPanelAndPageHasAnAccessibleName) {
         w = w->nextInFocusChain();
       }
       EXPECT_EQ(tab_order, QStringList({"Program 1", "Program 2", "Program 3", "Program 4",
-                                        "Program BLK", "PIP", "KEY 1", "KEY 2", "Stream",
-                                        "Program 5", "Program 6"}));
+                                        "Program BLK", "Program 5", "Program 6", "Program 7",
+                                        "Program 8", "Program MP1", "Preview 1"}));
       for (int k = 0; k < 4; ++k) {
         switcher->ShowSwitcherPage(k);
         check(&dlg, QString("switcher page %1").arg(k));

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "controls/button_st.h"
+#include "controls/focus_mark.h"
 #include "res/skin.h"
 
 namespace zv {
@@ -46,6 +47,31 @@ TEST(HighDensityTest, AButtonFaceIsPaintedAtTheScreensDensityWithAHairlineRim) {
   EXPECT_GT(rim.lightness(), body.lightness() + 30)
       << "rim " << rim.name().toStdString() << ", next " << body.name().toStdString();
   EXPECT_TRUE(near(body, shot.pixelColor(6, y))) << "the body starts one device pixel in";
+}
+
+TEST(HighDensityTest, TheFocusRingIsFourDevicePixelsWideAndSharp) {
+  QWidget parent;
+  parent.setAutoFillBackground(true);
+  parent.setPalette(QPalette(QColor(0x20, 0x20, 0x20)));
+  parent.resize(100, 100);
+  InstallFocusMarks();
+  CButtonST button(&parent);
+  button.SetFaceImageId(196);
+  button.setGeometry(20, 20, 60, 40);
+  parent.show();
+  QApplication::setActiveWindow(&parent);
+  button.setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(button.hasFocus());
+  const QImage shot = parent.grab().toImage();
+  ASSERT_EQ(shot.devicePixelRatio(), 2.0);
+  // Down the middle column from the top: the ring starts kFocusMarkOutset
+  // pixels above the button, four device pixels of exactly its colour, then
+  // the dark line; no blended pixel on either side.
+  const int x = shot.width() / 2;
+  const int top = (20 - kFocusMarkOutset) * 2;
+  EXPECT_EQ(shot.pixel(x, top - 1), QColor(0x20, 0x20, 0x20).rgb());
+  for (int y = top; y < top + 2 * kFocusMarkWidth; ++y) EXPECT_EQ(shot.pixel(x, y), kFocusMarkColour) << y;
+  EXPECT_EQ(shot.pixel(x, top + 2 * kFocusMarkWidth), QColor(20, 20, 20).rgb());
 }
 
 TEST(HighDensityTest, APngOverrideWithA2xTwinIsUsedAt2x) {
