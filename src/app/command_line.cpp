@@ -61,8 +61,8 @@ void AddOptions(QCommandLineParser* parser, bool show_toolkit) {
        QStringLiteral(
            "Destination of the discovery query (default: 255.255.255.255 and the broadcast "
            "address of every network interface, loopback left out). %1 reaches the virtual "
-           "devices of zv_device_sim; any other 127.x.x.x address searches this machine and "
-           "asks %1 too.")
+           "devices of zv_device_sim; 127.0.0.1 searches this machine and asks %1 too; "
+           "any other address asks that address alone.")
            .arg(QLatin1String(kFirstRunSearchAddress)),
        "address"});
   parser->addOption({"skin", "Folder of PNG files named by bitmap id (e.g. 195.png) that "

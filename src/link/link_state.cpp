@@ -316,7 +316,9 @@ bool AimSearchAt(const std::string& address, LinkConfig* config) {
   if (!ParseIpv4Address(address, &octets)) return false;
   config->search_address = address;
   config->search_every_interface = false;
-  config->search_loopback_broadcast = octets[0] == 127;
+  // 127.0.0.1 is "this machine": it asks the loopback broadcast too. Any
+  // other address, 127.0.0.3 included, names one device and is asked alone.
+  config->search_loopback_broadcast = octets == std::array<uint8_t, 4>{127, 0, 0, 1};
   return true;
 }
 

@@ -38,10 +38,9 @@ struct LinkConfig {
   // names its destination (--search-address, and every loopback config of
   // the tests) leaves it false and queries that destination alone.
   bool search_every_interface = false;
-  // Set when the operator named an address of this machine (127.x.x.x): the
-  // query then also goes to the loopback broadcast, where the virtual
-  // devices of zv_device_sim listen, so "search only this machine" finds
-  // them whatever loopback address was typed.
+  // Set when the operator named this machine (127.0.0.1): the query then
+  // also goes to the loopback broadcast, where the virtual devices of
+  // zv_device_sim listen, so "search only this machine" finds them.
   bool search_loopback_broadcast = false;
 };
 
