@@ -73,7 +73,8 @@ constexpr const char* kUsage =
     "  --quick-exit 1        end without freeing anything, so that a heap\n"
     "                        profiler (heaptrack) counts what the window still\n"
     "                        holds at the end as not freed\n"
-    "  -h, --help            print this and exit\n";
+    "  -h, --help            print this and exit\n"
+    "  --version             print the version and exit\n";
 
 double ResidentMegabytes() {
   FILE* f = std::fopen("/proc/self/statm", "r");
@@ -154,12 +155,16 @@ bool ParseNumber(const char* text, double* out) {
   return true;
 }
 
-// 0: run; 1: help printed, exit 0; 2: bad command line, exit 2.
+// 0: run; 1: help or version printed, exit 0; 2: bad command line, exit 2.
 int ParseOptions(int argc, char** argv, Options* o) {
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "-h" || a == "--help") {
       std::fputs(kUsage, stdout);
+      return 1;
+    }
+    if (a == "--version") {
+      std::printf("zv_soak %s\n", ZV_VERSION);
       return 1;
     }
     const bool known = a == "--minutes" || a == "--warmup-seconds" || a == "--seed" ||
