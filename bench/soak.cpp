@@ -19,7 +19,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPixmapCache>
-#include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -30,7 +29,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -253,10 +251,11 @@ class Dismisser : public QObject {
     for (QWidget* w : QApplication::topLevelWidgets()) {
       if (!w->isVisible()) continue;
       if (auto* box = qobject_cast<QMessageBox*>(w)) {
-        auto [it, fresh] = m_seen.try_emplace(box, 0);
-        if (fresh) it->second = 2 + static_cast<int>((*m_rng)() % 8);  // 100 to 450 ms
-        if (--it->second > 0) continue;
-        m_seen.erase(it);
+        // How many more looks before the answer, kept on the box itself.
+        QVariant left = box->property("soak_looks_left");
+        if (!left.isValid()) left = 2 + static_cast<int>((*m_rng)() % 8);  // 100 to 450 ms
+        box->setProperty("soak_looks_left", left.toInt() - 1);
+        if (left.toInt() - 1 > 0) continue;
         const QList<QAbstractButton*> buttons = box->buttons();
         if (buttons.isEmpty()) {
           box->reject();
@@ -280,7 +279,6 @@ class Dismisser : public QObject {
   QTimer m_timer;
   std::mt19937* m_rng;
   Counts* m_counts;
-  std::map<QPointer<QMessageBox>, int> m_seen;
 };
 
 }  // namespace
