@@ -1,23 +1,28 @@
-// Hours of use in minutes: drives the real main window (offscreen) against
-// the four virtual devices on loopback with a seeded random mix of scans,
-// device switches, page changes and control presses, and samples the
+// Hours of use in minutes: drives the real main window against the four
+// virtual devices on loopback with a seeded random mix of scans, device
+// switches, control presses, list choices, clicks at random points of the
+// windows, the frame monitor and the settings window opened and closed,
+// message boxes shown and dismissed and tooltips shown, and samples the
 // resident memory. Prints the memory after the warm-up, at the end, and the
 // growth per hour after the warm-up (from end minus warm-up, and from a
 // least-squares line through every sample after it). Not a test: a program
 // to run in a Release build and read.
 //
-//   zv_soak [--minutes M] [--warmup-seconds S] [--seed N] [--sample-seconds S]
-//           [--actions swpl] [--print-samples 1]
-//
-// Defaults: 30 minutes, 120 s warm-up, seed 1, a sample every 10 s, every
-// kind of action. --actions keeps only some kinds (s scans, w device
-// switches, p button presses, l list choices), to see which one grows;
-// --print-samples 1 prints every sample as it is taken.
+// It runs offscreen, or on the X platform (--platform xcb) with the display
+// of $DISPLAY, for example an Xvfb started for it.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPixmapCache>
+#include <QTest>
 #include <QTimer>
+#include <QWindow>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -29,7 +34,11 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/qt_message_box.h"
+#include "app/set_configure.h"
+#include "monitor/frame_monitor_window.h"
 #include "platform/platform.h"
+#include "res/dialog_templates.h"
 #include "support/loopback_link.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
@@ -37,6 +46,33 @@
 namespace {
 
 using namespace zv;
+
+constexpr const char* kUsage =
+    "usage: zv_soak [options]\n"
+    "\n"
+    "Drives the real main window against the four virtual devices on loopback\n"
+    "with a seeded random mix of actions and prints the resident memory after\n"
+    "the warm-up, at the end, and the growth per hour after the warm-up.\n"
+    "\n"
+    "  --minutes M           length of the run (default 30)\n"
+    "  --warmup-seconds S    samples before this are not counted (default 120)\n"
+    "  --seed N              seed of the random mix (default 1)\n"
+    "  --sample-seconds S    a memory sample every S seconds (default 10)\n"
+    "  --actions KINDS       only these kinds of action (default all, swplcmbte):\n"
+    "                          s scans, w device switches, p button presses,\n"
+    "                          l list choices, c clicks at random points of the\n"
+    "                          windows, m frame monitor opened or closed,\n"
+    "                          b message boxes shown and dismissed, t tooltips,\n"
+    "                          e settings window opened or closed\n"
+    "  --platform NAME       offscreen (default) or xcb (the display of $DISPLAY)\n"
+    "  --print-samples 1     print every sample as it is taken\n"
+    "  --pixmap-cache-kb K   limit of Qt's cache of drawn pictures (default:\n"
+    "                        the program's own)\n"
+    "  --quick-exit 1        end without freeing anything, so that a heap\n"
+    "                        profiler (heaptrack) counts what the window still\n"
+    "                        holds at the end as not freed\n"
+    "  -h, --help            print this and exit\n"
+    "  --version             print the version and exit\n";
 
 double ResidentMegabytes() {
   FILE* f = std::fopen("/proc/self/statm", "r");
@@ -46,6 +82,17 @@ double ResidentMegabytes() {
   std::fclose(f);
   if (n != 2) return 0;
   return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// What the allocator hands out now, and what it holds from the system for
+// that (the rest is free space it has not given back).
+double HeapInUseMegabytes() {
+  const struct mallinfo2 m = mallinfo2();
+  return static_cast<double>(m.uordblks + m.hblkhd) / (1024.0 * 1024.0);
+}
+double HeapHeldMegabytes() {
+  const struct mallinfo2 m = mallinfo2();
+  return static_cast<double>(m.arena + m.hblkhd) / (1024.0 * 1024.0);
 }
 
 // Runs the event loop until `done` holds or `limit_ms` passed. A 10 ms timer
@@ -78,7 +125,9 @@ std::vector<T*> Usable(QWidget* root) {
 }
 
 struct Counts {
-  long scans = 0, switches = 0, presses = 0, choices = 0, stuck = 0, network_again = 0;
+  long scans = 0, switches = 0, presses = 0, choices = 0, clicks = 0, monitor_opened = 0,
+       monitor_closed = 0, boxes = 0, boxes_dismissed = 0, tooltips = 0, settings_opened = 0,
+       settings_closed = 0, other_closed = 0, stuck = 0, network_again = 0;
 };
 
 struct Sample {
@@ -86,33 +135,167 @@ struct Sample {
   double megabytes;
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
+struct Options {
   double minutes = 30, warmup_s = 120, sample_s = 10;
   unsigned seed = 1;
-  std::string kinds = "swpl";
+  std::string kinds = "swplcmbte";
+  std::string platform = "offscreen";
   bool print_samples = false;
-  for (int i = 1; i + 1 < argc; i += 2) {
+  bool quick_exit = false;
+  int pixmap_cache_kb = -1;
+};
+
+bool ParseNumber(const char* text, double* out) {
+  char* end = nullptr;
+  const double v = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !(v >= 0)) return false;
+  *out = v;
+  return true;
+}
+
+// 0: run; 1: help or version printed, exit 0; 2: bad command line, exit 2.
+int ParseOptions(int argc, char** argv, Options* o) {
+  for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--minutes") minutes = std::atof(argv[i + 1]);
-    else if (a == "--warmup-seconds") warmup_s = std::atof(argv[i + 1]);
-    else if (a == "--seed") seed = static_cast<unsigned>(std::strtoul(argv[i + 1], nullptr, 0));
-    else if (a == "--sample-seconds") sample_s = std::atof(argv[i + 1]);
-    else if (a == "--actions") kinds = argv[i + 1];
-    else if (a == "--print-samples") print_samples = std::atoi(argv[i + 1]) != 0;
-    else {
-      std::fprintf(stderr,
-                   "usage: %s [--minutes M] [--warmup-seconds S] [--seed N] [--sample-seconds S] [--actions swpl] "
-                   "[--print-samples 1]\n",
-                   argv[0]);
+    if (a == "-h" || a == "--help") {
+      std::fputs(kUsage, stdout);
+      return 1;
+    }
+    if (a == "--version") {
+      std::printf("zv_soak %s\n", ZV_VERSION);
+      return 1;
+    }
+    const bool known = a == "--minutes" || a == "--warmup-seconds" || a == "--seed" ||
+                       a == "--sample-seconds" || a == "--actions" || a == "--platform" ||
+                       a == "--print-samples" || a == "--quick-exit" ||
+                       a == "--pixmap-cache-kb";
+    if (!known) {
+      std::fprintf(stderr, "zv_soak: unknown option \"%s\"\nTry \"zv_soak --help\".\n", a.c_str());
+      return 2;
+    }
+    if (i + 1 >= argc) {
+      std::fprintf(stderr, "zv_soak: %s needs a value\nTry \"zv_soak --help\".\n", a.c_str());
+      return 2;
+    }
+    const char* v = argv[++i];
+    bool ok = true;
+    double number = 0;
+    if (a == "--minutes") ok = ParseNumber(v, &o->minutes);
+    else if (a == "--warmup-seconds") ok = ParseNumber(v, &o->warmup_s);
+    else if (a == "--sample-seconds") ok = ParseNumber(v, &o->sample_s) && o->sample_s > 0;
+    else if (a == "--seed") {
+      ok = ParseNumber(v, &number) && number <= 4294967295.0;
+      o->seed = static_cast<unsigned>(number);
+    } else if (a == "--print-samples") {
+      ok = ParseNumber(v, &number);
+      o->print_samples = number != 0;
+    } else if (a == "--pixmap-cache-kb") {
+      ok = ParseNumber(v, &number) && number < 1e7;
+      o->pixmap_cache_kb = static_cast<int>(number);
+    } else if (a == "--quick-exit") {
+      ok = ParseNumber(v, &number);
+      o->quick_exit = number != 0;
+    } else if (a == "--actions") {
+      o->kinds = v;
+      ok = !o->kinds.empty() && o->kinds.find_first_not_of("swplcmbte") == std::string::npos;
+    } else if (a == "--platform") {
+      o->platform = v;
+      ok = o->platform == "offscreen" || o->platform == "xcb";
+    }
+    if (!ok) {
+      std::fprintf(stderr, "zv_soak: bad value \"%s\" for %s\nTry \"zv_soak --help\".\n", v, a.c_str());
       return 2;
     }
   }
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (o->platform == "xcb" && !std::getenv("DISPLAY")) {
+    std::fprintf(stderr, "zv_soak: --platform xcb needs DISPLAY (for example of an Xvfb)\n");
+    return 2;
+  }
+  return 0;
+}
+
+// The offscreen platform's notes on what it cannot do (raise a window, grab
+// the keyboard) say nothing about the run.
+void QuietPlatformNotes(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  if (text.startsWith(QLatin1String("This plugin does not support"))) return;
+  std::fprintf(stderr, "%s%s\n", type == QtWarningMsg ? "warning: " : "", text.toLocal8Bit().constData());
+}
+
+int Finish(const Options& o, int code) {
+  std::fflush(stdout);
+  if (o.quick_exit) _exit(code);
+  return code;
+}
+
+// The windows of the program a person can see: the main window, and the
+// frame monitor and the settings window while they are open.
+std::vector<QWidget*> OpenWindows(CZELVIKDlg& dlg) {
+  std::vector<QWidget*> windows{&dlg};
+  if (dlg.m_frame_monitor && dlg.m_frame_monitor->isVisible()) windows.push_back(dlg.m_frame_monitor);
+  if (dlg.m_pSetConfigure && dlg.m_pSetConfigure->isVisible()) windows.push_back(dlg.m_pSetConfigure);
+  return windows;
+}
+
+// Dismisses what a person dismisses: a message box is answered with a click
+// on one of its buttons a little after it shows; a file dialog or a menu
+// left open is closed.
+class Dismisser : public QObject {
+ public:
+  Dismisser(std::mt19937* rng, Counts* counts) : m_rng(rng), m_counts(counts) {
+    connect(&m_timer, &QTimer::timeout, this, [this] { Look(); });
+    m_timer.start(50);
+  }
+
+ private:
+  void Look() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (!w->isVisible()) continue;
+      if (auto* box = qobject_cast<QMessageBox*>(w)) {
+        // How many more looks before the answer, kept on the box itself.
+        QVariant left = box->property("soak_looks_left");
+        if (!left.isValid()) left = 2 + static_cast<int>((*m_rng)() % 8);  // 100 to 450 ms
+        box->setProperty("soak_looks_left", left.toInt() - 1);
+        if (left.toInt() - 1 > 0) continue;
+        const QList<QAbstractButton*> buttons = box->buttons();
+        if (buttons.isEmpty()) {
+          box->reject();
+        } else {
+          QAbstractButton* b = buttons[static_cast<int>((*m_rng)() % static_cast<unsigned>(buttons.size()))];
+          QTest::mouseClick(b, Qt::LeftButton);
+        }
+        ++m_counts->boxes_dismissed;
+        return;  // the box's loop ends; look again next time
+      }
+      if (auto* files = qobject_cast<QFileDialog*>(w)) {
+        files->reject();
+        ++m_counts->other_closed;
+      } else if (auto* menu = qobject_cast<QMenu*>(w)) {
+        menu->close();
+        ++m_counts->other_closed;
+      }
+    }
+  }
+
+  QTimer m_timer;
+  std::mt19937* m_rng;
+  Counts* m_counts;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (const int r = ParseOptions(argc, argv, &o)) return r == 1 ? 0 : 2;
+
+  setenv("QT_QPA_PLATFORM", o.platform.c_str(), 1);
+  qInstallMessageHandler(QuietPlatformNotes);
   QApplication app(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  if (o.pixmap_cache_kb >= 0) QPixmapCache::setCacheLimit(o.pixmap_cache_kb);
   SetTraceSink([](const std::string&) {});
-  SetMessageBoxHandler([](const MessageBoxRequest&) { return MessageBoxAnswer::kOk; });
+  // The program's own message boxes: real windows with their own loop,
+  // answered by the dismisser below.
+  InstallQtMessageBox();
 
   const uint16_t port = test::FreeUdpPort();
   sim::SimConfig config;
@@ -131,41 +314,67 @@ int main(int argc, char** argv) {
   CZELVIKDlg dlg(test::LoopbackConfig(port));
   dlg.show();
   const auto idle = [&] { return dlg.LinkIdle() && !dlg.Searching(); };
+  // Clicks at random points never land on the window's own close and
+  // minimise buttons: the run would end, or go on with the window hidden.
+  const QRect close_rect = dlg.Item(kIdClose)->geometry().adjusted(-2, -2, 2, 2);
+  const QRect minimise_rect = dlg.Item(kIdMinimise)->geometry().adjusted(-2, -2, 2, 2);
 
-  std::mt19937 rng(seed);
+  std::mt19937 rng(o.seed);
   const auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng); };
   Counts counts;
+  Dismisser dismisser(&rng, &counts);
   std::vector<Sample> samples;
   QElapsedTimer clock;
   clock.start();
-  const double total_s = minutes * 60;
+  const double total_s = o.minutes * 60;
   double next_sample = 0;
   double warm_mb = -1;
-  std::printf("seed %u, %.1f min, warm-up %.0f s, resident at start %.1f MB\n", seed, minutes, warmup_s,
-              ResidentMegabytes());
+  const auto windows_alive = [] { return static_cast<long long>(QApplication::topLevelWidgets().size()); };
+  const auto widgets_alive = [] { return static_cast<long long>(QApplication::allWidgets().size()); };
+  std::printf("platform %s, seed %u, %.1f min, warm-up %.0f s, actions %s, resident at start %.1f MB\n",
+              QApplication::platformName().toUtf8().constData(), o.seed, o.minutes, o.warmup_s,
+              o.kinds.c_str(), ResidentMegabytes());
 
   for (;;) {
     const double now = static_cast<double>(clock.elapsed()) / 1000.0;
     if (now >= next_sample) {
       samples.push_back({now, ResidentMegabytes()});
-      if (print_samples) {
-        std::printf("sample %.0f s: %.1f MB\n", now, samples.back().megabytes);
+      if (o.print_samples) {
+        std::printf("sample %.0f s: %.1f MB, heap %.1f MB in use of %.1f MB held, %lld windows, "
+                    "%lld widgets, %zu frames in the recorder, %d in the monitor\n",
+                    now, samples.back().megabytes, HeapInUseMegabytes(), HeapHeldMegabytes(),
+                    windows_alive(), widgets_alive(),
+                    FrameRecorder::Instance().Size(),
+                    dlg.m_frame_monitor ? dlg.m_frame_monitor->Model()->rowCount() : 0);
         std::fflush(stdout);
       }
-      if (warm_mb < 0 && now >= warmup_s) {
+      if (warm_mb < 0 && now >= o.warmup_s) {
         warm_mb = samples.back().megabytes;
-        std::printf("after warm-up (%.0f s): %.1f MB, %lld widgets\n", now, warm_mb,
-                    static_cast<long long>(QApplication::allWidgets().size()));
+        std::printf("after warm-up (%.0f s): %.1f MB, %lld windows, %lld widgets\n", now, warm_mb,
+                    windows_alive(), widgets_alive());
         std::fflush(stdout);
       }
-      next_sample += sample_s;
+      next_sample += o.sample_s;
     }
     if (now >= total_s) break;
 
+    // A person may have minimised or closed nothing: the clicks keep off
+    // those buttons. A press on the background that moved the window (no
+    // window manager moves it under Xvfb) is put back.
+    if (dlg.isMinimized() || !dlg.isVisible()) dlg.showNormal();
+
     const unsigned roll = static_cast<unsigned>(pick(100));
-    const char kind = roll < 12 ? 's' : roll < 35 ? 'w' : roll < 85 ? 'p' : 'l';
+    const char kind = roll < 4    ? 's'
+                      : roll < 10 ? 'w'
+                      : roll < 35 ? 'p'
+                      : roll < 43 ? 'l'
+                      : roll < 75 ? 'c'
+                      : roll < 82 ? 'm'
+                      : roll < 88 ? 'b'
+                      : roll < 95 ? 't'
+                                  : 'e';
     QComboBox* devices = dlg.DeviceCombo();
-    if (devices->count() > 0 && kinds.find(kind) == std::string::npos) continue;
+    if (devices->count() > 0 && o.kinds.find(kind) == std::string::npos) continue;
     if (kind == 's' || devices->count() == 0) {
       // A list choice may have put the link on the serial line (the
       // matrix's connection page), where a scan with no port open finds
@@ -187,7 +396,7 @@ int main(int argc, char** argv) {
         ++counts.presses;
         buttons[pick(buttons.size())]->click();
       }
-    } else {
+    } else if (kind == 'l') {
       const auto lists = Usable<QComboBox>(dlg.m_p_mian_show_dlg.data());
       if (!lists.empty()) {
         QComboBox* list = lists[pick(lists.size())];
@@ -198,6 +407,52 @@ int main(int argc, char** argv) {
           emit list->activated(index);
         }
       }
+    } else if (kind == 'c' || kind == 't') {
+      // A point of one of the open windows, the main window most often.
+      // The mouse comes through the window as the window system gives it:
+      // the widget under the point gets it, an open drop-down list takes
+      // it, a modal box blocks it. 'c' clicks there; 't' rests the pointer
+      // there until the tooltip's delay has passed.
+      const std::vector<QWidget*> windows = OpenWindows(dlg);
+      QWidget* target = pick(3) == 0 ? windows[pick(windows.size())] : &dlg;
+      QWindow* handle = target->windowHandle();
+      if (!handle) continue;
+      QPoint at;
+      do {
+        at = QPoint(static_cast<int>(pick(static_cast<size_t>(target->width()))),
+                    static_cast<int>(pick(static_cast<size_t>(target->height()))));
+      } while (target == &dlg && (close_rect.contains(at) || minimise_rect.contains(at)));
+      if (kind == 'c') {
+        ++counts.clicks;
+        QTest::mouseClick(handle, Qt::LeftButton, {}, at);
+      } else {
+        ++counts.tooltips;
+        QTest::mouseMove(handle, at);
+        RunFor(900);
+        QTest::mouseMove(handle, QPoint(1, 1));
+      }
+    } else if (kind == 'm') {
+      // The button beside the status strip opens it; closed as its
+      // window's close box closes it.
+      if (dlg.m_frame_monitor && dlg.m_frame_monitor->isVisible()) {
+        ++counts.monitor_closed;
+        dlg.m_frame_monitor->close();
+      } else {
+        ++counts.monitor_opened;
+        QTest::mouseClick(dlg.FrameMonitorButton(), Qt::LeftButton);
+      }
+    } else if (kind == 'b') {
+      ++counts.boxes;
+      ShowMessageBox("Notice " + std::to_string(counts.boxes) + " of the soak", "Soak",
+                     pick(2) ? MessageBoxButtons::kOk : MessageBoxButtons::kOkCancel);
+    } else if (kind == 'e') {
+      if (dlg.m_pSetConfigure && dlg.m_pSetConfigure->isVisible()) {
+        ++counts.settings_closed;
+        dlg.m_pSetConfigure->close();
+      } else {
+        ++counts.settings_opened;
+        QTest::mouseClick(static_cast<QAbstractButton*>(dlg.Item(kIdSet)), Qt::LeftButton);
+      }
     }
     if (!RunUntil(idle, 20000)) ++counts.stuck;
     // The panel's own timers (polls, the loop) run between actions.
@@ -207,26 +462,30 @@ int main(int argc, char** argv) {
   const double end_mb = samples.back().megabytes;
   const double end_s = samples.back().seconds;
   std::printf("actions: %ld scans, %ld device switches, %ld button presses, %ld list choices, "
-              "%ld waits over 20 s, %ld times back from the serial line to the network\n",
-              counts.scans, counts.switches, counts.presses, counts.choices, counts.stuck,
-              counts.network_again);
-  std::printf("at the end (%.0f s): %.1f MB, %lld widgets\n", end_s, end_mb,
-              static_cast<long long>(QApplication::allWidgets().size()));
-  if (warm_mb < 0 || end_s <= warmup_s) {
+              "%ld clicks at random points, %ld tooltips, frame monitor opened %ld and closed %ld times, "
+              "settings window opened %ld and closed %ld times, %ld message boxes shown (%ld dismissed "
+              "in all, with those the clicks raised), %ld other windows closed, %ld waits over 20 s, "
+              "%ld times back from the serial line to the network\n",
+              counts.scans, counts.switches, counts.presses, counts.choices, counts.clicks, counts.tooltips,
+              counts.monitor_opened, counts.monitor_closed, counts.settings_opened, counts.settings_closed,
+              counts.boxes, counts.boxes_dismissed, counts.other_closed, counts.stuck, counts.network_again);
+  std::printf("at the end (%.0f s): %.1f MB, %lld windows, %lld widgets\n", end_s, end_mb, windows_alive(),
+              widgets_alive());
+  if (warm_mb < 0 || end_s <= o.warmup_s) {
     std::printf("run shorter than the warm-up: no growth figure\n");
-    return 0;
+    return Finish(o, 0);
   }
   // Least squares through the samples after the warm-up.
   double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
   for (const Sample& s : samples) {
-    if (s.seconds < warmup_s) continue;
+    if (s.seconds < o.warmup_s) continue;
     n += 1; sx += s.seconds; sy += s.megabytes; sxx += s.seconds * s.seconds; sxy += s.seconds * s.megabytes;
   }
   const double denominator = n * sxx - sx * sx;
   const double slope = denominator > 0 ? (n * sxy - sx * sy) / denominator : 0;
-  const double hours = (end_s - warmup_s) / 3600.0;
+  const double hours = (end_s - o.warmup_s) / 3600.0;
   std::printf("growth after warm-up: %+.2f MB per hour (end minus warm-up over %.1f min), "
               "%+.2f MB per hour (fitted line, %.0f samples)\n",
               (end_mb - warm_mb) / hours, hours * 60, slope * 3600, n);
-  return 0;
+  return Finish(o, 0);
 }

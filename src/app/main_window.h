@@ -103,8 +103,9 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   QRect m_rc_plenn_show_mode_type;
   QPointer<CChildDialog> m_p_mian_show_dlg;
   QPointer<CSetConfigure> m_pSetConfigure;
-  // The frame monitor, made on first use (the small button beside the
-  // status strip, or Ctrl+L); one window, shown again when asked again.
+  // The frame monitor, made when asked for (the small button beside the
+  // status strip, or Ctrl+L) and deleted when closed; one window at a time,
+  // raised when asked for again while open.
   void ShowFrameMonitor();
   QPointer<FrameMonitorWindow> m_frame_monitor;
   QAbstractButton* FrameMonitorButton() const { return m_frame_monitor_button; }

@@ -140,9 +140,16 @@ FrameMonitorWindow::FrameMonitorWindow(QWidget* parent) : QWidget(parent, Qt::Wi
   setObjectName(QStringLiteral("frame_monitor"));
   setWindowTitle(tr("Frame monitor"));
   resize(1100, 560);
+  // Closed, the window gives back what it holds: its rows, its table and
+  // its picture on the screen. The frames stay with the recorder, so a
+  // monitor opened again shows them again.
+  setAttribute(Qt::WA_DeleteOnClose);
 
   m_model = new FrameTableModel(this);
-  m_model->SetStartUs(NowUs());
+  // Time 0 is when the first monitor of the run opened, for every monitor
+  // after it too, so a frame keeps its time when the window is opened again.
+  static const int64_t first_opened_us = NowUs();
+  m_model->SetStartUs(first_opened_us);
   m_filter = new FrameFilterModel(this);
   m_filter->setSourceModel(m_model);
 

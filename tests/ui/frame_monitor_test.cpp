@@ -5,6 +5,8 @@
 // bytes between the same addresses and ports. Then the monitor and the log
 // together: the matrix router's text commands, the count through the
 // filters, Pause with Save, and --frame-log of a run killed under load.
+// Closed, the monitor's window is deleted, and one opened again shows the
+// frames from before.
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -28,18 +30,23 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "app/main_window.h"
+#include "app/qt_message_box.h"
 #include "controls/button_st.h"
 #include "link/command_frame.h"
 #include "matrix/matrix_function_page.h"
 #include "matrix/matrix_ids.h"
 #include "matrix/matrix_panel.h"
 #include "monitor/frame_monitor_window.h"
+#include "platform/platform.h"
 #include "res/dialog_templates.h"
 #include "support/loopback_link.h"
 #include "support/link_drain.h"
@@ -506,6 +513,61 @@ TEST(FrameMonitorTest, MonitorAndLog) {
       EXPECT_EQ(unreadable, 0u) << "of " << lines << " lines";
     }
   }
+}
+
+// Opening and closing windows gives their memory back: the monitor closed is
+// deleted, a message box answered is gone, and the program has as many
+// windows as before. The frames stay with the recorder, so the monitor
+// opened again shows them, at the same times.
+TEST(FrameMonitorTest, ClosedMonitorIsDeletedAndOpenedAgainShowsTheFramesAgain) {
+  const uint16_t port = test::FreeUdpPort();
+  test::SimRunner runner(test::LoopbackSim(port, {"PS"}));
+  ASSERT_TRUE(runner.started()) << runner.error();
+  CZELVIKDlg dlg(test::LoopbackConfig(port));
+  dlg.show();
+  dlg.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+  const qsizetype windows_at_start = QApplication::topLevelWidgets().size();
+  FrameRecorder::Instance().Clear();
+
+  QTest::keyClick(&dlg, Qt::Key_L, Qt::ControlModifier);
+  QPointer<FrameMonitorWindow> first = dlg.m_frame_monitor.data();
+  ASSERT_FALSE(first.isNull());
+  QTest::mouseClick(static_cast<QAbstractButton*>(dlg.Item(kIdScan)), Qt::LeftButton);
+  ASSERT_TRUE(test::DrainLink(dlg));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Count(Rows(first->Model()), "received", "0xFF discovery") == 1; }, 3000));
+  const int rows_before = first->Model()->rowCount();
+  const QString first_time = first->Model()->index(0, FrameTableModel::kTime).data().toString();
+
+  first->close();
+  EXPECT_FALSE(FrameRecorder::Listening());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return first.isNull(); }, 2000)) << "the closed monitor is kept";
+
+  // A message box of the program's own, answered with a click on OK.
+  MessageBoxHandler previous = SetMessageBoxHandler(nullptr);
+  InstallQtMessageBox();
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+  });
+  answer.start(20);
+  EXPECT_EQ(ShowMessageBox("Closed", "Frame monitor"), MessageBoxAnswer::kOk);
+  answer.stop();
+  SetMessageBoxHandler(std::move(previous));
+  QTest::qWait(0);
+  EXPECT_EQ(QApplication::topLevelWidgets().size(), windows_at_start);
+
+  QTest::mouseClick(dlg.FrameMonitorButton(), Qt::LeftButton);
+  FrameMonitorWindow* second = dlg.m_frame_monitor.data();
+  ASSERT_NE(second, nullptr);
+  EXPECT_TRUE(FrameRecorder::Listening());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return second->Model()->rowCount() >= rows_before; }, 3000));
+  EXPECT_EQ(second->Model()->index(0, FrameTableModel::kTime).data().toString(), first_time);
+  EXPECT_EQ(Count(Rows(second->Model()), "received", "0xFF discovery"), 1);
+  second->close();
+  EXPECT_FALSE(FrameRecorder::Listening());
 }
 
 }  // namespace
