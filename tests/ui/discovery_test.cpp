@@ -41,18 +41,7 @@ LinkConfig SearchConfig(uint16_t port) {
   return c;
 }
 
-QStringList Lines(const QComboBox* combo) {
-  QStringList lines;
-  for (int i = 0; i < combo->count(); ++i) lines << combo->itemText(i);
-  return lines;
-}
-
-// Clicks scan and waits (with the event loop running) until the search and
-// what it opened are done.
-void ClickScan(CZELVIKDlg& dlg) {
-  QTest::mouseClick(static_cast<QAbstractButton*>(dlg.Item(kIdScan)), Qt::LeftButton);
-  EXPECT_TRUE(test::DrainLink(dlg));
-}
+using test::Lines;
 
 TEST(DiscoveryUiTest, ScanListsDevicesAndOpensTheFirstPanel) {
   const uint16_t port = test::FreeUdpPort();
@@ -65,7 +54,7 @@ TEST(DiscoveryUiTest, ScanListsDevicesAndOpensTheFirstPanel) {
 
   CZELVIKDlg dlg(SearchConfig(port));
   test::TraceRecorder trace;
-  ClickScan(dlg);
+  EXPECT_TRUE(test::ClickScan(dlg));
   EXPECT_TRUE(trace.Has("net search"));
   EXPECT_TRUE(trace.Has("search  over"));
   EXPECT_EQ(Lines(dlg.DeviceCombo()), QStringList({"Router_127.0.0.3", "Mv_127.0.0.2"}));
@@ -91,7 +80,7 @@ TEST(DiscoveryUiTest, NothingFoundAndTheListKeepingRule) {
   CZELVIKDlg dlg(SearchConfig(port));
   // An empty combo box: the list keeps what an earlier search left.
   dlg.m_device_list[5].SetIpText("10.1.1.1");
-  ClickScan(dlg);
+  EXPECT_TRUE(test::ClickScan(dlg));
   EXPECT_EQ(Lines(dlg.DeviceCombo()), QStringList({"No Device Found"}));
   EXPECT_EQ(dlg.m_device_index, -1);
   EXPECT_EQ(dlg.m_p_mian_show_dlg, nullptr) << "no panel without a device";
@@ -102,7 +91,7 @@ TEST(DiscoveryUiTest, NothingFoundAndTheListKeepingRule) {
   EXPECT_EQ(dlg.m_p_mian_show_dlg, nullptr);
 
   // With lines in the combo box the list is cleared first.
-  ClickScan(dlg);
+  EXPECT_TRUE(test::ClickScan(dlg));
   EXPECT_EQ(Lines(dlg.DeviceCombo()), QStringList({"No Device Found"}));
   EXPECT_EQ(dlg.m_device_list[5].IpText(), "");
 }
@@ -129,7 +118,7 @@ TEST(DiscoveryUiTest, SerialScanListsTheNameAndOpensItsPanel) {
     dlg.m_eState = kModeSerial;
     ASSERT_TRUE(dlg.m_serial_port.Open(runner.sim().SerialPath(), 115200));
     test::TraceRecorder trace;
-    ClickScan(dlg);
+    EXPECT_TRUE(test::ClickScan(dlg));
     EXPECT_TRUE(trace.Has("com search"));
     EXPECT_EQ(dlg.m_device_index, 0);
     EXPECT_EQ(Lines(dlg.DeviceCombo()), QStringList({row.line}));
@@ -145,7 +134,7 @@ TEST(DiscoveryUiTest, SerialScanWithTheSerialPortClosed) {
   dlg.OpenDevicePanel();
   dlg.m_eState = kModeSerial;
   test::MessageBoxRecorder boxes;
-  ClickScan(dlg);
+  EXPECT_TRUE(test::ClickScan(dlg));
   ASSERT_EQ(boxes.requests.size(), 1u);
   EXPECT_EQ(boxes.requests[0].text, "Please open the serial port first!");
   EXPECT_EQ(dlg.DeviceCombo()->count(), 0);
@@ -154,7 +143,7 @@ TEST(DiscoveryUiTest, SerialScanWithTheSerialPortClosed) {
   // Any other mode: the button does nothing.
   dlg.m_eState = 7;
   test::TraceRecorder trace;
-  ClickScan(dlg);
+  EXPECT_TRUE(test::ClickScan(dlg));
   EXPECT_TRUE(trace.lines.empty());
 }
 
@@ -225,7 +214,7 @@ TEST(SerialModeTest, FromAFreshWindowThroughTheSettingsToACommandOnTheCable) {
   ASSERT_TRUE(dlg.m_serial_port.IsOpen());
   EXPECT_EQ(w->ConnectButton()->text(), "Disconnect");
 
-  ClickScan(dlg);
+  EXPECT_TRUE(test::ClickScan(dlg));
   EXPECT_EQ(Lines(dlg.DeviceCombo()), QStringList({"Desk"}));
   auto* host = qobject_cast<CClass_16view_dlg*>(dlg.m_p_mian_show_dlg.data());
   ASSERT_NE(host, nullptr);
@@ -291,7 +280,7 @@ TEST(DiscoveryUiTest, DeviceOutsideTheLocalSubnetsIsListedAndTold) {
   };
   const QString notice = "not in a local subnet (192.168.1.0/24 127.0.0.2/32)";
   QComboBox* combo = dlg.DeviceCombo();
-  ClickScan(dlg);
+  EXPECT_TRUE(test::ClickScan(dlg));
   ASSERT_EQ(Lines(combo), QStringList({"PS_127.0.0.3", "Mv_127.0.0.2"}));
   EXPECT_EQ(combo->itemData(0, Qt::ToolTipRole).toString(), notice);
   EXPECT_EQ(combo->itemData(1, Qt::ToolTipRole).toString(), "");
@@ -478,7 +467,7 @@ TEST(SetConfigureTest, AddressFieldFollowsTheChosenDeviceAndRefusesNoAddress) {
   EXPECT_EQ(change_ip(w, "10.0.0.5"), "Please choose a device");
   QTest::keyClick(w, Qt::Key_Escape);
 
-  ClickScan(dlg);
+  EXPECT_TRUE(test::ClickScan(dlg));
   ASSERT_EQ(Lines(dlg.DeviceCombo()), QStringList({"Mv_127.0.0.2", "Router_127.0.0.3"}));
   EXPECT_EQ(OpenSettings(dlg)->IpField()->AddressText(), "127.0.0.2");
   // Choosing another device while the window is open shows that one.

@@ -46,16 +46,7 @@ class SimProcess {
   bool m_ready = false;
 };
 
-QStringList Lines(const QComboBox* combo) {
-  QStringList lines;
-  for (int i = 0; i < combo->count(); ++i) lines << combo->itemText(i);
-  return lines;
-}
-
-void ClickScan(CZELVIKDlg& dlg) {
-  QTest::mouseClick(static_cast<QAbstractButton*>(dlg.Item(kIdScan)), Qt::LeftButton);
-  ASSERT_TRUE(test::DrainLink(dlg));
-}
+using test::Lines;
 
 const QStringList kVirtualDevices = {"Multiviewer16_127.0.0.2", "Matrix8x8_127.0.0.3",
                                      "FourChannel_127.0.0.4", "Switcher_127.0.0.5"};
@@ -81,7 +72,7 @@ TEST(FirstRunTest, EveryLoopbackSearchAddressTheHelpNamesFindsTheVirtualDevices)
                          QString::number(port), "--local-port", "0"});
     ASSERT_EQ(command_line.exit_status, -1) << command_line.error;
     CZELVIKDlg dlg(command_line.config);
-    ClickScan(dlg);
+    EXPECT_TRUE(test::ClickScan(dlg));
     QStringList found = Lines(dlg.DeviceCombo());
     found.sort();
     QStringList want = kVirtualDevices;
@@ -110,7 +101,7 @@ TEST(FirstRunTest, ASearchThatMissesRunningVirtualDevicesSaysHowToReachThem) {
     config.local_port = 0;
     config.search_address = "127.0.0.1";
     CZELVIKDlg dlg(config);
-    ClickScan(dlg);
+    EXPECT_TRUE(test::ClickScan(dlg));
     EXPECT_EQ(Lines(dlg.DeviceCombo()).join(", ").toStdString(), "No Device Found");
     if (row.hint)
       EXPECT_EQ(dlg.StatusText().toStdString(),
