@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     }
     const zv::AutoTimer timer = zv::kAutoTimers[static_cast<size_t>(rate)];
     // The nominal: the same press and steps on a copy of the record.
-    zv::SwitcherPageData copy = dlg.m_all_switcher_page_data;
+    zv::SwitcherPageData copy = panel->Session().Data();
     zv::SwitcherRules rules(copy);
     zv::SwitcherEffects fx = rules.Auto(panel->m_tbar->GetPosition());
     double worker_free_ms = 0;
@@ -80,9 +80,9 @@ int main(int argc, char** argv) {
     QTimer wake;  // looks at the worker again while the steps run
     wake.start(1);
     double steps_end_ms = -1;
-    while (dlg.m_all_switcher_page_data.zv_switcher_in_transition == 1 || !dlg.LinkIdle()) {
+    while (panel->Session().Data().zv_switcher_in_transition == 1 || !dlg.LinkIdle()) {
       QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-      if (steps_end_ms < 0 && dlg.m_all_switcher_page_data.zv_switcher_in_transition != 1)
+      if (steps_end_ms < 0 && panel->Session().Data().zv_switcher_in_transition != 1)
         steps_end_ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     }
     const double measured_ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;

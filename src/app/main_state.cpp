@@ -42,7 +42,6 @@ CZELVIKState::CZELVIKState() {
   m_state_frame_handler = [this](std::span<const uint8_t> frame) {
     ApplyReadStateReply(frame.first(MultiviewReplyContentLength(frame)));
   };
-  ResetSwitcherPageData(m_all_switcher_page_data);
 }
 
 void CZELVIKState::ResetWindowLabels() {

@@ -62,9 +62,6 @@ class CZELVIKState : public LinkState, public MultiviewerState, public MatrixMod
   void ReadMultiviewerStateUdp();
   void ReadMultiviewerStateSerial();
 
-  // ---- production switcher ---------------------------------------------------
-  SwitcherPageData m_all_switcher_page_data{};
-
   // ---- set-IP parameters: IP, mask, gateway, first octet first -----------
   uint8_t m_set_ip_params[12] = {};
   // Sends the set-IP frame with m_set_ip_params to the chosen device, by UDP

@@ -72,6 +72,8 @@ class PanelDeviceLink : public DeviceLink {
 
 CChildDialog* CreateDevicePanel(PanelKind kind, QWidget* parent, DeviceLink& link,
                                 CZELVIKDlg& state) {
+  DeviceSession* session = nullptr;
+  if (kind == PanelKind::kSwitcher) session = state.ChosenDeviceSession(FamilyOf(FamilyKind::kSwitcher));
   switch (kind) {
     case PanelKind::kFourChannel:
       return new CClass_trisk_main_dlg(
@@ -81,7 +83,7 @@ CChildDialog* CreateDevicePanel(PanelKind kind, QWidget* parent, DeviceLink& lin
     case PanelKind::kMatrix: return new CClass_matrix_control(parent, link, state);
     case PanelKind::kMultiviewer: return new CClass_16view_dlg(parent, link, state);
     case PanelKind::kSwitcher:
-      return new CClass_switcher_dlg(parent, link, state.m_all_switcher_page_data);
+      return session ? new CClass_switcher_dlg(parent, link, static_cast<SwitcherSession&>(*session)) : nullptr;
     case PanelKind::kNone: break;
   }
   return nullptr;
@@ -103,7 +105,22 @@ CZELVIKDlg::~CZELVIKDlg() {
   // cancels what waits and ends its thread before the state it reports to.
   DestroyPanel();
   m_link_worker.reset();
+  m_sessions.clear();
   if (m_p_glo_main_set_or_get_dlg == this) m_p_glo_main_set_or_get_dlg = nullptr;
+}
+
+DeviceSession* CZELVIKDlg::ChosenDeviceSession(const FamilyInfo& family) {
+  if (!family.make_session || m_device_index < 0) return nullptr;
+  const DeviceEntry& device = ChosenDevice();
+  const std::string key = std::string(family.key) + " " + device.IpText() + " " +
+                          std::to_string(device.device_type) + " " + std::to_string(device.device_id) +
+                          (m_eState == kModeSerial ? " serial" : "");
+  SessionSlot& slot = m_sessions[key];
+  if (!slot.session) {
+    slot.link = std::make_unique<PanelDeviceLink>(*this, device, true, ChosenDeviceName());
+    slot.session = family.make_session(family, *slot.link, m_session_clock);
+  }
+  return slot.session.get();
 }
 
 void CZELVIKDlg::Deliver(std::function<void()> then) {

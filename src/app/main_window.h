@@ -9,11 +9,14 @@
 #include <QRect>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/main_state.h"
+#include "app/qt_session_clock.h"
+#include "session/families.h"
 #include "controls/child_dialog.h"
 #include "link/device_link.h"
 #include "link/link_worker.h"
@@ -110,6 +113,12 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   QPointer<FrameMonitorWindow> m_frame_monitor;
   QAbstractButton* FrameMonitorButton() const { return m_frame_monitor_button; }
 
+  // The session of the chosen device, made the first time the device is
+  // used and kept while the window lives: a panel closed and opened again
+  // shows what its device was left with. Null for a family without
+  // sessions and when no device is chosen.
+  DeviceSession* ChosenDeviceSession(const FamilyInfo& family);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -143,6 +152,15 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   std::unique_ptr<LinkWorker> m_link_worker;
   // The door of the panel shown; replaced with the panel.
   std::unique_ptr<PanelDeviceLink> m_panel_link;
+  // The sessions' clock, and one session per device in use (by family,
+  // address, type and id), each with its own door to its device. The clock
+  // outlives the sessions, whose timers it runs.
+  QtSessionClock m_session_clock;
+  struct SessionSlot {
+    std::unique_ptr<PanelDeviceLink> link;
+    std::unique_ptr<DeviceSession> session;
+  };
+  std::map<std::string, SessionSlot> m_sessions;
   QLabel* m_status_strip = nullptr;
   QAbstractButton* m_frame_monitor_button = nullptr;
   bool m_status_is_error = false;

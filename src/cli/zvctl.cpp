@@ -14,12 +14,15 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <list>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -35,6 +38,8 @@
 #include "multiview/multiview_setup.h"
 #include "platform/platform.h"
 #include "platform/small_file.h"
+#include "session/families.h"
+#include "session/session_loop.h"
 #include "switcher/switcher_state.h"
 
 namespace zv {
@@ -76,6 +81,9 @@ struct Plan {
   bool reads = false;
   // Needs no device (the matrix lock).
   bool local = false;
+  // Or an action of the family's table, run in a session of the device.
+  const ActionSpec* session_action = nullptr;
+  ActionArgs args = {};
 };
 
 const char* FamilyName(PanelKind kind) {
@@ -100,16 +108,6 @@ std::string ReadFile(const std::string& path) {
 void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!(out << text) || !out.flush()) throw NoAnswer{"cannot write " + path};
-}
-
-// Sends the switcher frames a press makes, as the panel does (by network).
-Action SwitcherPress(std::function<SwitcherEffects(SwitcherRules&)> press) {
-  return [press = std::move(press)](LinkState& link) {
-    SwitcherPageData data;
-    ResetSwitcherPageData(data);
-    SwitcherRules rules(data);
-    for (const SwitcherFrame& f : press(rules).frames) link.SendCommand(f.command, f.Params());
-  };
 }
 
 Action MatrixTexts(std::vector<std::string> texts) {
@@ -246,13 +244,93 @@ void SetMatrixLock(const std::string& address, bool on) {
       throw NoAnswer{"cannot remove " + marker + " (" + std::strerror(errno) + ")"};
 }
 
+// The door a session of zvctl's has to its device: the link worker, with
+// every answer handed to the tool's loop. What did not leave is counted
+// and said on standard error.
+class ToolLink : public DeviceLink {
+ public:
+  ToolLink(const DeviceEntry& device, std::string name, int32_t mode, LinkWorker& worker)
+      : DeviceLink(device), m_name(std::move(name)), m_mode(mode), m_worker(worker) {}
+
+  LinkTarget Target() const override { return {m_device, true, m_mode}; }
+  std::string DeviceName() const override { return m_name; }
+  int32_t Mode() const override { return m_mode; }
+  void SetMode(int32_t mode) override { m_mode = mode; }
+  void Request(const std::string&, LinkWorker::Job job) override {
+    // Every request hands something back, so the loop wakes when it ends.
+    m_worker.Submit(Target(), [job = std::move(job)](LinkState& link) -> std::function<void()> {
+      std::function<void()> then = job(link);
+      return [then] {
+        if (then) then();
+      };
+    });
+  }
+  bool SerialPortOpen() const override { return m_worker.SerialPortOpen(); }
+  bool SerialLineLost() const override { return m_worker.SerialLineLost(); }
+  void OpenSerialPort(const std::string&, uint32_t, std::function<void(bool)> done) override { done(false); }
+  void CloseSerialPort(std::function<void()> done) override { done(); }
+  std::string SerialPortName() const override { return {}; }
+  void CloseSerialPortIfLineLost(std::function<void(bool)> done) override { done(false); }
+  void ShowStatus(const std::string& text, bool error) override {
+    if (!error) return;
+    ++m_errors;
+    std::cerr << "zvctl: " << text << "\n";
+  }
+  int Errors() const { return m_errors; }
+
+ private:
+  std::string m_name;
+  int32_t m_mode;
+  LinkWorker& m_worker;
+  int m_errors = 0;
+};
+
+// An action's command word: its name without the family, '-' for '_'.
+std::string CommandWord(const ActionSpec& action) {
+  std::string word = action.ShortName();
+  std::replace(word.begin(), word.end(), '_', '-');
+  return word;
+}
+
+// "switcher program 7": the family's word, the command's and a value for
+// each parameter that must be given.
+std::string ActionExample(const FamilyInfo& family, const ActionSpec& action) {
+  std::string example = std::string(family.key) + " " + CommandWord(action);
+  for (const ActionParam& p : action.params)
+    if (!p.optional)
+      example += " " + (p.kind == ParamKind::kWord ? p.words.back() : std::to_string((p.min + p.max + 1) / 2));
+  return example;
+}
+
+// One line of the commands' list per action of the family's table: the
+// command with its parameters, and an example.
+std::string ActionLines(const FamilyInfo& family, const std::string& address) {
+  std::string lines;
+  for (const ActionSpec& action : family.actions()) {
+    std::string usage = std::string(family.key) + " " + CommandWord(action);
+    for (const ActionParam& p : action.params) usage += " " + ParamUsage(p);
+    usage.resize(std::max<size_t>(usage.size() + 1, 35), ' ');
+    lines += "  " + usage + "zvctl " + address + " " + ActionExample(family, action) + "\n";
+  }
+  return lines;
+}
+
 class Tool {
  public:
   int Run(int argc, char** argv);
 
  private:
   void Build();
-  void AddSwitcher();
+  // The commands of a family's action table, one per action.
+  void AddActions(const FamilyInfo& family, CLI::App* command);
+  // Runs the plan's action in a session of the device, on a link worker,
+  // until every frame it makes has left (an Auto transition to its end).
+  int RunSession(const Plan& plan);
+  int Perform(const Plan& plan) {
+    if (plan.session_action) return RunSession(plan);
+    plan.action(m_link);
+    return kExitSent;
+  }
   void AddMatrix();
   void AddMultiview();
   void AddFourChannel();
@@ -285,7 +363,60 @@ class Tool {
   std::string m_word, m_text, m_file;
   MultiviewSetup m_setup;
   MultiviewSetupKeys m_setup_keys;
+  // The words typed for the parameters of the table's actions, one list
+  // per parameter (a list holds one word but for a repeated parameter).
+  std::list<std::vector<std::string>> m_action_words;
 };
+
+void Tool::AddActions(const FamilyInfo& family, CLI::App* command) {
+  for (const ActionSpec& action : family.actions()) {
+    CLI::App* sub = command->add_subcommand(CommandWord(action), action.help + "  e.g. " + ActionExample(family, action));
+    std::vector<std::vector<std::string>*> words;
+    for (const ActionParam& p : action.params) {
+      std::vector<std::string>& storage = m_action_words.emplace_back();
+      words.push_back(&storage);
+      std::string name;
+      for (char c : p.name) name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      CLI::Option* option = sub->add_option(name, storage, p.help)->expected(p.repeated ? -1 : 1);
+      if (!p.optional) option->required();
+      if (p.kind == ParamKind::kInteger) option->check(CLI::Range(p.min, p.max));
+      if (p.kind == ParamKind::kWord) option->check(CLI::IsMember(p.words));
+    }
+    sub->callback([this, &family, &action, words] {
+      std::vector<std::string> typed;
+      for (const std::vector<std::string>* list : words) typed.insert(typed.end(), list->begin(), list->end());
+      std::string error;
+      std::optional<ActionArgs> args = ParseActionWords(action, typed, &error);
+      if (!args) throw UsageError{error};
+      m_plan = {};
+      m_plan.family = family.kind == FamilyKind::kSwitcher ? PanelKind::kSwitcher : PanelKind::kNone;
+      m_plan.session_action = &action;
+      m_plan.args = std::move(*args);
+      // Something to run, for the checks that ask whether a command was given.
+      m_plan.action = [](LinkState&) {};
+    });
+  }
+}
+
+int Tool::RunSession(const Plan& plan) {
+  SessionLoop loop;
+  LinkWorker worker(m_link.m_link_config, [&loop](std::function<void()> then) { loop.Post(std::move(then)); },
+                    m_link.m_serial_port);
+  const DeviceEntry& device = m_link.ChosenDevice();
+  ToolLink link(device, m_address.empty() ? m_serial : m_address, m_link.m_eState, worker);
+  const FamilyInfo* family = FamilyByKey(plan.session_action->name.substr(0, plan.session_action->name.find('.')));
+  if (!family || !family->make_session) throw UsageError{"no session for " + plan.session_action->name};
+  std::unique_ptr<DeviceSession> session = family->make_session(*family, link, loop);
+  const ActionOutcome outcome = session->Invoke(plan.session_action->name, plan.args);
+  // Nothing was sent: a bad value, or nothing to do in the device's state.
+  if (!outcome.ok()) throw UsageError{outcome.message};
+  // A transition runs to its end and every frame leaves before the tool
+  // exits; a minute is far beyond the slowest Auto.
+  const bool ended = loop.RunUntil([&] { return !session->Busy() && worker.Idle(); }, std::chrono::minutes(1));
+  if (!ended) throw NoAnswer{"the " + std::string(family->name) + " did not finish " + plan.session_action->name};
+  if (link.Errors() > 0) throw NoAnswer{std::to_string(link.Errors()) + " frame(s) did not leave"};
+  return kExitSent;
+}
 
 void Tool::Build() {
   m_app.set_version_flag("--version", std::string("zvctl ") + ZV_VERSION);
@@ -319,13 +450,7 @@ void Tool::Build() {
       "Commands, each with an example:\n"
       "  scan                               zvctl scan --search-address 192.168.1.255 --json\n"
       "  state [--json]                     zvctl 10.0.0.2 state --json\n"
-      "  switcher program N (1-12)          zvctl 10.0.0.5 switcher program 3\n"
-      "  switcher preview N (1-12)          zvctl 10.0.0.5 switcher preview 2\n"
-      "  switcher cut                       zvctl 10.0.0.5 switcher cut\n"
-      "  switcher auto                      zvctl 10.0.0.5 switcher auto\n"
-      "  switcher ftb                       zvctl 10.0.0.5 switcher ftb\n"
-      "  switcher tbar P (1-128)            zvctl 10.0.0.5 switcher tbar 64\n"
-      "  switcher transition mix|dip|wipe   zvctl 10.0.0.5 switcher transition wipe\n"
+      + ActionLines(FamilyOf(FamilyKind::kSwitcher), "10.0.0.5") +
       "  matrix route IN OUT...             zvctl 10.0.0.3 matrix route 3 1 4 8\n"
       "  matrix all IN                      zvctl 10.0.0.3 matrix all 6\n"
       "  matrix through                     zvctl 10.0.0.3 matrix through\n"
@@ -378,42 +503,11 @@ void Tool::Build() {
       }
     };
   });
-  AddSwitcher();
+  AddActions(FamilyOf(FamilyKind::kSwitcher),
+             m_app.add_subcommand("switcher", FamilyOf(FamilyKind::kSwitcher).help));
   AddMatrix();
   AddMultiview();
   AddFourChannel();
-}
-
-void Tool::AddSwitcher() {
-  auto* sw = m_app.add_subcommand("switcher", "production switcher (type 0xA5)");
-  const auto press = [this](CLI::App* cmd, std::function<SwitcherEffects(SwitcherRules&)> f) {
-    cmd->callback([this, f] { m_plan = {PanelKind::kSwitcher, SwitcherPress(f)}; });
-  };
-  auto* program = sw->add_subcommand("program", "programme bus source 1-12 (11 BLK, 12 MP1)  e.g. switcher program 3");
-  program->add_option("N", m_n)->required()->check(CLI::Range(1, kSwitcherSourceCount));
-  press(program, [this](SwitcherRules& r) { return r.PressPgm(m_n); });
-  auto* preview = sw->add_subcommand("preview", "preview bus source 1-12  e.g. switcher preview 2");
-  preview->add_option("N", m_n)->required()->check(CLI::Range(1, kSwitcherSourceCount));
-  press(preview, [this](SwitcherRules& r) { return r.PressPvm(m_n); });
-  press(sw->add_subcommand("cut", "cut  e.g. switcher cut"), [](SwitcherRules& r) { return r.Cut(); });
-  press(sw->add_subcommand("auto", "automatic transition  e.g. switcher auto"),
-        [](SwitcherRules& r) { return r.Auto(kTbarTop); });
-  press(sw->add_subcommand("ftb", "fade to black (on or off again)  e.g. switcher ftb"),
-        [](SwitcherRules& r) { return r.Ftb(); });
-  // A T-bar travel sends progress 1 to 128, never 0.
-  auto* tbar = sw->add_subcommand("tbar", "T-bar progress 1-128  e.g. switcher tbar 64");
-  tbar->add_option("P", m_n)->required()->check(CLI::Range(1, 128));
-  press(tbar, [this](SwitcherRules& r) {
-    SwitcherEffects fx;
-    fx.frames.push_back(MakeSwitcherFrame(kSwitcherTbar, {r.Data().zv_switcher_tbar_reverse,
-                                                          static_cast<uint8_t>(m_n)}));
-    return fx;
-  });
-  auto* transition = sw->add_subcommand("transition", "transition type  e.g. switcher transition wipe");
-  transition->add_option("TYPE", m_word)->required()->check(CLI::IsMember({"mix", "dip", "wipe"}));
-  press(transition, [this](SwitcherRules& r) {
-    return r.TransitionType(m_word == "mix" ? 1 : m_word == "dip" ? 2 : 3);
-  });
 }
 
 void Tool::AddMatrix() {
@@ -634,7 +728,7 @@ int Tool::DryRun(const Plan& plan) {
       close(master);
       throw UsageError{"cannot open the dry run's pseudo-terminal"};
     }
-    plan.action(m_link);
+    Perform(plan);
     std::vector<uint8_t> bytes;
     uint8_t buffer[1024];
     pollfd p{master, POLLIN, 0};
@@ -663,7 +757,7 @@ int Tool::DryRun(const Plan& plan) {
   m_link.m_device_list[0].SetIpText("127.0.0.1");
   m_link.m_link_config.device_port = ntohs(here.sin_port);
   m_link.m_link_config.local_port = 0;
-  plan.action(m_link);
+  Perform(plan);
   uint8_t buffer[CommandFrame::kSenderBufferSize];
   for (;;) {
     const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
@@ -753,8 +847,7 @@ int Tool::Execute() {
     }
   }
   if (m_dry_run) return DryRun(m_plan);
-  m_plan.action(m_link);
-  return kExitSent;
+  return Perform(m_plan);
 }
 
 int Tool::Run(int argc, char** argv) {

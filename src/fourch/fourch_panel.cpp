@@ -242,13 +242,13 @@ void CClass_trisk_main_dlg::OnLoopTimeEntered() {
   // An empty field reads as 0; the field itself is left as typed.
   const long value = qobject_cast<QLineEdit*>(Item(kIdTriskLoopTime))->text().toLong();
   const uint16_t seconds = TriskLoopTime(value);
-  m_link.Command("Loop time", [seconds](LinkState& link) { SendTriskLoopTime(link, seconds); });
+  m_link.Command("Loop time", [seconds](LinkState& link) { return SendTriskLoopTime(link, seconds); });
 }
 
 void CClass_trisk_main_dlg::SendTrisk(const char* what,
-                                      void (*send)(LinkState&, const TriskPageData&)) {
+                                      bool (*send)(LinkState&, const TriskPageData&)) {
   // The job works on a copy: the record may change again before it runs.
-  m_link.Command(what, [send, data = m_records.data](LinkState& link) { send(link, data); });
+  m_link.Command(what, [send, data = m_records.data](LinkState& link) { return send(link, data); });
 }
 
 void CClass_trisk_main_dlg::PollSignalStatus() {

@@ -96,7 +96,7 @@ class CClass_trisk_main_dlg : public CChildDialog {
   void OnPipChannel(int list, int entry);
   void SetIndicator(int channel, uint8_t status);
   // Queues a command built from a copy of the record.
-  void SendTrisk(const char* what, void (*send)(LinkState&, const TriskPageData&));
+  void SendTrisk(const char* what, bool (*send)(LinkState&, const TriskPageData&));
   void SetPipListStates();
   CButtonST* ModeButton(int mode) const;
   QComboBox* Combo(int id) const;

@@ -31,8 +31,8 @@ constexpr std::array<PipListRow, 6> kPipListRows{{
     {16, 16, ListEnable::kEnabled, ListEnable::kEnabled},
 }};
 
-void SendTrisk(LinkState& link, uint8_t command, std::span<const uint8_t> params = {}) {
-  link.SendCommand(command, params);
+bool SendTrisk(LinkState& link, uint8_t command, std::span<const uint8_t> params = {}) {
+  return link.SendCommand(command, params);
 }
 
 // Sends a request without parameters to the chosen device and takes the
@@ -194,29 +194,29 @@ uint16_t TriskLoopTime(long value) {
   return static_cast<uint16_t>(std::clamp<long>(value, kTriskMinLoopTime, 0xFFFF));
 }
 
-void SendTriskShowMode(LinkState& link, const TriskPageData& data) {
+bool SendTriskShowMode(LinkState& link, const TriskPageData& data) {
   const uint8_t params[] = {data.zv_trisk_show_mode_type};
-  SendTrisk(link, kTriskCommandSetShowMode, params);
+  return SendTrisk(link, kTriskCommandSetShowMode, params);
 }
 
-void SendTriskOutputFormat(LinkState& link, const TriskPageData& data) {
+bool SendTriskOutputFormat(LinkState& link, const TriskPageData& data) {
   const uint8_t params[] = {data.zv_trisk_output_format};
-  SendTrisk(link, kTriskCommandSetOutputFormat, params);
+  return SendTrisk(link, kTriskCommandSetOutputFormat, params);
 }
 
-void SendTriskPipChannels(LinkState& link, const TriskPageData& data) {
+bool SendTriskPipChannels(LinkState& link, const TriskPageData& data) {
   const uint8_t params[] = {data.zv_trisk_pip_child_ch[0], data.zv_trisk_pip_child_ch[1]};
-  SendTrisk(link, kTriskCommandSetPipChannels, params);
+  return SendTrisk(link, kTriskCommandSetPipChannels, params);
 }
 
-void SendTriskLoopState(LinkState& link, const TriskPageData& data) {
+bool SendTriskLoopState(LinkState& link, const TriskPageData& data) {
   const uint8_t params[] = {static_cast<uint8_t>(data.zv_trisk_loop_state ? 1 : 0)};
-  SendTrisk(link, kTriskCommandSetLoopState, params);
+  return SendTrisk(link, kTriskCommandSetLoopState, params);
 }
 
-void SendTriskLoopTime(LinkState& link, uint16_t seconds) {
+bool SendTriskLoopTime(LinkState& link, uint16_t seconds) {
   const uint8_t params[] = {static_cast<uint8_t>(seconds & 0xFF), static_cast<uint8_t>(seconds >> 8)};
-  SendTrisk(link, kTriskCommandSetLoopTime, params);
+  return SendTrisk(link, kTriskCommandSetLoopTime, params);
 }
 
 std::optional<TriskStateReply> ReadTriskState(

@@ -172,11 +172,11 @@ uint16_t TriskLoopTime(long value);
 // ---- commands -----------------------------------------------------------------------
 // Each builds the frame for the chosen device and sends it by UDP, pausing
 // 10 ms after the send; the values come from the record.
-void SendTriskShowMode(LinkState& link, const TriskPageData& data);
-void SendTriskOutputFormat(LinkState& link, const TriskPageData& data);
-void SendTriskPipChannels(LinkState& link, const TriskPageData& data);
-void SendTriskLoopState(LinkState& link, const TriskPageData& data);
-void SendTriskLoopTime(LinkState& link, uint16_t seconds);
+bool SendTriskShowMode(LinkState& link, const TriskPageData& data);
+bool SendTriskOutputFormat(LinkState& link, const TriskPageData& data);
+bool SendTriskPipChannels(LinkState& link, const TriskPageData& data);
+bool SendTriskLoopState(LinkState& link, const TriskPageData& data);
+bool SendTriskLoopTime(LinkState& link, uint16_t seconds);
 
 // ---- read-backs -------------------------------------------------------------------------
 // Sends the read-state request and waits up to a second from before the send

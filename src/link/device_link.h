@@ -33,13 +33,20 @@ class DeviceLink {
   // returns what is to run here afterwards. Nothing runs here once the panel
   // is gone.
   virtual void Request(const std::string& status, LinkWorker::Job job) = 0;
-  // A command the device does not answer: the job sends it, and the status
-  // strip says "Sent: <what> to <device>".
-  void Command(const std::string& what, std::function<void(LinkState& link)> send) {
-    Request("Sent: " + what + " to " + DeviceName(),
-            [send = std::move(send)](LinkState& link) -> std::function<void()> {
-      send(link);
-      return {};
+  // A command the device does not answer: `send` puts its frames on the
+  // wire and says whether every one left. Once it ran, the status strip
+  // says "Sent: <what> to <device>", or in red "Not sent: <what> to
+  // <device>" when a frame did not leave; `done` (when given) then runs
+  // here with the same answer.
+  void Command(const std::string& what, std::function<bool(LinkState& link)> send,
+               std::function<void(bool sent)> done = {}) {
+    Request("", [this, what, send = std::move(send), done = std::move(done)](
+                    LinkState& link) -> std::function<void()> {
+      const bool sent = send(link);
+      return [this, what, sent, done] {
+        ShowStatus((sent ? "Sent: " : "Not sent: ") + what + " to " + DeviceName(), !sent);
+        if (done) done(sent);
+      };
     });
   }
 

@@ -171,12 +171,12 @@ bool LinkState::SendAndClose(std::span<const uint8_t> frame, uint32_t pause_ms) 
   return sent;
 }
 
-void LinkState::SendCommand(uint8_t command, std::span<const uint8_t> params) {
+bool LinkState::SendCommand(uint8_t command, std::span<const uint8_t> params) {
   uint8_t frame[CommandFrame::kSenderBufferSize] = {};
   const DeviceEntry& device = ChosenDevice();
   const size_t length = BuildCommandFrame(frame, device.device_type, device.device_id,
                                           kLinkFlagUdp, command, params);
-  SendAndClose(std::span<const uint8_t>(frame, length));
+  return SendAndClose(std::span<const uint8_t>(frame, length));
 }
 
 int LinkState::ReceiveDatagram(size_t buffer_size, uint32_t wait_ms, Datagram* out) {

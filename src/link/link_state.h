@@ -135,7 +135,8 @@ class LinkState {
   // Returns true when the whole datagram left.
   bool SendAndClose(std::span<const uint8_t> frame, uint32_t pause_ms = kCommandPauseMs);
   // Builds a frame for the chosen device with the UDP link flag and sends it.
-  void SendCommand(uint8_t command, std::span<const uint8_t> params = {});
+  // Returns true when the whole frame left.
+  bool SendCommand(uint8_t command, std::span<const uint8_t> params = {});
   // Sends the request to the chosen device and waits up to `window_ms` for the
   // first datagram that passes `test`; others are skipped. Waits on the
   // socket, not by spinning. The window starts before the send, or with

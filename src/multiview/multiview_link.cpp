@@ -26,10 +26,8 @@ int SendMultiviewerFrame(LinkState& link, uint8_t command, std::span<const uint8
   if (link.m_eState == kModeNetwork) {
     const size_t length = BuildCommandFrame(frame, device.device_type, device.device_id,
                                             kLinkFlagUdp, command, params);
-    // Counts as sent even when no socket could be opened: UDP is never
-    // acknowledged, so the panel cannot tell either way.
-    link.SendAndClose(std::span<const uint8_t>(frame, length));
-    return 1;
+    // UDP is never acknowledged: "left" is all the program can know.
+    return link.SendAndClose(std::span<const uint8_t>(frame, length)) ? 1 : 0;
   }
   const size_t length = BuildCommandFrame(frame, device.device_type, device.device_id,
                                           kLinkFlagSerial, command, params);
@@ -49,8 +47,7 @@ int SendMultiviewerLabelFrame(LinkState& link, int n, const std::u16string& labe
   if (link.m_eState == kModeNetwork) {
     const size_t sendLen =
         BuildPayloadFrame(frame, device.device_type, device.device_id, window, payload);
-    link.SendAndClose(std::span<const uint8_t>(frame, sendLen));
-    return 1;
+    return link.SendAndClose(std::span<const uint8_t>(frame, sendLen)) ? 1 : 0;
   }
   const size_t sendLen =
       BuildPayloadFrameSerial(frame, device.device_type, device.device_id, window, payload);
@@ -163,14 +160,14 @@ int MultiviewerDoor::SendMultiviewerCommand(uint8_t command, std::span<const uin
   char what[32];
   std::snprintf(what, sizeof what, "Command 0x%02X", command);
   m_link.Command(what, [command, bytes = std::vector<uint8_t>(params.begin(), params.end())](
-                           LinkState& link) { SendMultiviewerFrame(link, command, bytes); });
+                           LinkState& link) { return SendMultiviewerFrame(link, command, bytes) == 1; });
   return 1;
 }
 
 int MultiviewerDoor::SendMultiviewerLabel(int n, const std::u16string& label) {
   if (!CanSend()) return 0;
   m_link.Command("Label " + std::to_string(n + 1),
-                 [n, label](LinkState& link) { SendMultiviewerLabelFrame(link, n, label); });
+                 [n, label](LinkState& link) { return SendMultiviewerLabelFrame(link, n, label) == 1; });
   return 1;
 }
 
@@ -178,7 +175,7 @@ void MultiviewerDoor::SendCommand(uint8_t command, std::span<const uint8_t> para
   char what[32];
   std::snprintf(what, sizeof what, "Command 0x%02X", command);
   m_link.Command(what, [command, bytes = std::vector<uint8_t>(params.begin(), params.end())](
-                           LinkState& link) { link.SendCommand(command, bytes); });
+                           LinkState& link) { return link.SendCommand(command, bytes); });
 }
 
 void MultiviewerDoor::SendSetIpFrame(const uint8_t (&params)[12], std::function<void(bool)> done) {

@@ -18,8 +18,8 @@ namespace zv {
 
 // ---- on a link (blocking; the worker runs them) ------------------------------
 // A multiviewer command by the link's connection mode: by UDP in network
-// mode, on the serial port in serial mode. Returns 1 when the frame counts
-// as sent (network mode always; serial mode only with the port open).
+// mode, on the serial port in serial mode. Returns 1 when the whole frame
+// left (the datagram was sent, or the line took every byte), else 0.
 int SendMultiviewerFrame(LinkState& link, uint8_t command, std::span<const uint8_t> params = {});
 // The label of window n + 1 (set window label) by the connection mode.
 int SendMultiviewerLabelFrame(LinkState& link, int n, const std::u16string& label);

@@ -10,10 +10,8 @@ CClass_switcher_chorma::CClass_switcher_chorma(QWidget* parent, SwitcherPageHost
   auto* sources = qobject_cast<QComboBox*>(Item(kSourceList));
   FillSourceList(sources, d.zv_switcher_chroma_source);
   if (sources)
-    connect(sources, &QComboBox::activated, this, [this](int index) {
-      if (const auto frame = StoreListChoice(m_host.SwitcherRecord(), kSwitcherChromaSource, index))
-        m_host.SendSwitcherFrame(*frame);
-    });
+    connect(sources, &QComboBox::activated, this,
+            [this](int index) { m_host.Act("switcher.chroma_source", {{"source", index}}); });
   // The list shows the kept type, so that a level release stores into the
   // preset the operator sees.
   if (d.zv_switcher_chroma_type > 1) d.zv_switcher_chroma_type = 0;
@@ -37,7 +35,7 @@ CClass_switcher_chorma::CClass_switcher_chorma(QWidget* parent, SwitcherPageHost
     new TrackbarSettle(m_trackbars[i], [this] {
       std::array<int, 3> levels{};
       for (size_t j = 0; j < 3; ++j) levels[j] = m_trackbars[j] ? m_trackbars[j]->value() : 0;
-      m_host.SendSwitcherFrame(StoreChromaLevels(m_host.SwitcherRecord(), levels));
+      SendLevels(m_host, "switcher.chroma_levels", levels);
     });
   }
   WriteChromaPresets(d);
@@ -55,12 +53,12 @@ void CClass_switcher_chorma::OnTypeChosen(int t) {
   SwitcherPageData& d = m_host.SwitcherRecord();
   if (t < 0 || t > 1) return;
   ShowLevels(ChromaPresetLevels(d, t));
-  if (const auto frame = StoreListChoice(d, kSwitcherChromaType, t)) m_host.SendSwitcherFrame(*frame);
+  m_host.Act("switcher.chroma_type", {{"type", std::string(t == 0 ? "blue" : "green")}});
 }
 
 bool CClass_switcher_chorma::eventFilter(QObject* watched, QEvent* event) {
   if (const auto levels = LevelsOnRelease(watched, event, m_trackbars))
-    m_host.SendSwitcherFrame(StoreChromaLevels(m_host.SwitcherRecord(), *levels));
+    SendLevels(m_host, "switcher.chroma_levels", *levels);
   return CChildDialog::eventFilter(watched, event);
 }
 

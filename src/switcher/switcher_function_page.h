@@ -14,8 +14,6 @@ class CClass_switcher_function : public CChildDialog {
   CClass_switcher_function(QWidget* parent, SwitcherPageHost& host);
 
  private:
-  void ApplyImages(const SwitcherEffects& fx);
-  void OnHiddenList(uint8_t command, int index);
 
   SwitcherPageHost& m_host;
 };

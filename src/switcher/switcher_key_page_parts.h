@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 
+#include "switcher/switcher_page_host.h"
 #include "switcher/switcher_state.h"
 
 namespace zv {
@@ -92,6 +93,11 @@ class TrackbarSettle : public QObject {
   QTimer m_timer;
   std::function<void()> m_send;
 };
+
+// Sends a key page's three levels (red, green, blue) with `action`.
+inline void SendLevels(SwitcherPageHost& host, const char* action, const std::array<int, 3>& levels) {
+  host.Act(action, {{"red", levels[0]}, {"green", levels[1]}, {"blue", levels[2]}});
+}
 
 // The three levels of a key page when the left button comes up over one of
 // its trackbars, in trackbar order; nothing for any other event.

@@ -10,10 +10,8 @@ CClass_switcher_effect::CClass_switcher_effect(QWidget* parent, SwitcherPageHost
   auto* sources = qobject_cast<QComboBox*>(Item(kSourceList));
   FillSourceList(sources, d.zv_switcher_luma_source);
   if (sources)
-    connect(sources, &QComboBox::activated, this, [this](int index) {
-      if (const auto frame = StoreListChoice(m_host.SwitcherRecord(), kSwitcherLumaSource, index))
-        m_host.SendSwitcherFrame(*frame);
-    });
+    connect(sources, &QComboBox::activated, this,
+            [this](int index) { m_host.Act("switcher.luma_source", {{"source", index}}); });
   for (size_t i = 0; i < 3; ++i) {
     m_trackbars[i] = qobject_cast<QSlider*>(Item(kTrackbars[i]));
     m_fields[i] = qobject_cast<QLineEdit*>(Item(kFields[i]));
@@ -30,7 +28,7 @@ CClass_switcher_effect::CClass_switcher_effect(QWidget* parent, SwitcherPageHost
     new TrackbarSettle(m_trackbars[i], [this] {
       std::array<int, 3> levels{};
       for (size_t j = 0; j < 3; ++j) levels[j] = m_trackbars[j] ? m_trackbars[j]->value() : 0;
-      m_host.SendSwitcherFrame(StoreLumaLevels(m_host.SwitcherRecord(), levels));
+      SendLevels(m_host, "switcher.luma_levels", levels);
     });
     d.zv_switcher_luma_level[i] = kLumaLevelStart;
     ShowNumber(m_fields[i], std::to_string(kLumaLevelStart));
@@ -39,7 +37,7 @@ CClass_switcher_effect::CClass_switcher_effect(QWidget* parent, SwitcherPageHost
 
 bool CClass_switcher_effect::eventFilter(QObject* watched, QEvent* event) {
   if (const auto levels = LevelsOnRelease(watched, event, m_trackbars))
-    m_host.SendSwitcherFrame(StoreLumaLevels(m_host.SwitcherRecord(), *levels));
+    SendLevels(m_host, "switcher.luma_levels", *levels);
   return CChildDialog::eventFilter(watched, event);
 }
 

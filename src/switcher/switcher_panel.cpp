@@ -12,7 +12,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QShowEvent>
-#include <QTimerEvent>
 #include <utility>
 
 #include "controls/bitmap_slider.h"
@@ -38,8 +37,8 @@ constexpr ControlTemplate kTbarPlace =
 }  // namespace
 
 CClass_switcher_dlg::CClass_switcher_dlg(QWidget* parent, DeviceLink& link,
-                                         SwitcherPageData& record)
-    : CChildDialog(parent, kResource), m_link(link), m_rules(record) {
+                                         SwitcherSession& session)
+    : CChildDialog(parent, kResource), m_link(link), m_session(session) {
   // The panel itself can hold the keyboard (a click on its background
   // gives it back), so that its keys work without a control focused.
   setFocusPolicy(Qt::ClickFocus);
@@ -47,14 +46,23 @@ CClass_switcher_dlg::CClass_switcher_dlg(QWidget* parent, DeviceLink& link,
   ConnectButtons();
   SetUpShortcuts();
   m_page_rect = Item(kIdSwPageArea)->geometry();
-  Apply(m_rules.Open());
+  // The panel shows the kept record, and from then on what the session
+  // changes, whichever surface changed it.
+  const SwitcherEffects opening = m_session.OpenView();
+  m_effects_token = m_session.SubscribeEffects([this](const SwitcherEffects& fx) { Show(fx); });
+  Show(opening);
 }
 
 CClass_switcher_dlg::~CClass_switcher_dlg() {
-  // The timers end with the panel; the record keeps where the T-bar stood.
-  m_rules.Close();
-  for (const auto& [id, qt_id] : m_timers) killTimer(qt_id);
-  m_timers.clear();
+  // A transition under way goes on in the session without its view.
+  m_session.UnsubscribeEffects(m_effects_token);
+}
+
+ActionOutcome CClass_switcher_dlg::Act(const std::string& action, const ActionArgs& args) {
+  const ActionOutcome outcome = m_session.Invoke(action, args);
+  if (outcome.status == ActionOutcome::kBadParameter || outcome.status == ActionOutcome::kUnknown)
+    m_link.ShowStatus(outcome.message, true);
+  return outcome;
 }
 
 void CClass_switcher_dlg::SetUpTbar() {
@@ -71,7 +79,7 @@ void CClass_switcher_dlg::SetUpTbar() {
   m_tbar->SetPosition(kTbarBottom);
   m_tbar->installEventFilter(this);
   m_tbar->SetValueForPeople(0, kTbarBottom - 1,
-                            [this](int position) { return TbarTravel(m_rules.Data(), position); });
+                            [this](int position) { return TbarTravel(m_session.Data(), position); });
   m_tbar->show();
   // Tab reaches the T-bar with the rest of its group.
   SetGroupTabOrder(this, *FindDialogTemplate(kResource));
@@ -79,9 +87,9 @@ void CClass_switcher_dlg::SetUpTbar() {
 
 CButtonST* CClass_switcher_dlg::Button(int id) const { return qobject_cast<CButtonST*>(Item(id)); }
 
-void CClass_switcher_dlg::OnClicked(int id, SwitcherEffects (SwitcherRules::*press)()) {
+void CClass_switcher_dlg::OnClicked(int id, const char* action) {
   if (auto* b = qobject_cast<QAbstractButton*>(Item(id)))
-    connect(b, &QAbstractButton::clicked, this, [this, press] { Apply((m_rules.*press)()); });
+    connect(b, &QAbstractButton::clicked, this, [this, action] { Act(action); });
 }
 
 void CClass_switcher_dlg::ConnectButtons() {
@@ -90,29 +98,33 @@ void CClass_switcher_dlg::ConnectButtons() {
       connect(b, &QAbstractButton::clicked, this, handler);
   };
   for (int n = 1; n <= kSwitcherSourceCount; ++n) {
-    on_click(kPgmSourceButtons[n - 1], [this, n] { Apply(m_rules.PressPgm(n)); });
-    on_click(kPvmSourceButtons[n - 1], [this, n] { Apply(m_rules.PressPvm(n)); });
+    on_click(kPgmSourceButtons[n - 1], [this, n] { Act("switcher.program", {{"source", n}}); });
+    on_click(kPvmSourceButtons[n - 1], [this, n] { Act("switcher.preview", {{"source", n}}); });
   }
   on_click(kIdSwCut, [this] {
     DeliverPendingTbarMessages();
-    Apply(m_rules.Cut());
+    Act("switcher.cut");
   });
-  OnClicked(kIdSwFtb, &SwitcherRules::Ftb);
-  OnClicked(kIdSwOnAir, &SwitcherRules::OnAir);
-  OnClicked(kIdSwOnAir2, &SwitcherRules::OnAir2);
-  OnClicked(kIdSwBkgd, &SwitcherRules::Bkgd);
-  OnClicked(kIdSwPip, &SwitcherRules::Pip);
-  OnClicked(kIdSwKey1, &SwitcherRules::Key1);
-  OnClicked(kIdSwKey2, &SwitcherRules::Key2);
+  OnClicked(kIdSwFtb, "switcher.ftb");
+  OnClicked(kIdSwOnAir, "switcher.on_air");
+  OnClicked(kIdSwOnAir2, "switcher.on_air2");
+  OnClicked(kIdSwBkgd, "switcher.bkgd");
+  OnClicked(kIdSwPip, "switcher.pip");
+  OnClicked(kIdSwKey1, "switcher.key1");
+  OnClicked(kIdSwKey2, "switcher.key2");
+  static constexpr const char* kTypes[] = {"mix", "dip", "wipe"};
   for (int t = 1; t <= 3; ++t)
     on_click(kTransitionTypeImages[t - 1].control_id,
-             [this, t] { Apply(m_rules.TransitionType(t)); });
+             [this, t] { Act("switcher.transition", {{"type", std::string(kTypes[t - 1])}}); });
   on_click(kIdSwAuto, [this] {
+    // A drag still posted reaches the session first: the hand that holds
+    // the T-bar keeps it, and Auto does nothing then.
     DeliverPendingTbarMessages();
-    Apply(m_rules.Auto(m_tbar->GetPosition(), m_tbar->Travel().IsDragging()));
+    Act("switcher.auto");
   });
+  static constexpr const char* kRates[] = {"r1", "r2", "r3"};
   for (int k = 0; k < 3; ++k)
-    on_click(kRateImages[k].control_id, [this, k] { Apply(m_rules.Rate(k)); });
+    on_click(kRateImages[k].control_id, [this, k] { Act("switcher.rate", {{"rate", std::string(kRates[k])}}); });
   on_click(kIdSwStream, [this] {
     const std::string dir = ExecutableDir();
     if (LaunchStreamViewer(dir) == StreamViewerLaunch::kStartFailed)
@@ -161,48 +173,23 @@ void CClass_switcher_dlg::DeliverPendingTbarMessages() {
   QCoreApplication::sendPostedEvents(this, kSliderReleasedMessage);
 }
 
-void CClass_switcher_dlg::SendSwitcherCommand(uint8_t command, std::span<const uint8_t> params) {
-  // The switcher has no serial path: its frames go by UDP in either mode.
-  m_link.Command(SwitcherCommandName(command),
-                 [command, bytes = std::vector<uint8_t>(params.begin(), params.end())](
-                     LinkState& link) { link.SendCommand(command, bytes); });
-}
-
-void CClass_switcher_dlg::SendSwitcherFrame(const SwitcherFrame& frame) {
-  SendSwitcherCommand(frame.command, frame.Params());
-}
-
-void CClass_switcher_dlg::Apply(const SwitcherEffects& fx) {
-  m_applying = true;
+void CClass_switcher_dlg::Show(const SwitcherEffects& fx) {
   for (const ImageChange& change : fx.images) {
-    CButtonST* b = Button(change.control_id);
+    // A face of the panel, or of the page shown (the wipe patterns).
+    CButtonST* b = !change.on_page ? Button(change.control_id)
+                   : m_p_cur_page   ? qobject_cast<CButtonST*>(m_p_cur_page->Item(change.control_id))
+                                    : nullptr;
     if (b && b->FaceImageId() != change.image_id) b->SetFaceImageId(change.image_id);
   }
   if (fx.tbar_let_go) m_tbar->CancelDrag();
   if (fx.tbar_position) m_tbar->SetPosition(*fx.tbar_position);
-  if (fx.stop_timer_id) {
-    const auto it = m_timers.find(fx.stop_timer_id);
-    if (it != m_timers.end()) {
-      killTimer(it->second);
-      m_timers.erase(it);
-    }
-  }
-  if (fx.start_timer_id) {
-    // Starting a timer that runs restarts it.
-    const auto it = m_timers.find(fx.start_timer_id);
-    if (it != m_timers.end()) killTimer(it->second);
-    const Qt::TimerType type = fx.start_timer_period_ms < 20 ? Qt::PreciseTimer : Qt::CoarseTimer;
-    m_timers[fx.start_timer_id] = startTimer(fx.start_timer_period_ms, type);
-  }
-  for (const SwitcherFrame& frame : fx.frames) SendSwitcherFrame(frame);
   if (fx.page) CreatePage(*fx.page);
-  m_applying = false;
 }
 
 void CClass_switcher_dlg::ShowSwitcherPage(int k) {
-  SwitcherEffects fx;
-  zv::ShowSwitcherPage(m_rules.Data(), k, fx);
-  Apply(fx);
+  // Which page the panels show is the record's, not the device's: nothing
+  // is sent.
+  if (k >= 0 && k < 4) m_session.Page(k);
 }
 
 void CClass_switcher_dlg::CreatePage(int k) {
@@ -220,7 +207,6 @@ void CClass_switcher_dlg::CreatePage(int k) {
   }
   m_p_cur_page->setGeometry(m_page_rect);
   m_p_cur_page->show();
-  m_rules.Data().zv_switcher_page = static_cast<uint8_t>(k);
 }
 
 bool CClass_switcher_dlg::event(QEvent* event) {
@@ -237,10 +223,10 @@ bool CClass_switcher_dlg::event(QEvent* event) {
   if (SliderMessageEvent::IsSliderMessage(event)) {
     const auto* message = static_cast<const SliderMessageEvent*>(event);
     if (message->ControlId() != kIdSwTbar) return true;
-    if (event->type() == kSliderMovingMessage)
-      Apply(m_rules.TbarMoving(message->Position()));
-    else
-      Apply(m_rules.TbarReleased(message->Position()));
+    // The hand holds the T-bar while it moves it, and lets go on release.
+    const int travel = m_session.TravelOfPosition(message->Position());
+    Act("switcher.tbar", {{"travel", travel},
+                          {"hand", std::string(event->type() == kSliderMovingMessage ? "hold" : "release")}});
     return true;
   }
   return CChildDialog::event(event);
@@ -254,15 +240,6 @@ void CClass_switcher_dlg::showEvent(QShowEvent* event) {
   if (event->spontaneous()) return;
   const QWidget* focused = QApplication::focusWidget();
   if (!focused || !isAncestorOf(focused)) setFocus(Qt::OtherFocusReason);
-}
-
-void CClass_switcher_dlg::timerEvent(QTimerEvent* event) {
-  for (const auto& [id, qt_id] : m_timers) {
-    if (qt_id != event->timerId()) continue;
-    if (!m_applying) Apply(m_rules.TimerStep(id));
-    return;
-  }
-  CChildDialog::timerEvent(event);
 }
 
 bool CClass_switcher_dlg::eventFilter(QObject* watched, QEvent* event) {

@@ -9,6 +9,7 @@
 #include "controls/child_dialog.h"
 #include "controls/key_presses.h"
 #include "switcher/switcher_page_host.h"
+#include "switcher/switcher_session.h"
 #include "switcher/switcher_state.h"
 
 namespace zv {
@@ -24,23 +25,21 @@ class CClass_switcher_dlg : public CChildDialog, public SwitcherPageHost {
   Q_OBJECT
  public:
   static constexpr int kResource = 237;
-  // `link` reaches the device the panel is opened for; `record` is the
-  // switcher's record, which outlives the panel.
-  CClass_switcher_dlg(QWidget* parent, DeviceLink& link, SwitcherPageData& record);
+  // A view of `session`, the device's session, which outlives the panel;
+  // `link` is for the panel's own messages.
+  CClass_switcher_dlg(QWidget* parent, DeviceLink& link, SwitcherSession& session);
   ~CClass_switcher_dlg() override;
 
-  // One frame for the panel's device by UDP, whatever the connection mode;
-  // queued on the link, so a click returns at once.
-  void SendSwitcherCommand(uint8_t command, std::span<const uint8_t> params = {});
   // Replaces the page in the page area (0 transition, 1 luma, 2 chroma, 3 PIP).
   void ShowSwitcherPage(int k);
 
-  SwitcherPageData& SwitcherRecord() override { return m_rules.Data(); }
-  void SendSwitcherFrame(const SwitcherFrame& frame) override;
+  SwitcherPageData& SwitcherRecord() override { return m_session.MutableData(); }
+  ActionOutcome Act(const std::string& action, const ActionArgs& args = {}) override;
+  SwitcherSession& Session() { return m_session; }
 
   CButtonST* Button(int id) const;
-  // Whether the panel's timer 1, 2 or 3 runs.
-  bool IsTimerRunning(int timer_id) const { return m_timers.count(timer_id) != 0; }
+  // Whether the session's Auto runs on timer 1, 2 or 3.
+  bool IsTimerRunning(int timer_id) const { return m_session.RunningTimer() == timer_id; }
 
   CBitmapSlider* m_tbar = nullptr;
   QPointer<CChildDialog> m_p_cur_page;
@@ -49,7 +48,6 @@ class CClass_switcher_dlg : public CChildDialog, public SwitcherPageHost {
  protected:
   bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
-  void timerEvent(QTimerEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -62,18 +60,16 @@ class CClass_switcher_dlg : public CChildDialog, public SwitcherPageHost {
   // Applies the T-bar's messages still posted, so that a press that moves
   // the T-bar (Cut, Auto) comes after the drag steps made before it.
   void DeliverPendingTbarMessages();
-  void Apply(const SwitcherEffects& fx);
+  // Shows what the session changed: faces, the thumb, the page.
+  void Show(const SwitcherEffects& fx);
   // Destroys the page shown and creates page k in the page area.
   void CreatePage(int k);
-  void OnClicked(int id, SwitcherEffects (SwitcherRules::*press)());
+  // A click on the button `id` invokes `action`.
+  void OnClicked(int id, const char* action);
 
   DeviceLink& m_link;
-  SwitcherRules m_rules;
-  // The program's timer ids 1..3 and Qt's ids for them.
-  std::map<int, int> m_timers;
-  // Set while effects are applied: a timer tick that arrives inside a notice
-  // shown by a send waits for the next one.
-  bool m_applying = false;
+  SwitcherSession& m_session;
+  int m_effects_token = 0;
   // The keys struck in the panel, and whether the key whose shortcut is
   // being matched is a new press (a held key's repeats act on nothing).
   KeyPresses m_key_presses;

@@ -27,10 +27,10 @@ CClass_switcher_wd_pip::CClass_switcher_wd_pip(QWidget* parent, SwitcherPageHost
            d.zv_switcher_pip_border_color);
   FillList(qobject_cast<QComboBox*>(Item(kBorderWidthList)), kBorderWidthTexts,
            d.zv_switcher_pip_border_width);
-  ConnectList(kSourceList, kSwitcherPipSource);
-  ConnectList(kBorderEnableList, kSwitcherPipBorderEnable);
-  ConnectList(kBorderColorList, kSwitcherPipBorderColor);
-  ConnectList(kBorderWidthList, kSwitcherPipBorderWidth);
+  ConnectList(kSourceList, "switcher.pip_source", "source", {});
+  ConnectList(kBorderEnableList, "switcher.pip_border", "border", {"off", "on"});
+  ConnectList(kBorderColorList, "switcher.pip_border_colour", "colour", {"white", "red", "green", "blue"});
+  ConnectList(kBorderWidthList, "switcher.pip_border_width", "width", {});
 
   const std::array<uint16_t, 3> kept{d.zv_switcher_pip_x, d.zv_switcher_pip_y,
                                      d.zv_switcher_pip_width};
@@ -47,20 +47,26 @@ CClass_switcher_wd_pip::CClass_switcher_wd_pip(QWidget* parent, SwitcherPageHost
     SetUpTrackbar(m_trackbars[i], kPipTrackbarMaximum, 1, position);
     ShowNumber(m_fields[i], std::to_string(PipPixels(trackbar, position)));
     m_trackbars[i]->installEventFilter(this);
-    new TrackbarSettle(m_trackbars[i], [this, i, trackbar] {
-      m_host.SendSwitcherFrame(
-          StorePipPixels(m_host.SwitcherRecord(), trackbar, m_trackbars[i]->value()));
-    });
+    new TrackbarSettle(m_trackbars[i], [this, i] { SendPlace(i); });
   }
   SetUpTrackbar(qobject_cast<QSlider*>(Item(kHeightTrackbar)), 1080, 9, 0);
 }
 
-void CClass_switcher_wd_pip::ConnectList(int id, uint8_t command) {
+void CClass_switcher_wd_pip::ConnectList(int id, const char* action, const char* param,
+                                         std::vector<std::string> words) {
   if (auto* combo = qobject_cast<QComboBox*>(Item(id)))
-    connect(combo, &QComboBox::activated, this, [this, command](int index) {
-      if (const auto frame = StoreListChoice(m_host.SwitcherRecord(), command, index))
-        m_host.SendSwitcherFrame(*frame);
+    connect(combo, &QComboBox::activated, this, [this, action, param, words](int index) {
+      // A list of words names its entries; the others are numbered.
+      if (words.empty())
+        m_host.Act(action, {{param, index}});
+      else if (index >= 0 && index < static_cast<int>(words.size()))
+        m_host.Act(action, {{param, words[static_cast<size_t>(index)]}});
     });
+}
+
+void CClass_switcher_wd_pip::SendPlace(size_t i) {
+  static constexpr const char* kActions[] = {"switcher.pip_x", "switcher.pip_y", "switcher.pip_width"};
+  if (m_trackbars[i]) m_host.Act(kActions[i], {{"position", m_trackbars[i]->value()}});
 }
 
 bool CClass_switcher_wd_pip::eventFilter(QObject* watched, QEvent* event) {
@@ -69,9 +75,7 @@ bool CClass_switcher_wd_pip::eventFilter(QObject* watched, QEvent* event) {
   if (IsLeftRelease(event)) {
     // Only the trackbar under the mouse is sent; the others are not repeated.
     for (size_t i = 0; i < 3; ++i)
-      if (watched == m_trackbars[i])
-        m_host.SendSwitcherFrame(
-            StorePipPixels(m_host.SwitcherRecord(), static_cast<int>(i), m_trackbars[i]->value()));
+      if (watched == m_trackbars[i]) SendPlace(i);
   }
   return CChildDialog::eventFilter(watched, event);
 }

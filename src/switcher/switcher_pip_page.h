@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <string>
+#include <vector>
 
 #include "controls/child_dialog.h"
 #include "switcher/switcher_page_host.h"
@@ -31,7 +33,11 @@ class CClass_switcher_wd_pip : public CChildDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void ConnectList(int id, uint8_t command);
+  // A choice from list `id` invokes `action` with the entry's number, or
+  // its word when `words` name the entries.
+  void ConnectList(int id, const char* action, const char* param, std::vector<std::string> words);
+  // Sends trackbar i's place (x, y or width).
+  void SendPlace(size_t i);
 
   SwitcherPageHost& m_host;
   QComboBox* m_sources = nullptr;

@@ -523,10 +523,10 @@ SwitcherEffects SelectWipePattern(SwitcherPageData& d, int k) {
     return fx;
   if (d.zv_switcher_wipe_pattern < kWipePatternButtons.size()) {
     const ImagePair& old = kWipePatternButtons[d.zv_switcher_wipe_pattern];
-    fx.Show(old.control_id, old.normal);
+    fx.ShowOnPage(old.control_id, old.normal);
   }
   const ImagePair& now = kWipePatternButtons[static_cast<size_t>(k)];
-  fx.Show(now.control_id, now.selected);
+  fx.ShowOnPage(now.control_id, now.selected);
   d.zv_switcher_wipe_pattern = static_cast<uint8_t>(k);
   fx.Send(kSwitcherWipePattern, {static_cast<uint8_t>(k)});
   return fx;

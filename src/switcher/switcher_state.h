@@ -153,6 +153,9 @@ SwitcherFrame MakeSwitcherFrame(uint8_t command, std::initializer_list<uint8_t> 
 struct ImageChange {
   int control_id;
   int image_id;
+  // A control of the settings page shown (the wipe patterns), whose ids
+  // repeat those of the panel's own controls.
+  bool on_page = false;
   bool operator==(const ImageChange&) const = default;
 };
 
@@ -175,6 +178,7 @@ struct SwitcherEffects {
     frames.push_back(MakeSwitcherFrame(command, params));
   }
   void Show(int control_id, int image_id) { images.push_back({control_id, image_id}); }
+  void ShowOnPage(int control_id, int image_id) { images.push_back({control_id, image_id, true}); }
   // The image a control shows after these effects, or 0 when unchanged.
   int ImageOf(int control_id) const;
 };

@@ -186,6 +186,20 @@ std::string Hex(std::string fields) {
   return fields;
 }
 
+// 0x84, then 0x82 with direction 1 and progress 1, 8, 16 .. 128; the
+// checksum is the sum of bytes 2 to 17 or 18 (here 0x0253 plus the progress).
+std::vector<std::string> AutoFrames() {
+  std::vector<std::string> frames{Hex("A56C|1400|A50301|0000000000000000|0084||5202|AE")};
+  for (int p = 0; p <= 128; p += 8) {
+    const int progress = p == 0 ? 1 : p;
+    char fields[96];
+    std::snprintf(fields, sizeof fields, "A56C|1600|A50301|0000000000000000|0082|01%02X|%02X02|AE", progress,
+                  0x53 + progress);
+    frames.push_back(Hex(fields));
+  }
+  return frames;
+}
+
 TEST_F(ZvctlTest, EachCommandReachesItsDeviceAsThePanelSendsIt) {
   // A salvo: outputs 1 and 4 take input 2, output 2 input 7, output 3 input 2,
   // the rest stay as they are.
@@ -206,7 +220,10 @@ TEST_F(ZvctlTest, EachCommandReachesItsDeviceAsThePanelSendsIt) {
       // preview bus, source 2
       {kSwitcher, {"switcher", "preview", "2"}, {Hex("A56C|1500|A50301|0000000000000000|0081|02|5202|AE")}},
       {kSwitcher, {"switcher", "cut"}, {Hex("A56C|1400|A50301|0000000000000000|0083||5102|AE")}},
-      {kSwitcher, {"switcher", "auto"}, {Hex("A56C|1400|A50301|0000000000000000|0084||5202|AE")}},
+      // Auto, then the T-bar's progress as the panel's Auto sends it: 1 and
+      // every multiple of 8 up to 128, direction 1 (a fresh record's first
+      // travel), until the transition ends.
+      {kSwitcher, {"switcher", "auto"}, AutoFrames()},
       {kSwitcher, {"switcher", "ftb"}, {Hex("A56C|1400|A50301|0000000000000000|0085||5302|AE")}},
       // T-bar: direction 1 (the first travel of a fresh record), progress 64
       {kSwitcher, {"switcher", "tbar", "64"}, {Hex("A56C|1600|A50301|0000000000000000|0082|0140|9302|AE")}},
@@ -385,7 +402,9 @@ TEST_F(ZvctlTest, RefusesBeforeSendingOrTouchingFiles) {
       // A dry run asks nothing.
       {{"--dry-run", kSwitcher, "switcher", "cut"}, 2, "--dry-run needs --type and --id"},
       // A T-bar travel never sends progress 0.
-      {with(sw, {kSwitcher, "switcher", "tbar", "0"}), 2, "not in range 1 to 128"},
+      // The T-bar of a fresh record rests at travel 0: no move, nothing sent.
+      {with(sw, {kSwitcher, "switcher", "tbar", "0"}), 2, "the T-bar already stands at travel 0"},
+      {with(sw, {kSwitcher, "switcher", "tbar", "130"}), 2, "not in range 0 to 129"},
       // Control characters in labels: ESC, newline, BEL, U+0085.
       {{"--type", "0xA1", "--id", "1", kMultiviewer, "multiview", "label", "1", "A\x1b[2J"}, 2, "U+001B at character 2"},
       {{"--type", "0xA1", "--id", "1", kMultiviewer, "multiview", "label", "2", "A\nB"}, 2, "U+000A"},

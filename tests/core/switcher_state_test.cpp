@@ -657,11 +657,11 @@ TEST(SwitcherStateTest, PageRules) {
   // Wipe patterns: the stored one sends nothing.
   EXPECT_TRUE(SelectWipePattern(d, 0).frames.empty());
   const SwitcherEffects seven = SelectWipePattern(d, 7);
-  EXPECT_EQ(seven.images, (std::vector<ImageChange>{{1032, 361}, {1043, 353}}));
+  EXPECT_EQ(seven.images, (std::vector<ImageChange>{{1032, 361, true}, {1043, 353, true}}));
   EXPECT_TRUE(SelectWipePattern(d, 7).frames.empty());
   EXPECT_TRUE(SelectWipePattern(d, 9).frames.empty());
   const SwitcherEffects five = SelectWipePattern(d, 5);
-  EXPECT_EQ(five.images, (std::vector<ImageChange>{{1043, 354}, {1037, 366}}));
+  EXPECT_EQ(five.images, (std::vector<ImageChange>{{1043, 354, true}, {1037, 366, true}}));
   EXPECT_NE(kWipePatternButtons[2].normal, kWipePatternButtons[5].normal);
 
   struct ListCase {

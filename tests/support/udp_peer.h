@@ -18,9 +18,6 @@ namespace zv::test {
 struct ReceivedDatagram {
   std::vector<uint8_t> bytes;
   sockaddr_in from{};
-  // When the datagram reached the socket (the kernel's stamp, in ns; 0
-  // unless asked for with ReceiveStamped), whenever this thread woke.
-  int64_t arrived_ns = 0;
 };
 
 class UdpPeer {
@@ -28,10 +25,6 @@ class UdpPeer {
   // Binds 127.0.0.1 on `port` (0: any free port).
   explicit UdpPeer(uint16_t port = 0) {
     m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    // Every arrival is stamped by the kernel as it lands (a datagram that
-    // came before stamping was on would be stamped when it is read).
-    const int on = 1;
-    setsockopt(m_fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
@@ -64,35 +57,6 @@ class UdpPeer {
                                reinterpret_cast<sockaddr*>(&d.from), &len);
     if (n < 0) return std::nullopt;
     d.bytes.resize(static_cast<size_t>(n));
-    return d;
-  }
-
-  // As Receive, with the kernel's arrival time: spacing measured this way
-  // does not depend on when the test's thread was scheduled.
-  std::optional<ReceivedDatagram> ReceiveStamped(int wait_ms) {
-    pollfd p{m_fd, POLLIN, 0};
-    if (poll(&p, 1, wait_ms) <= 0) return std::nullopt;
-    ReceivedDatagram d;
-    d.bytes.resize(65536);
-    iovec io{d.bytes.data(), d.bytes.size()};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))] = {};
-    msghdr m{};
-    m.msg_name = &d.from;
-    m.msg_namelen = sizeof d.from;
-    m.msg_iov = &io;
-    m.msg_iovlen = 1;
-    m.msg_control = control;
-    m.msg_controllen = sizeof control;
-    const ssize_t n = recvmsg(m_fd, &m, 0);
-    if (n < 0) return std::nullopt;
-    d.bytes.resize(static_cast<size_t>(n));
-    for (cmsghdr* c = CMSG_FIRSTHDR(&m); c; c = CMSG_NXTHDR(&m, c)) {
-      if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
-        timespec ts{};
-        std::memcpy(&ts, CMSG_DATA(c), sizeof ts);
-        d.arrived_ns = static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-      }
-    }
     return d;
   }
 

@@ -291,6 +291,7 @@ TEST(DiscoveryUiTest, DeviceOutsideTheLocalSubnetsIsListedAndTold) {
   ASSERT_NE(dlg.m_p_mian_show_dlg, nullptr);
   QTest::mouseClick(static_cast<QAbstractButton*>(dlg.m_p_mian_show_dlg->Item(kPgmSourceButtons[2])),
                     Qt::LeftButton);
+  ASSERT_TRUE(test::DrainLink(dlg));
   EXPECT_EQ(dlg.StatusText(), "Sent: Program to PS_127.0.0.3");
 
   // The local device: nothing said.

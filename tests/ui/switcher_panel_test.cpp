@@ -54,7 +54,7 @@ class Bench {
     emit dlg->DeviceCombo()->activated(0);
     panel = qobject_cast<CClass_switcher_dlg*>(dlg->m_p_mian_show_dlg.data());
   }
-  SwitcherPageData& Record() { return dlg->m_all_switcher_page_data; }
+  SwitcherPageData& Record() { return panel->Session().MutableData(); }
   sim::SwitcherDevice& Device() { return static_cast<sim::SwitcherDevice&>(m_runner.sim().Device(0)); }
 
   void Click(int id, QWidget* in = nullptr) {

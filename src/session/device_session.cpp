@@ -1,0 +1,14 @@
+#include "session/device_session.h"
+
+#include "session/families.h"
+
+namespace zv {
+
+ActionOutcome DeviceSession::Invoke(const std::string& name, const ActionArgs& args) {
+  const ActionSpec* action = FindAction(m_family.actions(), name);
+  if (!action) return {ActionOutcome::kUnknown, "the " + std::string(m_family.name) + " has no action " + name};
+  if (std::string problem = CheckActionArgs(*action, args); !problem.empty()) return ActionOutcome::Bad(problem);
+  return action->apply(*this, args);
+}
+
+}  // namespace zv

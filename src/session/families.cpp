@@ -1,0 +1,56 @@
+#include "session/families.h"
+
+#include <array>
+
+#include "switcher/switcher_session.h"
+
+namespace zv {
+namespace {
+
+template <class Session>
+std::unique_ptr<DeviceSession> Make(const FamilyInfo& family, DeviceLink& link, SessionClock& clock) {
+  return std::make_unique<Session>(family, link, clock);
+}
+
+ActionTable NoActions() { return {}; }
+
+constexpr uint8_t kFourChannelTypes[] = {0x60};
+constexpr uint8_t kMatrixTypes[] = {0x81, 0x82};
+constexpr uint8_t kMultiviewerTypes[] = {0xA1};
+constexpr uint8_t kSwitcherTypes[] = {0xA5};
+
+const std::array<FamilyInfo, 4> kFamilies{{
+    {FamilyKind::kFourChannel, "fourch", "four-channel switcher", kFourChannelTypes,
+     "four-channel switcher (type 0x60)", true, &NoActions, nullptr},
+    {FamilyKind::kMatrix, "matrix", "matrix router", kMatrixTypes, "8x8 matrix router (type 0x82)", false,
+     &NoActions, nullptr},
+    {FamilyKind::kMultiviewer, "multiview", "multiviewer", kMultiviewerTypes, "multiviewer (type 0xA1)", false,
+     &NoActions, nullptr},
+    {FamilyKind::kSwitcher, "switcher", "production switcher", kSwitcherTypes,
+     "production switcher (type 0xA5)", true, &SwitcherActions, &Make<SwitcherSession>},
+}};
+
+}  // namespace
+
+std::span<const FamilyInfo> Families() { return kFamilies; }
+
+const FamilyInfo* FamilyForType(uint8_t device_type) {
+  for (const FamilyInfo& f : kFamilies)
+    for (uint8_t t : f.device_types)
+      if (t == device_type) return &f;
+  return nullptr;
+}
+
+const FamilyInfo* FamilyByKey(const std::string& key) {
+  for (const FamilyInfo& f : kFamilies)
+    if (key == f.key) return &f;
+  return nullptr;
+}
+
+const FamilyInfo& FamilyOf(FamilyKind kind) {
+  for (const FamilyInfo& f : kFamilies)
+    if (f.kind == kind) return f;
+  return kFamilies[0];
+}
+
+}  // namespace zv

@@ -1,0 +1,312 @@
+#include "switcher/switcher_session.h"
+
+#include <algorithm>
+
+#include "switcher/switcher_commands.h"
+
+namespace zv {
+
+SwitcherSession::SwitcherSession(const FamilyInfo& family, DeviceLink& link, SessionClock& clock)
+    : DeviceSession(family, link, clock) {
+  ResetSwitcherPageData(m_data);
+  m_thumb = TbarThumbForRecord(m_data);
+}
+
+SwitcherSession::~SwitcherSession() {
+  if (m_clock_handle) Clock().Stop(m_clock_handle);
+}
+
+int SwitcherSession::TravelOfPosition(int position) const {
+  const int a = std::clamp(position, int{kTbarTop}, int{kTbarBottom});
+  return m_data.zv_switcher_tbar_reverse == 1 ? kTbarBottom - a : a;
+}
+
+SwitcherEffects SwitcherSession::OpenView() {
+  SwitcherEffects fx = m_rules.Open();
+  m_thumb = fx.tbar_position.value_or(m_thumb);
+  // What the opening selected (background, mix, the page) the other views
+  // show too; the opening view applies the whole of it itself.
+  m_effects.Notify(fx);
+  RecordChanged();
+  return fx;
+}
+
+void SwitcherSession::Send(const SwitcherFrame& frame) {
+  // The switcher has no serial path: its frames go by UDP in either mode.
+  Link().Command(SwitcherCommandName(frame.command), [frame](LinkState& link) {
+    return link.SendCommand(frame.command, frame.Params());
+  });
+}
+
+void SwitcherSession::Apply(SwitcherEffects fx) {
+  m_applying = true;
+  if (fx.stop_timer_id && fx.stop_timer_id == m_clock_timer_id && m_clock_handle) {
+    Clock().Stop(m_clock_handle);
+    m_clock_handle = 0;
+    m_clock_timer_id = 0;
+  }
+  if (fx.start_timer_id) {
+    // Starting a timer that runs restarts it.
+    if (m_clock_handle) Clock().Stop(m_clock_handle);
+    m_clock_timer_id = fx.start_timer_id;
+    m_clock_handle = Clock().Start(fx.start_timer_period_ms, [this] { Step(); });
+  }
+  if (fx.tbar_let_go) m_tbar_held = false;
+  if (fx.tbar_position) m_thumb = *fx.tbar_position;
+  for (const SwitcherFrame& frame : fx.frames) Send(frame);
+  m_applying = false;
+  m_effects.Notify(fx);
+  RecordChanged();
+}
+
+void SwitcherSession::Step() {
+  // A tick the rules no longer expect changes nothing.
+  if (!m_clock_timer_id || m_applying) return;
+  Apply(m_rules.TimerStep(m_clock_timer_id));
+}
+
+ActionOutcome SwitcherSession::Press(SwitcherEffects (SwitcherRules::*press)()) {
+  Apply((m_rules.*press)());
+  return ActionOutcome::Done();
+}
+
+ActionOutcome SwitcherSession::Program(int source) {
+  Apply(m_rules.PressPgm(source));
+  return ActionOutcome::Done();
+}
+
+ActionOutcome SwitcherSession::Preview(int source) {
+  Apply(m_rules.PressPvm(source));
+  return ActionOutcome::Done();
+}
+
+ActionOutcome SwitcherSession::Transition(int type) {
+  Apply(m_rules.TransitionType(type));
+  return ActionOutcome::Done();
+}
+
+ActionOutcome SwitcherSession::Rate(int rate) {
+  if (m_data.zv_switcher_in_transition == 1)
+    return ActionOutcome::NotNow("the rate cannot change while a transition is under way");
+  Apply(m_rules.Rate(rate));
+  return ActionOutcome::Done();
+}
+
+ActionOutcome SwitcherSession::Auto() {
+  // One source of travel at a time: while a hand holds the T-bar, Auto
+  // waits until it lets go.
+  if (m_tbar_held) return ActionOutcome::NotNow("the T-bar is held");
+  Apply(m_rules.Auto(m_thumb, false));
+  return ActionOutcome::Done();
+}
+
+ActionOutcome SwitcherSession::Tbar(int travel, bool held) {
+  const int t = std::clamp(travel, int{kTbarTop}, int{kTbarBottom});
+  const int position = m_data.zv_switcher_tbar_reverse == 1 ? kTbarBottom - t : t;
+  // A move to where the thumb stands, with no hand on it, moves nothing.
+  if (!held && !m_tbar_held && position == m_thumb)
+    return ActionOutcome::NotNow("the T-bar already stands at travel " + std::to_string(t));
+  m_tbar_held = held;
+  m_thumb = position;
+  SwitcherEffects fx = m_rules.TbarMoving(position);
+  if (!held) {
+    // Let go where it stands: the rules' release keeps the record as the
+    // move left it.
+    const SwitcherEffects release = m_rules.TbarReleased(m_thumb);
+    fx.images.insert(fx.images.end(), release.images.begin(), release.images.end());
+    if (release.stop_timer_id) fx.stop_timer_id = release.stop_timer_id;
+  }
+  Apply(std::move(fx));
+  return ActionOutcome::Done();
+}
+
+ActionOutcome SwitcherSession::Page(int page) {
+  SwitcherEffects fx;
+  ShowSwitcherPage(m_data, page, fx);
+  Apply(std::move(fx));
+  return ActionOutcome::Done();
+}
+
+ActionOutcome SwitcherSession::WipePattern(int pattern) {
+  Apply(SelectWipePattern(m_data, pattern));
+  return ActionOutcome::Done();
+}
+
+ActionOutcome SwitcherSession::ListChoice(uint8_t command, int index) {
+  const int old_pattern = m_data.zv_switcher_wipe_pattern;
+  const std::optional<SwitcherFrame> frame = StoreListChoice(m_data, command, index);
+  if (!frame) return ActionOutcome::Bad("no such choice");
+  SwitcherEffects fx;
+  if (command == kSwitcherWipePattern && old_pattern != index) {
+    // The pattern grid follows a pattern chosen from the list.
+    if (old_pattern < static_cast<int>(kWipePatternButtons.size()))
+      fx.ShowOnPage(kWipePatternButtons[static_cast<size_t>(old_pattern)].control_id,
+              kWipePatternButtons[static_cast<size_t>(old_pattern)].normal);
+    fx.ShowOnPage(kWipePatternButtons[static_cast<size_t>(index)].control_id,
+            kWipePatternButtons[static_cast<size_t>(index)].selected);
+  }
+  fx.frames.push_back(*frame);
+  Apply(std::move(fx));
+  return ActionOutcome::Done();
+}
+
+ActionOutcome SwitcherSession::LumaLevels(const std::array<int, 3>& levels) {
+  SwitcherEffects fx;
+  fx.frames.push_back(StoreLumaLevels(m_data, levels));
+  Apply(std::move(fx));
+  return ActionOutcome::Done();
+}
+
+ActionOutcome SwitcherSession::ChromaLevels(const std::array<int, 3>& levels) {
+  SwitcherEffects fx;
+  fx.frames.push_back(StoreChromaLevels(m_data, levels));
+  Apply(std::move(fx));
+  return ActionOutcome::Done();
+}
+
+ActionOutcome SwitcherSession::PipPlace(int trackbar, int position) {
+  SwitcherEffects fx;
+  fx.frames.push_back(StorePipPixels(m_data, trackbar, position));
+  Apply(std::move(fx));
+  return ActionOutcome::Done();
+}
+
+// ---- the table -----------------------------------------------------------------
+
+namespace {
+
+SwitcherSession& Of(DeviceSession& s) { return static_cast<SwitcherSession&>(s); }
+
+ActionParam Int(std::string name, int min, int max, std::string help) {
+  ActionParam p;
+  p.name = std::move(name);
+  p.kind = ParamKind::kInteger;
+  p.min = min;
+  p.max = max;
+  p.help = std::move(help);
+  return p;
+}
+
+ActionParam Word(std::string name, std::vector<std::string> words, std::string help) {
+  ActionParam p;
+  p.name = std::move(name);
+  p.kind = ParamKind::kWord;
+  p.words = std::move(words);
+  p.help = std::move(help);
+  return p;
+}
+
+int WordIndex(const ActionParam& p, const std::string& word) {
+  for (size_t i = 0; i < p.words.size(); ++i)
+    if (p.words[i] == word) return static_cast<int>(i);
+  return 0;
+}
+
+// A choice from one of the settings pages' lists, by its command.
+ActionSpec ListAction(std::string name, std::string help, uint8_t command, ActionParam param) {
+  const bool words = param.kind == ParamKind::kWord;
+  return {std::move(name), std::move(help), {param},
+          [command, param, words](DeviceSession& s, const ActionArgs& a) {
+            const int index = words ? WordIndex(param, a.Text(param.name)) : a.Int(param.name);
+            return Of(s).ListChoice(command, index);
+          }};
+}
+
+std::vector<ActionSpec> MakeSwitcherActions() {
+  const auto press = [](std::string name, std::string help, SwitcherEffects (SwitcherRules::*f)()) {
+    return ActionSpec{std::move(name), std::move(help), {},
+                      [f](DeviceSession& s, const ActionArgs&) { return Of(s).Press(f); }};
+  };
+  const ActionParam source = Int("source", 1, kSwitcherSourceCount, "1-10 the inputs, 11 BLK, 12 MP1");
+  const ActionParam list_source = Int("source", 0, kSourceListCount - 1, "0-9 Cam 01 to Cam 10, 10 MP");
+  std::vector<ActionSpec> t;
+  t.push_back({"switcher.program", "put a source on the programme bus", {source},
+               [](DeviceSession& s, const ActionArgs& a) { return Of(s).Program(a.Int("source")); }});
+  t.push_back({"switcher.preview", "put a source on the preview bus", {source},
+               [](DeviceSession& s, const ActionArgs& a) { return Of(s).Preview(a.Int("source")); }});
+  t.push_back(press("switcher.cut", "cut: exchange programme and preview at once (ends a transition under way)",
+                    &SwitcherRules::Cut));
+  t.push_back({"switcher.auto",
+               "automatic transition at the chosen rate: Auto, then the T-bar's progress until the buses "
+               "have exchanged",
+               {},
+               [](DeviceSession& s, const ActionArgs&) { return Of(s).Auto(); }});
+  t.push_back(press("switcher.ftb", "fade to black, or back from black", &SwitcherRules::Ftb));
+  t.push_back({"switcher.tbar",
+               "move the T-bar as a hand does: to TRAVEL from the end where the next transition starts "
+               "(0 back at rest, 129 at the far end, which completes the transition); the progress "
+               "passed on the way is sent",
+               {Int("travel", kTbarTop, kTbarBottom, "0-129"),
+                [] {
+                  ActionParam p = Word("hand", {"release", "hold"}, "release (the default) or hold it there");
+                  p.optional = true;
+                  return p;
+                }()},
+               [](DeviceSession& s, const ActionArgs& a) {
+                 return Of(s).Tbar(a.Int("travel"), a.Text("hand") == "hold");
+               }});
+  t.push_back({"switcher.transition", "the transition type", {Word("type", {"mix", "dip", "wipe"}, "")},
+               [](DeviceSession& s, const ActionArgs& a) {
+                 const std::string& w = a.Text("type");
+                 return Of(s).Transition(w == "mix" ? 1 : w == "dip" ? 2 : 3);
+               }});
+  t.push_back({"switcher.rate", "the Auto transition's rate (not while one runs)",
+               {Word("rate", {"r1", "r2", "r3"}, "r1 fastest, r3 slowest")},
+               [](DeviceSession& s, const ActionArgs& a) {
+                 const std::string& w = a.Text("rate");
+                 return Of(s).Rate(w == "r1" ? 0 : w == "r2" ? 1 : 2);
+               }});
+  t.push_back(press("switcher.on_air", "ON AIR on or off", &SwitcherRules::OnAir));
+  t.push_back(press("switcher.on_air2", "the second ON AIR on or off", &SwitcherRules::OnAir2));
+  t.push_back(press("switcher.bkgd", "BKGD in the next transition or not", &SwitcherRules::Bkgd));
+  t.push_back(press("switcher.pip", "picture-in-picture key on or off", &SwitcherRules::Pip));
+  t.push_back(press("switcher.key1", "KEY 1 (luma key) on or off", &SwitcherRules::Key1));
+  t.push_back(press("switcher.key2", "KEY 2 (chroma key) on or off", &SwitcherRules::Key2));
+  t.push_back({"switcher.wipe_pattern", "the wipe's pattern", {Int("pattern", 0, 8, "0-8")},
+               [](DeviceSession& s, const ActionArgs& a) { return Of(s).WipePattern(a.Int("pattern")); }});
+  t.push_back(ListAction("switcher.dip_source", "the dip's source", kSwitcherDipSource,
+                         Int("source", 0, 255, "")));
+  t.push_back(ListAction("switcher.wipe_source", "the wipe's source", kSwitcherWipeSource,
+                         Int("source", 0, 255, "")));
+  t.push_back(ListAction("switcher.luma_source", "the luma key's source", kSwitcherLumaSource, list_source));
+  t.push_back({"switcher.luma_levels", "the luma key's red, green and blue levels",
+               {Int("red", 0, kLevelMaximum, ""), Int("green", 0, kLevelMaximum, ""),
+                Int("blue", 0, kLevelMaximum, "")},
+               [](DeviceSession& s, const ActionArgs& a) {
+                 return Of(s).LumaLevels({a.Int("red"), a.Int("green"), a.Int("blue")});
+               }});
+  t.push_back(ListAction("switcher.chroma_source", "the chroma key's source", kSwitcherChromaSource,
+                         list_source));
+  t.push_back(ListAction("switcher.chroma_type", "the chroma key's colour",
+                         kSwitcherChromaType, Word("type", {"blue", "green"}, "")));
+  t.push_back({"switcher.chroma_levels", "the chroma key's red, green and blue levels",
+               {Int("red", 0, kLevelMaximum, ""), Int("green", 0, kLevelMaximum, ""),
+                Int("blue", 0, kLevelMaximum, "")},
+               [](DeviceSession& s, const ActionArgs& a) {
+                 return Of(s).ChromaLevels({a.Int("red"), a.Int("green"), a.Int("blue")});
+               }});
+  t.push_back(ListAction("switcher.pip_source", "the picture-in-picture source", kSwitcherPipSource,
+                         list_source));
+  t.push_back(ListAction("switcher.pip_border", "the picture-in-picture border", kSwitcherPipBorderEnable,
+                         Word("border", {"off", "on"}, "")));
+  t.push_back(ListAction("switcher.pip_border_colour", "the border's colour", kSwitcherPipBorderColor,
+                         Word("colour", {"white", "red", "green", "blue"}, "")));
+  t.push_back(ListAction("switcher.pip_border_width", "the border's width", kSwitcherPipBorderWidth,
+                         Int("width", 0, 6, "0-6 for 1 to 7 pixels")));
+  const char* const place_names[] = {"x", "y", "width"};
+  const char* const place_help[] = {"the picture's left edge", "the picture's top edge", "the picture's width"};
+  for (int i = 0; i < 3; ++i)
+    t.push_back({std::string("switcher.pip_") + place_names[i], place_help[i],
+                 {Int("position", 0, kPipTrackbarMaximum, "0-120 along the screen")},
+                 [i](DeviceSession& s, const ActionArgs& a) { return Of(s).PipPlace(i, a.Int("position")); }});
+  return t;
+}
+
+}  // namespace
+
+ActionTable SwitcherActions() {
+  static const std::vector<ActionSpec> table = MakeSwitcherActions();
+  return table;
+}
+
+}  // namespace zv
