@@ -307,6 +307,7 @@ std::string ActionExample(const FamilyInfo& family, const ActionSpec& action) {
 std::string ActionLines(const FamilyInfo& family, const std::string& address) {
   std::string lines;
   for (const ActionSpec& action : family.actions()) {
+    if (action.record_only) continue;
     std::string usage = std::string(family.key) + " " + CommandWord(action);
     for (const ActionParam& p : action.params) usage += " " + ParamUsage(p);
     usage.resize(std::max<size_t>(usage.size() + 1, 35), ' ');
@@ -366,18 +367,30 @@ class Tool {
   // The words typed for the parameters of the table's actions, one list
   // per parameter (a list holds one word but for a repeated parameter).
   std::list<std::vector<std::string>> m_action_words;
+  std::list<std::string> m_action_word;
 };
 
 void Tool::AddActions(const FamilyInfo& family, CLI::App* command) {
   for (const ActionSpec& action : family.actions()) {
+    if (action.record_only) continue;
     CLI::App* sub = command->add_subcommand(CommandWord(action), action.help + "  e.g. " + ActionExample(family, action));
+    // Each parameter's words: one for most, one or more for a repeated one.
     std::vector<std::vector<std::string>*> words;
     for (const ActionParam& p : action.params) {
-      std::vector<std::string>& storage = m_action_words.emplace_back();
-      words.push_back(&storage);
       std::string name;
       for (char c : p.name) name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      CLI::Option* option = sub->add_option(name, storage, p.help)->expected(p.repeated ? -1 : 1);
+      CLI::Option* option = nullptr;
+      if (p.repeated) {
+        std::vector<std::string>& storage = m_action_words.emplace_back();
+        words.push_back(&storage);
+        option = sub->add_option(name, storage, p.help);
+      } else {
+        std::string& one = m_action_word.emplace_back();
+        words.push_back(&m_action_words.emplace_back());
+        option = sub->add_option(name, one, p.help);
+        // The word goes into the list the callback reads.
+        option->each([list = words.back()](const std::string& w) { list->assign(1, w); });
+      }
       if (!p.optional) option->required();
       if (p.kind == ParamKind::kInteger) option->check(CLI::Range(p.min, p.max));
       if (p.kind == ParamKind::kWord) option->check(CLI::IsMember(p.words));

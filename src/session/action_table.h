@@ -85,6 +85,10 @@ struct ActionSpec {
   // Applies the action to a session of the action's family, with arguments
   // already checked against `params`.
   std::function<ActionOutcome(DeviceSession& session, const ActionArgs& args)> apply;
+  // Changes the session's record only and sends the device nothing (the
+  // Auto rate, which only the program's timer knows): a surface that keeps
+  // no session, such as one zvctl run, has no use for it.
+  bool record_only = false;
 
   // The action's name without its family ("cut").
   std::string ShortName() const;

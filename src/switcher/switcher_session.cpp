@@ -9,6 +9,10 @@ namespace zv {
 SwitcherSession::SwitcherSession(const FamilyInfo& family, DeviceLink& link, SessionClock& clock)
     : DeviceSession(family, link, clock) {
   ResetSwitcherPageData(m_data);
+  // The record starts as a panel's opening leaves it (background and mix
+  // selected, the first page), whichever surface acts first: a press then
+  // sends the same bytes from every one of them.
+  (void)m_rules.Open();
   m_thumb = TbarThumbForRecord(m_data);
 }
 
@@ -227,10 +231,20 @@ std::vector<ActionSpec> MakeSwitcherActions() {
   t.push_back(press("switcher.cut", "cut: exchange programme and preview at once (ends a transition under way)",
                     &SwitcherRules::Cut));
   t.push_back({"switcher.auto",
-               "automatic transition at the chosen rate: Auto, then the T-bar's progress until the buses "
-               "have exchanged",
-               {},
-               [](DeviceSession& s, const ActionArgs&) { return Of(s).Auto(); }});
+               "automatic transition: Auto, then the T-bar's progress until the buses have exchanged, at the "
+               "rate given (else the rate chosen last)",
+               {[] {
+                 ActionParam p = Word("rate", {"r1", "r2", "r3"}, "r1 fastest, r3 slowest");
+                 p.optional = true;
+                 return p;
+               }()},
+               [](DeviceSession& s, const ActionArgs& a) {
+                 if (a.Has("rate")) {
+                   const std::string& w = a.Text("rate");
+                   if (ActionOutcome rated = Of(s).Rate(w == "r1" ? 0 : w == "r2" ? 1 : 2); !rated.ok()) return rated;
+                 }
+                 return Of(s).Auto();
+               }});
   t.push_back(press("switcher.ftb", "fade to black, or back from black", &SwitcherRules::Ftb));
   t.push_back({"switcher.tbar",
                "move the T-bar as a hand does: to TRAVEL from the end where the next transition starts "
@@ -255,7 +269,8 @@ std::vector<ActionSpec> MakeSwitcherActions() {
                [](DeviceSession& s, const ActionArgs& a) {
                  const std::string& w = a.Text("rate");
                  return Of(s).Rate(w == "r1" ? 0 : w == "r2" ? 1 : 2);
-               }});
+               },
+               true});
   t.push_back(press("switcher.on_air", "ON AIR on or off", &SwitcherRules::OnAir));
   t.push_back(press("switcher.on_air2", "the second ON AIR on or off", &SwitcherRules::OnAir2));
   t.push_back(press("switcher.bkgd", "BKGD in the next transition or not", &SwitcherRules::Bkgd));

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QSlider>
@@ -20,9 +21,13 @@
 #include "res/skin.h"
 #include "sim/switcher_device.h"
 #include "support/recorders.h"
+#include "session/families.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
 #include "support/wheel.h"
+#include "support/zvctl_run.h"
+#include "support/ui_input.h"
+#include "support/link_drain.h"
 #include "switcher/switcher_chroma_page.h"
 #include "switcher/switcher_function_page.h"
 #include "switcher/switcher_luma_page.h"
@@ -49,6 +54,7 @@ class Bench {
   }
 
   bool Started() const { return m_runner.started(); }
+  uint16_t Port() const { return m_port; }
   // Chooses the device again: the panel is replaced, the record kept.
   void Reopen() {
     emit dlg->DeviceCombo()->activated(0);
@@ -988,6 +994,234 @@ TEST(SwitcherPanelTest, OnAirOncePerPressAndOneTravelAtATime) {
                                                                "0x82 0138"}))  // upward, 56
         << "the hand's travel only, forward";
   }
+}
+
+}  // namespace
+}  // namespace zv
+
+namespace zv {
+namespace {
+
+// Everything the device has logged, once it has answered a discovery query
+// of the test's own (it handles its datagrams in order, so by then it has
+// logged every frame sent before), other than discovery.
+std::vector<std::string> SettledFrames(Bench& b) {
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(b.Port());
+  to.sin_addr.s_addr = htonl(0x7F000002);
+  sendto(fd, DISCOVERY_QUERY.data(), DISCOVERY_QUERY.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  pollfd p{fd, POLLIN, 0};
+  EXPECT_EQ(poll(&p, 1, 3000), 1) << "the device did not answer the test's query";
+  close(fd);
+  std::vector<std::string> frames = b.Frames();
+  std::erase_if(frames, [](const std::string& f) { return f.rfind("0xff", 0) == 0; });
+  return frames;
+}
+
+// Every action of the switcher's table, through each surface that offers it:
+// the panel (a real click, key, drag or list choice; after `prepare`, which
+// shows the page the control is on) and zvctl as a process. Both start from
+// a fresh session of the same device and must put the same frames on the
+// wire in the same order. (Spacing is the link worker's for both; the
+// worker's own tests measure it.) Actions no person can reach in the panel
+// (hidden controls) go through zvctl alone, and must still send.
+TEST(ActionSurfacesTest, EveryActionSendsTheSameFramesFromThePanelAndFromZvctl) {
+  struct Case {
+    std::vector<std::string> zvctl;
+    std::function<void(Bench&)> prepare;  // may be empty
+    std::function<void(Bench&)> press;    // empty: not offered by the panel
+  };
+  const auto click = [](int id) { return [id](Bench& b) { b.Click(id); }; };
+  const auto key = [](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+    return [k, m](Bench& b) { b.HoldKey(k, m, 0); };
+  };
+  const auto on_page = [](int id) {
+    return [id](Bench& b) { b.Click(id, b.panel->m_p_cur_page.data()); };
+  };
+  const auto choose = [](int id, int line) {
+    return [id, line](Bench& b) {
+      auto* combo = qobject_cast<QComboBox*>(b.panel->m_p_cur_page->Item(id));
+      ASSERT_NE(combo, nullptr) << id;
+      if (!combo->isEditable()) {
+        ASSERT_TRUE(test::ChooseLine(combo, line)) << id;
+        return;
+      }
+      // A list with a text field, from the keyboard: Alt+Down opens it,
+      // the arrows go down to the line, Return takes it.
+      combo->setFocus();
+      QTest::keyClick(combo, Qt::Key_Down, Qt::AltModifier);
+      QAbstractItemView* view = combo->view();
+      ASSERT_TRUE(QTest::qWaitFor([view] { return view->isVisible(); }, 2000)) << id;
+      for (int i = combo->currentIndex(); i < line; ++i) QTest::keyClick(view, Qt::Key_Down);
+      QTest::keyClick(view, Qt::Key_Return);
+      ASSERT_TRUE(QTest::qWaitFor([view] { return !view->isVisible(); }, 2000)) << id;
+    };
+  };
+  const auto slide = [](int id, int value) {
+    return [id, value](Bench& b) {
+      auto* slider = qobject_cast<QSlider*>(b.panel->m_p_cur_page->Item(id));
+      ASSERT_NE(slider, nullptr) << id;
+      DragSliderTo(slider, value);
+    };
+  };
+  const std::vector<Case> cases{
+      {{"program", "3"}, {}, click(kPgmSourceButtons[2])},
+      {{"preview", "2"}, {}, key(Qt::Key_2)},
+      {{"cut"}, {}, key(Qt::Key_C)},
+      {{"auto"}, {}, click(kIdSwAuto)},
+      {{"ftb"}, {}, key(Qt::Key_B, Qt::ControlModifier)},
+      // A hand that jumps the thumb to travel 64 in one move and lets go.
+      {{"tbar", "64"}, {}, [](Bench& b) {
+         b.DragTbar({kTbarBottom - 64});
+       }},
+      {{"transition", "wipe"}, {}, click(kTransitionTypeImages[2].control_id)},
+      {{"rate", "r2"}, {}, click(kRateImages[1].control_id)},
+      {{"on-air"}, {}, click(kIdSwOnAir)},
+      {{"on-air2"}, {}, {}},
+      {{"bkgd"}, {}, click(kIdSwBkgd)},
+      {{"pip"}, {}, click(kIdSwPip)},
+      {{"key1"}, {}, click(kIdSwKey1)},
+      {{"key2"}, {}, click(kIdSwKey2)},
+      {{"wipe-pattern", "7"}, {}, on_page(1043)},
+      {{"dip-source", "4"}, {}, {}},
+      {{"wipe-source", "5"}, {}, {}},
+      {{"luma-source", "3"}, click(kIdSwKey1), choose(1174, 3)},
+      {{"luma-levels", "16", "40", "16"}, click(kIdSwKey1), slide(1176, 40)},
+      {{"chroma-source", "2"}, click(kIdSwKey2), choose(1178, 2)},
+      {{"chroma-type", "green"}, click(kIdSwKey2), choose(1179, 1)},
+      {{"chroma-levels", "32", "32", "99"}, click(kIdSwKey2), slide(1172, 99)},
+      {{"pip-source", "6"}, click(kIdSwPip), choose(1183, 6)},
+      {{"pip-border", "on"}, click(kIdSwPip), choose(1180, 1)},
+      {{"pip-border-colour", "green"}, click(kIdSwPip), choose(1181, 2)},
+      {{"pip-border-width", "4"}, click(kIdSwPip), choose(1182, 4)},
+      {{"pip-x", "100"}, click(kIdSwPip), slide(1170, 100)},
+      {{"pip-y", "120"}, click(kIdSwPip), slide(1171, 120)},
+      {{"pip-width", "30"}, click(kIdSwPip), slide(1172, 30)},
+  };
+  // Every action of the table has its case.
+  const ActionTable table = FamilyOf(FamilyKind::kSwitcher).actions();
+  std::vector<std::string> covered;
+  for (const Case& c : cases) covered.push_back(c.zvctl[0]);
+  for (const ActionSpec& action : table) {
+    std::string word = action.ShortName();
+    std::replace(word.begin(), word.end(), '_', '-');
+    EXPECT_NE(std::find(covered.begin(), covered.end(), word), covered.end()) << word << " has no case";
+  }
+  for (const Case& c : cases) {
+    const std::string name = c.zvctl[0];
+    std::string action_name = "switcher." + name;
+    std::replace(action_name.begin(), action_name.end(), '-', '_');
+    const ActionSpec* action = FindAction(table, action_name);
+    ASSERT_NE(action, nullptr) << name;
+    std::vector<std::string> from_panel;
+    Bench b;
+    ASSERT_TRUE(b.Started());
+    ASSERT_TRUE(b.Activate());
+    if (c.press) {
+      if (c.prepare) c.prepare(b);
+      ASSERT_TRUE(test::DrainLink(*b.dlg)) << name;
+      const size_t before = SettledFrames(b).size();
+      c.press(b);
+      // An Auto runs to its end in the session before its frames are all out.
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !b.panel->Session().Busy(); }, 10000)) << name;
+      ASSERT_TRUE(test::DrainLink(*b.dlg)) << name;
+      const std::vector<std::string> all = SettledFrames(b);
+      from_panel.assign(all.begin() + static_cast<long>(before), all.end());
+      // An action on the session's record alone sends nothing, and zvctl,
+      // which keeps no session, does not offer it.
+      EXPECT_EQ(from_panel.empty(), action->record_only) << name;
+      if (action->record_only) continue;
+    }
+    const size_t before = SettledFrames(b).size();
+    std::vector<std::string> args{"--type", "0xA5", "--id", "1", "127.0.0.2", "switcher"};
+    args.insert(args.end(), c.zvctl.begin(), c.zvctl.end());
+    test::Start start;
+    start.port = b.Port();
+    const test::Ran run = test::RunZvctl(ZVCTL_PATH, args, start);
+    EXPECT_EQ(run.status, 0) << name << ": " << run.output;
+    const std::vector<std::string> all = SettledFrames(b);
+    const std::vector<std::string> from_zvctl(all.begin() + static_cast<long>(before), all.end());
+    if (c.press)
+      EXPECT_EQ(from_zvctl, from_panel) << name;
+    else
+      EXPECT_FALSE(from_zvctl.empty()) << name << ": zvctl sent nothing";
+  }
+}
+
+}  // namespace
+}  // namespace zv
+
+namespace zv {
+namespace {
+
+// Two production switchers in one window: each has its own session, so a
+// press on one changes only its record and reaches only its device, and
+// each panel shows its own device's record when chosen again.
+TEST(SwitcherSessionsTest, TwoSwitchersKeepTheirOwnRecords) {
+  const uint16_t port = test::FreeUdpPort();
+  test::SimRunner runner(test::LoopbackSim(port, {"PS", "PS2"}));
+  ASSERT_TRUE(runner.started());
+  LinkConfig config;
+  config.local_port = 0;
+  config.search_address = "127.0.0.1";
+  config.device_port = port;
+  CZELVIKDlg dlg(config);
+  for (int i = 0; i < 2; ++i) {
+    dlg.m_device_list[i].SetIpText(i == 0 ? "127.0.0.2" : "127.0.0.3");
+    dlg.m_device_list[i].device_type = 0xA5;
+    dlg.m_device_list[i].device_id = 0x01;
+  }
+  dlg.DeviceCombo()->addItems({"PS_127.0.0.2", "PS2_127.0.0.3"});
+  const auto open = [&](int line) {
+    emit dlg.DeviceCombo()->activated(line);
+    return qobject_cast<CClass_switcher_dlg*>(dlg.m_p_mian_show_dlg.data());
+  };
+  const auto device = [&](int i) -> sim::SwitcherDevice& {
+    return static_cast<sim::SwitcherDevice&>(runner.sim().Device(i));
+  };
+  CClass_switcher_dlg* first = open(0);
+  ASSERT_NE(first, nullptr);
+  QTest::mouseClick(static_cast<QAbstractButton*>(first->Item(kPgmSourceButtons[2])), Qt::LeftButton);
+  ASSERT_TRUE(test::DrainLink(dlg));
+  CClass_switcher_dlg* second = open(1);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->Session().Data().zv_switcher_pgm_source, 0) << "the second switcher's record is its own";
+  EXPECT_EQ(second->Button(kPgmSourceButtons[2])->FaceImageId(), SourceNormalImage(3));
+  QTest::mouseClick(static_cast<QAbstractButton*>(second->Item(kPgmSourceButtons[6])), Qt::LeftButton);
+  ASSERT_TRUE(test::DrainLink(dlg));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return device(1).State().zv_switcher_pgm_source == 7; }, 3000));
+  EXPECT_EQ(device(0).State().zv_switcher_pgm_source, 3) << "the first switcher got no frame of the second's";
+  CClass_switcher_dlg* again = open(0);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->Session().Data().zv_switcher_pgm_source, 3);
+  EXPECT_EQ(again->Button(kPgmSourceButtons[2])->FaceImageId(), SourceProgramImage(3)) << "kept, and shown again";
+  EXPECT_EQ(again->Button(kPgmSourceButtons[6])->FaceImageId(), SourceNormalImage(7));
+}
+
+// A frame that does not leave (the system refuses the destination: port 0)
+// is said in red, never as sent.
+TEST(SwitcherSessionsTest, AFrameThatDidNotLeaveIsNotCalledSent) {
+  LinkConfig config;
+  config.local_port = 0;
+  config.device_port = 0;
+  config.search_address = "127.0.0.1";
+  CZELVIKDlg dlg(config);
+  dlg.m_device_list[0].SetIpText("127.0.0.1");
+  dlg.m_device_list[0].device_type = 0xA5;
+  dlg.m_device_list[0].device_id = 0x01;
+  dlg.DeviceCombo()->addItem("PS_127.0.0.1");
+  emit dlg.DeviceCombo()->activated(0);
+  auto* panel = qobject_cast<CClass_switcher_dlg*>(dlg.m_p_mian_show_dlg.data());
+  ASSERT_NE(panel, nullptr);
+  test::MessageBoxRecorder boxes;
+  QTest::mouseClick(static_cast<QAbstractButton*>(panel->Item(kPgmSourceButtons[2])), Qt::LeftButton);
+  ASSERT_TRUE(test::DrainLink(dlg));
+  const auto* strip = dlg.findChild<QLabel*>(QStringLiteral("status_strip"));
+  ASSERT_NE(strip, nullptr);
+  EXPECT_EQ(strip->text(), "Not sent: Program to PS_127.0.0.1");
+  EXPECT_TRUE(strip->property(kErrorTextProperty).toBool());
 }
 
 }  // namespace
