@@ -1,3 +1,4 @@
+#include "session/families.h"
 #include "sim/device_sim.h"
 
 #include <arpa/inet.h>
@@ -103,20 +104,17 @@ std::vector<Bytes> SimDevice::OnFrame(std::span<const uint8_t>, Link) { return {
 std::vector<Bytes> SimDevice::OnText(const std::string&, Link) { return {}; }
 
 std::unique_ptr<SimDevice> MakeDevice(const DeviceConfig& config) {
-  switch (config.type) {
-    case 0xA1:
-      return MakeMultiviewerDevice(config);
-    case 0x81:
-    case 0x82:
-      return MakeMatrixDevice(config);
-    case 0x60:
-      return MakeFourChannelDevice(config);
-    case 0xA5:
-      return MakeSwitcherDevice(config);
-    default:
-      // Any other type only answers discovery and logs what it receives.
-      return std::make_unique<SimDevice>(config);
+  // Which family a type byte is, the family registry says.
+  const FamilyInfo* family = FamilyForType(config.type);
+  // Any other type only answers discovery and logs what it receives.
+  if (!family) return std::make_unique<SimDevice>(config);
+  switch (family->kind) {
+    case FamilyKind::kMultiviewer: return MakeMultiviewerDevice(config);
+    case FamilyKind::kMatrix: return MakeMatrixDevice(config);
+    case FamilyKind::kFourChannel: return MakeFourChannelDevice(config);
+    case FamilyKind::kSwitcher: return MakeSwitcherDevice(config);
   }
+  return std::make_unique<SimDevice>(config);
 }
 
 std::vector<DeviceConfig> DefaultDevices() {

@@ -8,22 +8,13 @@
 namespace zv {
 
 int PanelResource(PanelKind kind) {
-  switch (kind) {
-    case PanelKind::kFourChannel: return 308;
-    case PanelKind::kMatrix: return 206;
-    case PanelKind::kMultiviewer: return 129;
-    case PanelKind::kSwitcher: return 237;
-    case PanelKind::kNone: break;
-  }
-  return 0;
+  return kind == PanelKind::kNone ? 0 : FamilyOf(FamilyKindOf(kind)).panel_resource;
 }
 
 PanelKind PanelForDeviceType(uint8_t device_type, int32_t mode, bool* type_known) {
-  for (const PanelTypeRow& row : kPanelByDeviceType) {
-    if (row.device_type == device_type) {
-      if (type_known) *type_known = true;
-      return row.kind;
-    }
+  if (const FamilyInfo* family = FamilyForType(device_type)) {
+    if (type_known) *type_known = true;
+    return PanelKindOf(family->kind);
   }
   if (type_known) *type_known = false;
   return mode == kModeSerial ? PanelKind::kMatrix : PanelKind::kFourChannel;

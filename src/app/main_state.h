@@ -11,25 +11,19 @@
 #include "fourch/fourch_state.h"
 #include "link/link_state.h"
 #include "matrix/matrix_state.h"
+#include "session/families.h"
 #include "multiview/multiview_state.h"
 #include "switcher/switcher_state.h"
 
 namespace zv {
 
+// The panel a device opens: its family's, or none. Which type bytes each
+// family answers with is the family registry's (session/families.h).
 enum class PanelKind { kNone, kFourChannel, kMatrix, kMultiviewer, kSwitcher };
-
-struct PanelTypeRow {
-  uint8_t device_type;
-  PanelKind kind;
-};
-// Which panel a device type opens.
-inline constexpr std::array<PanelTypeRow, 5> kPanelByDeviceType{{
-    {0x60, PanelKind::kFourChannel},
-    {0x81, PanelKind::kMatrix},
-    {0x82, PanelKind::kMatrix},
-    {0xA1, PanelKind::kMultiviewer},
-    {0xA5, PanelKind::kSwitcher},
-}};
+inline PanelKind PanelKindOf(FamilyKind kind) { return static_cast<PanelKind>(static_cast<int>(kind) + 1); }
+inline FamilyKind FamilyKindOf(PanelKind kind) { return static_cast<FamilyKind>(static_cast<int>(kind) - 1); }
+static_assert(PanelKind::kSwitcher == PanelKind(static_cast<int>(FamilyKind::kSwitcher) + 1));
+static_assert(PanelKind::kFourChannel == PanelKind(static_cast<int>(FamilyKind::kFourChannel) + 1));
 
 // Dialog resource of each panel.
 int PanelResource(PanelKind kind);

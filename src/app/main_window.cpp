@@ -72,8 +72,8 @@ class PanelDeviceLink : public DeviceLink {
 
 CChildDialog* CreateDevicePanel(PanelKind kind, QWidget* parent, DeviceLink& link,
                                 CZELVIKDlg& state) {
-  DeviceSession* session = nullptr;
-  if (kind == PanelKind::kSwitcher) session = state.ChosenDeviceSession(FamilyOf(FamilyKind::kSwitcher));
+  DeviceSession* session =
+      kind == PanelKind::kNone ? nullptr : state.ChosenDeviceSession(FamilyOf(FamilyKindOf(kind)));
   switch (kind) {
     case PanelKind::kFourChannel:
       return new CClass_trisk_main_dlg(

@@ -87,13 +87,7 @@ struct Plan {
 };
 
 const char* FamilyName(PanelKind kind) {
-  switch (kind) {
-    case PanelKind::kSwitcher: return "production switcher";
-    case PanelKind::kMatrix: return "matrix router";
-    case PanelKind::kMultiviewer: return "multiviewer";
-    case PanelKind::kFourChannel: return "four-channel switcher";
-    default: return "device";
-  }
+  return kind == PanelKind::kNone ? "device" : FamilyOf(FamilyKindOf(kind)).name;
 }
 
 // A setup or salvo file: a small regular file, refused before it is read
@@ -402,7 +396,7 @@ void Tool::AddActions(const FamilyInfo& family, CLI::App* command) {
       std::optional<ActionArgs> args = ParseActionWords(action, typed, &error);
       if (!args) throw UsageError{error};
       m_plan = {};
-      m_plan.family = family.kind == FamilyKind::kSwitcher ? PanelKind::kSwitcher : PanelKind::kNone;
+      m_plan.family = PanelKindOf(family.kind);
       m_plan.session_action = &action;
       m_plan.args = std::move(*args);
       // Something to run, for the checks that ask whether a command was given.

@@ -9,6 +9,7 @@
 #include "link/command_frame.h"
 #include "link/link_state.h"
 #include "multiview/multiview_state.h"
+#include "session/families.h"
 #include "switcher/switcher_commands.h"
 
 namespace zv {
@@ -36,14 +37,8 @@ std::string Hex2(uint8_t value) {
 }  // namespace
 
 const char* DeviceTypeName(uint8_t type) {
-  switch (type) {
-    case kMultiviewerDeviceType: return "multiviewer";
-    case 0x81:
-    case 0x82: return "matrix router";
-    case kTriskDeviceType: return "four-channel switcher";
-    case kSwitcherDeviceType: return "production switcher";
-    default: return "device";
-  }
+  const FamilyInfo* family = FamilyForType(type);
+  return family ? family->name : "device";
 }
 
 const char* CommandName(uint8_t device_type, uint8_t command) {

@@ -21,13 +21,13 @@ constexpr uint8_t kSwitcherTypes[] = {0xA5};
 
 const std::array<FamilyInfo, 4> kFamilies{{
     {FamilyKind::kFourChannel, "fourch", "four-channel switcher", kFourChannelTypes,
-     "four-channel switcher (type 0x60)", true, &NoActions, nullptr},
-    {FamilyKind::kMatrix, "matrix", "matrix router", kMatrixTypes, "8x8 matrix router (type 0x82)", false,
+     "four-channel switcher (type 0x60)", 308, true, &NoActions, nullptr},
+    {FamilyKind::kMatrix, "matrix", "matrix router", kMatrixTypes, "8x8 matrix router (type 0x82)", 206, false,
      &NoActions, nullptr},
-    {FamilyKind::kMultiviewer, "multiview", "multiviewer", kMultiviewerTypes, "multiviewer (type 0xA1)", false,
+    {FamilyKind::kMultiviewer, "multiview", "multiviewer", kMultiviewerTypes, "multiviewer (type 0xA1)", 129, false,
      &NoActions, nullptr},
     {FamilyKind::kSwitcher, "switcher", "production switcher", kSwitcherTypes,
-     "production switcher (type 0xA5)", true, &SwitcherActions, &Make<SwitcherSession>},
+     "production switcher (type 0xA5)", 237, true, &SwitcherActions, &Make<SwitcherSession>},
 }};
 
 }  // namespace

@@ -23,6 +23,8 @@ struct FamilyInfo {
   std::span<const uint8_t> device_types;
   // zvctl's line of help for the family.
   const char* help;
+  // The dialog resource of the family's panel.
+  int panel_resource;
   // Reached by network only (no serial line).
   bool network_only;
   ActionTable (*actions)();
