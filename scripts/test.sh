@@ -73,7 +73,7 @@ tsan_dir="$root/build-tsan"
 cmake -S "$root" -B "$tsan_dir" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Debug -DZV_TSAN=ON -DZV_BUILD_UI=OFF >/dev/null
 cmake --build "$tsan_dir" -j "$jobs" --target zv_core_tests
 (cd "$tsan_dir" && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j "$jobs" --timeout 300 \
-  -R 'SerialPortTest|SerialSearchTest|DeviceSimTest|LinkWorkerTest')
+  -R 'SerialPortTest|SerialSearchTest|DeviceSimTest|LinkWorkerTest|SessionLoopTest')
 
 if command -v clang++ >/dev/null; then
   echo "== fuzz build"
