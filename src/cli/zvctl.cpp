@@ -40,7 +40,6 @@
 #include "platform/small_file.h"
 #include "session/families.h"
 #include "session/session_loop.h"
-#include "switcher/switcher_state.h"
 
 namespace zv {
 namespace {
@@ -786,8 +785,8 @@ void Tool::CheckCommand() {
     if (const std::string problem = OneDeviceAddressProblem(host, ReadLocalInterfaces()); !problem.empty())
       throw UsageError{m_address + " " + problem + " (only scan broadcasts)"};
   }
-  if (!m_serial.empty() &&
-      (m_plan.family == PanelKind::kSwitcher || m_plan.family == PanelKind::kFourChannel))
+  if (!m_serial.empty() && m_plan.family != PanelKind::kNone &&
+      FamilyOf(FamilyKindOf(m_plan.family)).network_only)
     throw UsageError{std::string("the ") + FamilyName(m_plan.family) + " is reached by network only"};
   if ((m_type >= 0) != (m_id >= 0)) throw UsageError{"--type and --id go together"};
   if (m_type >= 0 && m_plan.family != PanelKind::kNone) {
