@@ -1,4 +1,4 @@
-#include "session/families.h"
+#include "registry/families.h"
 #include "sim/device_sim.h"
 
 #include <arpa/inet.h>

@@ -11,7 +11,7 @@
 #include "fourch/fourch_state.h"
 #include "link/link_state.h"
 #include "matrix/matrix_state.h"
-#include "session/families.h"
+#include "registry/families.h"
 #include "multiview/multiview_state.h"
 #include "switcher/switcher_state.h"
 

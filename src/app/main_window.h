@@ -16,7 +16,7 @@
 
 #include "app/main_state.h"
 #include "app/qt_session_clock.h"
-#include "session/families.h"
+#include "registry/families.h"
 #include "controls/child_dialog.h"
 #include "link/device_link.h"
 #include "link/link_worker.h"

@@ -38,7 +38,7 @@
 #include "multiview/multiview_setup.h"
 #include "platform/platform.h"
 #include "platform/small_file.h"
-#include "session/families.h"
+#include "registry/families.h"
 #include "session/session_loop.h"
 
 namespace zv {

@@ -9,7 +9,7 @@
 #include "link/command_frame.h"
 #include "link/link_state.h"
 #include "multiview/multiview_state.h"
-#include "session/families.h"
+#include "registry/families.h"
 #include "switcher/switcher_commands.h"
 
 namespace zv {

@@ -1,7 +1,7 @@
 // The registry's rows: the one place that names every family. It sits
 // above the family folders (which know only the session's types), so that
 // a family's folder never reaches up to the others.
-#include "session/families.h"
+#include "registry/families.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #include "session/device_session.h"
 
-#include "session/families.h"
+#include "session/family_info.h"
 
 namespace zv {
 

@@ -12,7 +12,7 @@
 
 #include "link/device_link.h"
 #include "link/link_worker.h"
-#include "session/families.h"
+#include "registry/families.h"
 #include "session/session_loop.h"
 #include "support/loopback_link.h"
 #include "support/udp_peer.h"

@@ -21,7 +21,7 @@
 #include "res/skin.h"
 #include "sim/switcher_device.h"
 #include "support/recorders.h"
-#include "session/families.h"
+#include "registry/families.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
 #include "support/wheel.h"

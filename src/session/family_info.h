@@ -1,18 +1,19 @@
-// The device families, in one table: the type bytes each answers with, its
-// names, its actions and how a session for one of its devices is made. The
-// window, zvctl, the frame monitor and the virtual devices read it; a new
-// family is its own folder and one line here.
+// What a device family is to its sessions: its kind, names, type bytes,
+// actions and how a session of one of its devices is made. The registry
+// (registry/families.h) holds one of these per family.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <string>
 
 #include "session/action_table.h"
-#include "session/device_session.h"
 
 namespace zv {
+
+class DeviceLink;
+class DeviceSession;
+class SessionClock;
 
 enum class FamilyKind : uint8_t { kFourChannel, kMatrix, kMultiviewer, kSwitcher };
 
@@ -31,10 +32,5 @@ struct FamilyInfo {
   std::unique_ptr<DeviceSession> (*make_session)(const FamilyInfo& family, DeviceLink& link,
                                                  SessionClock& clock);
 };
-
-std::span<const FamilyInfo> Families();
-const FamilyInfo* FamilyForType(uint8_t device_type);
-const FamilyInfo* FamilyByKey(const std::string& key);
-const FamilyInfo& FamilyOf(FamilyKind kind);
 
 }  // namespace zv
