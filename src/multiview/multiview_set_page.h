@@ -29,6 +29,7 @@ class CClass_16view_set : public CMultiviewPage {
   static constexpr int kIdSetIp = 1032;
 
   explicit CClass_16view_set(CClass_16view_dlg* host);
+  ~CClass_16view_set() override;
 
   CIpAddressCtrl* IpControl(int id) const;
   void RestoreDefaults();
@@ -39,6 +40,9 @@ class CClass_16view_set : public CMultiviewPage {
   void ShowRecord();
 
   void paintEvent(QPaintEvent* event) override;
+
+ private:
+  int m_changed_token = 0;
 };
 
 }  // namespace zv
