@@ -371,7 +371,10 @@ void Tool::AddActions(const FamilyInfo& family, CLI::App* command) {
       words.push_back(&storage);
       std::string name;
       for (char c : p.name) name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      CLI::Option* option = sub->add_option(name, storage, p.help)->expected(p.repeated ? -1 : 1);
+      // A list holds one word unless the parameter is repeated: without
+      // allow_extra_args(false), the first positional takes every word.
+      CLI::Option* option =
+          sub->add_option(name, storage, p.help)->expected(p.repeated ? -1 : 1)->allow_extra_args(p.repeated);
       if (!p.optional) option->required();
       if (p.kind == ParamKind::kInteger) option->check(CLI::Range(p.min, p.max));
       if (p.kind == ParamKind::kWord) option->check(CLI::IsMember(p.words));

@@ -930,5 +930,77 @@ TEST_F(MultiviewPanelTest, ApplySetupSendsOnlyWhatTheFileNames) {
   EXPECT_EQ(m_dlg.StatusText().toStdString(), "Sent 1 setting (window 3 label) to Mv_127.0.0.2; it took all of it");
 }
 
+
+// Two multiviewers side by side, chosen one after the other in the same
+// window: each has a session and a record of its own. A layout clicked on
+// one panel changes only that device and that record; a source chosen on
+// the other panel changes only the other; neither record shows the other
+// device's values.
+TEST(MultiviewTwoDevicesTest, EachDeviceHasItsOwnRecord) {
+  const uint16_t port = test::FreeUdpPort();
+  test::SimRunner runner(test::LoopbackSim(port, {"MvA", "MvB"}, 0xA1));
+  ASSERT_TRUE(runner.started()) << runner.error();
+  const auto device = [&](int i) -> sim::MultiviewerDevice& {
+    return dynamic_cast<sim::MultiviewerDevice&>(runner.sim().Device(static_cast<size_t>(i)));
+  };
+  sim::MultiviewerDeviceState b = sim::MultiviewerDeviceState::Defaults();
+  b.layout_code = 4;
+  device(1).SetState(b);
+  CZELVIKDlg dlg(test::LoopbackConfig(port));
+  const char* const addresses[] = {"127.0.0.2", "127.0.0.3"};
+  const char* const lines[] = {"MvA_127.0.0.2", "MvB_127.0.0.3"};
+  // Chooses device i as the list would and opens its panel (which reads it).
+  const auto open = [&](int i) {
+    dlg.DeviceCombo()->clear();
+    dlg.m_device_list[0] = DeviceEntry{};
+    dlg.m_device_list[0].SetIpText(addresses[i]);
+    dlg.m_device_list[0].device_type = 0xA1;
+    dlg.m_device_list[0].device_id = static_cast<uint8_t>(i + 1);
+    dlg.DeviceCombo()->addItem(lines[i]);
+    dlg.m_device_index = 0;
+    dlg.OpenDevicePanel();
+    EXPECT_TRUE(test::DrainLink(dlg));
+    return qobject_cast<CClass_16view_dlg*>(dlg.m_p_mian_show_dlg.data());
+  };
+
+  CClass_16view_dlg* host = open(0);
+  ASSERT_NE(host, nullptr);
+  MultiviewSession* a = &host->Session();
+  auto* control = qobject_cast<CClass_16view_control*>(host->m_p_cur_page.data());
+  ASSERT_NE(control, nullptr);
+  QTest::mouseClick(static_cast<QAbstractButton*>(control->Item(1036)), Qt::LeftButton);  // nine windows
+  ASSERT_TRUE(test::DrainLink(dlg));
+  EXPECT_EQ(a->Record().m_cur_window_count, 9);
+
+  host = open(1);
+  ASSERT_NE(host, nullptr);
+  MultiviewSession* b_session = &host->Session();
+  ASSERT_NE(b_session, a);
+  EXPECT_EQ(b_session->Record().m_cur_window_count, 4) << "B's record holds B's layout";
+  control = qobject_cast<CClass_16view_control*>(host->m_p_cur_page.data());
+  ASSERT_NE(control, nullptr);
+  auto* window1 = qobject_cast<QComboBox*>(control->Item(1101));
+  ASSERT_NE(window1, nullptr);
+  window1->setCurrentIndex(5);
+  emit window1->activated(5);  // SDI 6 in window 1
+  ASSERT_TRUE(test::DrainLink(dlg));
+
+  EXPECT_EQ(device(0).State().layout_code, 9);
+  EXPECT_EQ(device(1).State().layout_code, 4) << "A's layout went to A only";
+  EXPECT_EQ(device(1).State().sources[0], 6);
+  EXPECT_EQ(device(0).State().sources[0], 1) << "B's source went to B only";
+  EXPECT_EQ(a->Record().m_cur_window_count, 9);
+  EXPECT_EQ(a->Record().m_16_view_window_source[0], 1) << "B's action left A's record alone";
+  EXPECT_EQ(b_session->Record().m_16_view_window_source[0], 6);
+  EXPECT_EQ(b_session->Record().m_cur_window_count, 4);
+
+  // A's panel again: the same session, its record A's.
+  host = open(0);
+  ASSERT_NE(host, nullptr);
+  EXPECT_EQ(&host->Session(), a);
+  EXPECT_EQ(a->Record().m_cur_window_count, 9);
+  EXPECT_EQ(a->Record().m_16_view_window_source[0], 1);
+}
+
 }  // namespace
 }  // namespace zv
