@@ -457,10 +457,7 @@ void Tool::Build() {
       "  matrix through                     zvctl 10.0.0.3 matrix through\n"
       "  matrix lock on|off                 zvctl 10.0.0.3 matrix lock on\n"
       "  matrix salvo FILE                  zvctl 10.0.0.3 matrix salvo studio.json\n"
-      "  multiview layout N                 zvctl 10.0.0.2 multiview layout 9\n"
-      "  multiview source WIN SDI           zvctl 10.0.0.2 multiview source 2 5\n"
-      "  multiview label WIN TEXT           zvctl 10.0.0.2 multiview label 1 'Camera 1'\n"
-      "  multiview colour WIN PART COLOUR   zvctl 10.0.0.2 multiview colour 3 label-back Blue\n"
+      + ActionLines(FamilyOf(FamilyKind::kMultiviewer), "10.0.0.2") +
       "  multiview save FILE                zvctl 10.0.0.2 multiview save studio.json\n"
       "  multiview apply FILE               zvctl 10.0.0.2 multiview apply studio.json\n"
       "  fourch mode N (0-16, 0 quad split) zvctl 10.0.0.4 fourch mode 7\n"
