@@ -34,7 +34,10 @@ CClass_16view_set::CClass_16view_set(CClass_16view_dlg* host)
     ShowRecord();
     // What a read-back brought (after restoring the defaults) shows in the
     // lists, once the handler that caused it has returned.
-    m_changed_token = Session()->Subscribe([this] {
+    // The session outlives the panel; the page keeps it to unsubscribe
+    // while its host is already going.
+    m_session = Session();
+    m_changed_token = m_session->Subscribe([this] {
       QMetaObject::invokeMethod(this, &CClass_16view_set::ShowRecord, Qt::QueuedConnection);
     });
   }
@@ -53,7 +56,7 @@ CClass_16view_set::CClass_16view_set(CClass_16view_dlg* host)
 }
 
 CClass_16view_set::~CClass_16view_set() {
-  if (m_changed_token) Session()->Unsubscribe(m_changed_token);
+  if (m_session) m_session->Unsubscribe(m_changed_token);
 }
 
 CIpAddressCtrl* CClass_16view_set::IpControl(int id) const {

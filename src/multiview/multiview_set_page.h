@@ -42,6 +42,7 @@ class CClass_16view_set : public CMultiviewPage {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  MultiviewSession* m_session = nullptr;
   int m_changed_token = 0;
 };
 
