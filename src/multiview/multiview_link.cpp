@@ -1,5 +1,5 @@
 // The multiviewer's commands and its read-back, on a link: the link worker's
-// (the panel) or the main window's own (blocking callers).
+// (a session's jobs) or a test's own.
 
 #include <algorithm>
 #include <array>

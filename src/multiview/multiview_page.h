@@ -1,6 +1,6 @@
 // What the six pages of the multiviewer panel share: they are child dialogs
-// of the panel host, placed in its page area, working on the main window's
-// multiviewer session's record and invoking the session's actions.
+// of the panel host, placed in its page area, reading the record of the
+// panel's multiviewer session and invoking the session's actions.
 #pragma once
 
 #include <QColor>

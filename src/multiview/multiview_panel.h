@@ -1,6 +1,6 @@
 // CClass_16view_dlg: the panel of the 16-window multiviewer (device type
 // 0xA1). On the left a preview of the device's output picture, drawn from the
-// main window's preview model; on the right one page at a time, chosen by a
+// preview model of the device's session; on the right one page at a time, chosen by a
 // row of picture buttons.
 #pragma once
 

@@ -29,7 +29,7 @@ CClass_16view_set::CClass_16view_set(CClass_16view_dlg* host)
   if (glo) {
     const std::string ip = Session()->Link().Device().IpText();
     IpControl(kIdIpAddress)->SetAddressText(QString::fromStdString(ip));
-    IpControl(kIdSubnetMask)->SetAddressText(QString::fromLatin1(kDefaultSubnetMask));
+    IpControl(kIdSubnetMask)->SetAddressText(QString::fromStdString(DottedQuad(kDefaultSubnetMaskOctets)));
     IpControl(kIdGateway)->SetAddressText(QString::fromStdString(DefaultGatewayText(ip)));
     ShowRecord();
     // What a read-back brought (after restoring the defaults) shows in the

@@ -9,8 +9,6 @@ namespace zv {
 
 class CIpAddressCtrl;
 
-inline constexpr const char* kDefaultSubnetMask = "255.255.255.0";
-
 class CClass_16view_set : public CMultiviewPage {
   Q_OBJECT
  public:
