@@ -594,10 +594,11 @@ void Tool::AddMultiview() {
       MultiviewApplyResult result;
       InMultiviewSession(link, m_address.empty() ? m_serial : m_address,
                          [&](MultiviewSession& session, std::function<void()> ended) {
-                           session.ApplySetup(m_setup, m_setup_keys, [&result, ended](const MultiviewApplyResult& r) {
-                             result = r;
-                             ended();
-                           });
+                           session.ApplySetup(m_setup, m_setup_keys,
+                                              [&result, ended](const MultiviewApplyResult& r) {
+                                                result = r;
+                                                ended();
+                                              });
                          });
       if (!result.answered_before) throw NoAnswer{"the multiviewer did not answer the state request"};
       const std::string line = ApplyResultText(result, "the multiviewer");

@@ -273,7 +273,8 @@ std::vector<ActionSpec> MakeMultiviewActions() {
                [](DeviceSession& s, const ActionArgs& a) {
                  return Of(s).Layout(static_cast<uint8_t>(std::stoi(a.Text("n"))));
                }});
-  t.push_back({"multiview.source", "window WIN shows SDI input", {window, Int("sdi", 1, kMultiviewWindowCount, "input 1-16")},
+  t.push_back({"multiview.source", "window WIN shows SDI input",
+               {window, Int("sdi", 1, kMultiviewWindowCount, "input 1-16")},
                [](DeviceSession& s, const ActionArgs& a) {
                  return Of(s).Source(a.Int("win"), static_cast<uint8_t>(a.Int("sdi")));
                }});
