@@ -10,8 +10,8 @@ MultiviewSession::MultiviewSession(const FamilyInfo& family, DeviceLink& link, S
   for (auto& label : m_record.m_16_view_umd_name) label.assign(1, u' ');
 }
 
-bool MultiviewSession::CanSend() const {
-  DeviceLink& link = const_cast<MultiviewSession*>(this)->Link();
+bool MultiviewSession::CanSend() {
+  DeviceLink& link = Link();
   const int32_t mode = link.Mode();
   return mode == kModeNetwork || (mode == kModeSerial && link.SerialPortOpen());
 }

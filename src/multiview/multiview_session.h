@@ -27,7 +27,7 @@ class MultiviewSession : public DeviceSession {
 
   // Whether a frame can go now: always in network mode, in serial mode
   // only while the port is open. Nothing is queued otherwise.
-  bool CanSend() const;
+  bool CanSend();
 
   // Reads the device back (by UDP in network mode or when `udp_only`, else
   // on the serial line), puts what arrived into the record, recomputes the
