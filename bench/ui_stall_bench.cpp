@@ -19,6 +19,7 @@
 #include <functional>
 
 #include "app/main_window.h"
+#include "multiview/multiview_link.h"
 #include "controls/bitmap_slider.h"
 #include "fourch/fourch_state.h"
 #include "multiview/multiview_link.h"
@@ -101,7 +102,9 @@ Figures OpenSilentMultiviewer(uint16_t port) {
     test::Heartbeat beat;
     bool done = false;
     QTimer::singleShot(0, [&] {
-      dlg.ReadMultiviewerStateUdp();
+      // The read-back's own call, as the worker runs it, here on the
+      // window's thread: what the worker keeps off the window.
+      (void)FetchMultiviewerStateUdp(dlg);
       done = true;
     });
     RunUntil([&] { return done; });

@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <span>
 
-#include "app/main_state.h"
+#include "link/link_state.h"
+#include "multiview/multiview_state.h"
 
 namespace {
 
@@ -46,12 +47,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // time, a longer one in pieces at least as large as that bound needs.
   const size_t rest = size - 1;
   const size_t piece = std::max<size_t>(1 + data[0] % 255, (rest + kMaxPieces - 1) / kMaxPieces);
-  zv::CZELVIKState state;
+  zv::LinkState state;
+  zv::MultiviewerState record;
+  state.m_state_frame_handler = [&record](std::span<const uint8_t> frame) {
+    record.ApplyReadStateReply(frame.first(zv::MultiviewReplyContentLength(frame)));
+  };
   for (size_t at = 1; at < size; at += piece) {
     const size_t n = size - at < piece ? size - at : piece;
     state.AppendSerialBytes(datagram.subspan(at, n));
     state.ParseSerialReply();
-    CheckState(state);
+    CheckState(record);
   }
   return 0;
 }

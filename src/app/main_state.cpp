@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "multiview/multiview_link.h"
 #include "platform/platform.h"
 
 namespace zv {
@@ -21,25 +20,9 @@ PanelKind PanelForDeviceType(uint8_t device_type, int32_t mode, bool* type_known
 }
 
 
-std::string SetIpQuestion(const std::string& device_line, const DeviceEntry& device,
-                          const std::array<uint8_t, 4>& ip) {
-  const std::string name = device_line.empty() ? "the device at " + device.IpText() : device_line;
-  return "Change the IP address of " + name + " to " + DottedQuad(ip) + "?";
-}
 
 
-CZELVIKState::CZELVIKState() {
-  // The serial frame scanner hands a multiviewer's state reply to its decoder.
-  m_state_frame_handler = [this](std::span<const uint8_t> frame) {
-    ApplyReadStateReply(frame.first(MultiviewReplyContentLength(frame)));
-  };
-}
-
-void CZELVIKState::ResetWindowLabels() {
-  // One character assigned, not a literal: GCC 12 at -O2 warns falsely
-  // (-Wrestrict) about assigning a string literal here.
-  for (auto& label : m_16_view_umd_name) label.assign(1, u' ');
-}
+CZELVIKState::CZELVIKState() = default;
 
 int8_t CZELVIKState::DeviceIndexForLine(int line) const {
   if (line < 0 || line >= kDeviceListSize || m_no_device_line) return -1;
@@ -49,7 +32,6 @@ int8_t CZELVIKState::DeviceIndexForLine(int line) const {
 bool CZELVIKState::PrepareOpenDevicePanel(int combo_line_count) {
   if (m_device_index < 0 || combo_line_count <= 0) return false;
   m_matrix_lock = 0;
-  ResetMultiviewPageData(m_all_16_view_page_data);
   // Descriptor 0 is a valid socket on this platform, so any open one is closed.
   CloseUdpSocket();
   return true;
@@ -69,36 +51,6 @@ PanelKind CZELVIKState::ChoosePanel() {
   const PanelKind kind = PanelForDeviceType(device_type, m_eState, &known);
   if (!known) Trace("the device 's type is wrong");
   return kind;
-}
-
-bool CZELVIKState::SendSetIpFrame() { return zv::SendSetIpFrame(*this, m_set_ip_params); }
-
-int CZELVIKState::SendMultiviewerCommand(uint8_t command, std::span<const uint8_t> params) {
-  return SendMultiviewerFrame(*this, command, params);
-}
-
-int CZELVIKState::SendMultiviewerLabel(int n, const std::u16string& label) {
-  return SendMultiviewerLabelFrame(*this, n, label);
-}
-
-void CZELVIKState::ReadMultiviewerState() {
-  if (m_eState == kModeNetwork)
-    ReadMultiviewerStateUdp();
-  else
-    ReadMultiviewerStateSerial();
-}
-
-void CZELVIKState::ReadMultiviewerStateUdp() {
-  if (const auto content = FetchMultiviewerStateUdp(*this)) ApplyReadStateReply(*content);
-  m_16_view_state_read = 1;
-}
-
-void CZELVIKState::ReadMultiviewerStateSerial() {
-  if (!m_serial_port.IsOpen()) return;
-  // The serial reader hands the frame over itself (and the handler of this
-  // state applies it), so only the read flag is left to set.
-  if (const auto content = FetchMultiviewerStateSerial(*this)) ApplyReadStateReply(*content);
-  m_16_view_state_read = 1;
 }
 
 std::string CZELVIKState::SetIpProblem(const std::array<uint8_t, 4>& ip, int fields_filled) const {

@@ -10,9 +10,9 @@
 
 #include "fourch/fourch_state.h"
 #include "link/link_state.h"
+#include "link/set_ip.h"
 #include "matrix/matrix_state.h"
 #include "registry/families.h"
-#include "multiview/multiview_state.h"
 #include "switcher/switcher_state.h"
 
 namespace zv {
@@ -33,35 +33,13 @@ int PanelResource(PanelKind kind);
 // serial line) and says so in *type_known.
 PanelKind PanelForDeviceType(uint8_t device_type, int32_t mode, bool* type_known);
 
-// The question asked before a set-IP frame leaves, naming the device (its
-// line in the device list, else its address) and the address it is to take.
-std::string SetIpQuestion(const std::string& device_line, const DeviceEntry& device,
-                          const std::array<uint8_t, 4>& ip);
 
 
-class CZELVIKState : public LinkState, public MultiviewerState, public MatrixModel {
+class CZELVIKState : public LinkState, public MatrixModel {
  public:
   CZELVIKState();
 
-  // ---- multiviewer (state in MultiviewerState; link in multiview_link.cpp) --
-  // Sends a multiviewer command by the connection mode: by UDP in network
-  // mode, on the serial port in serial mode. Returns 1 when the frame counts
-  // as sent (network mode always; serial mode only with the port open).
-  int SendMultiviewerCommand(uint8_t command, std::span<const uint8_t> params = {});
-  // Sends the label of window n + 1 (set window label) by the connection mode.
-  int SendMultiviewerLabel(int n, const std::u16string& label);
-  // Reads the whole device state: the UDP variant in network mode, otherwise
-  // the serial one.
-  void ReadMultiviewerState();
-  void ReadMultiviewerStateUdp();
-  void ReadMultiviewerStateSerial();
-
-  // ---- set-IP parameters: IP, mask, gateway, first octet first -----------
-  uint8_t m_set_ip_params[12] = {};
-  // Sends the set-IP frame with m_set_ip_params to the chosen device, by UDP
-  // whatever the connection mode. No reply is awaited; true when the
-  // datagram left.
-  bool SendSetIpFrame();
+  // ---- set IP (the frame and its question: link/set_ip.h) -----------------
   // What stands in the way of giving the chosen device `ip` as its new
   // address, as the notice to show the operator; empty when nothing does.
   // `fields_filled` counts the address fields that hold a number (none: no
@@ -75,9 +53,6 @@ class CZELVIKState : public LinkState, public MultiviewerState, public MatrixMod
   TriskPageData m_all_trisk_page_data{};
   TriskPreviewSlots m_trisk_preview_windows{};
 
-  // Start-up step: every window label holds one blank.
-  void ResetWindowLabels();
-
   // Set while the device list holds only the "No Device Found" line that the
   // last search left.
   bool m_no_device_line = false;
@@ -88,7 +63,7 @@ class CZELVIKState : public LinkState, public MultiviewerState, public MatrixMod
 
   // The state side of opening a device panel. Returns false (and changes
   // nothing) when no device is chosen or the list is empty; otherwise clears
-  // the matrix lock, resets the multiviewer record and closes a socket left
+  // the matrix lock and closes a socket left
   // open. The caller then replaces the panel.
   bool PrepareOpenDevicePanel(int combo_line_count);
   // The panel for the chosen device, with the program's trace lines; kNone

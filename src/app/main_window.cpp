@@ -81,7 +81,8 @@ CChildDialog* CreateDevicePanel(PanelKind kind, QWidget* parent, DeviceLink& lin
           TriskPanelRecords{state.m_all_trisk_page_data, state.m_trisk_preview_windows,
                             state.m_rc_plenn_show_mode_type});
     case PanelKind::kMatrix: return new CClass_matrix_control(parent, link, state);
-    case PanelKind::kMultiviewer: return new CClass_16view_dlg(parent, link, state);
+    case PanelKind::kMultiviewer:
+      return session ? new CClass_16view_dlg(parent, static_cast<MultiviewSession&>(*session)) : nullptr;
     case PanelKind::kSwitcher:
       return session ? new CClass_switcher_dlg(parent, link, static_cast<SwitcherSession&>(*session)) : nullptr;
     case PanelKind::kNone: break;
@@ -208,18 +209,9 @@ void CZELVIKDlg::CloseSerialPortIfLineLost(std::function<void(bool)> done) {
   });
 }
 
-void CZELVIKDlg::SendSetIpFrameToChosen() {
-  uint8_t params[12];
-  std::copy(std::begin(m_set_ip_params), std::end(m_set_ip_params), params);
-  std::array<uint8_t, 12> copy{};
-  std::copy(std::begin(params), std::end(params), copy.begin());
+void CZELVIKDlg::SendSetIpFrameToChosen(const NewAddress& to) {
   ShowStatus("Sent: Set IP to " + ChosenDeviceName());
-  SubmitLink(CurrentTarget(), [copy](LinkState& link) -> std::function<void()> {
-    uint8_t p[12];
-    std::copy(copy.begin(), copy.end(), p);
-    zv::SendSetIpFrame(link, p);
-    return {};
-  });
+  SubmitLink(CurrentTarget(), SetIpJob(to));
 }
 
 void CZELVIKDlg::ShowStatus(const std::string& text, bool error) {
@@ -302,7 +294,6 @@ void CZELVIKDlg::OnInitDialog() {
   shortcut->setContext(Qt::WindowShortcut);
   connect(shortcut, &QShortcut::activated, this, &CZELVIKDlg::ShowFrameMonitor);
 
-  ResetWindowLabels();
   StartWinsock();
   WriteProfileString("Settings", "decode_state", "off", SettingsFilePath(kSettingsFileName));
 }

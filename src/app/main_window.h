@@ -84,8 +84,8 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // worker closes the port; `done` runs here with whether this call closed
   // it, so that only one of several watchers tells the operator.
   void CloseSerialPortIfLineLost(std::function<void(bool closed)> done);
-  // The set-IP frame with m_set_ip_params, to the chosen device by UDP.
-  void SendSetIpFrameToChosen();
+  // The set-IP frame, to the chosen device by UDP.
+  void SendSetIpFrameToChosen(const NewAddress& to);
 
   // ---- the status strip ------------------------------------------------------
   // One line of what the link does or did last; an error stays until the

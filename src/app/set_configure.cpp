@@ -173,9 +173,7 @@ void CSetConfigure::OnChangeIp() {
   if (ShowMessageBox(SetIpQuestion(line, m_owner->ChosenDevice(), ip), "Change  IP",
                      MessageBoxButtons::kOkCancel) != MessageBoxAnswer::kOk)
     return;
-  std::fill(std::begin(m_owner->m_set_ip_params), std::end(m_owner->m_set_ip_params), 0);
-  std::copy(ip.begin(), ip.end(), m_owner->m_set_ip_params);
-  m_owner->SendSetIpFrameToChosen();
+  m_owner->SendSetIpFrameToChosen(NewAddressFor(ip));
 }
 
 void CSetConfigure::reject() {

@@ -34,7 +34,7 @@
 #include "link/local_networks.h"
 #include "matrix/matrix_salvo.h"
 #include "matrix/matrix_state.h"
-#include "multiview/multiview_link.h"
+#include "multiview/multiview_session.h"
 #include "multiview/multiview_setup.h"
 #include "platform/platform.h"
 #include "platform/small_file.h"
@@ -106,12 +106,6 @@ void WriteFile(const std::string& path, const std::string& text) {
 Action MatrixTexts(std::vector<std::string> texts) {
   return [texts = std::move(texts)](LinkState& link) {
     for (const std::string& text : texts) SendMatrixText(link, text);
-  };
-}
-
-Action MultiviewSteps(std::vector<MultiviewStep> steps) {
-  return [steps = std::move(steps)](LinkState& link) {
-    for (const MultiviewStep& step : steps) SendMultiviewerStep(link, step);
   };
 }
 
@@ -424,6 +418,8 @@ int Tool::RunSession(const Plan& plan) {
   return kExitSent;
 }
 
+MultiviewSetup ReadInMultiviewSession(LinkState& link, const std::string& name);
+
 void Tool::Build() {
   m_app.set_version_flag("--version", std::string("zvctl ") + ZV_VERSION);
   // A refusal is one line on standard error, like every other of the tool's.
@@ -462,10 +458,7 @@ void Tool::Build() {
       "  matrix through                     zvctl 10.0.0.3 matrix through\n"
       "  matrix lock on|off                 zvctl 10.0.0.3 matrix lock on\n"
       "  matrix salvo FILE                  zvctl 10.0.0.3 matrix salvo studio.json\n"
-      "  multiview layout N                 zvctl 10.0.0.2 multiview layout 9\n"
-      "  multiview source WIN SDI           zvctl 10.0.0.2 multiview source 2 5\n"
-      "  multiview label WIN TEXT           zvctl 10.0.0.2 multiview label 1 'Camera 1'\n"
-      "  multiview colour WIN PART COLOUR   zvctl 10.0.0.2 multiview colour 3 label-back Blue\n"
+      + ActionLines(FamilyOf(FamilyKind::kMultiviewer), "10.0.0.2") +
       "  multiview save FILE                zvctl 10.0.0.2 multiview save studio.json\n"
       "  multiview apply FILE               zvctl 10.0.0.2 multiview apply studio.json\n"
       "  fourch mode N (0-16, 0 quad split) zvctl 10.0.0.4 fourch mode 7\n"
@@ -499,9 +492,7 @@ void Tool::Build() {
       bool known = false;
       const PanelKind kind = PanelForDeviceType(link.ChosenDevice().device_type, link.m_eState, &known);
       if (kind == PanelKind::kMultiviewer) {
-        const std::optional<MultiviewSetup> s = ReadMultiviewerSetup(link);
-        if (!s) throw NoAnswer{"the multiviewer did not answer the state request"};
-        PrintMultiviewer(*s, m_json);
+        PrintMultiviewer(ReadInMultiviewSession(link, m_address.empty() ? m_serial : m_address), m_json);
       } else if (kind == PanelKind::kFourChannel && known) {
         ReadFourChannel(link, m_json);
       } else {
@@ -549,52 +540,47 @@ void Tool::AddMatrix() {
   });
 }
 
+// Runs `start` in a multiviewer session of the device `link` is aimed at,
+// on a link worker, until the session has called the `ended` it was given
+// and every frame has left: the read-back and the apply-and-check are the
+// session's operations, the panel's too.
+void InMultiviewSession(LinkState& link, const std::string& name,
+                        const std::function<void(MultiviewSession&, std::function<void()> ended)>& start) {
+  SessionLoop loop;
+  LinkWorker worker(link.m_link_config, [&loop](std::function<void()> then) { loop.Post(std::move(then)); },
+                    link.m_serial_port);
+  ToolLink tool_link(link.ChosenDevice(), name, link.m_eState, worker);
+  MultiviewSession session(FamilyOf(FamilyKind::kMultiviewer), tool_link, loop);
+  bool ended = false;
+  start(session, [&ended] { ended = true; });
+  if (!loop.RunUntil([&] { return ended && worker.Idle(); }, std::chrono::minutes(1)))
+    throw NoAnswer{"the multiviewer did not finish"};
+}
+
+MultiviewSetup ReadInMultiviewSession(LinkState& link, const std::string& name) {
+  bool answered = false;
+  MultiviewSetup setup;
+  InMultiviewSession(link, name, [&](MultiviewSession& session, std::function<void()> ended) {
+    session.Read(false, [&, ended](bool yes) {
+      answered = yes;
+      if (yes) setup = SetupFromState(session.Record());
+      ended();
+    });
+  });
+  if (!answered) throw NoAnswer{"the multiviewer did not answer the state request"};
+  return setup;
+}
+
 void Tool::AddMultiview() {
+  const FamilyInfo& family = FamilyOf(FamilyKind::kMultiviewer);
   auto* mv = m_app.add_subcommand("multiview", "16-window multiviewer (type 0xA1)");
-  auto* layout = mv->add_subcommand("layout", "layout of N windows (1 4 6 8 9 10 16)  e.g. multiview layout 9");
-  layout->add_option("N", m_n)->required()->check(CLI::IsMember({1, 4, 6, 8, 9, 10, 16}));
-  layout->callback([this] {
-    m_plan = {PanelKind::kMultiviewer, MultiviewSteps({LayoutStep(static_cast<uint8_t>(m_n))})};
-  });
-  auto* source = mv->add_subcommand("source", "window WIN shows SDI input  e.g. multiview source 2 5");
-  source->add_option("WIN", m_n)->required()->check(CLI::Range(1, kMultiviewWindowCount));
-  source->add_option("SDI", m_m)->required()->check(CLI::Range(1, kMultiviewWindowCount));
-  source->callback([this] {
-    m_plan = {PanelKind::kMultiviewer, MultiviewSteps({SourceStep(m_n, static_cast<uint8_t>(m_m))})};
-  });
-  auto* label = mv->add_subcommand("label", "label of window WIN, any script, up to 16 characters  e.g. multiview label 1 'Cam 1'");
-  label->add_option("WIN", m_n)->required()->check(CLI::Range(1, kMultiviewWindowCount));
-  label->add_option("TEXT", m_text)->required();
-  label->callback([this] {
-    const std::optional<std::u16string> text = Utf8ToUtf16(m_text);
-    if (!text) throw UsageError{"a label is UTF-8 text of at most 16 characters"};
-    if (const std::string problem = MultiviewLabelProblem(*text); !problem.empty())
-      throw UsageError{"the label " + problem};
-    m_plan = {PanelKind::kMultiviewer, MultiviewSteps({LabelStep(m_n, *text)})};
-  });
-  auto* colour = mv->add_subcommand(
-      "colour", "colour of a window's label or overlay (WIN 0: all windows)  e.g. multiview colour 3 label-back Blue");
-  colour->add_option("WIN", m_n)->required()->check(CLI::Range(0, kMultiviewWindowCount));
-  colour->add_option("PART", m_word)->required()->check(
-      CLI::IsMember({"label-text", "label-back", "overlay-text", "overlay-back"}));
-  colour->add_option("COLOUR", m_text, "Black Blue Red Magenta Green Cyan Yellow White Gray VioletRed "
-                                       "LightBlue LightGreen LightCyan LightYellow Trans HalfTrans")->required();
-  colour->callback([this] {
-    const std::optional<uint8_t> c = MultiviewColourIndex(m_text);
-    if (!c) throw UsageError{"unknown colour " + m_text};
-    const MultiviewColourTarget target = m_word == "label-text"   ? MultiviewColourTarget::kLabelText
-                                         : m_word == "label-back" ? MultiviewColourTarget::kLabelBack
-                                         : m_word == "overlay-text" ? MultiviewColourTarget::kOverlayText
-                                                                    : MultiviewColourTarget::kOverlayBack;
-    m_plan = {PanelKind::kMultiviewer, MultiviewSteps({ColourStep(target, m_n, *c)})};
-  });
+  // Layout, sources, labels, colours and the switches: the session's actions.
+  AddActions(family, mv);
   auto* save = mv->add_subcommand("save", "read the device back and save its setup  e.g. multiview save studio.json");
   save->add_option("FILE", m_file)->required();
   save->callback([this] {
     m_plan = {PanelKind::kMultiviewer, [this](LinkState& link) {
-      const std::optional<MultiviewSetup> s = ReadMultiviewerSetup(link);
-      if (!s) throw NoAnswer{"the multiviewer did not answer the state request"};
-      WriteFile(m_file, EncodeSetupJson(*s));
+      WriteFile(m_file, EncodeSetupJson(ReadInMultiviewSession(link, m_address.empty() ? m_serial : m_address)));
     }, true};
   });
   auto* apply = mv->add_subcommand("apply", "send the settings a setup file names (the rest stay as the device has "
@@ -606,7 +592,15 @@ void Tool::AddMultiview() {
     std::string error;
     if (!DecodeSetupJson(ReadFile(m_file), &m_setup, &error, &m_setup_keys)) throw UsageError{m_file + ": " + error};
     m_plan = {PanelKind::kMultiviewer, [this](LinkState& link) {
-      const MultiviewApplyResult result = ApplyMultiviewerSetup(link, m_setup, m_setup_keys);
+      MultiviewApplyResult result;
+      InMultiviewSession(link, m_address.empty() ? m_serial : m_address,
+                         [&](MultiviewSession& session, std::function<void()> ended) {
+                           session.ApplySetup(m_setup, m_setup_keys,
+                                              [&result, ended](const MultiviewApplyResult& r) {
+                                                result = r;
+                                                ended();
+                                              });
+                         });
       if (!result.answered_before) throw NoAnswer{"the multiviewer did not answer the state request"};
       const std::string line = ApplyResultText(result, "the multiviewer");
       if (!result.content || !result.missed.empty()) {

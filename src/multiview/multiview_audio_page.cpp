@@ -1,6 +1,7 @@
 #include "multiview/multiview_audio_page.h"
 
 #include "multiview/multiview_panel.h"
+#include "session/action_table.h"
 
 namespace zv {
 
@@ -15,20 +16,12 @@ CClass_16view_audio::CClass_16view_audio(CClass_16view_dlg* host)
     FillList(kIdSourceList, ChannelItems(kMultiviewWindowCount),
              d.zv_16_view_audio_source_channel - 1);
   }
-  // Both commands go by UDP whatever the connection mode says.
+  // Both go by UDP whatever the connection mode says.
   OnChoice(kIdMeterList, [this](int s) {
-    MultiviewerState* glo = Glo();
-    if (!glo) return;
-    const uint8_t params[] = {static_cast<uint8_t>(s)};
-    Door()->SendCommand(kMvSetAudioMeter, params);
-    RecomputeAudioMeters();
-    glo->m_16_view_show_audio = s != 0;
+    Act("multiview.audio", {{"state", std::string(s ? "on" : "off")}, {"by", std::string("udp")}});
   });
   OnChoice(kIdSourceList, [this](int s) {
-    MultiviewerState* glo = Glo();
-    if (!glo) return;
-    const uint8_t params[] = {static_cast<uint8_t>(s + 1)};
-    Door()->SendCommand(kMvSetAudioSource, params);
+    Act("multiview.audio_source", {{"win", s + 1}, {"by", std::string("udp")}});
   });
 }
 

@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "multiview/multiview_panel.h"
+#include "session/action_table.h"
 
 namespace zv {
 
@@ -69,32 +70,16 @@ void CClass_16view_color::ShowOverlayColours() {
 
 void CClass_16view_color::OnColourChosen(int list_id, int k) {
   MultiviewerState* glo = Glo();
-  if (!glo) return;
-  MultiviewPageData& d = glo->m_all_16_view_page_data;
-  const uint8_t colour = static_cast<uint8_t>(k);
+  if (!glo || k < 0 || k >= kMultiviewColourCount) return;
+  const MultiviewPageData& d = glo->m_all_16_view_page_data;
   const bool label = list_id == kIdLabelText || list_id == kIdLabelBack;
-  const uint8_t target = label ? d.zv_16_view_color_channel : d.zv_16_view_color_window;
-  const uint8_t params[] = {target, colour};
-  switch (list_id) {
-    case kIdLabelText:
-      MultiviewerState::SetTargetColour(d.zv_16_view_umd_text_color, target, colour);
-      Door()->SendMultiviewerCommand(kMvSetLabelTextColour, params);
-      break;
-    case kIdLabelBack:
-      // The preview follows the choice whether or not the frame goes out.
-      MultiviewerState::SetTargetColour(d.zv_16_view_umd_back_color, target, colour);
-      RecomputeLabels();
-      Door()->SendMultiviewerCommand(kMvSetLabelBackColour, params);
-      break;
-    case kIdOverlayText:
-      MultiviewerState::SetTargetColour(d.zv_16_view_resolution_text_color, target, colour);
-      Door()->SendMultiviewerCommand(kMvSetOverlayTextColour, params);
-      break;
-    case kIdOverlayBack:
-      MultiviewerState::SetTargetColour(d.zv_16_view_resolution_back_color, target, colour);
-      if (Door()->SendMultiviewerCommand(kMvSetOverlayBackColour, params)) RecomputeOverlays();
-      break;
-  }
+  const int target = label ? d.zv_16_view_color_channel : d.zv_16_view_color_window;
+  const char* part = list_id == kIdLabelText   ? "label-text"
+                     : list_id == kIdLabelBack ? "label-back"
+                     : list_id == kIdOverlayText ? "overlay-text"
+                                                 : "overlay-back";
+  Act("multiview.colour", {{"win", target}, {"part", std::string(part)},
+                           {"colour", std::string(kMultiviewColourNames[static_cast<size_t>(k)])}});
 }
 
 void CClass_16view_color::paintEvent(QPaintEvent* event) {

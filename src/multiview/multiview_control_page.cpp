@@ -6,6 +6,7 @@
 #include "multiview/multiview_panel.h"
 #include "controls/button_st.h"
 #include "multiview/multiview_layout.h"
+#include "session/action_table.h"
 
 namespace zv {
 
@@ -19,10 +20,7 @@ CClass_16view_control::CClass_16view_control(CClass_16view_dlg* host)
   }
   for (int n = 0; n < kMultiviewWindowCount; ++n)
     OnChoice(kIdFirstSourceList + n, [this, n](int s) { OnSourceChosen(n, s); });
-  OnChoice(kIdLayoutList, [this](int s) {
-    if (MultiviewerState* glo = Glo()) glo->m_all_16_view_page_data.zv_16_view_mode_type = static_cast<uint8_t>(s);
-    ApplyLayoutIndex(s);
-  });
+  OnChoice(kIdLayoutList, [this](int s) { ApplyLayoutIndex(s); });
   OnChoice(kIdFormatList, [this](int s) { SetVideoFormat(s); });
   OnChoice(kIdOverlayList, [this](int s) { SetResolutionOverlay(s); });
   OnChoice(kIdWindowIndexList, [this](int s) {
@@ -33,7 +31,7 @@ CClass_16view_control::CClass_16view_control(CClass_16view_dlg* host)
   // The page shows at once; its controls wait for the device's answer.
   setEnabled(false);
   QPointer<CClass_16view_control> self(this);
-  Door()->ReadMultiviewerState(false, [self](bool) {
+  Session()->Read(false, [self](bool) {
     if (self) self->ShowDeviceState();
   });
 }
@@ -52,7 +50,6 @@ void CClass_16view_control::ShowDeviceState() {
   for (int i = 1; i <= kMultiviewWindowCount; ++i) inputs << QStringLiteral("SDI %1").arg(i);
   for (int n = 0; n < kMultiviewWindowCount; ++n)
     FillList(kIdFirstSourceList + n, inputs, glo->m_16_view_window_source[n] - 1);
-  RecomputeAll();
 }
 
 void CClass_16view_control::OnLayoutButton(int k) {
@@ -84,33 +81,17 @@ void CClass_16view_control::SelectLayout(int k) {
   const uint8_t previous = m_cur_layout_button;
   m_cur_layout_button = static_cast<uint8_t>(k);
   if (previous == 255) return;
-  glo->m_all_16_view_page_data.zv_16_view_mode_type = static_cast<uint8_t>(k - 1);
   ApplyLayoutIndex(k - 1);
 }
 
 void CClass_16view_control::ApplyLayoutIndex(int index) {
-  MultiviewerState* glo = Glo();
-  if (!glo) return;
   const std::optional<uint8_t> code = MultiviewCodeForIndex(zv_16_view_mode_map, index);
   if (!code) return;
-  const uint8_t params[] = {*code};
-  if (Door()->SendMultiviewerCommand(kMvSetLayout, params)) {
-    RecomputeWindows();
-    RecomputeLabels();
-    RecomputeOverlays();
-    RecomputeAudioMeters();
-  }
-  glo->m_cur_window_count = static_cast<int8_t>(*code);
+  Act("multiview.layout", {{"n", std::to_string(*code)}});
 }
 
 void CClass_16view_control::OnSourceChosen(int n, int selection) {
-  MultiviewerState* glo = Glo();
-  if (!glo) return;
-  const uint8_t input = static_cast<uint8_t>(selection + 1);
-  glo->m_16_view_cur_window = static_cast<uint8_t>(n + 1);
-  glo->m_16_view_window_source[n] = input;
-  const uint8_t params[] = {input, static_cast<uint8_t>(n + 1)};
-  Door()->SendMultiviewerCommand(kMvSetWindowSource, params);
+  Act("multiview.source", {{"win", n + 1}, {"sdi", selection + 1}});
 }
 
 void CClass_16view_control::paintEvent(QPaintEvent* event) {

@@ -1,5 +1,5 @@
 // The multiviewer's commands and its read-back, on a link: the link worker's
-// (the panel) or the main window's own (blocking callers).
+// (a session's jobs) or a test's own.
 
 #include <algorithm>
 #include <array>
@@ -132,103 +132,6 @@ std::optional<std::vector<uint8_t>> FetchMultiviewerStateSerial(LinkState& link)
 std::optional<std::vector<uint8_t>> FetchMultiviewerState(LinkState& link, bool udp_only) {
   if (udp_only || link.m_eState == kModeNetwork) return FetchMultiviewerStateUdp(link);
   return FetchMultiviewerStateSerial(link);
-}
-
-}  // namespace zv
-
-namespace zv {
-
-bool SendSetIpFrame(LinkState& link, const uint8_t (&params)[12]) {
-  std::array<uint8_t, 4> ip{}, mask{}, gateway{};
-  std::memcpy(ip.data(), params, 4);
-  std::memcpy(mask.data(), params + 4, 4);
-  std::memcpy(gateway.data(), params + 8, 4);
-  uint8_t frame[CommandFrame::kSenderBufferSize] = {};
-  const DeviceEntry& device = link.ChosenDevice();
-  const size_t length =
-      BuildSetIpFrame(frame, device.device_type, device.device_id, ip, mask, gateway);
-  return link.SendAndClose(std::span<const uint8_t>(frame, length));
-}
-
-bool MultiviewerDoor::CanSend() const {
-  const int32_t mode = m_link.Mode();
-  return mode == kModeNetwork || (mode == kModeSerial && m_link.SerialPortOpen());
-}
-
-int MultiviewerDoor::SendMultiviewerCommand(uint8_t command, std::span<const uint8_t> params) {
-  if (!CanSend()) return 0;
-  char what[32];
-  std::snprintf(what, sizeof what, "Command 0x%02X", command);
-  m_link.Command(what, [command, bytes = std::vector<uint8_t>(params.begin(), params.end())](
-                           LinkState& link) { return SendMultiviewerFrame(link, command, bytes) == 1; });
-  return 1;
-}
-
-int MultiviewerDoor::SendMultiviewerLabel(int n, const std::u16string& label) {
-  if (!CanSend()) return 0;
-  m_link.Command("Label " + std::to_string(n + 1),
-                 [n, label](LinkState& link) { return SendMultiviewerLabelFrame(link, n, label) == 1; });
-  return 1;
-}
-
-void MultiviewerDoor::SendCommand(uint8_t command, std::span<const uint8_t> params) {
-  char what[32];
-  std::snprintf(what, sizeof what, "Command 0x%02X", command);
-  m_link.Command(what, [command, bytes = std::vector<uint8_t>(params.begin(), params.end())](
-                           LinkState& link) { return link.SendCommand(command, bytes); });
-}
-
-void MultiviewerDoor::SendSetIpFrame(const uint8_t (&params)[12], std::function<void(bool)> done) {
-  std::array<uint8_t, 12> copy{};
-  std::memcpy(copy.data(), params, sizeof params);
-  m_link.Request("Sent: Set IP to " + m_link.DeviceName(),
-                 [copy, done = std::move(done)](LinkState& link) -> std::function<void()> {
-                   uint8_t p[12];
-                   std::memcpy(p, copy.data(), sizeof p);
-                   const bool sent = zv::SendSetIpFrame(link, p);
-                   if (!done) return {};
-                   return [done, sent] { done(sent); };
-                 });
-}
-
-void MultiviewerDoor::ReadMultiviewerState(bool udp_only, std::function<void(bool)> done) {
-  const std::string name = m_link.DeviceName();
-  const bool serial = !udp_only && m_link.Mode() != kModeNetwork;
-  m_link.Request("Reading " + name,
-                 [this, udp_only, serial, name, done = std::move(done)](
-                     LinkState& link) -> std::function<void()> {
-                   std::optional<std::vector<uint8_t>> content = FetchMultiviewerState(link, udp_only);
-                   return [this, serial, name, done, content = std::move(content)] {
-                     if (content) {
-                       m_state.ApplyReadStateReply(*content);
-                       m_link.ShowStatus("Read " + name);
-                     } else {
-                       m_link.ShowStatus("No answer from " + name + (serial ? " (5 s)" : " (0.2 s)"),
-                                         true);
-                     }
-                     m_state.m_16_view_state_read = 1;
-                     if (done) done(content.has_value());
-                   };
-                 });
-}
-
-void MultiviewerDoor::ApplySetup(const MultiviewSetup& setup, const MultiviewSetupKeys& keys,
-                                 std::function<void(const MultiviewApplyResult&)> done) {
-  if (!CanSend()) {
-    if (done) done(MultiviewApplyResult{});
-    return;
-  }
-  m_link.Request("Applying setup to " + m_link.DeviceName(),
-                 [this, setup, keys, done = std::move(done)](LinkState& link) -> std::function<void()> {
-                   MultiviewApplyResult result = ApplyMultiviewerSetup(link, setup, keys);
-                   return [this, done, result = std::move(result)] {
-                     if (result.content) {
-                       m_state.ApplyReadStateReply(*result.content);
-                       m_state.m_16_view_state_read = 1;
-                     }
-                     if (done) done(result);
-                   };
-                 });
 }
 
 }  // namespace zv

@@ -1,17 +1,14 @@
-// The multiviewer's frames and read-back on a link, and the door its panel
-// and pages use to reach the device through the link worker.
+// The multiviewer's frames and read-back on a link. They are blocking: the
+// link worker runs them for a session (multiview_session.h).
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "link/device_link.h"
 #include "link/link_state.h"
-#include "multiview/multiview_setup.h"
 #include "multiview/multiview_state.h"
 
 namespace zv {
@@ -29,45 +26,5 @@ int SendMultiviewerLabelFrame(LinkState& link, int n, const std::u16string& labe
 std::optional<std::vector<uint8_t>> FetchMultiviewerState(LinkState& link, bool udp_only = false);
 std::optional<std::vector<uint8_t>> FetchMultiviewerStateUdp(LinkState& link);
 std::optional<std::vector<uint8_t>> FetchMultiviewerStateSerial(LinkState& link);
-// The set-IP frame (IP, mask, gateway, first octet first), by UDP whatever
-// the connection mode.
-// Returns true when the whole frame left.
-bool SendSetIpFrame(LinkState& link, const uint8_t (&params)[12]);
-
-// ---- the panel's door -------------------------------------------------------
-// Every call returns at once; frames leave in order on the link worker.
-class MultiviewerDoor {
- public:
-  MultiviewerDoor(DeviceLink& link, MultiviewerState& state) : m_link(link), m_state(state) {}
-
-  MultiviewerState& State() const { return m_state; }
-  DeviceLink& Link() const { return m_link; }
-  const DeviceEntry& ChosenDevice() const { return m_link.Device(); }
-
-  // Queued by the connection mode. Returns 1 when the frame will go:
-  // network mode always, serial mode only while the port is open.
-  int SendMultiviewerCommand(uint8_t command, std::span<const uint8_t> params = {});
-  int SendMultiviewerLabel(int n, const std::u16string& label);
-  // By UDP whatever the connection mode (the audio page, set IP).
-  void SendCommand(uint8_t command, std::span<const uint8_t> params = {});
-  // `done` runs here with whether the frame left.
-  void SendSetIpFrame(const uint8_t (&params)[12], std::function<void(bool sent)> done = nullptr);
-  // Reads the device state back and applies what arrived to the record;
-  // `done` runs afterwards with whether the device answered. The read flag
-  // is set either way, as after a blocking read.
-  void ReadMultiviewerState(bool udp_only, std::function<void(bool answered)> done);
-  // Applies the settings of `setup` that `keys` names (ApplyMultiviewerSetup:
-  // read, send, read back) and puts the read-back into the record; `done`
-  // runs afterwards with what was sent and taken. Nothing is sent while the
-  // frames could not go (serial mode with the port closed): `done` then gets
-  // a result whose device did not answer.
-  void ApplySetup(const MultiviewSetup& setup, const MultiviewSetupKeys& keys,
-                  std::function<void(const MultiviewApplyResult& result)> done);
-
- private:
-  bool CanSend() const;
-  DeviceLink& m_link;
-  MultiviewerState& m_state;
-};
 
 }  // namespace zv

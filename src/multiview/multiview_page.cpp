@@ -11,9 +11,15 @@ CMultiviewPage::CMultiviewPage(CClass_16view_dlg* host, int resource, int frame_
     frame->setGeometry(kPageFrameX, kPageFrameY, kPageFrameWidth, kPageFrameHeight);
 }
 
-MultiviewerState* CMultiviewPage::Glo() const { return m_host ? &m_host->Door().State() : nullptr; }
+MultiviewerState* CMultiviewPage::Glo() const {
+  return m_host ? &m_host->Session().MutableRecord() : nullptr;
+}
 
-MultiviewerDoor* CMultiviewPage::Door() const { return m_host ? &m_host->Door() : nullptr; }
+MultiviewSession* CMultiviewPage::Session() const { return m_host ? &m_host->Session() : nullptr; }
+
+void CMultiviewPage::Act(const std::string& action, const ActionArgs& args) const {
+  if (m_host) m_host->Act(action, args);
+}
 
 QComboBox* CMultiviewPage::Combo(int id) const { return qobject_cast<QComboBox*>(Item(id)); }
 
@@ -25,41 +31,13 @@ void CMultiviewPage::FillList(int id, const QStringList& items, int selection) c
   combo->setCurrentIndex(selection >= 0 && selection < combo->count() ? selection : -1);
 }
 
-void CMultiviewPage::RecomputeWindows() const {
-  if (m_host) m_host->RecomputeWindows();
-}
-void CMultiviewPage::RecomputeAudioMeters() const {
-  if (m_host) m_host->RecomputeAudioMeters();
-}
-void CMultiviewPage::RecomputeLabels() const {
-  if (m_host) m_host->RecomputeLabels();
-}
-void CMultiviewPage::RecomputeOverlays() const {
-  if (m_host) m_host->RecomputeOverlays();
-}
-void CMultiviewPage::RecomputeAll() const {
-  RecomputeWindows();
-  RecomputeAudioMeters();
-  RecomputeOverlays();
-  RecomputeLabels();
-}
-
 void CMultiviewPage::SetVideoFormat(int selection) const {
-  MultiviewerState* glo = Glo();
-  if (!glo) return;
-  glo->m_all_16_view_page_data.zv_16_view_resolution_type = static_cast<uint8_t>(selection);
-  const std::optional<uint8_t> code = MultiviewCodeForIndex(zv_16_view_resolution_map, selection);
-  if (!code) return;
-  const uint8_t params[] = {0x00, *code};
-  Door()->SendMultiviewerCommand(kMvSetVideoFormat, params);
+  if (selection < 0 || selection >= static_cast<int>(kMultiviewFormatNames.size())) return;
+  Act("multiview.format", {{"format", std::string(kMultiviewFormatNames[static_cast<size_t>(selection)])}});
 }
 
 void CMultiviewPage::SetResolutionOverlay(int selection) const {
-  MultiviewerState* glo = Glo();
-  if (!glo) return;
-  const uint8_t params[] = {static_cast<uint8_t>(selection)};
-  if (Door()->SendMultiviewerCommand(kMvSetResolutionOverlay, params)) RecomputeOverlays();
-  glo->m_16_view_show_resolution = selection != 0;
+  Act("multiview.overlay", {{"state", std::string(selection ? "on" : "off")}});
 }
 
 void CMultiviewPage::SetTextButtonColours(int id, const QColor& back, const QColor& text) const {

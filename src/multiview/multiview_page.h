@@ -1,6 +1,6 @@
 // What the six pages of the multiviewer panel share: they are child dialogs
-// of the panel host, placed in its page area, working on the main window's
-// multiviewer state and asking the host to recompute and repaint the preview.
+// of the panel host, placed in its page area, reading the record of the
+// panel's multiviewer session and invoking the session's actions.
 #pragma once
 
 #include <QColor>
@@ -9,14 +9,16 @@
 #include <QStringList>
 #include <array>
 #include <initializer_list>
+#include <string>
 
 #include "controls/child_dialog.h"
 
 namespace zv {
 
 class CClass_16view_dlg;
-class MultiviewerDoor;
-class MultiviewerState;
+class MultiviewSession;
+struct MultiviewerState;
+class ActionArgs;
 
 // The page frame every page places at the same spot.
 inline constexpr int kPageFrameX = 5, kPageFrameY = 5, kPageFrameWidth = 480,
@@ -30,11 +32,14 @@ class CMultiviewPage : public CChildDialog {
  protected:
   // The host that shows this page, or nullptr when the page stands alone.
   CClass_16view_dlg* Host() const { return m_host; }
-  // The multiviewer's record (kept by the main window for the whole run);
-  // nullptr when the page stands alone.
+  // The multiviewer's record, kept by its session; nullptr when the page
+  // stands alone. Pages write only what sends nothing (the window they
+  // work on, the colour targets); everything else goes through Act.
   MultiviewerState* Glo() const;
-  // The panel's door to its device; valid whenever Glo() is.
-  MultiviewerDoor* Door() const;
+  // The panel's session; valid whenever Glo() is.
+  MultiviewSession* Session() const;
+  // Runs an action of the session (nothing when the page stands alone).
+  void Act(const std::string& action, const ActionArgs& args) const;
   QComboBox* Combo(int id) const;
   // Fills a list with `items` and selects `selection` (none when it is not
   // an entry). Selecting by code sends nothing: handlers hang on activated().
@@ -44,18 +49,9 @@ class CMultiviewPage : public CChildDialog {
   void OnChoice(int id, F handler) {
     connect(Combo(id), &QComboBox::activated, this, handler);
   }
-  // Repaints the host's preview from the state's recompute operations.
-  void RecomputeWindows() const;
-  void RecomputeAudioMeters() const;
-  void RecomputeLabels() const;
-  void RecomputeOverlays() const;
-  void RecomputeAll() const;  // windows, audio meters, overlays, labels
-
-  // Handlers two pages share. The video format: stores the list position
-  // and sends its device code.
+  // Handlers two pages share: the video format (a list position) and the
+  // resolution overlays on or off.
   void SetVideoFormat(int selection) const;
-  // The resolution overlays on or off: recomputed when the frame went out,
-  // shown or hidden in the preview either way.
   void SetResolutionOverlay(int selection) const;
   // The colours of a text button: `back` behind the caption in every state,
   // `text` for the caption.

@@ -69,8 +69,10 @@ QImage PaintMultiviewPreview(const MultiviewerState& s) {
   return image;
 }
 
-CClass_16view_dlg::CClass_16view_dlg(QWidget* parent, DeviceLink& link, MultiviewerState& state)
-    : CChildDialog(parent, kResource), m_door(link, state) {
+CClass_16view_dlg::CClass_16view_dlg(QWidget* parent, MultiviewSession& session)
+    : CChildDialog(parent, kResource), m_session(session) {
+  // The session recomputes the preview model; the panel repaints it.
+  m_changed_token = m_session.Subscribe([this] { ShowRecord(); });
   for (const MultiviewPageRow& row : kMultiviewPages) {
     CButtonST* button = PageButton(this, row.button_id);
     if (!button) continue;
@@ -82,6 +84,15 @@ CClass_16view_dlg::CClass_16view_dlg(QWidget* parent, DeviceLink& link, Multivie
   if (QWidget* area = Item(kIdPageArea)) m_page_rect = area->geometry();
   ShowPage(2);
   AddSetupMenu();
+}
+
+CClass_16view_dlg::~CClass_16view_dlg() { m_session.Unsubscribe(m_changed_token); }
+
+ActionOutcome CClass_16view_dlg::Act(const std::string& action, const ActionArgs& args) {
+  const ActionOutcome outcome = m_session.Invoke(action, args);
+  if (outcome.status == ActionOutcome::kBadParameter || outcome.status == ActionOutcome::kUnknown)
+    m_session.Link().ShowStatus(outcome.message, true);
+  return outcome;
 }
 
 void CClass_16view_dlg::AddSetupMenu() {
@@ -106,10 +117,7 @@ void CClass_16view_dlg::AddSetupMenu() {
 }
 
 void CClass_16view_dlg::ShowRecord() {
-  RecomputeWindows();
-  RecomputeLabels();
-  RecomputeOverlays();
-  RecomputeAudioMeters();
+  update();
   // The page is not built again: building reads the device once more, and
   // its answer would take the status strip from the apply's verdict.
   if (m_p_cur_page) m_p_cur_page->update();
@@ -117,16 +125,17 @@ void CClass_16view_dlg::ShowRecord() {
 
 void CClass_16view_dlg::SaveSetup(const QString& path) {
   // What the device holds, not what the panel last knew.
-  m_door.ReadMultiviewerState(false, [this, path](bool answered) {
-    if (!answered) return;  // the status strip says so already
-    ShowRecord();
+  QPointer<CClass_16view_dlg> self(this);
+  m_session.Read(false, [self, path](bool answered) {
+    if (!self || !answered) return;  // the status strip says so already
+    MultiviewSession& session = self->m_session;
     QFile file(path);
-    const QByteArray text = QByteArray::fromStdString(EncodeSetupJson(SetupFromState(m_door.State())));
+    const QByteArray text = QByteArray::fromStdString(EncodeSetupJson(SetupFromState(session.Record())));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size()) {
-      m_door.Link().ShowStatus("Cannot write " + path.toStdString(), true);
+      session.Link().ShowStatus("Cannot write " + path.toStdString(), true);
       return;
     }
-    m_door.Link().ShowStatus("Saved the setup of " + m_door.Link().DeviceName() + " to " + path.toStdString());
+    session.Link().ShowStatus("Saved the setup of " + session.Link().DeviceName() + " to " + path.toStdString());
   });
 }
 
@@ -139,16 +148,16 @@ void CClass_16view_dlg::ApplySetup(const QString& path) {
   std::string text;
   std::string error;
   if (!ReadSmallFile(path.toStdString(), &text, &error) || !DecodeSetupJson(text, &setup, &error, &keys)) {
-    m_door.Link().ShowStatus(path.toStdString() + ": " + error, true);
+    m_session.Link().ShowStatus(path.toStdString() + ": " + error, true);
     return;
   }
-  const std::string name = m_door.Link().DeviceName();
-  m_door.ApplySetup(setup, keys, [this, name](const MultiviewApplyResult& result) {
-    if (result.content) ShowRecord();
+  const std::string name = m_session.Link().DeviceName();
+  DeviceLink* link = &m_session.Link();
+  m_session.ApplySetup(setup, keys, [link, name](const MultiviewApplyResult& result) {
     const bool whole = result.answered_before && result.content && result.missed.empty();
     std::string line = ApplyResultText(result, name);
     line[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
-    m_door.Link().ShowStatus(line, !whole);
+    link->ShowStatus(line, !whole);
   });
 }
 
@@ -178,31 +187,11 @@ void CClass_16view_dlg::ShowPage(int n) {
   m_cur_page = static_cast<uint8_t>(n);
 }
 
-void CClass_16view_dlg::RecomputeWindows() {
-  m_door.State().RecomputeWindows();
-  update();
-}
-
-void CClass_16view_dlg::RecomputeAudioMeters() {
-  m_door.State().RecomputeAudioMeters();
-  update();
-}
-
-void CClass_16view_dlg::RecomputeLabels() {
-  m_door.State().RecomputeLabels();
-  update();
-}
-
-void CClass_16view_dlg::RecomputeOverlays() {
-  m_door.State().RecomputeOverlays();
-  update();
-}
-
 void CClass_16view_dlg::paintEvent(QPaintEvent* event) {
   CChildDialog::paintEvent(event);
   QPainter p(this);
   const QWidget* anchor = Item(kIdPreviewAnchor);
-  p.drawImage(anchor ? anchor->pos() : QPoint(5, 40), PaintMultiviewPreview(m_door.State()));
+  p.drawImage(anchor ? anchor->pos() : QPoint(5, 40), PaintMultiviewPreview(m_session.Record()));
 }
 
 }  // namespace zv

@@ -1,6 +1,6 @@
 // CClass_16view_dlg: the panel of the 16-window multiviewer (device type
 // 0xA1). On the left a preview of the device's output picture, drawn from the
-// main window's preview model; on the right one page at a time, chosen by a
+// preview model of the device's session; on the right one page at a time, chosen by a
 // row of picture buttons.
 #pragma once
 
@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "controls/child_dialog.h"
-#include "multiview/multiview_link.h"
+#include "multiview/multiview_session.h"
 
 namespace zv {
 
@@ -44,21 +44,18 @@ class CClass_16view_dlg : public CChildDialog {
   Q_OBJECT
  public:
   static constexpr int kResource = 129;
-  // `link` reaches the device the panel is opened for; `state` is the
-  // multiviewer's record, kept by the main window for the whole run.
-  CClass_16view_dlg(QWidget* parent, DeviceLink& link, MultiviewerState& state);
+  // `session` is the multiviewer's session, kept by the main window while
+  // the window lives: a reopened panel shows the kept record.
+  CClass_16view_dlg(QWidget* parent, MultiviewSession& session);
+  ~CClass_16view_dlg() override;
 
-  MultiviewerDoor& Door() { return m_door; }
+  MultiviewSession& Session() { return m_session; }
+  // Runs an action of the session's table; a refused one is said in the
+  // status strip.
+  ActionOutcome Act(const std::string& action, const ActionArgs& args = {});
 
   // Shows page n (1 to 6); the page already shown stays as it is.
   void ShowPage(int n);
-
-  // The four recompute operations: each rewrites its part of the preview
-  // model from the state and repaints the preview.
-  void RecomputeWindows();
-  void RecomputeAudioMeters();
-  void RecomputeLabels();
-  void RecomputeOverlays();
 
   // Setups (right-click menu): the device read back and saved to a file,
   // and a saved setup applied and read back, the status strip saying what
@@ -77,7 +74,8 @@ class CClass_16view_dlg : public CChildDialog {
   void AddSetupMenu();
   // Shows the record again: the preview, and the page on view repainted.
   void ShowRecord();
-  MultiviewerDoor m_door;
+  MultiviewSession& m_session;
+  int m_changed_token = 0;
 };
 
 }  // namespace zv

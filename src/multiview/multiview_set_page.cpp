@@ -3,10 +3,12 @@
 #include <QPainter>
 #include <QPointer>
 
+#include "link/set_ip.h"
 #include "multiview/multiview_panel.h"
 #include "controls/button_st.h"
 #include "controls/ip_address_ctrl.h"
 #include "platform/platform.h"
+#include "session/action_table.h"
 
 namespace zv {
 namespace {
@@ -25,46 +27,36 @@ CClass_16view_set::CClass_16view_set(CClass_16view_dlg* host)
   }
   MultiviewerState* glo = Glo();
   if (glo) {
-    const std::string ip = Door()->ChosenDevice().IpText();
+    const std::string ip = Session()->Link().Device().IpText();
     IpControl(kIdIpAddress)->SetAddressText(QString::fromStdString(ip));
-    IpControl(kIdSubnetMask)->SetAddressText(QString::fromLatin1(kDefaultSubnetMask));
+    IpControl(kIdSubnetMask)->SetAddressText(QString::fromStdString(DottedQuad(kDefaultSubnetMaskOctets)));
     IpControl(kIdGateway)->SetAddressText(QString::fromStdString(DefaultGatewayText(ip)));
     ShowRecord();
+    // What a read-back brought (after restoring the defaults) shows in the
+    // lists, once the handler that caused it has returned.
+    // The session outlives the panel; the page keeps it to unsubscribe
+    // while its host is already going.
+    m_session = Session();
+    m_changed_token = m_session->Subscribe([this] {
+      QMetaObject::invokeMethod(this, &CClass_16view_set::ShowRecord, Qt::QueuedConnection);
+    });
   }
 
-  OnChoice(kIdAudioMeterList, [this](int s) {
-    MultiviewerState* glo = Glo();
-    if (!glo) return;
-    const uint8_t params[] = {static_cast<uint8_t>(s)};
-    if (Door()->SendMultiviewerCommand(kMvSetAudioMeter, params)) RecomputeAudioMeters();
-    glo->m_16_view_show_audio = s != 0;
-  });
-  OnChoice(kIdAudioSourceList, [this](int s) {
-    MultiviewerState* glo = Glo();
-    if (!glo) return;
-    const uint8_t params[] = {static_cast<uint8_t>(s + 1)};
-    Door()->SendMultiviewerCommand(kMvSetAudioSource, params);
-  });
+  const auto on_off = [](int s) { return std::string(s ? "on" : "off"); };
+  OnChoice(kIdAudioMeterList, [this, on_off](int s) { Act("multiview.audio", {{"state", on_off(s)}}); });
+  OnChoice(kIdAudioSourceList, [this](int s) { Act("multiview.audio_source", {{"win", s + 1}}); });
   OnChoice(kIdOverlayList, [this](int s) { SetResolutionOverlay(s); });
   OnChoice(kIdFormatList, [this](int s) { SetVideoFormat(s); });
-  OnChoice(kIdBorderList, [this](int s) {
-    MultiviewerState* glo = Glo();
-    if (!glo) return;
-    glo->m_all_16_view_page_data.zv_16_view_border_enable = static_cast<uint8_t>(s);
-    const uint8_t params[] = {static_cast<uint8_t>(s)};
-    Door()->SendMultiviewerCommand(kMvSetBorder, params);
-  });
-  OnChoice(kIdLockList, [this](int s) {
-    MultiviewerState* glo = Glo();
-    if (!glo) return;
-    glo->m_all_16_view_page_data.zv_16_view_lock_state = static_cast<uint8_t>(s);
-    const uint8_t params[] = {static_cast<uint8_t>(s)};
-    Door()->SendMultiviewerCommand(kMvSetLock, params);
-  });
+  OnChoice(kIdBorderList, [this, on_off](int s) { Act("multiview.border", {{"state", on_off(s)}}); });
+  OnChoice(kIdLockList, [this, on_off](int s) { Act("multiview.lock", {{"state", on_off(s)}}); });
   if (auto* b = qobject_cast<QAbstractButton*>(Item(kIdSetDefault)))
     connect(b, &QAbstractButton::clicked, this, &CClass_16view_set::RestoreDefaults);
   if (auto* b = qobject_cast<QAbstractButton*>(Item(kIdSetIp)))
     connect(b, &QAbstractButton::clicked, this, &CClass_16view_set::SendNetworkSettings);
+}
+
+CClass_16view_set::~CClass_16view_set() {
+  if (m_session) m_session->Unsubscribe(m_changed_token);
 }
 
 CIpAddressCtrl* CClass_16view_set::IpControl(int id) const {
@@ -85,24 +77,10 @@ void CClass_16view_set::ShowRecord() {
 }
 
 void CClass_16view_set::RestoreDefaults() {
-  MultiviewerState* glo = Glo();
-  if (!glo) return;
-  const uint8_t params[] = {0x00};
-  if (Door()->SendMultiviewerCommand(kMvRestoreDefaults, params)) {
-    // The device's defaults are its own (window sources, colours, border
-    // ...): the local defaults stand in until the device is read back, and
-    // the read-back then brings what the device really has.
-    glo->ApplyLocalDefaults();
-    RecomputeAll();
-    QPointer<CClass_16view_set> self(this);
-    Door()->ReadMultiviewerState(false, [self](bool) {
-      if (!self) return;
-      self->RecomputeAll();
-      self->ShowRecord();
-    });
-  }
   // The lists show the record: the local defaults until the read-back has
-  // answered, the values as they were when the command could not go out.
+  // answered (the page shows the record again when the session says it
+  // changed), the values as they were when the command could not go out.
+  Act("multiview.defaults", {});
   ShowRecord();
 }
 
@@ -115,30 +93,34 @@ void CClass_16view_set::SendNetworkSettings() {
   // devices live on loopback), so that its mask and gateway can change.
   std::array<uint8_t, 4> ip{};
   const int filled = IpControl(kIdIpAddress)->GetAddress(&ip);
-  const bool unchanged = DottedQuad(ip) == Door()->ChosenDevice().IpText();
+  const bool unchanged = DottedQuad(ip) == Session()->Link().Device().IpText();
   if (const std::string problem = DeviceAddressProblem(ip, filled); !unchanged && !problem.empty()) {
     ShowMessageBox(problem, "Err");
     return;
   }
-  uint8_t params[12] = {};
-  int at = 0;
-  for (int id : {kIdIpAddress, kIdSubnetMask, kIdGateway}) {
-    std::array<uint8_t, 4> octets{};
-    IpControl(id)->GetAddress(&octets);
-    for (uint8_t o : octets) params[at++] = o;
-  }
-  // By UDP whatever the connection mode; the device list keeps the old
-  // address until the network is searched again.
+  NewAddress to;
+  IpControl(kIdIpAddress)->GetAddress(&to.ip);
+  IpControl(kIdSubnetMask)->GetAddress(&to.mask);
+  IpControl(kIdGateway)->GetAddress(&to.gateway);
+  // The settings window's question, naming the device, before anything
+  // leaves; then its job: by UDP whatever the connection mode. The device
+  // list keeps the old address until the network is searched again.
+  DeviceLink& link = Session()->Link();
+  if (ShowMessageBox(SetIpQuestion(link.DeviceName(), link.Device(), to.ip), "Change  IP",
+                     MessageBoxButtons::kOkCancel) != MessageBoxAnswer::kOk)
+    return;
   // When the frame could not leave, the link has said why; the device stays.
   const QString address = IpControl(kIdIpAddress)->AddressText();
-  Door()->SendSetIpFrame(params, [address](bool sent) {
+  link.Request("Sent: Set IP to " + link.DeviceName(), SetIpJob(to, [address](bool sent) {
     if (!sent) return;
+    {
     ShowMessageBox(QStringLiteral("The device now moves to %1. The panel still talks to its old "
                                   "address: scan again to find the device at %1 and choose it there.")
                        .arg(address)
                        .toStdString(),
                    "Set IP");
-  });
+    }
+  }));
 }
 
 void CClass_16view_set::paintEvent(QPaintEvent* event) {

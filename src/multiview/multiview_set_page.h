@@ -9,8 +9,6 @@ namespace zv {
 
 class CIpAddressCtrl;
 
-inline constexpr const char* kDefaultSubnetMask = "255.255.255.0";
-
 class CClass_16view_set : public CMultiviewPage {
   Q_OBJECT
  public:
@@ -29,6 +27,7 @@ class CClass_16view_set : public CMultiviewPage {
   static constexpr int kIdSetIp = 1032;
 
   explicit CClass_16view_set(CClass_16view_dlg* host);
+  ~CClass_16view_set() override;
 
   CIpAddressCtrl* IpControl(int id) const;
   void RestoreDefaults();
@@ -39,6 +38,10 @@ class CClass_16view_set : public CMultiviewPage {
   void ShowRecord();
 
   void paintEvent(QPaintEvent* event) override;
+
+ private:
+  MultiviewSession* m_session = nullptr;
+  int m_changed_token = 0;
 };
 
 }  // namespace zv

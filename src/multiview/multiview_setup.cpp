@@ -23,12 +23,6 @@ std::string ColourName(uint8_t index) {
   return index < kMultiviewColourCount ? kMultiviewColourNames[index] : std::to_string(index);
 }
 
-MultiviewStep Frame(uint8_t command, std::vector<uint8_t> params) {
-  MultiviewStep step;
-  step.command = command;
-  step.params = std::move(params);
-  return step;
-}
 
 // The number of the character (1 for the first) that code unit `i` is
 // part of; a pair of surrogates is one character.
@@ -294,6 +288,13 @@ bool DecodeSetupJson(const std::string& text, MultiviewSetup* setup, std::string
   *setup = s;
   if (keys) *keys = named;
   return true;
+}
+
+MultiviewStep Frame(uint8_t command, std::vector<uint8_t> params) {
+  MultiviewStep step;
+  step.command = command;
+  step.params = std::move(params);
+  return step;
 }
 
 MultiviewStep LayoutStep(uint8_t window_count) { return Frame(kMvSetLayout, {window_count}); }

@@ -88,7 +88,9 @@ std::vector<MultiviewStep> SetupSteps(const MultiviewSetup& setup,
                                       const MultiviewSetupKeys& keys = MultiviewSetupKeys::All(),
                                       std::vector<std::string>* names = nullptr);
 
-// The single controls, with the parameters the panel sends.
+// The single controls, with the parameters the panel sends. Frame: a set
+// command with its parameters (format, the switches, restore defaults).
+MultiviewStep Frame(uint8_t command, std::vector<uint8_t> params);
 MultiviewStep LayoutStep(uint8_t window_count);
 MultiviewStep SourceStep(int window, uint8_t input);  // window 1 to 16
 MultiviewStep LabelStep(int window, const std::u16string& label);

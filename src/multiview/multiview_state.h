@@ -173,8 +173,8 @@ struct MultiviewWindow {
   int x, y, width, height, number;
 };
 
-// Everything the program keeps about the multiviewer. The main window's
-// state derives from it; one set exists for the whole run.
+// Everything the program keeps about one multiviewer: the record of its
+// session (multiview_session.h), one per device.
 struct MultiviewerState {
   MultiviewerState();
 

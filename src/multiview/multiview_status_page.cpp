@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include "multiview/multiview_panel.h"
+#include "multiview/multiview_session.h"
 
 namespace zv {
 
@@ -14,7 +15,7 @@ CClass_16view_status::CClass_16view_status(CClass_16view_dlg* host)
   if (!Glo()) return;
   // By UDP whatever the connection mode; the boxes fill when it answers.
   QPointer<CClass_16view_status> self(this);
-  Door()->ReadMultiviewerState(true, [self](bool) {
+  Session()->Read(true, [self](bool) {
     if (self) self->ShowDeviceState();
   });
 }
@@ -22,7 +23,6 @@ CClass_16view_status::CClass_16view_status(CClass_16view_dlg* host)
 void CClass_16view_status::ShowDeviceState() {
   MultiviewerState* glo = Glo();
   if (!glo) return;
-  RecomputeAll();
   const MultiviewPageData& d = glo->m_all_16_view_page_data;
   const auto set = [this](int id, const QString& text) {
     if (auto* box = qobject_cast<QLineEdit*>(Item(id))) box->setText(text);

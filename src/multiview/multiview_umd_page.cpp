@@ -7,6 +7,7 @@
 #include "multiview/multiview_panel.h"
 #include "multiview/multiview_setup.h"
 #include "controls/button_st.h"
+#include "session/action_table.h"
 
 namespace zv {
 namespace {
@@ -76,19 +77,14 @@ void CClass_16view_umd::SendFocusedLabel() {
   // the device has.
   const std::u16string label = edit->text().toStdU16String();
   if (const std::string problem = MultiviewLabelProblem(label); !problem.empty()) {
-    Door()->Link().ShowStatus("Label of window " + std::to_string(index + 1) + " not sent: it " + problem, true);
+    Session()->Link().ShowStatus("Label of window " + std::to_string(index + 1) + " not sent: it " + problem, true);
     return;
   }
-  glo->m_16_view_umd_name[index] = label;
-  Door()->SendMultiviewerLabel(index, glo->m_16_view_umd_name[index]);
+  Act("multiview.label", {{"win", index + 1}, {"text", Utf16ToUtf8(label)}});
 }
 
 void CClass_16view_umd::LabelsOnOff(int v) {
-  MultiviewerState* glo = Glo();
-  if (!glo) return;
-  const uint8_t params[] = {static_cast<uint8_t>(v)};
-  if (Door()->SendMultiviewerCommand(kMvSetLabels, params)) RecomputeLabels();
-  glo->m_16_view_show_umd = v != 0;
+  Act("multiview.labels", {{"state", std::string(v ? "on" : "off")}});
 }
 
 bool CClass_16view_umd::eventFilter(QObject* watched, QEvent* event) {

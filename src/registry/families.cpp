@@ -5,6 +5,7 @@
 
 #include <array>
 
+#include "multiview/multiview_session.h"
 #include "switcher/switcher_session.h"
 
 namespace zv {
@@ -28,7 +29,7 @@ const std::array<FamilyInfo, 4> kFamilies{{
     {FamilyKind::kMatrix, "matrix", "matrix router", kMatrixTypes, "8x8 matrix router (type 0x82)", 206, false,
      &NoActions, nullptr},
     {FamilyKind::kMultiviewer, "multiview", "multiviewer", kMultiviewerTypes, "multiviewer (type 0xA1)", 129, false,
-     &NoActions, nullptr},
+     &MultiviewActions, &Make<MultiviewSession>},
     {FamilyKind::kSwitcher, "switcher", "production switcher", kSwitcherTypes,
      "production switcher (type 0xA5)", 237, true, &SwitcherActions, &Make<SwitcherSession>},
 }};

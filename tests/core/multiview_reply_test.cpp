@@ -11,8 +11,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/main_state.h"
+#include "multiview/multiview_link.h"
+#include "multiview/multiview_session.h"
+#include "registry/families.h"
+#include "session/session_loop.h"
 #include "platform/platform.h"
+#include "support/inline_link.h"
 #include "support/loopback_link.h"
 #include "support/pty_pair.h"
 #include "support/udp_peer.h"
@@ -67,6 +71,15 @@ void Apply(MultiviewerState& s, const Bytes& frame) {
   ASSERT_EQ(frame.size(), 669u);
   s.ApplyReadStateReply(std::span<const uint8_t>(frame).first(666));
 }
+
+// A multiviewer session on `link`, its requests run in place.
+struct InlineSession {
+  explicit InlineSession(LinkState& link) : door(link), session(FamilyOf(FamilyKind::kMultiviewer), door, clock) {}
+  test::InlineLink door;
+  SessionLoop clock;
+  MultiviewSession session;
+  MultiviewerState& Record() { return session.MutableRecord(); }
+};
 
 TEST(MultiviewReplyTest, LayoutAndFormatCodes) {
   struct Case {
@@ -222,8 +235,9 @@ TEST(MultiviewReadBackTest, UdpTakesTheChosenDevicesReplyOnly) {
   ASSERT_TRUE(device.ok());
   const int other = SocketOn("127.0.0.9");
   ASSERT_GE(other, 0);
-  CZELVIKState state;
+  LinkState state;
   test::AimAt(state, device, 0xA1, 0x01);
+  InlineSession mv(state);
   Bytes request_bytes;
   std::thread answer([&] {
     const auto request = device.Receive(2000);
@@ -238,12 +252,12 @@ TEST(MultiviewReadBackTest, UdpTakesTheChosenDevicesReplyOnly) {
     device.SendTo(to, not_state);
     device.SendTo(to, Reply({{18, {9}}}));
   });
-  state.ReadMultiviewerStateUdp();
+  mv.session.Read(false);
   answer.join();
   close(other);
-  EXPECT_EQ(state.m_cur_window_count, 9);
-  EXPECT_EQ(state.m_all_16_view_page_data.zv_16_view_mode_type, 4);
-  EXPECT_EQ(state.m_16_view_state_read, 1);
+  EXPECT_EQ(mv.Record().m_cur_window_count, 9);
+  EXPECT_EQ(mv.Record().m_all_16_view_page_data.zv_16_view_mode_type, 4);
+  EXPECT_EQ(mv.Record().m_16_view_state_read, 1);
   EXPECT_EQ(state.m_udpSockfd, -1);
 
   const Bytes expected = {0xA5, 0x6C,              // sync
@@ -259,17 +273,22 @@ TEST(MultiviewReadBackTest, UdpTakesTheChosenDevicesReplyOnly) {
 
 TEST(MultiviewReadBackTest, UdpWithoutAReplyKeepsTheStateAndSetsTheFlag) {
   test::UdpPeer device;  // never answers
-  CZELVIKState state;
+  LinkState state;
   test::AimAt(state, device, 0xA1, 0x01);
-  FillBefore(state);
+  InlineSession mv(state);
+  FillBefore(mv.Record());
   const uint32_t start = TickCount();
-  state.ReadMultiviewerStateUdp();
+  bool answered = true;
+  mv.session.Read(false, [&](bool yes) { answered = yes; });
   const uint32_t took = TickCount() - start;
+  EXPECT_FALSE(answered);
   EXPECT_GE(took, 200u);
   EXPECT_LT(took, 1000u);
-  EXPECT_EQ(state.m_cur_window_count, 8);
-  EXPECT_EQ(state.m_16_view_umd_name[0], u"old");
-  EXPECT_EQ(state.m_16_view_state_read, 1);
+  EXPECT_EQ(mv.Record().m_cur_window_count, 8);
+  EXPECT_EQ(mv.Record().m_16_view_umd_name[0], u"old");
+  EXPECT_EQ(mv.Record().m_16_view_state_read, 1);
+  ASSERT_FALSE(mv.door.statuses.empty());
+  EXPECT_EQ(mv.door.statuses.back(), std::make_pair(std::string("No answer from MV (0.2 s)"), true));
 }
 
 // ---- the serial read-back ------------------------------------------------------
@@ -300,11 +319,12 @@ Bytes Slice(const Bytes& b, size_t from, size_t count) {
 
 TEST(MultiviewReadBackTest, SerialReplyInThreePieces) {
   test::PtyPair pty;
-  CZELVIKState state;
+  LinkState state;
   state.m_eState = kModeSerial;
   state.m_device_list[0].device_type = 0xA1;
   state.m_device_list[0].device_id = 0x01;
   state.m_device_index = 0;
+  InlineSession mv(state);
   ASSERT_TRUE(state.m_serial_port.Open(pty.slave_path, 115200));
   // A reply left by an earlier read-back (six windows) must not be taken.
   const Bytes old_reply = Reply({{18, {6}}}, 0xA1, 0);
@@ -314,12 +334,12 @@ TEST(MultiviewReadBackTest, SerialReplyInThreePieces) {
   std::thread device =
       SerialDevice(pty, {Slice(reply, 0, 256), Slice(reply, 256, 256), Slice(reply, 512, 157)},
                    &request);
-  state.ReadMultiviewerState();
+  mv.session.Read(false);
   device.join();
-  EXPECT_EQ(state.m_cur_window_count, 10);
-  EXPECT_EQ(state.m_all_16_view_page_data.zv_16_view_resolution_type, 5);
-  EXPECT_EQ(state.m_16_view_window_source[0], 3);
-  EXPECT_EQ(state.m_16_view_state_read, 1);
+  EXPECT_EQ(mv.Record().m_cur_window_count, 10);
+  EXPECT_EQ(mv.Record().m_all_16_view_page_data.zv_16_view_resolution_type, 5);
+  EXPECT_EQ(mv.Record().m_16_view_window_source[0], 3);
+  EXPECT_EQ(mv.Record().m_16_view_state_read, 1);
   const Bytes expected = {0xA5, 0x6C, 0x14, 0x00, 0xA1, 0x01,
                           0x00,  // link flag: serial
                           0,    0,    0,    0,    0,    0,    0, 0, 0x00, 0x32,
@@ -341,10 +361,11 @@ TEST(MultiviewReadBackTest, SerialBufferOverflowLosesTheSplitReply) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.noise);
     test::PtyPair pty;
-    CZELVIKState state;
+    LinkState state;
     state.m_eState = kModeSerial;
     state.m_device_list[0].device_type = 0xA1;
     state.m_device_index = 0;
+    InlineSession mv(state);
     ASSERT_TRUE(state.m_serial_port.Open(pty.slave_path, 115200));
     Bytes stream(c.noise, 0x00);
     const Bytes first = Reply({{18, {4}}}, 0xA1, 0);
@@ -352,35 +373,46 @@ TEST(MultiviewReadBackTest, SerialBufferOverflowLosesTheSplitReply) {
     stream.insert(stream.end(), first.begin(), first.end());
     Bytes request;
     std::thread device = SerialDevice(pty, {stream, second}, &request);
-    state.ReadMultiviewerStateSerial();
+    mv.session.Read(false);
     device.join();
-    EXPECT_EQ(state.m_cur_window_count, c.window_count);
+    EXPECT_EQ(mv.Record().m_cur_window_count, c.window_count);
     state.m_serial_port.Close();
   }
 }
 
-TEST(MultiviewReadBackTest, SerialWithThePortClosedDoesNothing) {
-  CZELVIKState state;
+// No wait for an answer that cannot come: the record keeps what it held and
+// the operator is told.
+TEST(MultiviewReadBackTest, SerialWithThePortClosedWaitsForNothing) {
+  LinkState state;
   state.m_eState = kModeSerial;
   state.m_device_index = 0;
-  FillBefore(state);
+  InlineSession mv(state);
+  FillBefore(mv.Record());
   const uint32_t start = TickCount();
-  state.ReadMultiviewerState();
+  bool answered = true;
+  mv.session.Read(false, [&](bool yes) { answered = yes; });
   EXPECT_LT(TickCount() - start, 100u);
-  EXPECT_EQ(state.m_16_view_state_read, 0);
-  EXPECT_EQ(state.m_cur_window_count, 8);
+  EXPECT_FALSE(answered);
+  EXPECT_EQ(mv.Record().m_cur_window_count, 8);
+  EXPECT_EQ(mv.Record().m_16_view_umd_name[0], u"old");
+  ASSERT_FALSE(mv.door.statuses.empty());
+  EXPECT_TRUE(mv.door.statuses.back().second);
 }
 
 // A multiviewer state frame from a device of another type is not applied.
 TEST(MultiviewReadBackTest, SerialFrameScannerAppliesOnlyMultiviewerReplies) {
-  CZELVIKState state;
+  LinkState state;
+  MultiviewerState record;
+  state.m_state_frame_handler = [&record](std::span<const uint8_t> frame) {
+    record.ApplyReadStateReply(frame.first(MultiviewReplyContentLength(frame)));
+  };
   state.AppendSerialBytes(Reply({{18, {9}}}, 0x60, 0));
   EXPECT_EQ(state.ParseSerialReply(), 0);
-  EXPECT_EQ(state.m_cur_window_count, 1);
+  EXPECT_EQ(record.m_cur_window_count, 1);
   state.ClearSerialBuffer();
   state.AppendSerialBytes(Reply({{18, {9}}}, 0xA1, 0));
   EXPECT_EQ(state.ParseSerialReply(), 1);
-  EXPECT_EQ(state.m_cur_window_count, 9);
+  EXPECT_EQ(record.m_cur_window_count, 9);
 }
 
 // ---- commands by connection mode ------------------------------------------------
@@ -399,22 +431,30 @@ TEST(MultiviewCommandTest, SentOrNotByConnectionMode) {
   serial_frame[18] = 0x04;  // checksum 0x0204
 
   test::UdpPeer device;
-  CZELVIKState state;
+  LinkState state;
   test::AimAt(state, device, 0xA1, 0x01);
-  const uint8_t nine[] = {9};
-  EXPECT_EQ(state.SendMultiviewerCommand(kMvSetLayout, nine), 1);
+  InlineSession mv(state);
+  const auto sent = [&] {
+    const std::vector<std::pair<std::string, bool>> s = mv.door.statuses;
+    mv.door.statuses.clear();
+    return s;
+  };
+  ASSERT_TRUE(mv.session.Invoke("multiview.layout", {{"n", std::string("9")}}).ok());
   const auto got = device.Receive(1000);
   ASSERT_TRUE(got);
   EXPECT_EQ(got->bytes, udp_frame);
   EXPECT_EQ(state.m_udpSockfd, -1);
+  EXPECT_EQ(sent(), (std::vector<std::pair<std::string, bool>>{{"Sent: Layout to MV", false}}));
 
   state.m_eState = kModeSerial;
-  EXPECT_EQ(state.SendMultiviewerCommand(kMvSetLayout, nine), 0) << "port closed";
+  ASSERT_TRUE(mv.session.Invoke("multiview.layout", {{"n", std::string("9")}}).ok());
+  EXPECT_TRUE(sent().empty()) << "port closed: nothing queued";
   EXPECT_TRUE(device.ReceiveUntilMarker().empty()) << "nothing goes by UDP in serial mode";
 
   test::PtyPair pty;
   ASSERT_TRUE(state.m_serial_port.Open(pty.slave_path, 115200));
-  EXPECT_EQ(state.SendMultiviewerCommand(kMvSetLayout, nine), 1);
+  ASSERT_TRUE(mv.session.Invoke("multiview.layout", {{"n", std::string("9")}}).ok());
+  EXPECT_EQ(sent(), (std::vector<std::pair<std::string, bool>>{{"Sent: Layout to MV", false}}));
   pollfd p{pty.master, POLLIN, 0};
   ASSERT_EQ(poll(&p, 1, 1000), 1);
   uint8_t buffer[64];
@@ -425,9 +465,10 @@ TEST(MultiviewCommandTest, SentOrNotByConnectionMode) {
 
 TEST(MultiviewCommandTest, LabelFrame) {
   test::UdpPeer device;
-  CZELVIKState state;
+  LinkState state;
   test::AimAt(state, device, 0xA1, 0x01);
-  EXPECT_EQ(state.SendMultiviewerLabel(6, u"CAM 2"), 1);
+  InlineSession mv(state);
+  ASSERT_TRUE(mv.session.Invoke("multiview.label", {{"win", 7}, {"text", std::string("CAM 2")}}).ok());
   const auto got = device.Receive(1000);
   ASSERT_TRUE(got);
   const Bytes expected = {0xA5, 0x6C, 0x26, 0x00,  // frame_length 38

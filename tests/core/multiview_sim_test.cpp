@@ -5,9 +5,14 @@
 
 #include <string>
 
-#include "app/main_state.h"
+#include "link/set_ip.h"
+#include "multiview/multiview_link.h"
+#include "multiview/multiview_session.h"
+#include "registry/families.h"
+#include "session/session_loop.h"
 #include "link/command_frame.h"
 #include "sim/multiview_device.h"
+#include "support/inline_link.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
 
@@ -18,7 +23,7 @@ sim::SimConfig MultiviewerSim(uint16_t port) {
   return test::LoopbackSim(port, {"Mv"}, 0xA1);
 }
 
-void AimAtSimDevice(CZELVIKState& state, uint16_t port) {
+void AimAtSimDevice(LinkState& state, uint16_t port) {
   test::AimSearchAt(state, port);
   state.m_device_list[0].SetIpText("127.0.0.2");
   state.m_device_list[0].device_type = 0xA1;
@@ -56,39 +61,44 @@ TEST(DeviceSimTest, MultiviewerAppliesSetCommandsAndReadsBackOverUdp) {
   const uint16_t port = test::FreeUdpPort();
   test::SimRunner runner(MultiviewerSim(port));
   ASSERT_TRUE(runner.started()) << runner.error();
-  CZELVIKState state;
+  LinkState state;
   AimAtSimDevice(state, port);
+  test::InlineLink door(state);
+  SessionLoop clock;
+  MultiviewSession session(FamilyOf(FamilyKind::kMultiviewer), door, clock);
 
-  struct Command {
-    uint8_t command;
-    std::vector<uint8_t> params;
+  // The panel's and zvctl's actions, each one set command.
+  const std::pair<const char*, ActionArgs> actions[] = {
+      {"multiview.layout", {{"n", std::string("9")}}},
+      {"multiview.source", {{"win", 12}, {"sdi", 3}}},
+      {"multiview.labels", {{"state", std::string("off")}}},
+      {"multiview.audio", {{"state", std::string("off")}}},
+      {"multiview.audio_source", {{"win", 16}}},
+      {"multiview.overlay", {{"state", std::string("on")}}},
+      {"multiview.colour", {{"win", 0}, {"part", std::string("label-text")}, {"colour", std::string("Yellow")}}},
+      {"multiview.colour", {{"win", 5}, {"part", std::string("label-back")}, {"colour", std::string("Red")}}},
+      {"multiview.colour", {{"win", 0}, {"part", std::string("overlay-text")}, {"colour", std::string("Magenta")}}},
+      {"multiview.colour", {{"win", 16}, {"part", std::string("overlay-back")}, {"colour", std::string("Trans")}}},
+      {"multiview.border", {{"state", std::string("off")}}},
+      {"multiview.lock", {{"state", std::string("on")}}},
+      {"multiview.format", {{"format", std::string("720p50")}}},
+      {"multiview.label", {{"win", 7}, {"text", std::string("CAM \u4E2D")}}},
   };
-  const Command commands[] = {
-      {0x33, {9}},         // nine windows
-      {0x34, {3, 12}},     // input 3 in window 12
-      {0x36, {0}},         // labels off
-      {0x37, {0}},         // audio meters off
-      {0x39, {16}},        // audio from channel 16
-      {0x3A, {1}},         // resolution overlays on
-      {0x3B, {0, 6}},      // label text yellow, all windows
-      {0x3C, {5, 2}},      // label background red, window 5
-      {0x3D, {0, 3}},      // overlay text magenta, all windows
-      {0x3E, {16, 14}},    // overlay background trans, window 16
-      {0x3F, {0}},         // border off
-      {0x50, {1}},         // lock on
-      {0x19, {0, 6}},      // 720p50
-      {0x3C, {17, 4}},     // no such window: ignored
-      {0x33, {5}},         // no such layout: ignored
-  };
-  for (const Command& c : commands) EXPECT_EQ(state.SendMultiviewerCommand(c.command, c.params), 1);
-  EXPECT_EQ(state.SendMultiviewerLabel(6, u"CAM \u4E2D"), 1);
+  for (const auto& [name, args] : actions) EXPECT_TRUE(session.Invoke(name, args).ok()) << name;
+  // What no action sends, the device ignores.
+  const uint8_t no_window[] = {17, 4};  // label background, window 17
+  const uint8_t no_layout[] = {5};      // a layout of five windows
+  EXPECT_EQ(SendMultiviewerFrame(state, 0x3C, no_window), 1);
+  EXPECT_EQ(SendMultiviewerFrame(state, 0x33, no_layout), 1);
+  for (const auto& [text, error] : door.statuses) EXPECT_FALSE(error) << text;
 
-  state.ReadMultiviewerStateUdp();
-  const MultiviewPageData& d = state.m_all_16_view_page_data;
-  EXPECT_EQ(state.m_cur_window_count, 9);
+  session.Read(false);
+  const MultiviewerState& r = session.Record();
+  const MultiviewPageData& d = r.m_all_16_view_page_data;
+  EXPECT_EQ(r.m_cur_window_count, 9);
   EXPECT_EQ(d.zv_16_view_mode_type, 4);
-  EXPECT_EQ(state.m_16_view_window_source[11], 3);
-  EXPECT_EQ(state.m_16_view_window_source[10], 11);
+  EXPECT_EQ(r.m_16_view_window_source[11], 3);
+  EXPECT_EQ(r.m_16_view_window_source[10], 11);
   EXPECT_EQ(d.zv_16_view_umd_enable, 0);
   EXPECT_EQ(d.zv_16_view_audio_enable, 0);
   EXPECT_EQ(d.zv_16_view_audio_source_channel, 16);
@@ -102,23 +112,20 @@ TEST(DeviceSimTest, MultiviewerAppliesSetCommandsAndReadsBackOverUdp) {
   EXPECT_EQ(d.zv_16_view_border_enable, 0);
   EXPECT_EQ(d.zv_16_view_lock_state, 1);
   EXPECT_EQ(d.zv_16_view_resolution_type, 8);
-  EXPECT_EQ(state.m_16_view_umd_name[6], u"CAM \u4E2D");
-  EXPECT_EQ(state.m_16_view_umd_name[0], u"CAM 1");
+  EXPECT_EQ(r.m_16_view_umd_name[6], u"CAM \u4E2D");
+  EXPECT_EQ(r.m_16_view_umd_name[0], u"CAM 1");
 
-  // Set IP and restore defaults; the labels survive the restore.
-  state.m_set_ip_params[0] = 10;
-  state.m_set_ip_params[3] = 25;
-  state.SendSetIpFrame();
-  const uint8_t zero[] = {0};
-  EXPECT_EQ(state.SendMultiviewerCommand(0x38, zero), 1);
-  state.ReadMultiviewerStateUdp();
-  EXPECT_EQ(state.m_cur_window_count, 16);
+  // Set IP and restore defaults (which reads back by itself); the labels
+  // survive the restore.
+  ASSERT_TRUE(SendSetIpFrame(state, NewAddressFor({10, 0, 0, 25})));
+  EXPECT_TRUE(session.Invoke("multiview.defaults").ok());
+  EXPECT_EQ(r.m_cur_window_count, 16);
   EXPECT_EQ(d.zv_16_view_lock_state, 0);
-  EXPECT_EQ(state.m_16_view_window_source[11], 12);
-  EXPECT_EQ(state.m_16_view_umd_name[6], u"CAM \u4E2D");
+  EXPECT_EQ(r.m_16_view_window_source[11], 12);
+  EXPECT_EQ(r.m_16_view_umd_name[6], u"CAM \u4E2D");
   const sim::MultiviewerDeviceState device = Device(runner).State();
-  EXPECT_EQ(device.ip_params[0], 10);
-  EXPECT_EQ(device.ip_params[3], 25);
+  const std::array<uint8_t, 12> ip_params{10, 0, 0, 25, 255, 255, 255, 0, 10, 0, 0, 1};
+  EXPECT_EQ(device.ip_params, ip_params);
 }
 
 TEST(DeviceSimTest, MultiviewerAnswersOnTheSerialLine) {
@@ -127,21 +134,24 @@ TEST(DeviceSimTest, MultiviewerAnswersOnTheSerialLine) {
   config.serial = true;
   test::SimRunner runner(config);
   ASSERT_TRUE(runner.started()) << runner.error();
-  CZELVIKState state;
+  LinkState state;
   AimAtSimDevice(state, port);
   state.m_eState = kModeSerial;
   ASSERT_TRUE(state.m_serial_port.Open(runner.sim().SerialPath(), 115200));
-  const uint8_t four[] = {4};
-  const uint8_t source[] = {7, 2};
-  EXPECT_EQ(state.SendMultiviewerCommand(0x33, four), 1);
-  EXPECT_EQ(state.SendMultiviewerCommand(0x34, source), 1);
-  EXPECT_EQ(state.SendMultiviewerLabel(1, u"Serial"), 1);
-  state.ReadMultiviewerState();
-  EXPECT_EQ(state.m_cur_window_count, 4);
-  EXPECT_EQ(state.m_all_16_view_page_data.zv_16_view_mode_type, 1);
-  EXPECT_EQ(state.m_16_view_window_source[1], 7);
-  EXPECT_EQ(state.m_16_view_umd_name[1], u"Serial");
-  EXPECT_EQ(state.m_16_view_state_read, 1);
+  test::InlineLink door(state);
+  SessionLoop clock;
+  MultiviewSession session(FamilyOf(FamilyKind::kMultiviewer), door, clock);
+  EXPECT_TRUE(session.Invoke("multiview.layout", {{"n", std::string("4")}}).ok());
+  EXPECT_TRUE(session.Invoke("multiview.source", {{"win", 2}, {"sdi", 7}}).ok());
+  EXPECT_TRUE(session.Invoke("multiview.label", {{"win", 2}, {"text", std::string("Serial")}}).ok());
+  session.Read(false);
+  const MultiviewerState& r = session.Record();
+  EXPECT_EQ(r.m_cur_window_count, 4);
+  EXPECT_EQ(r.m_all_16_view_page_data.zv_16_view_mode_type, 1);
+  EXPECT_EQ(r.m_16_view_window_source[1], 7);
+  EXPECT_EQ(r.m_16_view_umd_name[1], u"Serial");
+  EXPECT_EQ(r.m_16_view_state_read, 1);
+  for (const auto& [text, error] : door.statuses) EXPECT_FALSE(error) << text;
   EXPECT_EQ(Device(runner).State().layout_code, 4);
   state.m_serial_port.Close();
 }

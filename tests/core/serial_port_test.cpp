@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/main_state.h"
+#include "multiview/multiview_link.h"
 #include "link/serial_port.h"
 #include "support/pty_pair.h"
 #include "support/recorders.h"
@@ -207,7 +208,7 @@ TEST(SerialPortTest, AWriteWaitsForTheLineAndReportsWhatItCouldNotWrite) {
   // A command the line cannot take (its far end gone) is reported as not sent.
   pty.CloseMaster();
   const uint8_t layout[] = {4};
-  EXPECT_EQ(state.SendMultiviewerCommand(0x33, layout), 0);
+  EXPECT_EQ(SendMultiviewerFrame(state, 0x33, layout), 0);
 }
 
 // Counts the receive notifications the watch thread raises.

@@ -51,6 +51,13 @@ void Scan(CZELVIKDlg& dlg) {
   ASSERT_FALSE(dlg.Searching());
 }
 
+// The record of the multiviewer whose panel is open.
+const MultiviewerState& Mv(CZELVIKDlg& dlg) {
+  static const MultiviewerState kNone;
+  auto* host = qobject_cast<CClass_16view_dlg*>(dlg.m_p_mian_show_dlg.data());
+  return host ? host->Session().Record() : kNone;
+}
+
 // Opens the multiviewer at `address` as if chosen from the list, and waits
 // for its read-back.
 void OpenMultiviewer(CZELVIKDlg& dlg, const char* address, const char* line) {
@@ -76,8 +83,8 @@ double ProcessCpuSeconds() {
 struct DeviceFault {
   const char* name;
   sim::FaultOptions faults;
-  int window_count;  // after the bad device's reply: 9 is the good one's, kept
-  int last_source;   // window 16's input after it: 11 is the good one's, kept
+  int window_count;  // after the bad device's reply: 1 is a record never read
+  int last_source;   // window 16's input after it: 0 is a record never read
 };
 
 sim::FaultOptions Truncated(int n) {
@@ -88,24 +95,25 @@ sim::FaultOptions Truncated(int n) {
 
 // A reply cut short is applied as far as it goes (the layout byte is the
 // 19th, the sixteen inputs bytes 553 to 568); what lies beyond the cut keeps
-// what was read before.
+// what the bad device's own record held: the good device's values (nine
+// windows, input 11) stay in the good device's record.
 const DeviceFault kDeviceFaults[] = {
-    {"silent", {.silent = true}, 9, 11},
-    {"late", {.delay_ms = 400}, 9, 11},  // the read-back window is 200 ms
-    {"truncated0", Truncated(0), 9, 11},
-    {"truncated1", Truncated(1), 9, 11},
-    {"truncated4", Truncated(4), 9, 11},
-    {"truncated16", Truncated(16), 9, 11},
-    {"truncated17", Truncated(17), 9, 11},
-    {"truncated18", Truncated(18), 9, 11},
-    {"truncated19", Truncated(19), 16, 11},
-    {"truncated25", Truncated(25), 16, 11},
-    {"truncated58", Truncated(58), 16, 11},
-    {"truncated300", Truncated(300), 16, 11},
-    {"truncated553", Truncated(553), 16, 11},
+    {"silent", {.silent = true}, 1, 0},
+    {"late", {.delay_ms = 400}, 1, 0},  // the read-back window is 200 ms
+    {"truncated0", Truncated(0), 1, 0},
+    {"truncated1", Truncated(1), 1, 0},
+    {"truncated4", Truncated(4), 1, 0},
+    {"truncated16", Truncated(16), 1, 0},
+    {"truncated17", Truncated(17), 1, 0},
+    {"truncated18", Truncated(18), 1, 0},
+    {"truncated19", Truncated(19), 16, 0},
+    {"truncated25", Truncated(25), 16, 0},
+    {"truncated58", Truncated(58), 16, 0},
+    {"truncated300", Truncated(300), 16, 0},
+    {"truncated553", Truncated(553), 16, 0},
     {"truncated668", Truncated(668), 16, 16},
     {"junk_before_answers", {.garbage = 40}, 16, 16},
-    {"answers_from_another_address", {.answer_from = "127.0.0.9"}, 9, 11},
+    {"answers_from_another_address", {.answer_from = "127.0.0.9"}, 1, 0},
 };
 
 class DeviceFaultTest : public ::testing::TestWithParam<DeviceFault> {};
@@ -129,14 +137,14 @@ TEST_P(DeviceFaultTest, KeepsWhatWasReadAndScansAgain) {
   Scan(dlg);
   EXPECT_TRUE(Listed(dlg, "Good_127.0.0.2"));
   OpenMultiviewer(dlg, "127.0.0.2", "Good_127.0.0.2");
-  ASSERT_EQ(dlg.m_cur_window_count, 9);
-  ASSERT_EQ(dlg.m_16_view_state_read, 1);
-  ASSERT_EQ(dlg.m_16_view_window_source[15], 11);
+  ASSERT_EQ(Mv(dlg).m_cur_window_count, 9);
+  ASSERT_EQ(Mv(dlg).m_16_view_state_read, 1);
+  ASSERT_EQ(Mv(dlg).m_16_view_window_source[15], 11);
 
   OpenMultiviewer(dlg, "127.0.0.3", "Bad_127.0.0.3");
   ASSERT_NE(dlg.m_p_mian_show_dlg, nullptr);
-  EXPECT_EQ(dlg.m_cur_window_count, c.window_count);
-  EXPECT_EQ(dlg.m_16_view_window_source[15], c.last_source)
+  EXPECT_EQ(Mv(dlg).m_cur_window_count, c.window_count);
+  EXPECT_EQ(Mv(dlg).m_16_view_window_source[15], c.last_source)
       << "a reply that is not whole leaves what lies beyond it";
 
   // A command still goes out and the panel lives on whatever comes back.
@@ -145,7 +153,7 @@ TEST_P(DeviceFaultTest, KeepsWhatWasReadAndScansAgain) {
   QWidget* page = host->m_p_cur_page.data();
   ASSERT_NE(page, nullptr);
   const size_t logged = runner.sim().LogLines().size();
-  const int other_layout = dlg.m_cur_window_count == 9 ? 1038 : 1036;
+  const int other_layout = Mv(dlg).m_cur_window_count == 9 ? 1038 : 1036;
   auto* button = qobject_cast<QAbstractButton*>(page->findChild<QWidget*>(QString::number(other_layout)));
   ASSERT_NE(button, nullptr);
   QTest::mouseClick(button, Qt::LeftButton);
@@ -219,7 +227,7 @@ TEST(PortHeldTest, ASearchSaysSoAndWorksOnceThePortIsFree) {
   // A panel opened by hand still reads its device: commands and read-backs
   // leave from a port the system picks.
   OpenMultiviewer(dlg, "127.0.0.2", "Good_127.0.0.2");
-  EXPECT_EQ(dlg.m_16_view_state_read, 1);
+  EXPECT_EQ(Mv(dlg).m_16_view_state_read, 1);
 
   close(holder);
   Scan(dlg);

@@ -402,8 +402,9 @@ TEST(SetConfigureTest, ChangeIpSendsTheSetIpFrameEachPress) {
       0, 0, 0, 0, 0, 0, 0, 0,  // reserved
       0x00, 0x05,              // group, command: set IP
       0x0A, 0x00, 0x00, 0x05,  // the new address 10.0.0.5
-      0, 0, 0, 0, 0, 0, 0, 0,  // subnet mask and gateway
-      0xE8, 0x01,              // checksum 0x01E8
+      0xFF, 0xFF, 0xFF, 0x00,  // subnet mask 255.255.255.0
+      0x0A, 0x00, 0x00, 0x01,  // gateway 10.0.0.1, on the new address's network
+      0xF0, 0x04,              // checksum 0x04F0
       0xAE};                   // tail
   test::MessageBoxRecorder boxes;
   std::vector<sockaddr_in> senders;  // where each frame came from
@@ -499,8 +500,9 @@ TEST(SetConfigureTest, AddressFieldFollowsTheChosenDeviceAndRefusesNoAddress) {
                                   0, 0, 0, 0, 0, 0, 0, 0,  // reserved
                                   0x00, 0x05,              // group, command: set IP
                                   0x0A, 0x00, 0x00, 0x06,  // 10.0.0.6
-                                  0, 0, 0, 0, 0, 0, 0, 0,  // subnet mask and gateway
-                                  0xCB, 0x01, 0xAE});      // checksum 0x01CB, tail
+                                  0xFF, 0xFF, 0xFF, 0x00,  // subnet mask 255.255.255.0
+                                  0x0A, 0x00, 0x00, 0x01,  // gateway 10.0.0.1
+                                  0xD3, 0x04, 0xAE});      // checksum 0x04D3, tail
   EXPECT_EQ(FramesOn(runner, "Router", "udp", 1), std::vector<std::string>{set_ip});
   // Frames reach a device in the order they left: nothing refused or
   // declined went to either device before it.

@@ -82,7 +82,6 @@ TEST(MainWindowTest, WindowAndControlGeometry) {
   EXPECT_EQ(combo->pos(), QPoint(80, 68));
   EXPECT_EQ(combo->width(), 480);
   EXPECT_EQ(combo->count(), 0);
-  for (const auto& label : dlg.m_16_view_umd_name) EXPECT_EQ(label, u" ");
 }
 
 TEST(MainWindowTest, ConfigureIniSaysOffAfterStartUp) {

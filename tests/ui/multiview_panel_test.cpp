@@ -23,6 +23,8 @@
 #include "multiview/multiview_color_page.h"
 #include "multiview/multiview_control_page.h"
 #include "multiview/multiview_panel.h"
+#include "multiview/multiview_session.h"
+#include "registry/families.h"
 #include "multiview/multiview_set_page.h"
 #include "multiview/multiview_status_page.h"
 #include "multiview/multiview_umd_page.h"
@@ -56,6 +58,17 @@ class MultiviewPanelTest : public testing::Test {
     return config;
   }
   static LinkConfig Link(uint16_t port) { return test::LoopbackConfig(port); }
+
+  // The record of the chosen multiviewer, kept by its session.
+  MultiviewerState& Rec() {
+    // The open panel's, whatever the connection mode is now (the window
+    // keeps a session per device and mode).
+    if (auto* host = qobject_cast<CClass_16view_dlg*>(m_dlg.m_p_mian_show_dlg.data()))
+      return host->Session().MutableRecord();
+    DeviceSession* session = m_dlg.ChosenDeviceSession(FamilyOf(FamilyKind::kMultiviewer));
+    EXPECT_NE(session, nullptr);
+    return static_cast<MultiviewSession*>(session)->MutableRecord();
+  }
 
   sim::MultiviewerDevice& Device() {
     return dynamic_cast<sim::MultiviewerDevice&>(m_runner.sim().Device(0));
@@ -128,8 +141,8 @@ TEST_F(MultiviewPanelTest, OpeningThePanelReadsTheDevice) {
   auto* page = CurrentPage<CClass_16view_control>(host);
   ASSERT_NE(page, nullptr);
   EXPECT_EQ(page->geometry(), host->m_page_rect);
-  EXPECT_EQ(m_dlg.m_cur_window_count, 9);
-  EXPECT_EQ(m_dlg.m_16_view_state_read, 1);
+  EXPECT_EQ(Rec().m_cur_window_count, 9);
+  EXPECT_EQ(Rec().m_16_view_state_read, 1);
   EXPECT_EQ(page->m_cur_layout_button, 5);
   // Button images: the page buttons and the layout buttons.
   const std::pair<int, int> host_faces[] = {{1020, 193}, {1011, 204}, {1022, 189}, {1023, 200}};
@@ -155,8 +168,8 @@ TEST_F(MultiviewPanelTest, OpeningThePanelReadsTheDevice) {
   EXPECT_FALSE(page->Item(1062)->isVisibleTo(page));
   EXPECT_EQ(qobject_cast<QLabel*>(page->Item(1084))->text(), "WIN  10");
   // The preview shows nine windows.
-  EXPECT_EQ(m_dlg.m_16_view_windows[8].width, 240);
-  EXPECT_EQ(m_dlg.m_16_view_windows[9].width, 0);
+  EXPECT_EQ(Rec().m_16_view_windows[8].width, 240);
+  EXPECT_EQ(Rec().m_16_view_windows[9].width, 0);
 }
 
 TEST_F(MultiviewPanelTest, LayoutButtons) {
@@ -172,8 +185,8 @@ TEST_F(MultiviewPanelTest, LayoutButtons) {
 
   QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1036)), Qt::LeftButton);
   EXPECT_EQ(NewFrames(), std::vector<std::string>({"33:09"}));
-  EXPECT_EQ(m_dlg.m_cur_window_count, 9);
-  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_mode_type, 4);
+  EXPECT_EQ(Rec().m_cur_window_count, 9);
+  EXPECT_EQ(Rec().m_all_16_view_page_data.zv_16_view_mode_type, 4);
   for (int n = 0; n < 16; ++n) EXPECT_EQ(page->Item(1101 + n)->isEnabled(), n < 9) << n;
   EXPECT_EQ(FaceOf(page, 1036), 180);
   EXPECT_EQ(FaceOf(page, 1038), 183);
@@ -188,14 +201,14 @@ TEST_F(MultiviewPanelTest, LayoutButtons) {
   const std::pair<int, bool> rows[] = {{1075, true}, {1083, true}, {1084, false}, {1090, false},
                                        {1101, true}, {1109, true}, {1110, false}, {1116, false}};
   for (auto [id, enabled] : rows) EXPECT_EQ(shows_field_colour(id), enabled) << id;
-  EXPECT_EQ(m_dlg.m_16_view_windows[8].x, 480);
+  EXPECT_EQ(Rec().m_16_view_windows[8].x, 480);
   EXPECT_EQ(Device().State().layout_code, 9);
 
   // Input 3 in window 12.
   Choose(qobject_cast<QComboBox*>(page->Item(1112)), 2);
   EXPECT_EQ(NewFrames(), std::vector<std::string>({"34:030c"}));
-  EXPECT_EQ(m_dlg.m_16_view_window_source[11], 3);
-  EXPECT_EQ(m_dlg.m_16_view_cur_window, 12);
+  EXPECT_EQ(Rec().m_16_view_window_source[11], 3);
+  EXPECT_EQ(Rec().m_16_view_cur_window, 12);
 
   // Serial mode with the port closed: marks, rows and state change, nothing
   // is sent and the preview stays as it was.
@@ -203,10 +216,10 @@ TEST_F(MultiviewPanelTest, LayoutButtons) {
   QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1033)), Qt::LeftButton);
   EXPECT_EQ(FaceOf(page, 1033), 174);
   EXPECT_EQ(FaceOf(page, 1036), 179);
-  EXPECT_EQ(m_dlg.m_cur_window_count, 4);
-  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_mode_type, 1);
+  EXPECT_EQ(Rec().m_cur_window_count, 4);
+  EXPECT_EQ(Rec().m_all_16_view_page_data.zv_16_view_mode_type, 1);
   for (int n = 0; n < 16; ++n) EXPECT_EQ(page->Item(1101 + n)->isEnabled(), n < 4) << n;
-  EXPECT_EQ(m_dlg.m_16_view_windows[8].x, 480) << "preview unchanged";
+  EXPECT_EQ(Rec().m_16_view_windows[8].x, 480) << "preview unchanged";
   m_dlg.m_eState = kModeNetwork;
   EXPECT_TRUE(NewFrames().empty());
 }
@@ -217,14 +230,14 @@ TEST_F(MultiviewPanelTest, LockBlocksLayoutsOnlyBeforeTheFirstReadBack) {
   auto* page = CurrentPage<CClass_16view_control>(host);
   ASSERT_NE(page, nullptr);
   NewFrames();
-  m_dlg.m_all_16_view_page_data.zv_16_view_lock_state = 1;
+  Rec().m_all_16_view_page_data.zv_16_view_lock_state = 1;
   QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1032)), Qt::LeftButton);
   EXPECT_EQ(NewFrames(), std::vector<std::string>({"33:01"})) << "a read-back has run";
-  m_dlg.m_16_view_state_read = 0;
+  Rec().m_16_view_state_read = 0;
   QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1034)), Qt::LeftButton);
   EXPECT_TRUE(NewFrames().empty());
   EXPECT_EQ(page->m_cur_layout_button, 1);
-  EXPECT_EQ(m_dlg.m_cur_window_count, 6) << "the count changes all the same";
+  EXPECT_EQ(Rec().m_cur_window_count, 6) << "the count changes all the same";
 }
 
 TEST_F(MultiviewPanelTest, PageButtonsAndReadBacks) {
@@ -248,7 +261,7 @@ TEST_F(MultiviewPanelTest, PageButtonsAndReadBacks) {
   EXPECT_EQ(host->findChildren<CMultiviewPage*>().size(), 1);
   click(1020);
   EXPECT_EQ(NewFrames(), std::vector<std::string>({"32:"}));
-  EXPECT_EQ(m_dlg.m_cur_window_count, 6);
+  EXPECT_EQ(Rec().m_cur_window_count, 6);
   EXPECT_EQ(CurrentPage<CClass_16view_control>(host)->m_cur_layout_button, 3);
   click(1022);
   click(1023);
@@ -311,7 +324,7 @@ TEST_F(MultiviewPanelTest, LabelsPage) {
   send(QEvent::KeyRelease, 5120);
   EXPECT_EQ(NewFrames(), std::vector<std::string>({"1e:0701000100010001430041004d0020003200"}));
   EXPECT_EQ(page->m_umd_string_index, 6);
-  EXPECT_EQ(m_dlg.m_16_view_umd_name[6], u"CAM 2");
+  EXPECT_EQ(Rec().m_16_view_umd_name[6], u"CAM 2");
   EXPECT_EQ(Device().State().labels[6].size(), 10u);
 
   // An eleventh character cannot be typed.
@@ -326,12 +339,12 @@ TEST_F(MultiviewPanelTest, LabelsPage) {
 
   Choose(qobject_cast<QComboBox*>(list), 0);
   EXPECT_EQ(NewFrames(), std::vector<std::string>({"36:00"}));
-  EXPECT_EQ(m_dlg.m_16_view_show_umd, 0);
-  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_umd_enable, 1) << "keeps the device's value";
+  EXPECT_EQ(Rec().m_16_view_show_umd, 0);
+  EXPECT_EQ(Rec().m_all_16_view_page_data.zv_16_view_umd_enable, 1) << "keeps the device's value";
 
   // A label longer than ten characters from the device is shown whole; it
   // can be shortened but never lengthened, and Enter sends ten at most.
-  m_dlg.m_16_view_umd_name[0] = u"ABCDEFGHIJKLMN";
+  Rec().m_16_view_umd_name[0] = u"ABCDEFGHIJKLMN";
   host->ShowPage(5);
   test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   host->ShowPage(3);
@@ -353,7 +366,7 @@ TEST_F(MultiviewPanelTest, LabelsPage) {
                                       "4100420043004400450046004700480049004a00"}))  // "ABCDEFGHIJ"
       << "ten characters at most";
   EXPECT_EQ(long_label->text(), "ABCDEFGHIJ") << "the box shows what was sent";
-  EXPECT_EQ(m_dlg.m_16_view_umd_name[0], u"ABCDEFGHIJ");
+  EXPECT_EQ(Rec().m_16_view_umd_name[0], u"ABCDEFGHIJ");
 
   // A pasted label with a control character is not sent, and the operator
   // is told why.
@@ -363,14 +376,14 @@ TEST_F(MultiviewPanelTest, LabelsPage) {
   ASSERT_EQ(long_label->text(), QStringLiteral("CAM\x1b[2J"));
   QTest::keyClick(long_label, Qt::Key_Return);
   EXPECT_TRUE(NewFrames().empty());
-  EXPECT_EQ(m_dlg.m_16_view_umd_name[0], u"ABCDEFGHIJ");
+  EXPECT_EQ(Rec().m_16_view_umd_name[0], u"ABCDEFGHIJ");
   EXPECT_TRUE(m_dlg.StatusText().contains(QStringLiteral("U+001B"))) << m_dlg.StatusText().toStdString();
 }
 
 TEST_F(MultiviewPanelTest, ColourPage) {
   ASSERT_TRUE(m_runner.started()) << m_runner.error();
   CClass_16view_dlg* host = Open();
-  m_dlg.m_all_16_view_page_data.zv_16_view_color_channel = 1;
+  Rec().m_all_16_view_page_data.zv_16_view_color_channel = 1;
   host->ShowPage(5);
   test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   auto* page = CurrentPage<CClass_16view_color>(host);
@@ -386,28 +399,28 @@ TEST_F(MultiviewPanelTest, ColourPage) {
   Choose(target, 0);
   Choose(qobject_cast<QComboBox*>(page->Item(1015)), 2);
   EXPECT_EQ(NewFrames(), std::vector<std::string>({"3c:0002"}));
-  for (int n = 0; n < 16; ++n) EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_umd_back_color[n], 2);
-  const QImage preview = PaintMultiviewPreview(m_dlg);
+  for (int n = 0; n < 16; ++n) EXPECT_EQ(Rec().m_all_16_view_page_data.zv_16_view_umd_back_color[n], 2);
+  const QImage preview = PaintMultiviewPreview(Rec());
   for (int n = 0; n < 16; ++n) {
-    const PreviewBox& b = m_dlg.m_16_view_umd_rects[n];
+    const PreviewBox& b = Rec().m_16_view_umd_rects[n];
     EXPECT_EQ(preview.pixelColor(b.x + 1, b.y + 1), QColor(255, 0, 0)) << n;
   }
   // "Trans" as overlay background for window 4 paints it white.
   Choose(qobject_cast<QComboBox*>(page->Item(1061)), 4);
   Choose(qobject_cast<QComboBox*>(page->Item(1039)), 14);
   EXPECT_EQ(NewFrames(), std::vector<std::string>({"3e:040e"}));
-  EXPECT_EQ(m_dlg.m_16_view_resolution_rgb[3], (Rgb{255, 255, 255}));
-  EXPECT_EQ(m_dlg.m_16_view_resolution_rgb[2], (Rgb{186, 183, 186}));
+  EXPECT_EQ(Rec().m_16_view_resolution_rgb[3], (Rgb{255, 255, 255}));
+  EXPECT_EQ(Rec().m_16_view_resolution_rgb[2], (Rgb{186, 183, 186}));
   // Label text colour: sent, the preview does not change.
-  const Rgb before = m_dlg.m_16_view_umd_rgb[0];
+  const Rgb before = Rec().m_16_view_umd_rgb[0];
   Choose(qobject_cast<QComboBox*>(page->Item(1044)), 6);
   EXPECT_EQ(NewFrames(), std::vector<std::string>({"3b:0006"}));
-  EXPECT_EQ(m_dlg.m_16_view_umd_rgb[0], before);
+  EXPECT_EQ(Rec().m_16_view_umd_rgb[0], before);
 
   // The overlay target survives a page change; a target beyond a smaller
   // layout falls back to "All Channel".
-  m_dlg.m_cur_window_count = 4;
-  m_dlg.m_all_16_view_page_data.zv_16_view_color_channel = 9;
+  Rec().m_cur_window_count = 4;
+  Rec().m_all_16_view_page_data.zv_16_view_color_channel = 9;
   host->ShowPage(6);
   test::DrainLink(*m_p_glo_main_set_or_get_dlg);
   host->ShowPage(5);
@@ -416,7 +429,7 @@ TEST_F(MultiviewPanelTest, ColourPage) {
   EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1061))->currentIndex(), 4);
   EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1060))->currentIndex(), 0);
   EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1060))->count(), 5);
-  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_color_channel, 0);
+  EXPECT_EQ(Rec().m_all_16_view_page_data.zv_16_view_color_channel, 0);
   EXPECT_TRUE(NewFrames().empty()) << "filling the lists sends nothing";
   // The hidden "All Channel" box disables the target list while ticked.
   auto* box = qobject_cast<QCheckBox*>(page->Item(1070));
@@ -430,9 +443,9 @@ TEST_F(MultiviewPanelTest, ColourPage) {
   Choose(qobject_cast<QComboBox*>(page->Item(1039)), 2);  // "Red", window 4
   m_dlg.m_eState = kModeNetwork;
   EXPECT_TRUE(NewFrames().empty());
-  EXPECT_EQ(m_dlg.m_16_view_umd_rgb[9], (Rgb{0, 255, 0}));
-  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_resolution_back_color[3], 2);
-  EXPECT_EQ(m_dlg.m_16_view_resolution_rgb[3], (Rgb{255, 255, 255}));
+  EXPECT_EQ(Rec().m_16_view_umd_rgb[9], (Rgb{0, 255, 0}));
+  EXPECT_EQ(Rec().m_all_16_view_page_data.zv_16_view_resolution_back_color[3], 2);
+  EXPECT_EQ(Rec().m_16_view_resolution_rgb[3], (Rgb{255, 255, 255}));
 }
 
 TEST_F(MultiviewPanelTest, SettingsPage) {
@@ -449,18 +462,18 @@ TEST_F(MultiviewPanelTest, SettingsPage) {
 
   Choose(qobject_cast<QComboBox*>(page->Item(1073)), 8);  // "720p50"
   EXPECT_EQ(NewFrames(), std::vector<std::string>({"19:0006"}));
-  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_resolution_type, 8);
+  EXPECT_EQ(Rec().m_all_16_view_page_data.zv_16_view_resolution_type, 8);
   Choose(qobject_cast<QComboBox*>(page->Item(1039)), 5);
   Choose(qobject_cast<QComboBox*>(page->Item(1106)), 1);
   Choose(qobject_cast<QComboBox*>(page->Item(1105)), 0);
   Choose(qobject_cast<QComboBox*>(page->Item(1074)), 1);
   Choose(qobject_cast<QComboBox*>(page->Item(1014)), 0);
   EXPECT_EQ(NewFrames(), std::vector<std::string>({"39:06", "50:01", "3f:00", "3a:01", "37:00"}));
-  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_lock_state, 1);
-  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_border_enable, 0);
-  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_audio_source_channel, 1) << "nothing stored";
-  EXPECT_EQ(m_dlg.m_16_view_show_resolution, 1);
-  EXPECT_EQ(m_dlg.m_16_view_show_audio, 0);
+  EXPECT_EQ(Rec().m_all_16_view_page_data.zv_16_view_lock_state, 1);
+  EXPECT_EQ(Rec().m_all_16_view_page_data.zv_16_view_border_enable, 0);
+  EXPECT_EQ(Rec().m_all_16_view_page_data.zv_16_view_audio_source_channel, 1) << "nothing stored";
+  EXPECT_EQ(Rec().m_16_view_show_resolution, 1);
+  EXPECT_EQ(Rec().m_16_view_show_audio, 0);
 
   // Reopened, the page shows what is stored: the lock and border as chosen,
   // but the audio source, meter and overlay as the device last reported them.
@@ -478,26 +491,26 @@ TEST_F(MultiviewPanelTest, SettingsPage) {
   // Restore defaults: the sixteen-window grid with label and audio boxes,
   // and what the device itself took as its defaults (a window's source, the
   // lock), read back at once.
-  m_dlg.m_all_16_view_page_data.zv_16_view_mode_type = 1;
+  Rec().m_all_16_view_page_data.zv_16_view_mode_type = 1;
   sim::MultiviewerDeviceState s = Device().State();
   s.sources[0] = 5;
   Device().SetState(s);
-  m_dlg.m_16_view_window_source[0] = 5;
+  Rec().m_16_view_window_source[0] = 5;
   QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1033)), Qt::LeftButton);
   EXPECT_EQ(NewFrames(), std::vector<std::string>({"38:00", "32:"}));
-  EXPECT_EQ(m_dlg.m_16_view_window_source[0], 1);
-  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_lock_state, 0);
-  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_audio_source_channel, 1);
-  EXPECT_EQ(m_dlg.m_cur_window_count, 16);
-  EXPECT_EQ(m_dlg.m_16_view_windows[15].x, 540);
-  EXPECT_EQ(m_dlg.m_16_view_show_audio, 1);
-  EXPECT_EQ(m_dlg.m_16_view_show_umd, 1);
-  EXPECT_EQ(m_dlg.m_16_view_show_resolution, 0);
-  const QImage preview = PaintMultiviewPreview(m_dlg);
+  EXPECT_EQ(Rec().m_16_view_window_source[0], 1);
+  EXPECT_EQ(Rec().m_all_16_view_page_data.zv_16_view_lock_state, 0);
+  EXPECT_EQ(Rec().m_all_16_view_page_data.zv_16_view_audio_source_channel, 1);
+  EXPECT_EQ(Rec().m_cur_window_count, 16);
+  EXPECT_EQ(Rec().m_16_view_windows[15].x, 540);
+  EXPECT_EQ(Rec().m_16_view_show_audio, 1);
+  EXPECT_EQ(Rec().m_16_view_show_umd, 1);
+  EXPECT_EQ(Rec().m_16_view_show_resolution, 0);
+  const QImage preview = PaintMultiviewPreview(Rec());
   EXPECT_EQ(preview.pixelColor(540 + 60, 360 + 5), QColor(55, 55, 55)) << "window 16";
-  const PreviewBox audio = m_dlg.m_16_view_audio_rects[15];
+  const PreviewBox audio = Rec().m_16_view_audio_rects[15];
   EXPECT_EQ(preview.pixelColor(audio.x + 1, audio.y + 1), QColor(89, 187, 255));
-  const PreviewBox overlay = m_dlg.m_16_view_resolution_rects[15];
+  const PreviewBox overlay = Rec().m_16_view_resolution_rects[15];
   EXPECT_EQ(preview.pixelColor(overlay.x + 1, overlay.y + 1), QColor(55, 55, 55)) << "no overlay";
   const std::pair<int, int> lists[] = {{1073, 0}, {1074, 0}, {1014, 1}, {1039, 0}, {1105, 1}, {1106, 0}};
   for (auto [id, entry] : lists)
@@ -549,7 +562,7 @@ TEST_F(MultiviewPanelTest, StatusPageShowsWhatItRead) {
     m_dlg.m_main_com_dev_type = 0xA1;  // what a serial search would have learnt
     CClass_16view_dlg* host = Open();
     ASSERT_NE(host, nullptr);
-    MultiviewPageData& d = m_dlg.m_all_16_view_page_data;
+    MultiviewPageData& d = Rec().m_all_16_view_page_data;
     d.zv_16_view_mode_type = 1;
     d.zv_16_view_audio_enable = 1;
     d.zv_16_view_audio_source_channel = 7;
@@ -585,11 +598,11 @@ TEST_F(MultiviewPanelTest, SettingsPageOffersTheDerivedGateway) {
   EXPECT_EQ(page->IpControl(1038)->AddressText(), "10.0.0.1");
   // Restore defaults with the port closed: nothing changes, the lists
   // included, since the device took nothing.
-  m_dlg.m_all_16_view_page_data.zv_16_view_mode_type = 2;
+  Rec().m_all_16_view_page_data.zv_16_view_mode_type = 2;
   const int meter = qobject_cast<QComboBox*>(page->Item(1014))->currentIndex();
   const int border = qobject_cast<QComboBox*>(page->Item(1105))->currentIndex();
   QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1033)), Qt::LeftButton);
-  EXPECT_EQ(m_dlg.m_all_16_view_page_data.zv_16_view_mode_type, 2);
+  EXPECT_EQ(Rec().m_all_16_view_page_data.zv_16_view_mode_type, 2);
   EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1014))->currentIndex(), meter);
   EXPECT_EQ(qobject_cast<QComboBox*>(page->Item(1105))->currentIndex(), border);
 }
@@ -673,10 +686,13 @@ TEST_F(MultiviewPanelTest, TypedAddressesGoOutAsTyped) {
     QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1032)), Qt::LeftButton);
     EXPECT_EQ(NewFrames(), std::vector<std::string>({std::string("05:") + r.params}));
     ASSERT_TRUE(test::DrainLink(m_dlg));
-    ASSERT_EQ(notices.requests.size(), r.warning ? 2u : 1u);
+    // The settings window's question comes before anything leaves.
+    ASSERT_EQ(notices.requests.size(), r.warning ? 3u : 2u);
     if (r.warning) {
       EXPECT_EQ(notices.requests.front().text, r.warning);
     }
+    EXPECT_EQ(notices.requests[notices.requests.size() - 2].text,
+              std::string("Change the IP address of Mv_127.0.0.2 to ") + r.moves_to + "?");
     EXPECT_NE(notices.requests.back().text.find(r.moves_to), std::string::npos)
         << notices.requests.back().text;
   }
@@ -698,6 +714,21 @@ TEST_F(MultiviewPanelTest, TypedAddressesGoOutAsTyped) {
     EXPECT_TRUE(NewFrames().empty());
     ASSERT_EQ(notices.requests.size(), 1u);
     EXPECT_NE(notices.requests[0].text.find("a device cannot take it"), std::string::npos);
+  }
+  // The question declined: nothing leaves.
+  {
+    host->ShowPage(5);
+    host->ShowPage(6);
+    auto* page = CurrentPage<CClass_16view_set>(host);
+    ASSERT_NE(page, nullptr);
+    NewFrames();
+    test::MessageBoxRecorder notices;
+    notices.answer = MessageBoxAnswer::kCancel;
+    QTest::mouseClick(static_cast<QAbstractButton*>(page->Item(1032)), Qt::LeftButton);
+    ASSERT_TRUE(test::DrainLink(m_dlg));
+    EXPECT_TRUE(NewFrames().empty());
+    ASSERT_EQ(notices.requests.size(), 1u);
+    EXPECT_EQ(notices.requests[0].text, "Change the IP address of Mv_127.0.0.2 to 127.0.0.2?");
   }
 }
 
@@ -743,7 +774,7 @@ TEST_F(MultiviewPanelTest, AudioPageSendsByUdpInSerialMode) {
   Choose(qobject_cast<QComboBox*>(host->m_p_cur_page->Item(1014)), 0);
   m_dlg.m_eState = kModeNetwork;
   EXPECT_EQ(NewFrames(), std::vector<std::string>({"39:10", "37:00"}));
-  EXPECT_EQ(m_dlg.m_16_view_show_audio, 0);
+  EXPECT_EQ(Rec().m_16_view_show_audio, 0);
 }
 
 // On the serial line the same pages read and change the device, and a page
@@ -773,7 +804,7 @@ TEST(MultiviewSerialPanelTest, PagesWorkOnTheSerialLine) {
   ASSERT_TRUE(test::DrainLink(dlg));
   auto* host = qobject_cast<CClass_16view_dlg*>(dlg.m_p_mian_show_dlg.data());
   ASSERT_NE(host, nullptr);
-  EXPECT_EQ(dlg.m_cur_window_count, 6);
+  EXPECT_EQ(host->Session().Record().m_cur_window_count, 6);
   auto* control = qobject_cast<CClass_16view_control*>(host->m_p_cur_page.data());
   ASSERT_NE(control, nullptr);
   EXPECT_EQ(control->m_cur_layout_button, 3);
@@ -793,7 +824,7 @@ TEST(MultiviewSerialPanelTest, PagesWorkOnTheSerialLine) {
 
   host->ShowPage(2);  // reads the device again
   test::DrainLink(*m_p_glo_main_set_or_get_dlg);
-  EXPECT_EQ(dlg.m_cur_window_count, 4);
+  EXPECT_EQ(host->Session().Record().m_cur_window_count, 4);
   EXPECT_EQ(qobject_cast<CClass_16view_control*>(host->m_p_cur_page.data())->m_cur_layout_button, 2);
   host->ShowPage(3);
   test::DrainLink(*m_p_glo_main_set_or_get_dlg);
@@ -854,7 +885,7 @@ TEST_F(MultiviewPanelTest, ApplySetupSendsOnlyWhatTheFileNames) {
   m_dlg.show();
   CClass_16view_dlg* host = Open();
   ASSERT_NE(host, nullptr);
-  ASSERT_EQ(m_dlg.m_cur_window_count, 4);
+  ASSERT_EQ(Rec().m_cur_window_count, 4);
   // The device changes behind the panel's back.
   SendMultiviewerStep(other, LayoutStep(16));
   SendMultiviewerStep(other, SourceStep(1, 9));
@@ -894,9 +925,81 @@ TEST_F(MultiviewPanelTest, ApplySetupSendsOnlyWhatTheFileNames) {
                              "32:"}));                    // read it back
   EXPECT_EQ(Device().State().layout_code, 16);
   EXPECT_EQ(Device().State().sources[0], 9);
-  EXPECT_EQ(m_dlg.m_16_view_umd_name[2], u"ONLY3");
-  EXPECT_EQ(m_dlg.m_cur_window_count, 16) << "the record shows what the device holds";
+  EXPECT_EQ(Rec().m_16_view_umd_name[2], u"ONLY3");
+  EXPECT_EQ(Rec().m_cur_window_count, 16) << "the record shows what the device holds";
   EXPECT_EQ(m_dlg.StatusText().toStdString(), "Sent 1 setting (window 3 label) to Mv_127.0.0.2; it took all of it");
+}
+
+
+// Two multiviewers side by side, chosen one after the other in the same
+// window: each has a session and a record of its own. A layout clicked on
+// one panel changes only that device and that record; a source chosen on
+// the other panel changes only the other; neither record shows the other
+// device's values.
+TEST(MultiviewTwoDevicesTest, EachDeviceHasItsOwnRecord) {
+  const uint16_t port = test::FreeUdpPort();
+  test::SimRunner runner(test::LoopbackSim(port, {"MvA", "MvB"}, 0xA1));
+  ASSERT_TRUE(runner.started()) << runner.error();
+  const auto device = [&](int i) -> sim::MultiviewerDevice& {
+    return dynamic_cast<sim::MultiviewerDevice&>(runner.sim().Device(static_cast<size_t>(i)));
+  };
+  sim::MultiviewerDeviceState b = sim::MultiviewerDeviceState::Defaults();
+  b.layout_code = 4;
+  device(1).SetState(b);
+  CZELVIKDlg dlg(test::LoopbackConfig(port));
+  const char* const addresses[] = {"127.0.0.2", "127.0.0.3"};
+  const char* const lines[] = {"MvA_127.0.0.2", "MvB_127.0.0.3"};
+  // Chooses device i as the list would and opens its panel (which reads it).
+  const auto open = [&](int i) {
+    dlg.DeviceCombo()->clear();
+    dlg.m_device_list[0] = DeviceEntry{};
+    dlg.m_device_list[0].SetIpText(addresses[i]);
+    dlg.m_device_list[0].device_type = 0xA1;
+    dlg.m_device_list[0].device_id = static_cast<uint8_t>(i + 1);
+    dlg.DeviceCombo()->addItem(lines[i]);
+    dlg.m_device_index = 0;
+    dlg.OpenDevicePanel();
+    EXPECT_TRUE(test::DrainLink(dlg));
+    return qobject_cast<CClass_16view_dlg*>(dlg.m_p_mian_show_dlg.data());
+  };
+
+  CClass_16view_dlg* host = open(0);
+  ASSERT_NE(host, nullptr);
+  MultiviewSession* a = &host->Session();
+  auto* control = qobject_cast<CClass_16view_control*>(host->m_p_cur_page.data());
+  ASSERT_NE(control, nullptr);
+  QTest::mouseClick(static_cast<QAbstractButton*>(control->Item(1036)), Qt::LeftButton);  // nine windows
+  ASSERT_TRUE(test::DrainLink(dlg));
+  EXPECT_EQ(a->Record().m_cur_window_count, 9);
+
+  host = open(1);
+  ASSERT_NE(host, nullptr);
+  MultiviewSession* b_session = &host->Session();
+  ASSERT_NE(b_session, a);
+  EXPECT_EQ(b_session->Record().m_cur_window_count, 4) << "B's record holds B's layout";
+  control = qobject_cast<CClass_16view_control*>(host->m_p_cur_page.data());
+  ASSERT_NE(control, nullptr);
+  auto* window1 = qobject_cast<QComboBox*>(control->Item(1101));
+  ASSERT_NE(window1, nullptr);
+  window1->setCurrentIndex(5);
+  emit window1->activated(5);  // SDI 6 in window 1
+  ASSERT_TRUE(test::DrainLink(dlg));
+
+  EXPECT_EQ(device(0).State().layout_code, 9);
+  EXPECT_EQ(device(1).State().layout_code, 4) << "A's layout went to A only";
+  EXPECT_EQ(device(1).State().sources[0], 6);
+  EXPECT_EQ(device(0).State().sources[0], 1) << "B's source went to B only";
+  EXPECT_EQ(a->Record().m_cur_window_count, 9);
+  EXPECT_EQ(a->Record().m_16_view_window_source[0], 1) << "B's action left A's record alone";
+  EXPECT_EQ(b_session->Record().m_16_view_window_source[0], 6);
+  EXPECT_EQ(b_session->Record().m_cur_window_count, 4);
+
+  // A's panel again: the same session, its record A's.
+  host = open(0);
+  ASSERT_NE(host, nullptr);
+  EXPECT_EQ(&host->Session(), a);
+  EXPECT_EQ(a->Record().m_cur_window_count, 9);
+  EXPECT_EQ(a->Record().m_16_view_window_source[0], 1);
 }
 
 }  // namespace
