@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "fourch/fourch_state.h"
 #include "link/link_state.h"
 #include "matrix/matrix_state.h"
 #include "multiview/multiview_state.h"
@@ -76,10 +75,6 @@ class CZELVIKState : public LinkState, public MultiviewerState, public MatrixMod
   std::string SetIpProblem(const std::array<uint8_t, 4>& ip, int fields_filled) const;
 
   // ---- matrix connection page texts and routing model: MatrixModel -------------
-
-  // ---- four-channel switcher: the record and the preview model --------------
-  TriskPageData m_all_trisk_page_data{};
-  TriskPreviewSlots m_trisk_preview_windows{};
 
   // Start-up step: every window label holds one blank.
   void ResetWindowLabels();

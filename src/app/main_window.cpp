@@ -76,10 +76,10 @@ CChildDialog* CreateDevicePanel(PanelKind kind, QWidget* parent, DeviceLink& lin
   if (kind == PanelKind::kSwitcher) session = state.ChosenDeviceSession(FamilyOf(FamilyKind::kSwitcher));
   switch (kind) {
     case PanelKind::kFourChannel:
-      return new CClass_trisk_main_dlg(
-          parent, link,
-          TriskPanelRecords{state.m_all_trisk_page_data, state.m_trisk_preview_windows,
-                            state.m_rc_plenn_show_mode_type});
+      if (DeviceSession* fourch = state.ChosenDeviceSession(FamilyOf(FamilyKind::kFourChannel)))
+        return new CClass_trisk_main_dlg(parent, static_cast<FourChannelSession&>(*fourch),
+                                         state.m_rc_plenn_show_mode_type);
+      return nullptr;
     case PanelKind::kMatrix: return new CClass_matrix_control(parent, link, state);
     case PanelKind::kMultiviewer: return new CClass_16view_dlg(parent, link, state);
     case PanelKind::kSwitcher:

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "app/main_state.h"
-#include "fourch/fourch_state.h"
+#include "fourch/fourch_session.h"
 #include "link/link_state.h"
 #include "link/local_networks.h"
 #include "matrix/matrix_salvo.h"
@@ -138,33 +138,6 @@ void PrintMultiviewer(const MultiviewSetup& s, bool json) {
               << kMultiviewColourNames[s.label_text[n] % kMultiviewColourCount] << " on "
               << kMultiviewColourNames[s.label_back[n] % kMultiviewColourCount] << ")\n";
   }
-}
-
-void ReadFourChannel(LinkState& link, bool json) {
-  TriskPageData data{};
-  const std::optional<TriskStateReply> state = ReadTriskState(link);
-  if (!state) throw NoAnswer{"the four-channel switcher did not answer the state request"};
-  const std::optional<uint8_t> mode = ApplyTriskStateReply(data, *state);
-  const std::optional<TriskSignalReply> signal = ReadTriskSignalStatus(link);
-  if (!signal) throw NoAnswer{"the four-channel switcher did not answer the signal request"};
-  nlohmann::json j;
-  j["show_mode"] = mode ? nlohmann::json(*mode) : nlohmann::json(nullptr);
-  j["output_format"] = state->output_format ? nlohmann::json(*state->output_format) : nlohmann::json(nullptr);
-  j["pip"] = {data.zv_trisk_pip_child_ch[0], data.zv_trisk_pip_child_ch[1]};
-  j["loop"] = data.zv_trisk_loop_state != 0;
-  nlohmann::json signals = nlohmann::json::array();
-  for (const auto& s : signal->status) signals.push_back(s ? nlohmann::json(*s != 0) : nlohmann::json(nullptr));
-  j["signals"] = signals;
-  if (json) {
-    std::cout << j.dump(2) << "\n";
-    return;
-  }
-  std::cout << "show mode " << j["show_mode"].dump() << ", output format "
-            << j["output_format"].dump() << ", pip " << j["pip"][0] << " " << j["pip"][1]
-            << ", loop " << (j["loop"].get<bool>() ? "on" : "off") << "\nsignals";
-  for (size_t i = 0; i < signals.size(); ++i)
-    std::cout << " " << i + 1 << (signals[i].is_null() ? ":?" : signals[i].get<bool>() ? ":yes" : ":no");
-  std::cout << "\n";
 }
 
 // The matrix lock: the router has none of its own, so the tool keeps one per
@@ -285,6 +258,53 @@ class ToolLink : public DeviceLink {
   int m_errors = 0;
 };
 
+// The four-channel switcher's state and signals, read by a session of the
+// device: its two read-backs, one after the other.
+void ReadFourChannel(LinkState& link_state, const std::string& name, bool json) {
+  // The session says when the device did not answer; here that is said once,
+  // by the exception below.
+  class QuietLink : public ToolLink {
+   public:
+    using ToolLink::ToolLink;
+    void ShowStatus(const std::string&, bool) override {}
+  };
+  SessionLoop loop;
+  LinkWorker worker(link_state.m_link_config, [&loop](std::function<void()> then) { loop.Post(std::move(then)); },
+                    link_state.m_serial_port);
+  QuietLink link(link_state.ChosenDevice(), name, link_state.m_eState, worker);
+  FourChannelSession session(FamilyOf(FamilyKind::kFourChannel), link, loop);
+  const auto wait = [&] {
+    loop.RunUntil([&] { return !session.Busy() && worker.Idle(); }, std::chrono::minutes(1));
+  };
+  session.ReadState();
+  wait();
+  const std::optional<TriskStateReply>& state = session.LastState();
+  if (!state) throw NoAnswer{"the four-channel switcher did not answer the state request"};
+  session.PollSignals();
+  wait();
+  const std::optional<TriskSignalReply>& signal = session.LastSignals();
+  if (!signal) throw NoAnswer{"the four-channel switcher did not answer the signal request"};
+  const TriskPageData& data = session.Data();
+  nlohmann::json j;
+  j["show_mode"] = state->show_mode ? nlohmann::json(*state->show_mode) : nlohmann::json(nullptr);
+  j["output_format"] = state->output_format ? nlohmann::json(*state->output_format) : nlohmann::json(nullptr);
+  j["pip"] = {data.zv_trisk_pip_child_ch[0], data.zv_trisk_pip_child_ch[1]};
+  j["loop"] = data.zv_trisk_loop_state != 0;
+  nlohmann::json signals = nlohmann::json::array();
+  for (const auto& s : signal->status) signals.push_back(s ? nlohmann::json(*s != 0) : nlohmann::json(nullptr));
+  j["signals"] = signals;
+  if (json) {
+    std::cout << j.dump(2) << "\n";
+    return;
+  }
+  std::cout << "show mode " << j["show_mode"].dump() << ", output format "
+            << j["output_format"].dump() << ", pip " << j["pip"][0] << " " << j["pip"][1]
+            << ", loop " << (j["loop"].get<bool>() ? "on" : "off") << "\nsignals";
+  for (size_t i = 0; i < signals.size(); ++i)
+    std::cout << " " << i + 1 << (signals[i].is_null() ? ":?" : signals[i].get<bool>() ? ":yes" : ":no");
+  std::cout << "\n";
+}
+
 // An action's command word: its name without the family, '-' for '_'.
 std::string CommandWord(const ActionSpec& action) {
   std::string word = action.ShortName();
@@ -378,6 +398,8 @@ void Tool::AddActions(const FamilyInfo& family, CLI::App* command) {
       std::string name;
       for (char c : p.name) name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       CLI::Option* option = sub->add_option(name, storage, p.help)->expected(p.repeated ? -1 : 1);
+      // One word each, but for a repeated parameter: the next word is the next parameter's.
+      if (!p.repeated) option->type_size(1)->allow_extra_args(false);
       if (!p.optional) option->required();
       if (p.kind == ParamKind::kInteger) option->check(CLI::Range(p.min, p.max));
       if (p.kind == ParamKind::kWord) option->check(CLI::IsMember(p.words));
@@ -389,7 +411,10 @@ void Tool::AddActions(const FamilyInfo& family, CLI::App* command) {
       std::optional<ActionArgs> args = ParseActionWords(action, typed, &error);
       if (!args) throw UsageError{error};
       m_plan = {};
-      m_plan.family = family.kind == FamilyKind::kSwitcher ? PanelKind::kSwitcher : PanelKind::kNone;
+      m_plan.family = family.kind == FamilyKind::kSwitcher      ? PanelKind::kSwitcher
+                      : family.kind == FamilyKind::kFourChannel ? PanelKind::kFourChannel
+                      : family.kind == FamilyKind::kMatrix      ? PanelKind::kMatrix
+                                                                : PanelKind::kMultiviewer;
       m_plan.session_action = &action;
       m_plan.args = std::move(*args);
       // Something to run, for the checks that ask whether a command was given.
@@ -497,7 +522,7 @@ void Tool::Build() {
         if (!s) throw NoAnswer{"the multiviewer did not answer the state request"};
         PrintMultiviewer(*s, m_json);
       } else if (kind == PanelKind::kFourChannel && known) {
-        ReadFourChannel(link, m_json);
+        ReadFourChannel(link, m_address, m_json);
       } else {
         throw UsageError{std::string("the ") + FamilyName(kind) + " has no read-back"};
       }
@@ -614,46 +639,8 @@ void Tool::AddMultiview() {
 }
 
 void Tool::AddFourChannel() {
-  auto* fc = m_app.add_subcommand("fourch", "four-channel switcher (type 0x60)");
-  const auto send = [this](CLI::App* cmd, std::function<void(LinkState&, TriskPageData&)> f) {
-    cmd->callback([this, f] {
-      m_plan = {PanelKind::kFourChannel, [f](LinkState& link) {
-        TriskPageData data{};
-        f(link, data);
-      }};
-    });
-  };
-  // Every mode the panel offers, the quad split (0) too.
-  auto* mode = fc->add_subcommand("mode", "show mode 0-16 (0: the quad split)  e.g. fourch mode 7");
-  mode->add_option("N", m_n)->required()->check(CLI::Range(0, kTriskShowModeCount - 1));
-  send(mode, [this](LinkState& link, TriskPageData& d) {
-    d.zv_trisk_show_mode_type = static_cast<uint8_t>(m_n);
-    SendTriskShowMode(link, d);
-  });
-  auto* pip = fc->add_subcommand("pip", "picture-in-picture channels A and B (1-4, different)  e.g. fourch pip 2 3");
-  pip->add_option("A", m_n)->required()->check(CLI::Range(1, kTriskChannelCount));
-  pip->add_option("B", m_m)->required()->check(CLI::Range(1, kTriskChannelCount));
-  send(pip, [this](LinkState& link, TriskPageData& d) {
-    if (m_n == m_m) throw UsageError{"the two picture-in-picture channels must differ"};
-    d.zv_trisk_pip_child_ch[0] = static_cast<uint8_t>(m_n);
-    d.zv_trisk_pip_child_ch[1] = static_cast<uint8_t>(m_m);
-    SendTriskPipChannels(link, d);
-  });
-  auto* loop = fc->add_subcommand("loop", "loop through the channels: on SECONDS, or off  e.g. fourch loop on 5");
-  loop->add_option("STATE", m_word)->required()->check(CLI::IsMember({"on", "off"}));
-  loop->add_option("SECONDS", m_m)->check(CLI::Range(kTriskMinLoopTime, 65535));
-  loop->callback([this, loop] {
-    if (m_word == "on" && loop->count("SECONDS") == 0) throw UsageError{"loop on needs its SECONDS"};
-    if (m_word == "off" && loop->count("SECONDS") != 0) throw UsageError{"loop off takes no SECONDS"};
-    const int seconds = m_m;
-    const bool on = m_word == "on";
-    m_plan = {PanelKind::kFourChannel, [seconds, on](LinkState& link) {
-      TriskPageData d{};
-      d.zv_trisk_loop_state = on;
-      if (on) SendTriskLoopTime(link, TriskLoopTime(seconds));
-      SendTriskLoopState(link, d);
-    }};
-  });
+  const FamilyInfo& family = FamilyOf(FamilyKind::kFourChannel);
+  AddActions(family, m_app.add_subcommand(family.key, family.help));
 }
 
 void Tool::PrepareLink() {
