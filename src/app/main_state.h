@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "link/link_state.h"
-#include "matrix/matrix_state.h"
 #include "multiview/multiview_state.h"
 #include "switcher/switcher_state.h"
 
@@ -44,7 +43,7 @@ std::string SetIpQuestion(const std::string& device_line, const DeviceEntry& dev
                           const std::array<uint8_t, 4>& ip);
 
 
-class CZELVIKState : public LinkState, public MultiviewerState, public MatrixModel {
+class CZELVIKState : public LinkState, public MultiviewerState {
  public:
   CZELVIKState();
 
@@ -74,8 +73,6 @@ class CZELVIKState : public LinkState, public MultiviewerState, public MatrixMod
   // not 0.x.x.x, loopback, multicast, broadcast or reserved.
   std::string SetIpProblem(const std::array<uint8_t, 4>& ip, int fields_filled) const;
 
-  // ---- matrix connection page texts and routing model: MatrixModel -------------
-
   // Start-up step: every window label holds one blank.
   void ResetWindowLabels();
 
@@ -88,9 +85,9 @@ class CZELVIKState : public LinkState, public MultiviewerState, public MatrixMod
   int8_t DeviceIndexForLine(int line) const;
 
   // The state side of opening a device panel. Returns false (and changes
-  // nothing) when no device is chosen or the list is empty; otherwise clears
-  // the matrix lock, resets the multiviewer record and closes a socket left
-  // open. The caller then replaces the panel.
+  // nothing) when no device is chosen or the list is empty; otherwise
+  // resets the multiviewer record and closes a socket left open. The caller
+  // then replaces the panel.
   bool PrepareOpenDevicePanel(int combo_line_count);
   // The panel for the chosen device, with the program's trace lines; kNone
   // for a connection mode that is neither network nor serial.

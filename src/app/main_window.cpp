@@ -80,7 +80,10 @@ CChildDialog* CreateDevicePanel(PanelKind kind, QWidget* parent, DeviceLink& lin
         return new CClass_trisk_main_dlg(parent, static_cast<FourChannelSession&>(*fourch),
                                          state.m_rc_plenn_show_mode_type);
       return nullptr;
-    case PanelKind::kMatrix: return new CClass_matrix_control(parent, link, state);
+    case PanelKind::kMatrix:
+      if (DeviceSession* matrix = state.ChosenDeviceSession(FamilyOf(FamilyKind::kMatrix)))
+        return new CClass_matrix_control(parent, link, static_cast<MatrixSession&>(*matrix));
+      return nullptr;
     case PanelKind::kMultiviewer: return new CClass_16view_dlg(parent, link, state);
     case PanelKind::kSwitcher:
       return session ? new CClass_switcher_dlg(parent, link, static_cast<SwitcherSession&>(*session)) : nullptr;

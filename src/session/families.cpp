@@ -3,6 +3,7 @@
 #include <array>
 
 #include "fourch/fourch_session.h"
+#include "matrix/matrix_session.h"
 #include "switcher/switcher_session.h"
 
 namespace zv {
@@ -24,7 +25,7 @@ const std::array<FamilyInfo, 4> kFamilies{{
     {FamilyKind::kFourChannel, "fourch", "four-channel switcher", kFourChannelTypes,
      "four-channel switcher (type 0x60)", true, &FourChannelActions, &Make<FourChannelSession>},
     {FamilyKind::kMatrix, "matrix", "matrix router", kMatrixTypes, "8x8 matrix router (type 0x82)", false,
-     &NoActions, nullptr},
+     &MatrixActions, &Make<MatrixSession>},
     {FamilyKind::kMultiviewer, "multiview", "multiviewer", kMultiviewerTypes, "multiviewer (type 0xA1)", false,
      &NoActions, nullptr},
     {FamilyKind::kSwitcher, "switcher", "production switcher", kSwitcherTypes,

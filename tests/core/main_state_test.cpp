@@ -46,26 +46,22 @@ TEST(MainStateTest, PanelChosenByTypeAndMode) {
 TEST(MainStateTest, PreparingAPanelResetsTheSharedRecords) {
   CZELVIKState state;
   // Nothing chosen, or an empty list: nothing changes.
-  state.m_matrix_lock = 1;
   state.m_all_16_view_page_data.zv_16_view_lock_state = 1;
   EXPECT_FALSE(state.PrepareOpenDevicePanel(3));
   state.m_device_index = 0;
   EXPECT_FALSE(state.PrepareOpenDevicePanel(0));
-  EXPECT_EQ(state.m_matrix_lock, 1);
+  EXPECT_EQ(state.m_all_16_view_page_data.zv_16_view_lock_state, 1);
 
-  state.m_matrix_route[2] = 5;
   state.m_16_view_umd_name[4] = u"CAM";
   state.m_all_16_view_page_data.zv_16_view_color_channel = 9;
   state.m_link_config.local_port = 0;
   ASSERT_EQ(state.OpenScanSocket(), 1);
   EXPECT_TRUE(state.PrepareOpenDevicePanel(1));
-  EXPECT_EQ(state.m_matrix_lock, 0);
   EXPECT_EQ(state.m_all_16_view_page_data.zv_16_view_lock_state, 0);
   EXPECT_EQ(state.m_all_16_view_page_data.zv_16_view_color_channel, 1);
   EXPECT_EQ(state.m_all_16_view_page_data.zv_16_view_color_window, 1);
   EXPECT_EQ(state.m_udpSockfd, -1);
   // The other records outlive the panel.
-  EXPECT_EQ(state.m_matrix_route[2], 5);
   EXPECT_EQ(state.m_16_view_umd_name[4], u"CAM");
 }
 
