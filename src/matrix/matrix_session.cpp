@@ -13,7 +13,9 @@ MatrixSession::MatrixSession(const FamilyInfo& family, DeviceLink& link, Session
 }
 
 bool MatrixSession::RefreshLock() {
-  if (m_lock_address.empty()) return Locked();
+  // A lock the store did not take is the session's own until one is stored:
+  // the store's answer would undo it.
+  if (m_lock_address.empty() || !m_lock_error.empty()) return Locked();
   std::string error;
   const std::optional<bool> locked = ReadMatrixLock(m_lock_address, &error);
   if (!locked) {

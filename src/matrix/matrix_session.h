@@ -31,7 +31,8 @@ class MatrixSession : public DeviceSession {
   bool Busy() const override { return m_pending > 0; }
 
   // Reads the lock again (zvctl may have set or cleared it since); views
-  // are told when it changed. Returns whether the router is locked.
+  // are told when it changed. While the last lock or unlock could not be
+  // stored, the session's own stands. Returns whether the router is locked.
   bool RefreshLock();
   bool Locked() const { return m_model.m_matrix_lock != 0; }
   // What went wrong the last time the lock was stored; empty when it was.

@@ -2,6 +2,8 @@
 // control id, against the virtual matrix router on loopback and against
 // pseudo-terminals.
 #include <gtest/gtest.h>
+
+#include <fstream>
 #include <poll.h>
 #include <unistd.h>
 
@@ -208,6 +210,36 @@ TEST(MatrixPanelTest, ALockSetByZvctlHoldsInTheOpenPanel) {
   EXPECT_EQ(ReadMatrixLock("127.0.0.2", &error), std::optional<bool>(false)) << error;
   f.Function(kIdMatrixApply);
   EXPECT_EQ(f.TextsAfter(1), Texts{"3V1."});
+}
+
+TEST(MatrixPanelTest, ALockThatCannotBeStoredStillHoldsInTheWindow) {
+  MatrixFixture f;
+  ASSERT_TRUE(f.Ready());
+  // The state folder lies under a plain file: the marker cannot be written.
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string plain = dir.filePath(QStringLiteral("plain")).toStdString();
+  std::ofstream(plain).put('\n');
+  const std::string kept = std::getenv("XDG_STATE_HOME") ? std::getenv("XDG_STATE_HOME") : "";
+  setenv("XDG_STATE_HOME", plain.c_str(), 1);
+  f.Inputs({3});
+  f.Outputs({1});
+  f.Function(kIdMatrixLock);
+  const auto* strip = f.dlg.findChild<QLabel*>(QStringLiteral("status_strip"));
+  ASSERT_NE(strip, nullptr);
+  EXPECT_NE(strip->text().toStdString().find("cannot make the folder"), std::string::npos)
+      << strip->text().toStdString();
+  EXPECT_TRUE(strip->property(kErrorTextProperty).toBool());
+  EXPECT_EQ(f.functions()->Button(kIdMatrixLock)->FaceImageId(), 232);
+  f.panel()->Session().Invoke("matrix.route", {{"in", 3}, {"out", std::vector<int>{1}}});
+  EXPECT_EQ(f.TextsNow(), Texts{}) << "locked all the same";
+  f.Function(kIdMatrixLock);
+  f.Function(kIdMatrixApply);
+  EXPECT_EQ(f.TextsAfter(1), Texts{"3V1."});
+  if (kept.empty())
+    unsetenv("XDG_STATE_HOME");
+  else
+    setenv("XDG_STATE_HOME", kept.c_str(), 1);
 }
 
 TEST(MatrixPanelTest, LayoutAndFaces) {
