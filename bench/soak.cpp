@@ -288,6 +288,10 @@ int main(int argc, char** argv) {
   if (const int r = ParseOptions(argc, argv, &o)) return r == 1 ? 0 : 2;
 
   setenv("QT_QPA_PLATFORM", o.platform.c_str(), 1);
+  // The clicks may land on the matrix lock, which is kept in the user's
+  // state folder: the soak keeps its locks in a folder of its own.
+  char state[] = "/tmp/zv_soak_state_XXXXXX";
+  if (mkdtemp(state)) setenv("XDG_STATE_HOME", state, 1);
   qInstallMessageHandler(QuietPlatformNotes);
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);

@@ -31,7 +31,6 @@ int8_t CZELVIKState::DeviceIndexForLine(int line) const {
 
 bool CZELVIKState::PrepareOpenDevicePanel(int combo_line_count) {
   if (m_device_index < 0 || combo_line_count <= 0) return false;
-  m_matrix_lock = 0;
   // Descriptor 0 is a valid socket on this platform, so any open one is closed.
   CloseUdpSocket();
   return true;

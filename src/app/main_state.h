@@ -1,6 +1,6 @@
-// The main window's shared state without the window: the link state, the
-// records of the device families, and the rules of choosing a panel. Panels
-// reach it through m_p_glo_main_set_or_get_dlg; tests build it directly.
+// The main window's shared state without the window: the link state and the
+// rules of choosing a panel (the devices' records are their sessions'); tests
+// build it directly.
 #pragma once
 
 #include <array>
@@ -8,17 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "fourch/fourch_state.h"
 #include "link/link_state.h"
 #include "link/set_ip.h"
-#include "matrix/matrix_state.h"
 #include "registry/families.h"
 #include "switcher/switcher_state.h"
 
 namespace zv {
 
 // The panel a device opens: its family's, or none. Which type bytes each
-// family answers with is the family registry's (session/families.h).
+// family answers with is the family registry's (registry/families.h).
 enum class PanelKind { kNone, kFourChannel, kMatrix, kMultiviewer, kSwitcher };
 inline PanelKind PanelKindOf(FamilyKind kind) { return static_cast<PanelKind>(static_cast<int>(kind) + 1); }
 inline FamilyKind FamilyKindOf(PanelKind kind) { return static_cast<FamilyKind>(static_cast<int>(kind) - 1); }
@@ -35,7 +33,7 @@ PanelKind PanelForDeviceType(uint8_t device_type, int32_t mode, bool* type_known
 
 
 
-class CZELVIKState : public LinkState, public MatrixModel {
+class CZELVIKState : public LinkState {
  public:
   CZELVIKState();
 
@@ -47,11 +45,6 @@ class CZELVIKState : public LinkState, public MatrixModel {
   // not 0.x.x.x, loopback, multicast, broadcast or reserved.
   std::string SetIpProblem(const std::array<uint8_t, 4>& ip, int fields_filled) const;
 
-  // ---- matrix connection page texts and routing model: MatrixModel -------------
-
-  // ---- four-channel switcher: the record and the preview model --------------
-  TriskPageData m_all_trisk_page_data{};
-  TriskPreviewSlots m_trisk_preview_windows{};
 
   // Set while the device list holds only the "No Device Found" line that the
   // last search left.
@@ -62,9 +55,8 @@ class CZELVIKState : public LinkState, public MatrixModel {
   int8_t DeviceIndexForLine(int line) const;
 
   // The state side of opening a device panel. Returns false (and changes
-  // nothing) when no device is chosen or the list is empty; otherwise clears
-  // the matrix lock and closes a socket left
-  // open. The caller then replaces the panel.
+  // nothing) when no device is chosen or the list is empty; otherwise closes
+  // a socket left open. The caller then replaces the panel.
   bool PrepareOpenDevicePanel(int combo_line_count);
   // The panel for the chosen device, with the program's trace lines; kNone
   // for a connection mode that is neither network nor serial.

@@ -72,19 +72,19 @@ class PanelDeviceLink : public DeviceLink {
 
 CChildDialog* CreateDevicePanel(PanelKind kind, QWidget* parent, DeviceLink& link,
                                 CZELVIKDlg& state) {
+  // The panel is a view of the chosen device's session.
   DeviceSession* session =
       kind == PanelKind::kNone ? nullptr : state.ChosenDeviceSession(FamilyOf(FamilyKindOf(kind)));
+  if (!session) return nullptr;
   switch (kind) {
     case PanelKind::kFourChannel:
-      return new CClass_trisk_main_dlg(
-          parent, link,
-          TriskPanelRecords{state.m_all_trisk_page_data, state.m_trisk_preview_windows,
-                            state.m_rc_plenn_show_mode_type});
-    case PanelKind::kMatrix: return new CClass_matrix_control(parent, link, state);
-    case PanelKind::kMultiviewer:
-      return session ? new CClass_16view_dlg(parent, static_cast<MultiviewSession&>(*session)) : nullptr;
+      return new CClass_trisk_main_dlg(parent, static_cast<FourChannelSession&>(*session),
+                                       state.m_rc_plenn_show_mode_type);
+    case PanelKind::kMatrix:
+      return new CClass_matrix_control(parent, link, static_cast<MatrixSession&>(*session));
+    case PanelKind::kMultiviewer: return new CClass_16view_dlg(parent, static_cast<MultiviewSession&>(*session));
     case PanelKind::kSwitcher:
-      return session ? new CClass_switcher_dlg(parent, link, static_cast<SwitcherSession&>(*session)) : nullptr;
+      return new CClass_switcher_dlg(parent, link, static_cast<SwitcherSession&>(*session));
     case PanelKind::kNone: break;
   }
   return nullptr;

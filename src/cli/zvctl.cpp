@@ -29,11 +29,11 @@
 #include <vector>
 
 #include "app/main_state.h"
-#include "fourch/fourch_state.h"
+#include "fourch/fourch_session.h"
 #include "link/link_state.h"
 #include "link/local_networks.h"
-#include "matrix/matrix_salvo.h"
-#include "matrix/matrix_state.h"
+#include "matrix/matrix_lock.h"
+#include "matrix/matrix_session.h"
 #include "multiview/multiview_session.h"
 #include "multiview/multiview_setup.h"
 #include "platform/platform.h"
@@ -103,12 +103,6 @@ void WriteFile(const std::string& path, const std::string& text) {
   if (!(out << text) || !out.flush()) throw NoAnswer{"cannot write " + path};
 }
 
-Action MatrixTexts(std::vector<std::string> texts) {
-  return [texts = std::move(texts)](LinkState& link) {
-    for (const std::string& text : texts) SendMatrixText(link, text);
-  };
-}
-
 void PrintMultiviewer(const MultiviewSetup& s, bool json) {
   if (json) {
     std::cout << EncodeSetupJson(s);
@@ -127,108 +121,14 @@ void PrintMultiviewer(const MultiviewSetup& s, bool json) {
   }
 }
 
-void ReadFourChannel(LinkState& link, bool json) {
-  TriskPageData data{};
-  const std::optional<TriskStateReply> state = ReadTriskState(link);
-  if (!state) throw NoAnswer{"the four-channel switcher did not answer the state request"};
-  const std::optional<uint8_t> mode = ApplyTriskStateReply(data, *state);
-  const std::optional<TriskSignalReply> signal = ReadTriskSignalStatus(link);
-  if (!signal) throw NoAnswer{"the four-channel switcher did not answer the signal request"};
-  nlohmann::json j;
-  j["show_mode"] = mode ? nlohmann::json(*mode) : nlohmann::json(nullptr);
-  j["output_format"] = state->output_format ? nlohmann::json(*state->output_format) : nlohmann::json(nullptr);
-  j["pip"] = {data.zv_trisk_pip_child_ch[0], data.zv_trisk_pip_child_ch[1]};
-  j["loop"] = data.zv_trisk_loop_state != 0;
-  nlohmann::json signals = nlohmann::json::array();
-  for (const auto& s : signal->status) signals.push_back(s ? nlohmann::json(*s != 0) : nlohmann::json(nullptr));
-  j["signals"] = signals;
-  if (json) {
-    std::cout << j.dump(2) << "\n";
-    return;
-  }
-  std::cout << "show mode " << j["show_mode"].dump() << ", output format "
-            << j["output_format"].dump() << ", pip " << j["pip"][0] << " " << j["pip"][1]
-            << ", loop " << (j["loop"].get<bool>() ? "on" : "off") << "\nsignals";
-  for (size_t i = 0; i < signals.size(); ++i)
-    std::cout << " " << i + 1 << (signals[i].is_null() ? ":?" : signals[i].get<bool>() ? ":yes" : ":no");
-  std::cout << "\n";
-}
-
-// The matrix lock: the router has none of its own, so the tool keeps one per
-// address, the way the panel keeps its own, and refuses routes while it is
-// on. The marker is a file in the user's state folder, private to the user,
-// named by the address after it was checked to be a dotted quad (so an
-// address can never name a file elsewhere).
-// Empty when neither XDG_STATE_HOME nor HOME names a folder.
-std::string StateFolder() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  if (state && state[0] == '/') return std::string(state) + "/zv_multiview";
-  const char* home = std::getenv("HOME");
-  if (!home || home[0] != '/') return {};
-  return std::string(home) + "/.local/state/zv_multiview";
-}
-
-std::string LockName(const std::string& address) {
-  uint32_t host = 0;
-  if (!ParseIpv4(address, &host)) throw UsageError{"ADDR must be an IPv4 address, not '" + address + "'"};
-  return "zvctl-matrix-locked-" + Ipv4Text(host);
-}
-
-// Where the marker was kept before the state folder: honoured and removed,
-// so that a router locked before stays locked.
-std::string OldLockPath(const std::string& address) {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  const char* home = std::getenv("HOME");
-  if (config && config[0] == '/') return std::string(config) + "/zv_multiview/" + LockName(address);
-  if (home && home[0] == '/') return std::string(home) + "/.config/zv_multiview/" + LockName(address);
-  return {};
-}
-
-// Makes `folder` and its missing parents, each private to the user.
-void MakePrivateFolder(const std::string& folder) {
-  for (size_t slash = 1; slash <= folder.size(); ++slash) {
-    if (slash < folder.size() && folder[slash] != '/') continue;
-    const std::string part = folder.substr(0, slash);
-    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-      throw NoAnswer{"cannot make the folder " + part + " (" + std::strerror(errno) + ")"};
-  }
-  struct stat st{};
-  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-    throw NoAnswer{"cannot use the folder " + folder + " (not a folder)"};
-}
-
-// Whether a marker exists; a folder that cannot be searched leaves the
-// question open, which counts as locked.
-bool MarkerExists(const std::string& path) {
-  if (path.empty()) return false;
-  struct stat st{};
-  if (stat(path.c_str(), &st) == 0) return true;
-  if (errno == ENOENT || errno == ENOTDIR) return false;
-  throw NoAnswer{"cannot tell whether the router is locked: " + path + " (" + std::strerror(errno) + ")"};
-}
-
-// Without a state folder no lock can have been set.
+// The matrix lock, kept per router address in the user's state folder
+// (matrix/matrix_lock.h), the same marker the window's session of the
+// router reads and writes.
 bool MatrixLocked(const std::string& address) {
-  const std::string folder = StateFolder();
-  return (!folder.empty() && MarkerExists(folder + "/" + LockName(address))) || MarkerExists(OldLockPath(address));
-}
-
-void SetMatrixLock(const std::string& address, bool on) {
-  const std::string folder = StateFolder();
-  if (folder.empty()) throw NoAnswer{"no folder for the matrix lock: neither XDG_STATE_HOME nor HOME is set"};
-  const std::string path = folder + "/" + LockName(address);
-  if (on) {
-    MakePrivateFolder(folder);
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) throw NoAnswer{"cannot write " + path + " (" + std::strerror(errno) + ")"};
-    static constexpr char kText[] = "locked\n";
-    const bool written = write(fd, kText, sizeof kText - 1) == static_cast<ssize_t>(sizeof kText - 1);
-    if (close(fd) != 0 || !written) throw NoAnswer{"cannot write " + path};
-    return;
-  }
-  for (const std::string& marker : {path, OldLockPath(address)})
-    if (!marker.empty() && unlink(marker.c_str()) != 0 && errno != ENOENT && errno != ENOTDIR)
-      throw NoAnswer{"cannot remove " + marker + " (" + std::strerror(errno) + ")"};
+  std::string error;
+  const std::optional<bool> locked = ReadMatrixLock(address, &error);
+  if (!locked) throw NoAnswer{error};
+  return *locked;
 }
 
 // The door a session of zvctl's has to its device: the link worker, with
@@ -271,6 +171,56 @@ class ToolLink : public DeviceLink {
   LinkWorker& m_worker;
   int m_errors = 0;
 };
+
+// A door for a session whose refusals and failures the tool says itself,
+// once.
+class QuietLink : public ToolLink {
+ public:
+  using ToolLink::ToolLink;
+  void ShowStatus(const std::string&, bool) override {}
+};
+
+// The four-channel switcher's state and signals, read by a session of the
+// device: its two read-backs, one after the other.
+void ReadFourChannel(LinkState& link_state, const std::string& name, bool json) {
+  // The session says when the device did not answer; here that is said once,
+  // by the exception below.
+  SessionLoop loop;
+  LinkWorker worker(link_state.m_link_config, [&loop](std::function<void()> then) { loop.Post(std::move(then)); },
+                    link_state.m_serial_port);
+  QuietLink link(link_state.ChosenDevice(), name, link_state.m_eState, worker);
+  FourChannelSession session(FamilyOf(FamilyKind::kFourChannel), link, loop);
+  const auto wait = [&] {
+    loop.RunUntil([&] { return !session.Busy() && worker.Idle(); }, std::chrono::minutes(1));
+  };
+  session.ReadState();
+  wait();
+  const std::optional<TriskStateReply>& state = session.LastState();
+  if (!state) throw NoAnswer{"the four-channel switcher did not answer the state request"};
+  session.PollSignals();
+  wait();
+  const std::optional<TriskSignalReply>& signal = session.LastSignals();
+  if (!signal) throw NoAnswer{"the four-channel switcher did not answer the signal request"};
+  const TriskPageData& data = session.Data();
+  nlohmann::json j;
+  j["show_mode"] = state->show_mode ? nlohmann::json(*state->show_mode) : nlohmann::json(nullptr);
+  j["output_format"] = state->output_format ? nlohmann::json(*state->output_format) : nlohmann::json(nullptr);
+  j["pip"] = {data.zv_trisk_pip_child_ch[0], data.zv_trisk_pip_child_ch[1]};
+  j["loop"] = data.zv_trisk_loop_state != 0;
+  nlohmann::json signals = nlohmann::json::array();
+  for (const auto& s : signal->status) signals.push_back(s ? nlohmann::json(*s != 0) : nlohmann::json(nullptr));
+  j["signals"] = signals;
+  if (json) {
+    std::cout << j.dump(2) << "\n";
+    return;
+  }
+  std::cout << "show mode " << j["show_mode"].dump() << ", output format "
+            << j["output_format"].dump() << ", pip " << j["pip"][0] << " " << j["pip"][1]
+            << ", loop " << (j["loop"].get<bool>() ? "on" : "off") << "\nsignals";
+  for (size_t i = 0; i < signals.size(); ++i)
+    std::cout << " " << i + 1 << (signals[i].is_null() ? ":?" : signals[i].get<bool>() ? ":yes" : ":no");
+  std::cout << "\n";
+}
 
 // An action's command word: its name without the family, '-' for '_'.
 std::string CommandWord(const ActionSpec& action) {
@@ -494,7 +444,7 @@ void Tool::Build() {
       if (kind == PanelKind::kMultiviewer) {
         PrintMultiviewer(ReadInMultiviewSession(link, m_address.empty() ? m_serial : m_address), m_json);
       } else if (kind == PanelKind::kFourChannel && known) {
-        ReadFourChannel(link, m_json);
+        ReadFourChannel(link, m_address, m_json);
       } else {
         throw UsageError{std::string("the ") + FamilyName(kind) + " has no read-back"};
       }
@@ -508,35 +458,28 @@ void Tool::Build() {
 }
 
 void Tool::AddMatrix() {
-  auto* mx = m_app.add_subcommand("matrix", "8x8 matrix router (type 0x82)");
-  auto* route = mx->add_subcommand("route", "route input IN to outputs OUT...  e.g. matrix route 3 1 4 8");
-  route->add_option("IN", m_n)->required()->check(CLI::Range(1, kMatrixPortCount));
-  route->add_option("OUT", m_list)->required()->check(CLI::Range(1, kMatrixPortCount));
-  route->callback([this] {
-    uint8_t table[kMatrixPortCount] = {};
-    for (int o : m_list) table[o - 1] = static_cast<uint8_t>(m_n);
-    m_plan = {PanelKind::kMatrix, MatrixTexts({BuildMatrixRouteText(static_cast<uint8_t>(m_n), table)})};
-  });
-  auto* all = mx->add_subcommand("all", "route input IN to every output  e.g. matrix all 6");
-  all->add_option("IN", m_n)->required()->check(CLI::Range(1, kMatrixPortCount));
-  all->callback([this] {
-    m_plan = {PanelKind::kMatrix, MatrixTexts({BuildMatrixOneToAllText(static_cast<uint8_t>(m_n))})};
-  });
-  mx->add_subcommand("through", "each input to the output of its number  e.g. matrix through")->callback([this] {
-    m_plan = {PanelKind::kMatrix, MatrixTexts({BuildMatrixOneToOneText()})};
-  });
-  auto* salvo = mx->add_subcommand("salvo", "recall a salvo file, one route per input  e.g. matrix salvo studio.json");
-  salvo->add_option("FILE", m_file)->required();
-  salvo->callback([this] {
-    MatrixSalvo s;
-    std::string error;
-    if (!DecodeSalvoJson(ReadFile(m_file), &s, &error)) throw UsageError{m_file + ": " + error};
-    m_plan = {PanelKind::kMatrix, MatrixTexts(SalvoTexts(s))};
-  });
-  auto* lock = mx->add_subcommand("lock", "refuse (on) or allow (off) routes from zvctl to ADDR  e.g. matrix lock on");
-  lock->add_option("STATE", m_word)->required()->check(CLI::IsMember({"on", "off"}));
-  lock->callback([this] {
-    m_plan = {PanelKind::kMatrix, [this](LinkState&) { SetMatrixLock(m_address, m_word == "on"); }, false, true};
+  const FamilyInfo& family = FamilyOf(FamilyKind::kMatrix);
+  CLI::App* mx = m_app.add_subcommand(family.key, family.help);
+  AddActions(family, mx);
+  // The lock needs no device: it is kept per ADDR. It still goes through a
+  // session of the router, as the panel's lock button does.
+  CLI::App* lock = mx->get_subcommand("lock");
+  lock->callback([this, lock] {
+    const bool on = lock->get_option("STATE")->results().at(0) == "on";
+    m_plan = {PanelKind::kMatrix, [this, on](LinkState&) {
+      DeviceEntry device;
+      device.SetIpText(m_address);
+      SessionLoop loop;
+      LinkWorker worker(m_link.m_link_config, [&loop](std::function<void()> then) { loop.Post(std::move(then)); },
+                        m_link.m_serial_port);
+      QuietLink link(device, m_address, kModeNetwork, worker);
+      const FamilyInfo& matrix = FamilyOf(FamilyKind::kMatrix);
+      std::unique_ptr<DeviceSession> session = matrix.make_session(matrix, link, loop);
+      const ActionOutcome outcome = session->Invoke("matrix.lock", {{"state", std::string(on ? "on" : "off")}});
+      if (!outcome.ok()) throw UsageError{outcome.message};
+      const std::string& error = static_cast<MatrixSession&>(*session).LockError();
+      if (!error.empty()) throw NoAnswer{error};
+    }, false, true};
   });
 }
 
@@ -614,46 +557,8 @@ void Tool::AddMultiview() {
 }
 
 void Tool::AddFourChannel() {
-  auto* fc = m_app.add_subcommand("fourch", "four-channel switcher (type 0x60)");
-  const auto send = [this](CLI::App* cmd, std::function<void(LinkState&, TriskPageData&)> f) {
-    cmd->callback([this, f] {
-      m_plan = {PanelKind::kFourChannel, [f](LinkState& link) {
-        TriskPageData data{};
-        f(link, data);
-      }};
-    });
-  };
-  // Every mode the panel offers, the quad split (0) too.
-  auto* mode = fc->add_subcommand("mode", "show mode 0-16 (0: the quad split)  e.g. fourch mode 7");
-  mode->add_option("N", m_n)->required()->check(CLI::Range(0, kTriskShowModeCount - 1));
-  send(mode, [this](LinkState& link, TriskPageData& d) {
-    d.zv_trisk_show_mode_type = static_cast<uint8_t>(m_n);
-    SendTriskShowMode(link, d);
-  });
-  auto* pip = fc->add_subcommand("pip", "picture-in-picture channels A and B (1-4, different)  e.g. fourch pip 2 3");
-  pip->add_option("A", m_n)->required()->check(CLI::Range(1, kTriskChannelCount));
-  pip->add_option("B", m_m)->required()->check(CLI::Range(1, kTriskChannelCount));
-  send(pip, [this](LinkState& link, TriskPageData& d) {
-    if (m_n == m_m) throw UsageError{"the two picture-in-picture channels must differ"};
-    d.zv_trisk_pip_child_ch[0] = static_cast<uint8_t>(m_n);
-    d.zv_trisk_pip_child_ch[1] = static_cast<uint8_t>(m_m);
-    SendTriskPipChannels(link, d);
-  });
-  auto* loop = fc->add_subcommand("loop", "loop through the channels: on SECONDS, or off  e.g. fourch loop on 5");
-  loop->add_option("STATE", m_word)->required()->check(CLI::IsMember({"on", "off"}));
-  loop->add_option("SECONDS", m_m)->check(CLI::Range(kTriskMinLoopTime, 65535));
-  loop->callback([this, loop] {
-    if (m_word == "on" && loop->count("SECONDS") == 0) throw UsageError{"loop on needs its SECONDS"};
-    if (m_word == "off" && loop->count("SECONDS") != 0) throw UsageError{"loop off takes no SECONDS"};
-    const int seconds = m_m;
-    const bool on = m_word == "on";
-    m_plan = {PanelKind::kFourChannel, [seconds, on](LinkState& link) {
-      TriskPageData d{};
-      d.zv_trisk_loop_state = on;
-      if (on) SendTriskLoopTime(link, TriskLoopTime(seconds));
-      SendTriskLoopState(link, d);
-    }};
-  });
+  const FamilyInfo& family = FamilyOf(FamilyKind::kFourChannel);
+  AddActions(family, m_app.add_subcommand(family.key, family.help));
 }
 
 void Tool::PrepareLink() {

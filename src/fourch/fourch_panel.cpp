@@ -8,7 +8,6 @@
 #include <QTimerEvent>
 
 #include "controls/button_st.h"
-#include "link/device_link.h"
 #include "platform/platform.h"
 #include "res/template_builder.h"
 #include "res/skin.h"
@@ -59,10 +58,20 @@ QImage DrawTriskPreview(const TriskPreviewSlots& windows) {
   return image;
 }
 
-CClass_trisk_main_dlg::CClass_trisk_main_dlg(QWidget* parent, DeviceLink& link,
-                                             const TriskPanelRecords& records)
-    : CChildDialog(parent, kResource), m_link(link), m_records(records) {
+CClass_trisk_main_dlg::CClass_trisk_main_dlg(QWidget* parent, FourChannelSession& session,
+                                             QRect& preview_rect)
+    : CChildDialog(parent, kResource), m_session(session), m_preview_rect(preview_rect) {
+  m_changes_token = m_session.SubscribeChanges([this](const FourChannelChange& change) { Show(change); });
   OnInitDialog();
+}
+
+CClass_trisk_main_dlg::~CClass_trisk_main_dlg() { m_session.UnsubscribeChanges(m_changes_token); }
+
+ActionOutcome CClass_trisk_main_dlg::Act(const std::string& action, const ActionArgs& args) {
+  const ActionOutcome outcome = m_session.Invoke(action, args);
+  if (outcome.status == ActionOutcome::kBadParameter || outcome.status == ActionOutcome::kUnknown)
+    m_session.Link().ShowStatus(outcome.message, true);
+  return outcome;
 }
 
 CButtonST* CClass_trisk_main_dlg::ModeButton(int mode) const {
@@ -84,11 +93,11 @@ void CClass_trisk_main_dlg::OnInitDialog() {
     Trace("the four-channel panel has no controls");
     return;
   }
-  TriskPageData& data = m_records.data;
+  const TriskPageData& data = m_session.Data();
 
   // The preview area, and the mode buttons before the read-back, which may
   // mark one of them.
-  m_records.preview_rect =
+  m_preview_rect =
       QRect(Item(kIdTriskPreviewOrigin)->pos(), QSize(kTriskPreviewWidth, kTriskPreviewHeight));
   for (int mode = 0; mode < kTriskShowModeCount; ++mode) {
     CButtonST* button = ModeButton(mode);
@@ -126,10 +135,8 @@ void CClass_trisk_main_dlg::OnInitDialog() {
   for (QLabel* label : findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
     if (!label->text().isEmpty()) FitCaption(label);
 
-  for (int n = 0; n < kTriskChannelCount; ++n) {
-    data.zv_trisk_signal_status[n] = 0;
-    SetIndicator(n, 0);
-  }
+  m_session.ClearSignals();
+  for (int n = 0; n < kTriskChannelCount; ++n) SetIndicator(n, 0);
   SetPipListStates();
 
   // The read-back goes first, the first signal poll after it; the panel
@@ -142,68 +149,39 @@ void CClass_trisk_main_dlg::OnInitDialog() {
 void CClass_trisk_main_dlg::ReadState() {
   m_reading_state = true;
   setEnabled(false);
-  // No button is marked until the device names its mode; until then the
-  // mode is unknown, so that the first mode the operator clicks is sent.
-  ForgetTriskShowMode(m_records.data);
-  const std::string name = m_link.DeviceName();
-  m_link.Request("Reading " + name, [this, name](LinkState& link) -> std::function<void()> {
-    std::optional<TriskStateReply> reply = ReadTriskState(link, nullptr);
-    return [this, name, reply = std::move(reply)] {
-      if (reply) {
-        TriskPageData& data = m_records.data;
-        const std::optional<uint8_t> mode = ApplyTriskStateReply(data, *reply);
-        if (mode && *mode >= kTriskShowModeCount) {
-          // No button and no picture for this mode: the record keeps what
-          // the device said (so any button sends again), the preview keeps
-          // what it showed, and nothing goes back to the device.
-          Trace("show mode %d has no button", *mode);
-          data.zv_trisk_show_mode_type = *mode;
-        } else if (mode) {
-          // The stored mode is set aside so that the selection always runs,
-          // even for the mode the record already held.
-          m_show_mode_from_device = true;
-          data.zv_trisk_show_mode_type = kTriskModeBeingRead;
-          OnShowModeSelected(*mode);
-        }
-        m_link.ShowStatus("Read " + name);
-      } else {
-        m_link.ShowStatus("No answer from " + name + " (1 s)", true);
-      }
-      ShowRecord(reply.has_value());
-    };
-  });
+  m_session.ReadState();
 }
 
-void CClass_trisk_main_dlg::ShowRecord(bool) {
-  const TriskPageData& data = m_records.data;
-  if (auto* loop_button = qobject_cast<CButtonST*>(Item(kIdTriskLoopButton)))
-    loop_button->SetFaceImageId(data.zv_trisk_loop_state ? kTriskLoopOnImage : kTriskLoopOffImage);
-  if (QComboBox* format_list = Combo(kIdTriskOutputFormatList))
-    format_list->setCurrentIndex(TriskOutputFormatEntry(data.zv_trisk_output_format));
-  for (int list = 0; list < 2; ++list)
-    if (QComboBox* combo = PipList(list))
-      combo->setCurrentIndex(TriskPipListEntry(data.zv_trisk_pip_child_ch[list]));
-  SetPipListStates();
-  m_reading_state = false;
-  setEnabled(true);
+void CClass_trisk_main_dlg::Show(const FourChannelChange& change) {
+  const TriskPageData& data = m_session.Data();
+  if (change.mode) {
+    if (CButtonST* old_button = ModeButton(change.old_mode)) old_button->SetSelected(false);
+    if (CButtonST* button = ModeButton(data.zv_trisk_show_mode_type)) button->SetSelected(true);
+    update(m_preview_rect);
+  }
+  if (change.loop)
+    if (auto* loop_button = qobject_cast<CButtonST*>(Item(kIdTriskLoopButton)))
+      loop_button->SetFaceImageId(data.zv_trisk_loop_state ? kTriskLoopOnImage : kTriskLoopOffImage);
+  if (change.format)
+    if (QComboBox* format_list = Combo(kIdTriskOutputFormatList))
+      format_list->setCurrentIndex(TriskOutputFormatEntry(data.zv_trisk_output_format));
+  if (change.pip)
+    for (int list = 0; list < 2; ++list)
+      if (QComboBox* combo = PipList(list))
+        combo->setCurrentIndex(TriskPipListEntry(data.zv_trisk_pip_child_ch[list]));
+  if (change.mode || change.loop || change.read_done) SetPipListStates();
+  for (int n = 0; n < kTriskChannelCount; ++n)
+    if (change.lamps & (1u << n)) SetIndicator(n, data.zv_trisk_signal_status[n]);
+  if (change.read_done && !m_session.Reading()) {
+    m_reading_state = false;
+    setEnabled(true);
+  }
 }
 
-void CClass_trisk_main_dlg::OnShowModeSelected(int mode) {
-  TriskPageData& data = m_records.data;
-  const TriskModeChange change = SelectTriskShowMode(data, mode, m_show_mode_from_device);
-  if (!change.changed) return;
-  if (CButtonST* old_button = ModeButton(change.old_mode)) old_button->SetSelected(false);
-  if (CButtonST* button = ModeButton(mode)) button->SetSelected(true);
-  if (change.first_pip_set) PipList(0)->setCurrentIndex(TriskPipListEntry(data.zv_trisk_pip_child_ch[0]));
-  if (change.second_pip_set) PipList(1)->setCurrentIndex(TriskPipListEntry(data.zv_trisk_pip_child_ch[1]));
-  if (change.send) SendTrisk("Show mode", &SendTriskShowMode);
-  m_records.preview = TriskPreviewWindows(mode);
-  update(m_records.preview_rect);
-  SetPipListStates();
-}
+void CClass_trisk_main_dlg::OnShowModeSelected(int mode) { Act("fourch.mode", {{"mode", mode}}); }
 
 void CClass_trisk_main_dlg::SetPipListStates() {
-  const TriskPageData& data = m_records.data;
+  const TriskPageData& data = m_session.Data();
   const TriskPipListStates states =
       TriskPipListEnable(data.zv_trisk_show_mode_type, data.zv_trisk_loop_state != 0);
   const ListEnable per_list[] = {states.first, states.second};
@@ -213,65 +191,36 @@ void CClass_trisk_main_dlg::SetPipListStates() {
 }
 
 void CClass_trisk_main_dlg::OnPipChannel(int list, int entry) {
-  TriskPageData& data = m_records.data;
-  if (!ChooseTriskPipChannel(data, list, entry + 1)) {
+  const TriskPageData& data = m_session.Data();
+  // The other list keeps its channel; before the device named one, the
+  // channel it shows.
+  int channels[2] = {data.zv_trisk_pip_child_ch[0], data.zv_trisk_pip_child_ch[1]};
+  for (int& channel : channels)
+    if (channel == 0) channel = 1;
+  channels[list] = entry + 1;
+  if (!Act("fourch.pip", {{"first", channels[0]}, {"second", channels[1]}}).ok()) {
     // A channel the other list (or this one) already holds: the list goes
     // back and nothing is sent.
     PipList(list)->setCurrentIndex(TriskPipListEntry(data.zv_trisk_pip_child_ch[list]));
-    return;
   }
-  SendTrisk("PIP channels", &SendTriskPipChannels);
 }
 
 void CClass_trisk_main_dlg::OnOutputFormat(int entry) {
-  TriskPageData& data = m_records.data;
-  if (const std::optional<uint8_t> code = TriskOutputFormatCode(entry)) data.zv_trisk_output_format = *code;
-  SendTrisk("Output format", &SendTriskOutputFormat);
+  if (entry < 0 || entry >= static_cast<int>(kTriskOutputFormats.size())) return;
+  Act("fourch.format", {{"format", std::string(kTriskOutputFormats[static_cast<size_t>(entry)].text)}});
 }
 
 void CClass_trisk_main_dlg::OnLoopToggle() {
-  TriskPageData& data = m_records.data;
-  data.zv_trisk_loop_state = data.zv_trisk_loop_state == 0 ? 1 : 0;
-  qobject_cast<CButtonST*>(Item(kIdTriskLoopButton))
-      ->SetFaceImageId(data.zv_trisk_loop_state ? kTriskLoopOnImage : kTriskLoopOffImage);
-  SendTrisk("Loop", &SendTriskLoopState);
-  SetPipListStates();
+  Act("fourch.loop", {{"state", std::string(m_session.Data().zv_trisk_loop_state == 0 ? "on" : "off")}});
 }
 
 void CClass_trisk_main_dlg::OnLoopTimeEntered() {
   // An empty field reads as 0; the field itself is left as typed.
   const long value = qobject_cast<QLineEdit*>(Item(kIdTriskLoopTime))->text().toLong();
-  const uint16_t seconds = TriskLoopTime(value);
-  m_link.Command("Loop time", [seconds](LinkState& link) { return SendTriskLoopTime(link, seconds); });
+  Act("fourch.loop_time", {{"seconds", int{TriskLoopTime(value)}}});
 }
 
-void CClass_trisk_main_dlg::SendTrisk(const char* what,
-                                      bool (*send)(LinkState&, const TriskPageData&)) {
-  // The job works on a copy: the record may change again before it runs.
-  m_link.Command(what, [send, data = m_records.data](LinkState& link) { return send(link, data); });
-}
-
-void CClass_trisk_main_dlg::PollSignalStatus() {
-  // A device that does not answer holds a poll for its whole window; the
-  // next tick must not queue another behind it.
-  if (m_polling) return;
-  m_polling = true;
-  const std::string name = m_link.DeviceName();
-  m_link.Request("", [this, name](LinkState& link) -> std::function<void()> {
-    const std::optional<TriskSignalReply> reply = ReadTriskSignalStatus(link);
-    return [this, name, reply] {
-      m_polling = false;
-      if (!reply) {
-        m_link.ShowStatus("No answer from " + name + " (1 s)", true);
-        return;
-      }
-      TriskPageData& data = m_records.data;
-      const unsigned changed = ApplyTriskSignalReply(data, *reply);
-      for (int n = 0; n < kTriskChannelCount; ++n)
-        if (changed & (1u << n)) SetIndicator(n, data.zv_trisk_signal_status[n]);
-    };
-  });
-}
+void CClass_trisk_main_dlg::PollSignalStatus() { m_session.PollSignals(); }
 
 void CClass_trisk_main_dlg::SetIndicator(int channel, uint8_t status) {
   auto* lamp = qobject_cast<QLabel*>(Item(kIdTriskFirstIndicator + channel));
@@ -310,7 +259,7 @@ void CClass_trisk_main_dlg::timerEvent(QTimerEvent* event) {
 void CClass_trisk_main_dlg::paintEvent(QPaintEvent* event) {
   CChildDialog::paintEvent(event);
   QPainter p(this);
-  p.drawImage(m_records.preview_rect.topLeft(), DrawTriskPreview(m_records.preview));
+  p.drawImage(m_preview_rect.topLeft(), DrawTriskPreview(m_session.Preview()));
 }
 
 }  // namespace zv

@@ -7,23 +7,13 @@
 #include <map>
 
 #include "controls/child_dialog.h"
-#include "fourch/fourch_state.h"
+#include "fourch/fourch_session.h"
 
 class QComboBox;
 
 namespace zv {
 
 class CButtonST;
-class DeviceLink;
-class LinkState;
-
-// What the four-channel panel keeps beyond its own life: the record, the
-// preview model and where the preview stands.
-struct TriskPanelRecords {
-  TriskPageData& data;
-  TriskPreviewSlots& preview;
-  QRect& preview_rect;
-};
 
 // Control ids of the four-channel panel.
 enum TriskControl : int {
@@ -52,8 +42,11 @@ QImage DrawTriskPreview(const TriskPreviewSlots& windows);
 // The four-channel switcher's panel (device type 0x60): the preview of the
 // output picture, a button per show mode, the loop control and its time, the
 // two picture-in-picture channel lists and the four input signal lamps. It
-// reads the device back when it opens and polls the signal status every five
-// seconds.
+// is a view of the device's session: its controls invoke the session's
+// actions, and it shows what the session says changed. It has the session
+// read the device back when it opens, and its own five-second timer drives
+// the session's signal poll (a poll belongs to a view that shows the lamps:
+// without a panel nobody looks at them).
 class CClass_trisk_main_dlg : public CChildDialog {
   Q_OBJECT
  public:
@@ -61,19 +54,18 @@ class CClass_trisk_main_dlg : public CChildDialog {
   static constexpr int kSignalTimerId = 1;
   static constexpr int kSignalPollMs = 5000;
 
-  CClass_trisk_main_dlg(QWidget* parent, DeviceLink& link, const TriskPanelRecords& records);
+  // `preview_rect` is where the window keeps the preview's place.
+  CClass_trisk_main_dlg(QWidget* parent, FourChannelSession& session, QRect& preview_rect);
+  ~CClass_trisk_main_dlg() override;
 
-  // Mode selection, from a mode button or from the read-back.
+  FourChannelSession& Session() { return m_session; }
+  // The operator's choice of a show mode (a mode button).
   void OnShowModeSelected(int mode);
   // Asks the device for its signal status; the lamps whose status changed
   // follow when the answer comes. A poll still waiting is not asked again.
   void PollSignalStatus();
   // True while the read-back of the panel's opening waits for its answer.
   bool ReadingState() const { return m_reading_state; }
-
-  // Set by the read-back just before it hands over a mode that came from the
-  // device, so that the selection does not send it back.
-  bool m_show_mode_from_device = false;
 
   // The icon id lamp n shows, and how many times a lamp was set.
   int IndicatorImage(int channel) const;
@@ -88,24 +80,25 @@ class CClass_trisk_main_dlg : public CChildDialog {
  private:
   void OnInitDialog();
   void ReadState();
-  // Shows the record's state (after the read-back, answered or not).
-  void ShowRecord(bool answered);
+  // Shows what the session says changed.
+  void Show(const FourChannelChange& change);
+  // Runs an action of the session; a refusal for a bad value is said in the
+  // status strip, one the record's state explains changes nothing.
+  ActionOutcome Act(const std::string& action, const ActionArgs& args = {});
   void OnLoopToggle();
   void OnLoopTimeEntered();
   void OnOutputFormat(int entry);
   void OnPipChannel(int list, int entry);
   void SetIndicator(int channel, uint8_t status);
-  // Queues a command built from a copy of the record.
-  void SendTrisk(const char* what, bool (*send)(LinkState&, const TriskPageData&));
   void SetPipListStates();
   CButtonST* ModeButton(int mode) const;
   QComboBox* Combo(int id) const;
   QComboBox* PipList(int list) const;
 
-  DeviceLink& m_link;
-  TriskPanelRecords m_records;
+  FourChannelSession& m_session;
+  QRect& m_preview_rect;
+  int m_changes_token = 0;
   bool m_reading_state = false;
-  bool m_polling = false;
   std::array<int, kTriskChannelCount> m_indicator_image{};
   int m_indicator_updates = 0;
   std::map<int, int> m_timer_ids;  // program's timer id -> Qt's

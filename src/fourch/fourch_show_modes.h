@@ -1,5 +1,5 @@
 // Geometry of the four-channel switcher's seventeen show modes. The preview
-// (m_trisk_preview_windows) and the mode buttons' pictograms both draw from
+// (the session's preview) and the mode buttons' pictograms both draw from
 // this table.
 #pragma once
 
@@ -9,7 +9,7 @@
 
 namespace zv {
 
-// One slot of m_trisk_preview_windows. A slot with width or height 0 is
+// One slot of the preview picture. A slot with width or height 0 is
 // empty; label is the channel number drawn in the window.
 struct TriskPreviewWindow {
   int x, y, width, height, label;

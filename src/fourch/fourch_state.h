@@ -28,7 +28,7 @@ struct TriskPageData {
 #pragma pack(pop)
 static_assert(sizeof(TriskPageData) == 9, "the four-channel record is 9 packed bytes");
 
-// m_trisk_preview_windows: the four slots of the preview picture.
+// The four slots of the preview picture.
 using TriskPreviewSlots = std::array<TriskPreviewWindow, kTriskSlotCount>;
 
 inline constexpr uint8_t kTriskDeviceType = 0x60;

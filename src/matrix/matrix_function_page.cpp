@@ -30,34 +30,33 @@ CButtonST* CClass_matrix_child_function::Button(int id) const {
   return qobject_cast<CButtonST*>(Item(id));
 }
 
-void CClass_matrix_child_function::RefreshPanel() {
-  if (auto* panel = qobject_cast<CClass_matrix_control*>(parentWidget())) panel->ShowRouting();
-}
-
+// Each routing button acts for the chosen input; the panel's rows and this
+// page show what the session says changed.
 void CClass_matrix_child_function::OnOneToAll() {
-  MatrixModel& state = m_panel.Model();
-  if (state.m_matrix_lock) return;
-  if (MatrixOneToAll(state, [this](std::string_view t) { return m_panel.SendText(t); })) RefreshPanel();
+  const MatrixModel& model = m_panel.Model();
+  if (model.m_matrix_lock || !model.m_matrix_input || model.m_eMatrixState != 1) return;
+  m_panel.Act("matrix.all", {{"in", int{model.m_matrix_input}}});
 }
 
 void CClass_matrix_child_function::OnOneToOne() {
-  MatrixModel& state = m_panel.Model();
-  if (state.m_matrix_lock) return;
-  if (MatrixOneToOne(state, [this](std::string_view t) { return m_panel.SendText(t); })) RefreshPanel();
+  if (m_panel.Model().m_matrix_lock) return;
+  m_panel.Act("matrix.through");
 }
 
 void CClass_matrix_child_function::OnApply() {
-  MatrixModel& state = m_panel.Model();
-  if (state.m_matrix_lock || !state.m_matrix_input) return;
-  // The buttons already show what apply sends.
-  MatrixApply(state, [this](std::string_view t) { return m_panel.SendText(t); });
+  const MatrixModel& model = m_panel.Model();
+  if (model.m_matrix_lock || !model.m_matrix_input || model.m_eMatrixState != 1) return;
+  // The buttons already show what apply sends: the outputs that take the
+  // chosen input.
+  std::vector<int> outputs;
+  for (int o = 1; o <= kMatrixPortCount; ++o)
+    if (model.m_matrix_route[o - 1] == model.m_matrix_input) outputs.push_back(o);
+  if (outputs.empty()) return;
+  m_panel.Act("matrix.route", {{"in", int{model.m_matrix_input}}, {"out", outputs}});
 }
 
 void CClass_matrix_child_function::OnLock() {
-  MatrixModel& state = m_panel.Model();
-  MatrixToggleLock(state);
-  ShowLock();
-  RefreshPanel();
+  m_panel.Act("matrix.lock", {{"state", std::string(m_panel.Model().m_matrix_lock ? "off" : "on")}});
 }
 
 void CClass_matrix_child_function::ShowLock() {

@@ -1,6 +1,6 @@
 // CClass_matrix_child_function: page 1 of the matrix panel, with apply, one
 // to all, one to one and the lock that freezes every routing button. The
-// page keeps nothing of its own: the lock is the main window's.
+// page keeps nothing of its own: the lock is the router session's.
 #pragma once
 
 #include "controls/child_dialog.h"
@@ -23,14 +23,12 @@ class CClass_matrix_child_function : public CChildDialog {
   void OnLock();
 
   CButtonST* Button(int id) const;
+  // The lock's face, and the routing buttons enabled only while unlocked.
+  void ShowLock();
 
  private:
   void OnInitDialog();
   CClass_matrix_control& m_panel;
-  // The panel's rows follow the model after a routing step.
-  void RefreshPanel();
-  // The lock's face, and the routing buttons enabled only while unlocked.
-  void ShowLock();
 };
 
 }  // namespace zv

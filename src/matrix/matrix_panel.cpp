@@ -13,46 +13,24 @@
 #include "matrix/matrix_salvo.h"
 #include "matrix/matrix_state.h"
 #include "platform/platform.h"
-#include "platform/small_file.h"
 
 namespace zv {
 
-CClass_matrix_control::CClass_matrix_control(QWidget* parent, DeviceLink& link, MatrixModel& model)
-    : CChildDialog(parent, kResource, ControlColours::kDefault), m_link(link), m_model(model) {
+CClass_matrix_control::CClass_matrix_control(QWidget* parent, DeviceLink& link, MatrixSession& session)
+    : CChildDialog(parent, kResource, ControlColours::kDefault), m_link(link), m_session(session) {
   OnInitDialog();
 }
 
 // The door may outlive the panel for a moment.
-CClass_matrix_control::~CClass_matrix_control() { m_link.OnRequestsDropped(nullptr); }
-
-bool CClass_matrix_control::SendText(std::string_view text) {
-  const int32_t mode = m_link.Mode();
-  if (mode != kModeNetwork && mode != kModeSerial) return false;
-  if (mode == kModeSerial && !m_link.SerialPortOpen()) return false;
-  const std::string what = "Route " + std::string(text) + " to " + m_link.DeviceName();
-  // The door runs nothing here once the panel is gone, so the outcome may
-  // come back to `this`.
-  m_link.Request("Sending: " + what,
-                 [this, t = std::string(text), what](LinkState& link) -> std::function<void()> {
-    const bool serial = link.m_eState == kModeSerial;
-    const bool sent = SendMatrixText(link, t);
-    return [this, t, what, sent, serial] { TextDone(t, what, sent, serial); };
-  });
-  return true;
+CClass_matrix_control::~CClass_matrix_control() {
+  m_link.OnRequestsDropped(nullptr);
+  m_session.Unsubscribe(m_changed_token);
 }
 
-void CClass_matrix_control::TextDone(const std::string& text, const std::string& what, bool sent,
-                                     bool serial) {
-  if (sent) {
-    MatrixTextTaken(m_model, text);
-    m_link.ShowStatus("Sent: " + what);
-  } else {
-    MatrixForgetUnsent(m_model);
-    m_link.ShowStatus("Not sent: " + what +
-                          (serial ? " (the serial line did not take it)" : ""),
-                      true);
-  }
-  ShowRouting();
+ActionOutcome CClass_matrix_control::Act(const std::string& action, const ActionArgs& args) {
+  const ActionOutcome outcome = m_session.Invoke(action, args);
+  if (!outcome.ok()) m_link.ShowStatus(outcome.message, true);
+  return outcome;
 }
 
 void CClass_matrix_control::OnInitDialog() {
@@ -75,16 +53,18 @@ void CClass_matrix_control::OnInitDialog() {
           [this] { SwitchPage(kMatrixConnectionPage); });
   // A reopened panel shows the input the model still holds, and the outputs
   // it feeds; with all buttons normal a click on that input would be ignored
-  // without a sign.
+  // without a sign. The lock is read again: zvctl may have changed it.
+  m_session.RefreshLock();
+  m_changed_token = m_session.Subscribe([this] {
+    ShowRouting();
+    if (auto* page = qobject_cast<CClass_matrix_child_function*>(m_page.data())) page->ShowLock();
+  });
   ShowRouting();
   SwitchPage(kMatrixFunctionPage);
   AddSalvoMenu();
   // Texts dropped before they left (the port closed under them) never
   // reached the router: their routes go off the buttons.
-  m_link.OnRequestsDropped([this](int) {
-    MatrixForgetUnsent(m_model);
-    ShowRouting();
-  });
+  m_link.OnRequestsDropped([this](int) { m_session.ForgetUnsent(); });
 }
 
 void CClass_matrix_control::AddSalvoMenu() {
@@ -113,7 +93,7 @@ void CClass_matrix_control::AddSalvoMenu() {
 void CClass_matrix_control::SaveSalvo(const QString& path) {
   MatrixSalvo salvo;
   salvo.name = QFileInfo(path).completeBaseName().toStdString();
-  std::copy(std::begin(m_model.m_matrix_route), std::end(m_model.m_matrix_route), salvo.outputs.begin());
+  std::copy(std::begin(Model().m_matrix_route), std::end(Model().m_matrix_route), salvo.outputs.begin());
   QFile file(path);
   const QByteArray text = QByteArray::fromStdString(EncodeSalvoJson(salvo));
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size()) {
@@ -124,20 +104,7 @@ void CClass_matrix_control::SaveSalvo(const QString& path) {
 }
 
 void CClass_matrix_control::RecallSalvo(const QString& path) {
-  MatrixSalvo salvo;
-  std::string text;
-  std::string error;
-  if (!ReadSmallFile(path.toStdString(), &text, &error) || !DecodeSalvoJson(text, &salvo, &error)) {
-    m_link.ShowStatus(path.toStdString() + ": " + error, true);
-    return;
-  }
-  if (m_model.m_matrix_lock) {
-    m_link.ShowStatus("The panel is locked: salvo not recalled", true);
-    return;
-  }
-  const bool sent = MatrixRecallSalvo(m_model, salvo, [this](std::string_view text) { return SendText(text); });
-  ShowRouting();
-  if (!sent) m_link.ShowStatus("Salvo \"" + salvo.name + "\" not sent", true);
+  Act("matrix.salvo", {{"file", path.toStdString()}});
 }
 
 CButtonST* CClass_matrix_control::InputButton(int k) const {
@@ -154,7 +121,7 @@ CButtonST* CClass_matrix_control::PageButton(int page) const {
 }
 
 void CClass_matrix_control::ShowRouting() {
-  const MatrixButtonLook look = MatrixButtons(m_model);
+  const MatrixButtonLook look = MatrixButtons(Model());
   for (int k = 1; k <= kMatrixPortCount; ++k) {
     InputButton(k)->SetSelected(look.input_selected[k - 1]);
     OutputButton(k)->SetSelected(look.output_selected[k - 1]);
@@ -163,13 +130,9 @@ void CClass_matrix_control::ShowRouting() {
   }
 }
 
-void CClass_matrix_control::OnSelectInput(int k) {
-  if (MatrixSelectInput(m_model, k)) ShowRouting();
-}
+void CClass_matrix_control::OnSelectInput(int k) { m_session.SelectInput(k); }
 
-void CClass_matrix_control::OnToggleOutput(int o) {
-  if (MatrixToggleOutput(m_model, o)) ShowRouting();
-}
+void CClass_matrix_control::OnToggleOutput(int o) { m_session.ToggleOutput(o); }
 
 void CClass_matrix_control::SwitchPage(int page) {
   if (page == m_cur_page) return;

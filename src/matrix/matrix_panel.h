@@ -1,8 +1,9 @@
 // CClass_matrix_control: the 8x8 matrix router's panel (device types 0x81,
 // 0x82): a row of eight input buttons above a row of eight output buttons,
 // two page buttons, and the page area holding the function page or the
-// connection page. The routing model lives in the main window; the panel
-// only shows it on its buttons.
+// connection page. The routing model and the lock live in the router's
+// session; the panel shows them on its buttons and routes through the
+// session's actions.
 #pragma once
 
 #include <QPointer>
@@ -11,30 +12,29 @@
 
 #include "controls/child_dialog.h"
 #include "matrix/matrix_ids.h"
+#include "matrix/matrix_session.h"
 
 namespace zv {
 
 class CButtonST;
 class DeviceLink;
-struct MatrixModel;
 
 class CClass_matrix_control : public CChildDialog {
   Q_OBJECT
  public:
   static constexpr int kResource = kMatrixPanelResource;
-  // `model` is the routing model the main window keeps; `link` reaches the
-  // device the panel is opened for.
-  CClass_matrix_control(QWidget* parent, DeviceLink& link, MatrixModel& model);
+  // `session` is the router's, kept by the main window; `link` is the
+  // panel's door to the device (the connection page changes its mode and
+  // opens the serial port through it).
+  CClass_matrix_control(QWidget* parent, DeviceLink& link, MatrixSession& session);
   ~CClass_matrix_control() override;
 
   DeviceLink& Link() const { return m_link; }
-  MatrixModel& Model() const { return m_model; }
-  // Queues a text for the router; false (nothing queued) when it cannot
-  // leave: serial mode with the port closed, or a mode that is neither.
-  // The status strip says "Sending: ..." until the link has tried, then
-  // "Sent: ..." or, in red, "Not sent: ..."; a text that did not leave takes
-  // its routing back off the buttons.
-  bool SendText(std::string_view text);
+  MatrixSession& Session() const { return m_session; }
+  const MatrixModel& Model() const { return m_session.Model(); }
+  // Runs an action of the session; a refusal is said in red in the status
+  // strip.
+  ActionOutcome Act(const std::string& action, const ActionArgs& args = {});
 
   // Click handlers, by the number on the button (1 to 8).
   void OnSelectInput(int k);
@@ -47,7 +47,7 @@ class CClass_matrix_control : public CChildDialog {
   void ShowRouting();
 
   // Salvos (right-click menu): the routes the model holds saved under the
-  // file's name, and a saved salvo recalled, one route text per input.
+  // file's name, and a saved salvo recalled (the session's matrix.salvo).
   // Each says in the status strip what it did.
   void SaveSalvo(const QString& path);
   void RecallSalvo(const QString& path);
@@ -62,11 +62,10 @@ class CClass_matrix_control : public CChildDialog {
  private:
   void OnInitDialog();
   void AddSalvoMenu();
-  // A text's outcome, back from the link worker.
-  void TextDone(const std::string& text, const std::string& what, bool sent, bool serial);
 
   DeviceLink& m_link;
-  MatrixModel& m_model;
+  MatrixSession& m_session;
+  int m_changed_token = 0;
   int m_cur_page = kMatrixNoPage;
   QPointer<CChildDialog> m_page;
   QRect m_page_rect;

@@ -1,6 +1,7 @@
 // The 8x8 matrix router without the window: its text command language, the
-// rules of the routing model that the main window keeps (m_eMatrixState,
-// m_matrix_input, m_matrix_route, m_matrix_lock) and the link a text takes.
+// rules of the routing model that the router's session keeps
+// (m_eMatrixState, m_matrix_input, m_matrix_route, m_matrix_lock) and the
+// link a text takes.
 //
 // The router takes plain ASCII, no frame: "3V1,4,8." routes input 3 to
 // outputs 1, 4 and 8; "6All." routes input 6 to every output; "All#." routes
@@ -55,8 +56,8 @@ std::array<bool, kMatrixPortCount> ApplyMatrixCommand(
 // when the whole text was handed to the link.
 bool SendMatrixText(LinkState& link, std::string_view text);
 
-// The routing model the main window keeps for the whole run, and the two
-// texts of the connection page.
+// The routing model a router's session keeps while the window lives, and the
+// two texts of the connection page.
 struct MatrixModel {
   std::string m_matrix_ip_text;
   std::string m_matrix_port_text;

@@ -5,6 +5,8 @@
 
 #include <array>
 
+#include "fourch/fourch_session.h"
+#include "matrix/matrix_session.h"
 #include "multiview/multiview_session.h"
 #include "switcher/switcher_session.h"
 
@@ -16,8 +18,6 @@ std::unique_ptr<DeviceSession> Make(const FamilyInfo& family, DeviceLink& link, 
   return std::make_unique<Session>(family, link, clock);
 }
 
-ActionTable NoActions() { return {}; }
-
 constexpr uint8_t kFourChannelTypes[] = {0x60};
 constexpr uint8_t kMatrixTypes[] = {0x81, 0x82};
 constexpr uint8_t kMultiviewerTypes[] = {0xA1};
@@ -25,9 +25,9 @@ constexpr uint8_t kSwitcherTypes[] = {0xA5};
 
 const std::array<FamilyInfo, 4> kFamilies{{
     {FamilyKind::kFourChannel, "fourch", "four-channel switcher", kFourChannelTypes,
-     "four-channel switcher (type 0x60)", 308, true, &NoActions, nullptr},
+     "four-channel switcher (type 0x60)", 308, true, &FourChannelActions, &Make<FourChannelSession>},
     {FamilyKind::kMatrix, "matrix", "matrix router", kMatrixTypes, "8x8 matrix router (type 0x82)", 206, false,
-     &NoActions, nullptr},
+     &MatrixActions, &Make<MatrixSession>},
     {FamilyKind::kMultiviewer, "multiview", "multiviewer", kMultiviewerTypes, "multiviewer (type 0xA1)", 129, false,
      &MultiviewActions, &Make<MultiviewSession>},
     {FamilyKind::kSwitcher, "switcher", "production switcher", kSwitcherTypes,

@@ -337,6 +337,10 @@ TEST_F(ZvctlTest, RefusesBeforeSendingOrTouchingFiles) {
       // The T-bar of a fresh record rests at travel 0: no move, nothing sent.
       {with(sw, {kSwitcher, "switcher", "tbar", "0"}), 2, "the T-bar already stands at travel 0"},
       {with(sw, {kSwitcher, "switcher", "tbar", "130"}), 2, "not in range 0 to 129"},
+      // The four-channel switcher's rules, from its session's actions.
+      {{"--type", "0x60", "--id", "2", kFourChannel, "fourch", "pip", "3", "3"}, 2, "must differ"},
+      {{"--type", "0x60", "--id", "2", kFourChannel, "fourch", "loop", "off", "5"}, 2, "loop off takes no seconds"},
+      {{"--serial", "/dev/null", "fourch", "mode", "3"}, 2, "four-channel switcher is reached by network only"},
       // Control characters in labels: ESC, newline, BEL, U+0085.
       {{"--type", "0xA1", "--id", "1", kMultiviewer, "multiview", "label", "1", "A\x1b[2J"}, 2, "U+001B at character 2"},
       {{"--type", "0xA1", "--id", "1", kMultiviewer, "multiview", "label", "2", "A\nB"}, 2, "U+000A"},

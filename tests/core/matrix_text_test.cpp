@@ -24,7 +24,10 @@ using Route = std::array<uint8_t, 8>;
 using Lit = std::array<bool, 8>;
 constexpr Route kOwnOutputs{1, 2, 3, 4, 5, 6, 7, 8};
 
-Route RouteOf(const CZELVIKState& s) { return std::to_array(s.m_matrix_route); }
+// A link with the routing model beside it, as the rules are given them.
+struct RouterState : LinkState, MatrixModel {};
+
+Route RouteOf(const RouterState& s) { return std::to_array(s.m_matrix_route); }
 
 std::string Text(const std::optional<test::ReceivedDatagram>& d) {
   return d ? std::string(d->bytes.begin(), d->bytes.end()) : "(nothing)";
@@ -94,7 +97,7 @@ TEST(MatrixTextTest, BuildersAndParser) {
 // The shared state aimed at a stand-in router on loopback.
 struct RoutedState {
   test::UdpPeer device;
-  CZELVIKState state;
+  RouterState state;
   RoutedState() { test::AimAt(state, device, 0x82); }
   // Nothing arrived: the actions run on this thread, so they have sent
   // whatever they sent before the marker.
@@ -132,7 +135,7 @@ TEST(MatrixRoutingTest, OutputsWaitForApplyAndToggle) {
     uint8_t before, first, second;
   } toggles[] = {{5, 2, 0}, {0, 2, 0}, {2, 0, 2}};
   for (const auto& row : toggles) {
-    CZELVIKState s;
+    RouterState s;
     s.m_matrix_route[6] = row.before;
     EXPECT_FALSE(MatrixToggleOutput(s, 7)) << "no input chosen";
     ASSERT_TRUE(MatrixSelectInput(s, 2));
@@ -158,7 +161,7 @@ TEST(MatrixRoutingTest, ChoosingAnInputShowsExactlyTheOutputsItFeeds) {
       {{8, 8, 8, 8, 8, 8, 8, 8}, 8, {1, 1, 1, 1, 1, 1, 1, 1}},
   };
   for (const auto& row : rows) {
-    CZELVIKState s;
+    RouterState s;
     std::copy(row.route.begin(), row.route.end(), s.m_matrix_route);
     ASSERT_TRUE(MatrixSelectInput(s, row.input));
     const MatrixButtonLook look = MatrixButtons(s);
@@ -191,13 +194,13 @@ TEST(MatrixRoutingTest, OneToAllOneToOneAndTheLock) {
   ASSERT_TRUE(MatrixToggleOutput(r.state, 5));
   MatrixToggleLock(r.state);
   EXPECT_EQ(r.state.m_matrix_lock, kMatrixLocked);
-  const std::function<bool(CZELVIKState&)> actions[] = {
-      [](CZELVIKState& s) { return MatrixSelectInput(s, 7); },
-      [](CZELVIKState& s) { return MatrixToggleOutput(s, 5); },
-      [](CZELVIKState& s) { return MatrixToggleOutput(s, 1); },
-      [](CZELVIKState& s) { return MatrixApply(s, MatrixSendNow(s)); },
-      [](CZELVIKState& s) { return MatrixOneToAll(s, MatrixSendNow(s)); },
-      [](CZELVIKState& s) { return MatrixOneToOne(s, MatrixSendNow(s)); }};
+  const std::function<bool(RouterState&)> actions[] = {
+      [](RouterState& s) { return MatrixSelectInput(s, 7); },
+      [](RouterState& s) { return MatrixToggleOutput(s, 5); },
+      [](RouterState& s) { return MatrixToggleOutput(s, 1); },
+      [](RouterState& s) { return MatrixApply(s, MatrixSendNow(s)); },
+      [](RouterState& s) { return MatrixOneToAll(s, MatrixSendNow(s)); },
+      [](RouterState& s) { return MatrixOneToOne(s, MatrixSendNow(s)); }};
   for (const auto& action : actions) {
     EXPECT_FALSE(action(r.state));
     EXPECT_EQ(RouteOf(r.state), (Route{1, 2, 3, 4, 4, 6, 7, 8}));
@@ -214,7 +217,7 @@ TEST(MatrixRoutingTest, NothingLeavesNothingChanges) {
   test::PtyPair pty;
   ASSERT_GE(pty.master, 0);
   test::MessageBoxRecorder boxes;
-  CZELVIKState s;
+  RouterState s;
   s.m_eState = kModeSerial;
   ASSERT_TRUE(MatrixSelectInput(s, 3));
   for (int o : {1, 4, 8}) MatrixToggleOutput(s, o);
@@ -253,7 +256,7 @@ TEST(DeviceSimTest, MatrixRouterFollowsTextsAndRefusesMalformedOnes) {
   ASSERT_TRUE(runner.started()) << runner.error();
   auto& router = dynamic_cast<sim::MatrixDevice&>(runner.sim().Device(0));
   EXPECT_EQ(router.Routes(), kOwnOutputs);
-  CZELVIKState s;
+  RouterState s;
   test::AimSearchAt(s, port);
   s.m_device_list[0].SetIpText("127.0.0.2");
   s.m_device_index = 0;

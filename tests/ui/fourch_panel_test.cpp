@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "controls/button_st.h"
 #include "fourch/fourch_panel.h"
+#include "registry/families.h"
 #include "res/skin.h"
 #include "sim/fourch_device.h"
 #include "support/link_drain.h"
@@ -47,7 +48,11 @@ struct Window {
     EXPECT_TRUE(test::DrainLink(*dlg));
     return qobject_cast<CClass_trisk_main_dlg*>(dlg->m_p_mian_show_dlg.data());
   }
-  TriskPageData& data() { return dlg->m_all_trisk_page_data; }
+  // The session of the listed device, the one its panel shows.
+  FourChannelSession& session() {
+    return static_cast<FourChannelSession&>(*dlg->ChosenDeviceSession(FamilyOf(FamilyKind::kFourChannel)));
+  }
+  TriskPageData& data() { return session().MutableData(); }
   std::unique_ptr<CZELVIKDlg> dlg;
 };
 
@@ -157,7 +162,7 @@ TEST_F(FourChannelPanelTest, OpensFromTheDevicesState) {
   for (int n = 0; n < 4; ++n) EXPECT_EQ(panel->IndicatorImage(n), lamps[n]) << n;
   EXPECT_NE(panel->QtTimerOf(1), 0);
   EXPECT_EQ(m_window->dlg->m_rc_plenn_show_mode_type, QRect(5, 40, 720, 480));
-  EXPECT_EQ(m_window->dlg->m_trisk_preview_windows[1].x, 360) << "mode 11's second window";
+  EXPECT_EQ(m_window->session().MutablePreview()[1].x, 360) << "mode 11's second window";
   EXPECT_FALSE(panel->Item(1037)->isVisible());
   EXPECT_FALSE(panel->Item(1187)->isVisible());
 }
@@ -280,9 +285,8 @@ TEST_F(FourChannelPanelTest, ReadBackOfTheModeAlreadyHeldStillMarksItsButton) {
   CClass_trisk_main_dlg* panel = Open();
   EXPECT_EQ(Button(panel, 1035)->FaceImageId(), 316);
   EXPECT_TRUE(Button(panel, 1035)->IsSelected());
-  EXPECT_EQ(m_window->dlg->m_trisk_preview_windows[0].width, 480);
+  EXPECT_EQ(m_window->session().MutablePreview()[0].width, 480);
   EXPECT_EQ(Sent(panel), std::vector<std::string>{}) << "no 0x94 goes back";
-  EXPECT_FALSE(panel->m_show_mode_from_device);
 }
 
 TEST_F(FourChannelPanelTest, ModeAbove16FromTheDeviceMarksNothingAndSendsNothing) {
@@ -290,12 +294,11 @@ TEST_F(FourChannelPanelTest, ModeAbove16FromTheDeviceMarksNothingAndSendsNothing
     SCOPED_TRACE(int(mode));
     DeviceHolds(mode, 1, 2);
     data().zv_trisk_show_mode_type = 3;
-    m_window->dlg->m_trisk_preview_windows = TriskPreviewWindows(3);
+    m_window->session().MutablePreview() = TriskPreviewWindows(3);
     CClass_trisk_main_dlg* panel = Open();
     EXPECT_EQ(SelectedModeButtons(panel), 0);
-    EXPECT_EQ(m_window->dlg->m_trisk_preview_windows[0].width, 480) << "the preview stays";
+    EXPECT_EQ(m_window->session().MutablePreview()[0].width, 480) << "the preview stays";
     EXPECT_EQ(data().zv_trisk_show_mode_type, mode);
-    EXPECT_FALSE(panel->m_show_mode_from_device);
     EXPECT_EQ(Sent(panel), std::vector<std::string>{});
     // Every button, the previous mode's too, sends again.
     Click(panel, 1035);
@@ -473,6 +476,63 @@ TEST_F(FourChannelPanelTest, PreviewIsDrawnFromTheModesWindows) {
   for (const Row& row : rows)
     EXPECT_EQ(DrawTriskPreview(TriskPreviewWindows(row.mode)).pixelColor(row.x, row.y), row.colour)
         << row.mode << " at " << row.x << "," << row.y;
+}
+
+TEST(FourChannelSessionsTest, TwoSwitchersKeepTheirOwnRecords) {
+  // Two four-channel switchers in the list: each has its own session, so a
+  // mode chosen on one reaches only that device and changes only its
+  // record, and the other's panel shows what its own device holds.
+  const uint16_t port = test::FreeUdpPort();
+  sim::SimConfig config = test::LoopbackSim(port, {"QuadA", "QuadB"}, 0x60);
+  test::SimRunner runner(config);
+  ASSERT_TRUE(runner.started()) << runner.error();
+  const auto device = [&](int n) -> sim::FourChannelDevice& {
+    return dynamic_cast<sim::FourChannelDevice&>(runner.sim().Device(n));
+  };
+  for (int n : {0, 1}) {
+    sim::FourChannelState s = device(n).State();
+    s.show_mode = n == 0 ? 11 : 3;
+    s.pip_child_ch = {static_cast<uint8_t>(n + 1), 4};
+    device(n).SetState(s);
+  }
+  Window w(port);
+  w.dlg->m_device_list[1].SetIpText("127.0.0.3");
+  w.dlg->m_device_list[1].device_type = 0x60;
+  w.dlg->m_device_list[1].device_id = 2;
+  w.dlg->DeviceCombo()->addItem("QuadB_127.0.0.3");
+  const auto open = [&](int8_t n) {
+    w.dlg->m_device_index = n;
+    return w.Open();
+  };
+
+  CClass_trisk_main_dlg* first = open(0);
+  ASSERT_NE(first, nullptr);
+  FourChannelSession& a = first->Session();
+  QTest::mouseClick(Button(first, 1040), Qt::LeftButton);  // mode 8
+  ASSERT_TRUE(QTest::qWaitFor([&] { return device(0).State().show_mode == 8; }, 2000));
+
+  CClass_trisk_main_dlg* second = open(1);
+  ASSERT_NE(second, nullptr);
+  FourChannelSession& b = second->Session();
+  ASSERT_NE(&a, &b);
+  EXPECT_EQ(b.Data().zv_trisk_show_mode_type, 3) << "the second device's own mode";
+  EXPECT_EQ(b.Data().zv_trisk_pip_child_ch[0], 2);
+  EXPECT_TRUE(Button(second, 1035)->IsSelected());
+  EXPECT_EQ(a.Data().zv_trisk_show_mode_type, 8) << "the first record kept its mode";
+  EXPECT_EQ(a.Data().zv_trisk_pip_child_ch[0], 1);
+  EXPECT_EQ(b.Preview()[0].width, TriskPreviewWindows(3)[0].width);
+  EXPECT_EQ(a.Preview()[1].x, TriskPreviewWindows(8)[1].x) << "the first device's preview";
+
+  // The second device's lists: channel 3 on its first inset reaches it
+  // alone; the first device and its record keep channel 1.
+  QTest::mouseClick(Button(second, 1043), Qt::LeftButton);  // mode 11, both insets
+  Choose(Combo(second, 1189), "3");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return device(1).State().pip_child_ch[0] == 3; }, 2000));
+  EXPECT_EQ(b.Data().zv_trisk_pip_child_ch[0], 3);
+  EXPECT_EQ(a.Data().zv_trisk_pip_child_ch[0], 1);
+  EXPECT_EQ(device(0).State().pip_child_ch[0], 1);
+  EXPECT_EQ(device(0).State().show_mode, 8);
+  EXPECT_EQ(device(1).State().show_mode, 11);
 }
 
 // ---- the signal poll, against a stand-in answering a literal status -------

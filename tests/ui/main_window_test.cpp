@@ -117,7 +117,6 @@ TEST(MainWindowTest, SelectionOpensThePanelOfTheDeviceType) {
   for (int i = 0; i < 6; ++i) {
     const Case& c = cases[i];
     test::TraceRecorder trace;
-    dlg.m_matrix_lock = 1;
     emit combo->activated(i);
     EXPECT_EQ(dlg.m_device_index, i);
     ASSERT_EQ(Panels(dlg).size(), 1) << "exactly one panel at a time";
@@ -128,7 +127,6 @@ TEST(MainWindowTest, SelectionOpensThePanelOfTheDeviceType) {
     EXPECT_EQ(panel->BackgroundId(), c.background);
     EXPECT_EQ(panel->geometry(), dlg.m_panel_rect);
     EXPECT_TRUE(panel->isVisibleTo(&dlg));
-    EXPECT_EQ(dlg.m_matrix_lock, 0);
     EXPECT_EQ(trace.Has("the device 's type is wrong"), c.type_wrong) << int(c.type);
   }
 }

@@ -2,6 +2,8 @@
 // control id, against the virtual matrix router on loopback and against
 // pseudo-terminals.
 #include <gtest/gtest.h>
+
+#include <fstream>
 #include <poll.h>
 #include <unistd.h>
 
@@ -22,6 +24,7 @@
 #include "controls/shade_button_st.h"
 #include "matrix/matrix_connection_page.h"
 #include "matrix/matrix_function_page.h"
+#include "matrix/matrix_lock.h"
 #include "matrix/matrix_panel.h"
 #include "matrix/matrix_state.h"
 #include "platform/platform.h"
@@ -50,11 +53,20 @@ constexpr Route kOwnOutputs{1, 2, 3, 4, 5, 6, 7, 8};
 // pseudo-terminal when asked.
 class MatrixFixture {
  public:
-  explicit MatrixFixture(bool serial = false)
-      : m_port(test::FreeUdpPort()), m_runner(SimConfig(m_port, serial)), dlg(DlgConfig(m_port)) {
-    dlg.m_device_list[0].SetIpText("127.0.0.2");
-    dlg.m_device_list[0].device_type = 0x82;
-    dlg.DeviceCombo()->addItem("Matrix8x8_127.0.0.2");
+  // `routers` routers on 127.0.0.2 and up, the first one chosen.
+  explicit MatrixFixture(bool serial = false, int routers = 1)
+      : m_port(test::FreeUdpPort()), m_runner(SimConfig(m_port, serial, routers)), dlg(DlgConfig(m_port)) {
+    for (int n = 0; n < routers; ++n) {
+      const std::string address = "127.0.0." + std::to_string(n + 2);
+      // The lock is kept per router address: a test before this one may
+      // have left this address locked.
+      std::string error;
+      WriteMatrixLock(address, false, &error);
+      dlg.m_device_list[n].SetIpText(address);
+      dlg.m_device_list[n].device_type = 0x82;
+      dlg.m_device_list[n].device_id = static_cast<uint8_t>(n + 1);
+      dlg.DeviceCombo()->addItem(QString::fromStdString((n ? "MatrixB_" : "Matrix8x8_") + address));
+    }
     dlg.m_device_index = 0;
     dlg.OpenDevicePanel();
     dlg.show();
@@ -70,7 +82,8 @@ class MatrixFixture {
   CClass_matrix_child_setting* connection() const {
     return qobject_cast<CClass_matrix_child_setting*>(panel()->Page());
   }
-  sim::MatrixDevice& router() { return dynamic_cast<sim::MatrixDevice&>(m_runner.sim().Device(0)); }
+  MatrixModel& Model() { return panel()->Session().MutableModel(); }
+  sim::MatrixDevice& router(int n = 0) { return dynamic_cast<sim::MatrixDevice&>(m_runner.sim().Device(n)); }
   const std::string& serial_path() { return m_runner.sim().SerialPath(); }
 
   // A click, then whatever it asked of the link worker (a text, the port).
@@ -129,9 +142,10 @@ class MatrixFixture {
   Numbers LitOutputs() const { return Lit(&CClass_matrix_control::OutputButton); }
 
  private:
-  static sim::SimConfig SimConfig(uint16_t port, bool serial) {
-    sim::SimConfig c = test::LoopbackSim(port, {"Matrix8x8"});
-    c.devices[0].type = 0x82;
+  static sim::SimConfig SimConfig(uint16_t port, bool serial, int routers) {
+    sim::SimConfig c = test::LoopbackSim(port, routers == 1 ? std::vector<std::string>{"Matrix8x8"}
+                                                            : std::vector<std::string>{"Matrix8x8", "MatrixB"},
+                                         0x82);
     c.serial = serial;
     return c;
   }
@@ -142,6 +156,91 @@ class MatrixFixture {
  public:
   CZELVIKDlg dlg;
 };
+
+TEST(MatrixPanelTest, TwoRoutersKeepTheirOwnRoutingAndLock) {
+  // Each router has its own session: a route and a lock on the first reach
+  // only the first router and its record; the second's panel shows its own
+  // (empty) routing, unlocked, and routes only the second router.
+  MatrixFixture f(false, 2);
+  ASSERT_TRUE(f.Ready());
+  MatrixSession& first = f.panel()->Session();
+  f.Inputs({3});
+  f.Outputs({1, 4});
+  f.Function(kIdMatrixApply);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.router(0).Routes() == Route{3, 2, 3, 3, 5, 6, 7, 8}; }, 2000));
+  f.Function(kIdMatrixLock);
+
+  f.dlg.m_device_index = 1;
+  f.dlg.OpenDevicePanel();
+  ASSERT_NE(f.panel(), nullptr);
+  MatrixSession& second = f.panel()->Session();
+  ASSERT_NE(&first, &second);
+  EXPECT_EQ(f.LitInputs(), Numbers{});
+  EXPECT_EQ(f.functions()->Button(kIdMatrixLock)->FaceImageId(), 231) << "the first router's lock is its own";
+  EXPECT_TRUE(f.panel()->InputButton(6)->isEnabled());
+  f.Inputs({6});
+  f.Function(kIdMatrixOneToAll);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.router(1).Routes() == Route{6, 6, 6, 6, 6, 6, 6, 6}; }, 2000));
+
+  EXPECT_EQ(f.router(0).Routes(), (Route{3, 2, 3, 3, 5, 6, 7, 8})) << "nothing reached the first router";
+  EXPECT_EQ(std::to_array(first.Model().m_matrix_route), (Route{3, 0, 0, 3, 0, 0, 0, 0}));
+  EXPECT_EQ(std::to_array(second.Model().m_matrix_route), (Route{6, 6, 6, 6, 6, 6, 6, 6}));
+  EXPECT_EQ(first.Model().m_matrix_input, 3);
+  EXPECT_TRUE(first.Locked());
+  EXPECT_FALSE(second.Locked());
+  std::string error;
+  EXPECT_EQ(ReadMatrixLock("127.0.0.2", &error), std::optional<bool>(true)) << error;
+  EXPECT_EQ(ReadMatrixLock("127.0.0.3", &error), std::optional<bool>(false)) << error;
+}
+
+TEST(MatrixPanelTest, ALockSetByZvctlHoldsInTheOpenPanel) {
+  MatrixFixture f;
+  ASSERT_TRUE(f.Ready());
+  f.Inputs({3});
+  f.Outputs({1});
+  // zvctl locks the router through the same store while the panel is open.
+  std::string error;
+  ASSERT_TRUE(WriteMatrixLock("127.0.0.2", true, &error)) << error;
+  f.Function(kIdMatrixApply);
+  EXPECT_EQ(f.TextsNow(), Texts{}) << "refused: the router is locked";
+  EXPECT_EQ(f.functions()->Button(kIdMatrixLock)->FaceImageId(), 232);
+  EXPECT_FALSE(f.panel()->InputButton(1)->isEnabled());
+  // Unlocked from the panel, zvctl sees it unlocked.
+  f.Function(kIdMatrixLock);
+  EXPECT_EQ(ReadMatrixLock("127.0.0.2", &error), std::optional<bool>(false)) << error;
+  f.Function(kIdMatrixApply);
+  EXPECT_EQ(f.TextsAfter(1), Texts{"3V1."});
+}
+
+TEST(MatrixPanelTest, ALockThatCannotBeStoredStillHoldsInTheWindow) {
+  MatrixFixture f;
+  ASSERT_TRUE(f.Ready());
+  // The state folder lies under a plain file: the marker cannot be written.
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string plain = dir.filePath(QStringLiteral("plain")).toStdString();
+  std::ofstream(plain).put('\n');
+  const std::string kept = std::getenv("XDG_STATE_HOME") ? std::getenv("XDG_STATE_HOME") : "";
+  setenv("XDG_STATE_HOME", plain.c_str(), 1);
+  f.Inputs({3});
+  f.Outputs({1});
+  f.Function(kIdMatrixLock);
+  const auto* strip = f.dlg.findChild<QLabel*>(QStringLiteral("status_strip"));
+  ASSERT_NE(strip, nullptr);
+  EXPECT_NE(strip->text().toStdString().find("cannot make the folder"), std::string::npos)
+      << strip->text().toStdString();
+  EXPECT_TRUE(strip->property(kErrorTextProperty).toBool());
+  EXPECT_EQ(f.functions()->Button(kIdMatrixLock)->FaceImageId(), 232);
+  f.panel()->Session().Invoke("matrix.route", {{"in", 3}, {"out", std::vector<int>{1}}});
+  EXPECT_EQ(f.TextsNow(), Texts{}) << "locked all the same";
+  f.Function(kIdMatrixLock);
+  f.Function(kIdMatrixApply);
+  EXPECT_EQ(f.TextsAfter(1), Texts{"3V1."});
+  if (kept.empty())
+    unsetenv("XDG_STATE_HOME");
+  else
+    setenv("XDG_STATE_HOME", kept.c_str(), 1);
+}
 
 TEST(MatrixPanelTest, LayoutAndFaces) {
   MatrixFixture f;
@@ -189,7 +288,7 @@ TEST(MatrixPanelTest, OutputsWaitForApplyWhichSendsOnce) {
   f.Function(kIdMatrixApply);
   f.Function(kIdMatrixOneToAll);
   f.Outputs({2});
-  EXPECT_EQ(std::to_array(f.dlg.m_matrix_route), Route{});
+  EXPECT_EQ(std::to_array(f.Model().m_matrix_route), Route{});
   EXPECT_EQ(f.LitOutputs(), Numbers{});
   f.Inputs({3});
   EXPECT_EQ(f.LitInputs(), Numbers{3});
@@ -235,7 +334,7 @@ TEST(MatrixPanelTest, PagesAndTheLock) {
   };
   EXPECT_EQ(routing_enabled(), std::set<bool>{true});
   f.Function(kIdMatrixLock);
-  EXPECT_EQ(f.dlg.m_matrix_lock, kMatrixLocked);
+  EXPECT_EQ(f.Model().m_matrix_lock, kMatrixLocked);
   EXPECT_EQ(f.functions()->Button(kIdMatrixLock)->FaceImageId(), 232);
   EXPECT_EQ(routing_enabled(), std::set<bool>{false});
   EXPECT_TRUE(f.functions()->Button(kIdMatrixLock)->isEnabled());
@@ -243,7 +342,7 @@ TEST(MatrixPanelTest, PagesAndTheLock) {
   f.Outputs({5, 1});
   for (int id : {kIdMatrixApply, kIdMatrixOneToAll, kIdMatrixOneToOne}) f.Function(id);
   EXPECT_EQ(f.TextsNow(), Texts{});
-  EXPECT_EQ(std::to_array(f.dlg.m_matrix_route), (Route{0, 0, 0, 0, 2, 0, 0, 0}));
+  EXPECT_EQ(std::to_array(f.Model().m_matrix_route), (Route{0, 0, 0, 0, 2, 0, 0, 0}));
   EXPECT_EQ(f.LitInputs(), Numbers{2});
   EXPECT_EQ(f.LitOutputs(), Numbers{5});
 
@@ -288,7 +387,7 @@ TEST(MatrixPanelTest, EnterAndEscapeCloseNothing) {
     }
   }
   EXPECT_EQ(f.TextsNow(), Texts{}) << "no key acted as a click";
-  EXPECT_EQ(std::to_array(f.dlg.m_matrix_route), (Route{0, 1, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(std::to_array(f.Model().m_matrix_route), (Route{0, 1, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(MatrixPanelTest, AReopenedPanelShowsTheRememberedInput) {
@@ -300,7 +399,10 @@ TEST(MatrixPanelTest, AReopenedPanelShowsTheRememberedInput) {
   f.dlg.OpenDevicePanel();
   EXPECT_EQ(f.LitInputs(), Numbers{5});
   EXPECT_EQ(f.LitOutputs(), (Numbers{2, 7}));
-  EXPECT_EQ(f.functions()->Button(kIdMatrixLock)->FaceImageId(), 231) << "opening clears the lock";
+  // The lock is the router's: a reopened panel shows it still on.
+  EXPECT_EQ(f.functions()->Button(kIdMatrixLock)->FaceImageId(), 232) << "the router stays locked";
+  EXPECT_FALSE(f.panel()->OutputButton(7)->isEnabled());
+  f.Function(kIdMatrixLock);
   f.Outputs({7});
   EXPECT_EQ(f.LitOutputs(), Numbers{2});
   f.Function(kIdMatrixApply);
@@ -317,7 +419,7 @@ TEST(MatrixPanelTest, SerialModeWithThePortClosedSendsAndChangesNothing) {
   for (int id : {kIdMatrixApply, kIdMatrixOneToAll, kIdMatrixOneToOne}) f.Function(id);
   EXPECT_EQ(f.TextsNow(), Texts{});
   EXPECT_TRUE(boxes.requests.empty());
-  EXPECT_EQ(std::to_array(f.dlg.m_matrix_route), (Route{3, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(std::to_array(f.Model().m_matrix_route), (Route{3, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(f.LitInputs(), Numbers{3});
   EXPECT_EQ(f.LitOutputs(), Numbers{1});
 }
@@ -617,19 +719,23 @@ TEST(MatrixPanelTest, SalvoSavedAndRecalledOneTextPerInput) {
   ASSERT_TRUE(dir.isValid());
   const QString path = dir.filePath(QStringLiteral("Studio A.json"));
   const Route saved{2, 7, 2, 2, 5, 6, 7, 8};
-  std::copy(saved.begin(), saved.end(), f.dlg.m_matrix_route);
+  std::copy(saved.begin(), saved.end(), f.Model().m_matrix_route);
   f.panel()->SaveSalvo(path);
-  std::copy(kOwnOutputs.begin(), kOwnOutputs.end(), f.dlg.m_matrix_route);
+  std::copy(kOwnOutputs.begin(), kOwnOutputs.end(), f.Model().m_matrix_route);
 
-  f.dlg.m_matrix_lock = kMatrixLocked;  // a locked panel recalls nothing
+  f.Function(kIdMatrixLock);  // a locked router recalls nothing
   f.panel()->RecallSalvo(path);
   test::DrainLink(f.dlg);
   EXPECT_TRUE(f.TextsNow().empty());
-  f.dlg.m_matrix_lock = 0;
+  const auto* strip = f.dlg.findChild<QLabel*>(QStringLiteral("status_strip"));
+  ASSERT_NE(strip, nullptr);
+  EXPECT_EQ(strip->text().toStdString(), "the matrix router at 127.0.0.2 is locked (zvctl 127.0.0.2 matrix lock off)");
+  EXPECT_TRUE(strip->property(kErrorTextProperty).toBool());
+  f.Function(kIdMatrixLock);
   f.panel()->RecallSalvo(path);
   test::DrainLink(f.dlg);
   EXPECT_EQ(f.TextsAfter(5), (Texts{"2V1,3,4.", "5V5.", "6V6.", "7V2,7.", "8V8."}));
-  EXPECT_EQ(Route(std::to_array(f.dlg.m_matrix_route)), saved);
+  EXPECT_EQ(Route(std::to_array(f.Model().m_matrix_route)), saved);
   EXPECT_EQ(f.router().Routes(), saved);
 }
 

@@ -1,0 +1,205 @@
+#include "matrix/matrix_session.h"
+
+#include "link/link_state.h"
+#include "matrix/matrix_lock.h"
+#include "platform/small_file.h"
+
+namespace zv {
+
+MatrixSession::MatrixSession(const FamilyInfo& family, DeviceLink& link, SessionClock& clock)
+    : DeviceSession(family, link, clock) {
+  if (link.Mode() == kModeNetwork) m_lock_address = link.Device().IpText();
+  RefreshLock();
+}
+
+bool MatrixSession::RefreshLock() {
+  // A lock the store did not take is the session's own until one is stored:
+  // the store's answer would undo it.
+  if (m_lock_address.empty() || !m_lock_error.empty()) return Locked();
+  std::string error;
+  const std::optional<bool> locked = ReadMatrixLock(m_lock_address, &error);
+  if (!locked) {
+    // The question stays open: the lock stays as the session had it.
+    Link().ShowStatus(error, true);
+    return Locked();
+  }
+  const int32_t lock = *locked ? kMatrixLocked : 0;
+  if (lock != m_model.m_matrix_lock) {
+    m_model.m_matrix_lock = lock;
+    RecordChanged();
+  }
+  return Locked();
+}
+
+ActionOutcome MatrixSession::LockedRefusal() const {
+  const std::string where = m_lock_address.empty() ? "" : " at " + m_lock_address;
+  return ActionOutcome::NotNow("the matrix router" + where + " is locked" +
+                               (m_lock_address.empty() ? "" : " (zvctl " + m_lock_address + " matrix lock off)"));
+}
+
+ActionOutcome MatrixSession::CannotLeave() {
+  return ActionOutcome::NotNow("no text can leave for " + Link().DeviceName() +
+                               (Link().Mode() == kModeSerial ? ": the serial port is closed" : ""));
+}
+
+bool MatrixSession::SelectInput(int k) {
+  if (!MatrixSelectInput(m_model, k)) return false;
+  RecordChanged();
+  return true;
+}
+
+bool MatrixSession::ToggleOutput(int o) {
+  if (!MatrixToggleOutput(m_model, o)) return false;
+  RecordChanged();
+  return true;
+}
+
+void MatrixSession::ForgetUnsent() {
+  MatrixForgetUnsent(m_model);
+  RecordChanged();
+}
+
+bool MatrixSession::SendText(std::string_view text) {
+  DeviceLink& link = Link();
+  const int32_t mode = link.Mode();
+  if (mode != kModeNetwork && mode != kModeSerial) return false;
+  if (mode == kModeSerial && !link.SerialPortOpen()) return false;
+  const std::string what = "Route " + std::string(text) + " to " + link.DeviceName();
+  ++m_pending;
+  link.Request("Sending: " + what, [this, t = std::string(text), what](LinkState& state) -> std::function<void()> {
+    const bool serial = state.m_eState == kModeSerial;
+    const bool sent = SendMatrixText(state, t);
+    return [this, t, what, sent, serial] { TextDone(t, what, sent, serial); };
+  });
+  return true;
+}
+
+void MatrixSession::TextDone(const std::string& text, const std::string& what, bool sent, bool serial) {
+  --m_pending;
+  if (sent) {
+    MatrixTextTaken(m_model, text);
+    Link().ShowStatus("Sent: " + what);
+  } else {
+    MatrixForgetUnsent(m_model);
+    Link().ShowStatus("Not sent: " + what + (serial ? " (the serial line did not take it)" : ""), true);
+  }
+  RecordChanged();
+}
+
+ActionOutcome MatrixSession::Route(int input, const std::vector<int>& outputs) {
+  if (RefreshLock()) return LockedRefusal();
+  uint8_t table[kMatrixPortCount] = {};
+  for (int o : outputs) table[o - 1] = static_cast<uint8_t>(input);
+  const std::string text = BuildMatrixRouteText(static_cast<uint8_t>(input), table);
+  if (!SendText(text)) return CannotLeave();
+  RecordChanged();
+  return ActionOutcome::Done();
+}
+
+ActionOutcome MatrixSession::All(int input) {
+  if (RefreshLock()) return LockedRefusal();
+  // The input routed to all is the chosen one from now on.
+  m_model.m_eMatrixState = 1;
+  m_model.m_matrix_input = static_cast<uint8_t>(input);
+  // The model follows only a text that will leave.
+  if (!MatrixOneToAll(m_model, [this](std::string_view t) { return SendText(t); })) {
+    RecordChanged();
+    return CannotLeave();
+  }
+  RecordChanged();
+  return ActionOutcome::Done();
+}
+
+ActionOutcome MatrixSession::Through() {
+  if (RefreshLock()) return LockedRefusal();
+  if (!MatrixOneToOne(m_model, [this](std::string_view t) { return SendText(t); })) return CannotLeave();
+  RecordChanged();
+  return ActionOutcome::Done();
+}
+
+ActionOutcome MatrixSession::Lock(bool on) {
+  m_model.m_matrix_lock = on ? kMatrixLocked : 0;
+  m_lock_error.clear();
+  // A lock that cannot be stored still holds in this session; the operator
+  // is told why zvctl will not see it.
+  if (!m_lock_address.empty() && !WriteMatrixLock(m_lock_address, on, &m_lock_error))
+    Link().ShowStatus(m_lock_error, true);
+  RecordChanged();
+  return ActionOutcome::Done();
+}
+
+ActionOutcome MatrixSession::Salvo(const MatrixSalvo& salvo) {
+  if (RefreshLock()) return LockedRefusal();
+  const bool sent = MatrixRecallSalvo(m_model, salvo, [this](std::string_view t) { return SendText(t); });
+  RecordChanged();
+  if (!sent) return ActionOutcome::NotNow("Salvo \"" + salvo.name + "\" not sent");
+  return ActionOutcome::Done();
+}
+
+std::string ReadSalvoFile(const std::string& path, MatrixSalvo* salvo) {
+  std::string text;
+  std::string error;
+  if (!ReadSmallFile(path, &text, &error)) return path + " " + error;
+  if (!DecodeSalvoJson(text, salvo, &error)) return path + ": " + error;
+  return {};
+}
+
+// ---- the table -----------------------------------------------------------------
+
+namespace {
+
+MatrixSession& Of(DeviceSession& s) { return static_cast<MatrixSession&>(s); }
+
+ActionParam Port(std::string name, std::string help, bool repeated = false) {
+  ActionParam p;
+  p.name = std::move(name);
+  p.kind = ParamKind::kInteger;
+  p.min = 1;
+  p.max = kMatrixPortCount;
+  p.help = std::move(help);
+  p.repeated = repeated;
+  return p;
+}
+
+std::vector<ActionSpec> MakeMatrixActions() {
+  ActionParam state;
+  state.name = "state";
+  state.kind = ParamKind::kWord;
+  state.words = {"on", "off"};
+  state.help = "on refuses routes, from the panel and zvctl alike; off allows them";
+  ActionParam file;
+  file.name = "file";
+  file.kind = ParamKind::kText;
+  file.help = "a salvo file: {\"salvo\": NAME, \"outputs\": [8 inputs, 0 leaves an output]}";
+  file.check = [](const std::string& path) {
+    MatrixSalvo salvo;
+    return ReadSalvoFile(path, &salvo);
+  };
+  std::vector<ActionSpec> t;
+  t.push_back({"matrix.route", "route input IN to outputs OUT...",
+               {Port("in", "1-8"), Port("out", "1-8, one or more", true)},
+               [](DeviceSession& s, const ActionArgs& a) { return Of(s).Route(a.Int("in"), a.Ints("out")); }});
+  t.push_back({"matrix.all", "route input IN to every output", {Port("in", "1-8")},
+               [](DeviceSession& s, const ActionArgs& a) { return Of(s).All(a.Int("in")); }});
+  t.push_back({"matrix.through", "each input to the output of its number", {},
+               [](DeviceSession& s, const ActionArgs&) { return Of(s).Through(); }});
+  t.push_back({"matrix.lock", "lock the router (on) or unlock it (off)", {state},
+               [](DeviceSession& s, const ActionArgs& a) { return Of(s).Lock(a.Text("state") == "on"); }});
+  t.push_back({"matrix.salvo", "recall a salvo file, one route per input", {file},
+               [](DeviceSession& s, const ActionArgs& a) {
+                 MatrixSalvo salvo;
+                 if (std::string problem = ReadSalvoFile(a.Text("file"), &salvo); !problem.empty())
+                   return ActionOutcome::Bad(problem);
+                 return Of(s).Salvo(salvo);
+               }});
+  return t;
+}
+
+}  // namespace
+
+ActionTable MatrixActions() {
+  static const std::vector<ActionSpec> table = MakeMatrixActions();
+  return table;
+}
+
+}  // namespace zv
