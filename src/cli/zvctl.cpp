@@ -233,9 +233,13 @@ std::string CommandWord(const ActionSpec& action) {
 // each parameter that must be given.
 std::string ActionExample(const FamilyInfo& family, const ActionSpec& action) {
   std::string example = std::string(family.key) + " " + CommandWord(action);
-  for (const ActionParam& p : action.params)
-    if (!p.optional)
-      example += " " + (p.kind == ParamKind::kWord ? p.words.back() : std::to_string((p.min + p.max + 1) / 2));
+  for (const ActionParam& p : action.params) {
+    if (p.optional) continue;
+    example += " " + (!p.example.empty()             ? p.example
+                      : p.kind == ParamKind::kWord    ? p.words.back()
+                      : p.kind == ParamKind::kInteger ? std::to_string((p.min + p.max + 1) / 2)
+                                                      : "TEXT");
+  }
   return example;
 }
 
@@ -250,6 +254,13 @@ std::string ActionLines(const FamilyInfo& family, const std::string& address) {
     usage.resize(std::max<size_t>(usage.size() + 1, 35), ' ');
     lines += "  " + usage + "zvctl " + address + " " + ActionExample(family, action) + "\n";
   }
+  return lines;
+}
+
+// The commands of every family's table, each with an example.
+std::string AllActionLines() {
+  std::string lines;
+  for (const FamilyInfo& family : Families()) lines += ActionLines(family, "10.0.0.2");
   return lines;
 }
 
@@ -402,18 +413,9 @@ void Tool::Build() {
       "Commands, each with an example:\n"
       "  scan                               zvctl scan --search-address 192.168.1.255 --json\n"
       "  state [--json]                     zvctl 10.0.0.2 state --json\n"
-      + ActionLines(FamilyOf(FamilyKind::kSwitcher), "10.0.0.5") +
-      "  matrix route IN OUT...             zvctl 10.0.0.3 matrix route 3 1 4 8\n"
-      "  matrix all IN                      zvctl 10.0.0.3 matrix all 6\n"
-      "  matrix through                     zvctl 10.0.0.3 matrix through\n"
-      "  matrix lock on|off                 zvctl 10.0.0.3 matrix lock on\n"
-      "  matrix salvo FILE                  zvctl 10.0.0.3 matrix salvo studio.json\n"
-      + ActionLines(FamilyOf(FamilyKind::kMultiviewer), "10.0.0.2") +
+      + AllActionLines() +
       "  multiview save FILE                zvctl 10.0.0.2 multiview save studio.json\n"
       "  multiview apply FILE               zvctl 10.0.0.2 multiview apply studio.json\n"
-      "  fourch mode N (0-16, 0 quad split) zvctl 10.0.0.4 fourch mode 7\n"
-      "  fourch pip A B                     zvctl 10.0.0.4 fourch pip 2 3\n"
-      "  fourch loop on SECONDS | off       zvctl 10.0.0.4 fourch loop on 5\n"
       "\n"
       "Other ways to send, each with an example:\n"
       "  over a serial line                 zvctl --serial /dev/ttyUSB0 --baud 9600 multiview layout 4\n"

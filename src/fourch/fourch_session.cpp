@@ -163,46 +163,27 @@ namespace {
 
 FourChannelSession& Of(DeviceSession& s) { return static_cast<FourChannelSession&>(s); }
 
-ActionParam Int(std::string name, int min, int max, std::string help, bool optional = false) {
-  ActionParam p;
-  p.name = std::move(name);
-  p.kind = ParamKind::kInteger;
-  p.min = min;
-  p.max = max;
-  p.help = std::move(help);
-  p.optional = optional;
-  return p;
-}
-
-ActionParam Word(std::string name, std::vector<std::string> words, std::string help) {
-  ActionParam p;
-  p.name = std::move(name);
-  p.kind = ParamKind::kWord;
-  p.words = std::move(words);
-  p.help = std::move(help);
-  return p;
-}
-
 std::vector<ActionSpec> MakeFourChannelActions() {
   std::vector<std::string> formats;
   for (const TriskOutputFormat& f : kTriskOutputFormats) formats.emplace_back(f.text);
   std::vector<ActionSpec> t;
   t.push_back({"fourch.mode", "show mode 0-16 (0: the quad split)",
-               {Int("mode", 0, kTriskShowModeCount - 1, "0-16")},
+               {IntParam("mode", 0, kTriskShowModeCount - 1, "0-16")},
                [](DeviceSession& s, const ActionArgs& a) { return Of(s).Mode(a.Int("mode")); }});
   t.push_back({"fourch.pip", "picture-in-picture channels of the first and the second inset (different)",
-               {Int("first", 1, kTriskChannelCount, "1-4"), Int("second", 1, kTriskChannelCount, "1-4")},
+               {WithExample(IntParam("first", 1, kTriskChannelCount, "1-4"), "2"),
+                WithExample(IntParam("second", 1, kTriskChannelCount, "1-4"), "3")},
                [](DeviceSession& s, const ActionArgs& a) { return Of(s).Pip(a.Int("first"), a.Int("second")); }});
   t.push_back({"fourch.loop", "loop through the channels: on (with SECONDS, sent first as the loop time) or off",
-               {Word("state", {"on", "off"}, ""), Int("seconds", kTriskMinLoopTime, 0xFFFF, "3-65535", true)},
+               {WordParam("state", {"on", "off"}, ""), Optional(WithExample(IntParam("seconds", kTriskMinLoopTime, 0xFFFF, "3-65535"), "5"))},
                [](DeviceSession& s, const ActionArgs& a) {
                  return Of(s).Loop(a.Text("state") == "on",
                                    a.Has("seconds") ? std::optional<int>(a.Int("seconds")) : std::nullopt);
                }});
   t.push_back({"fourch.loop_time", "the loop's time per channel",
-               {Int("seconds", kTriskMinLoopTime, 0xFFFF, "3-65535")},
+               {WithExample(IntParam("seconds", kTriskMinLoopTime, 0xFFFF, "3-65535"), "5")},
                [](DeviceSession& s, const ActionArgs& a) { return Of(s).LoopTime(a.Int("seconds")); }});
-  t.push_back({"fourch.format", "the output format", {Word("format", formats, "")},
+  t.push_back({"fourch.format", "the output format", {WordParam("format", formats, "")},
                [](DeviceSession& s, const ActionArgs& a) {
                  for (const TriskOutputFormat& f : kTriskOutputFormats)
                    if (a.Text("format") == f.text) return Of(s).Format(f.code);

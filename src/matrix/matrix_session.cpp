@@ -151,12 +151,7 @@ namespace {
 MatrixSession& Of(DeviceSession& s) { return static_cast<MatrixSession&>(s); }
 
 ActionParam Port(std::string name, std::string help, bool repeated = false) {
-  ActionParam p;
-  p.name = std::move(name);
-  p.kind = ParamKind::kInteger;
-  p.min = 1;
-  p.max = kMatrixPortCount;
-  p.help = std::move(help);
+  ActionParam p = IntParam(std::move(name), 1, kMatrixPortCount, std::move(help));
   p.repeated = repeated;
   return p;
 }
@@ -171,13 +166,14 @@ std::vector<ActionSpec> MakeMatrixActions() {
   file.name = "file";
   file.kind = ParamKind::kText;
   file.help = "a salvo file: {\"salvo\": NAME, \"outputs\": [8 inputs, 0 leaves an output]}";
+  file.example = "studio.json";
   file.check = [](const std::string& path) {
     MatrixSalvo salvo;
     return ReadSalvoFile(path, &salvo);
   };
   std::vector<ActionSpec> t;
   t.push_back({"matrix.route", "route input IN to outputs OUT...",
-               {Port("in", "1-8"), Port("out", "1-8, one or more", true)},
+               {WithExample(Port("in", "1-8"), "3"), WithExample(Port("out", "1-8, one or more", true), "1 4 8")},
                [](DeviceSession& s, const ActionArgs& a) { return Of(s).Route(a.Int("in"), a.Ints("out")); }});
   t.push_back({"matrix.all", "route input IN to every output", {Port("in", "1-8")},
                [](DeviceSession& s, const ActionArgs& a) { return Of(s).All(a.Int("in")); }});

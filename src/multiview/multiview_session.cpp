@@ -216,50 +216,26 @@ namespace {
 
 MultiviewSession& Of(DeviceSession& s) { return static_cast<MultiviewSession&>(s); }
 
-ActionParam Int(std::string name, int min, int max, std::string help) {
-  ActionParam p;
-  p.name = std::move(name);
-  p.kind = ParamKind::kInteger;
-  p.min = min;
-  p.max = max;
-  p.help = std::move(help);
-  return p;
-}
-
-ActionParam Word(std::string name, std::vector<std::string> words, std::string help) {
-  ActionParam p;
-  p.name = std::move(name);
-  p.kind = ParamKind::kWord;
-  p.words = std::move(words);
-  p.help = std::move(help);
-  return p;
-}
-
-int WordIndex(const std::vector<std::string>& words, const std::string& word) {
-  for (size_t i = 0; i < words.size(); ++i)
-    if (words[i] == word) return static_cast<int>(i);
-  return 0;
-}
-
 std::vector<std::string> Names(std::span<const char* const> names) {
   return std::vector<std::string>(names.begin(), names.end());
 }
 
 ActionSpec Switch(std::string name, std::string help, ActionOutcome (MultiviewSession::*set)(bool)) {
-  return {std::move(name), std::move(help), {Word("state", {"off", "on"}, "")},
+  return {std::move(name), std::move(help), {WordParam("state", {"off", "on"}, "")},
           [set](DeviceSession& s, const ActionArgs& a) { return (Of(s).*set)(a.Text("state") == "on"); }};
 }
 
 std::vector<ActionSpec> MakeMultiviewActions() {
   std::vector<std::string> layouts;
   for (const MultiviewCodePair& p : zv_16_view_mode_map) layouts.push_back(std::to_string(p.code));
-  const ActionParam window = Int("win", 1, kMultiviewWindowCount, "window 1-16");
+  const ActionParam window = IntParam("win", 1, kMultiviewWindowCount, "window 1-16");
   const std::vector<std::string> colours = Names(kMultiviewColourNames);
   const std::vector<std::string> parts{"label-text", "label-back", "overlay-text", "overlay-back"};
   ActionParam label = [] {
     ActionParam p;
     p.name = "text";
     p.kind = ParamKind::kText;
+    p.example = "'Camera 1'";
     p.help = "any script, up to 16 characters";
     p.check = [](const std::string& text) -> std::string {
       const std::optional<std::u16string> units = Utf8ToUtf16(text);
@@ -269,12 +245,12 @@ std::vector<ActionSpec> MakeMultiviewActions() {
     return p;
   }();
   std::vector<ActionSpec> t;
-  t.push_back({"multiview.layout", "layout of N windows", {Word("n", layouts, "the number of windows")},
+  t.push_back({"multiview.layout", "layout of N windows", {WordParam("n", layouts, "the number of windows")},
                [](DeviceSession& s, const ActionArgs& a) {
                  return Of(s).Layout(static_cast<uint8_t>(std::stoi(a.Text("n"))));
                }});
   t.push_back({"multiview.source", "window WIN shows SDI input",
-               {window, Int("sdi", 1, kMultiviewWindowCount, "input 1-16")},
+               {WithExample(window, "2"), WithExample(IntParam("sdi", 1, kMultiviewWindowCount, "input 1-16"), "5")},
                [](DeviceSession& s, const ActionArgs& a) {
                  return Of(s).Source(a.Int("win"), static_cast<uint8_t>(a.Int("sdi")));
                }});
@@ -283,26 +259,22 @@ std::vector<ActionSpec> MakeMultiviewActions() {
                  return Of(s).Label(a.Int("win"), Utf8ToUtf16(a.Text("text")).value_or(u""));
                }});
   t.push_back({"multiview.colour", "colour of a window's label or overlay (WIN 0: all windows)",
-               {Int("win", 0, kMultiviewWindowCount, "window 1-16, 0 all"), Word("part", parts, ""),
-                Word("colour", colours, "")},
+               {IntParam("win", 0, kMultiviewWindowCount, "window 1-16, 0 all"), WordParam("part", parts, ""),
+                WordParam("colour", colours, "")},
                [parts, colours](DeviceSession& s, const ActionArgs& a) {
                  return Of(s).Colour(static_cast<MultiviewColourTarget>(WordIndex(parts, a.Text("part"))),
                                      a.Int("win"), static_cast<uint8_t>(WordIndex(colours, a.Text("colour"))));
                }});
   const std::vector<std::string> formats = Names(kMultiviewFormatNames);
-  t.push_back({"multiview.format", "the output's video format", {Word("format", formats, "")},
+  t.push_back({"multiview.format", "the output's video format", {WordParam("format", formats, "")},
                [formats](DeviceSession& s, const ActionArgs& a) {
                  return Of(s).Format(WordIndex(formats, a.Text("format")));
                }});
   t.push_back(Switch("multiview.labels", "window labels on or off", &MultiviewSession::Labels));
   t.push_back(Switch("multiview.overlay", "the resolution overlays on or off", &MultiviewSession::Overlay));
   // The audio page sends these by UDP whatever the connection mode.
-  const ActionParam by = [] {
-    ActionParam p = Word("by", {"udp"}, "udp: by UDP even on the serial line");
-    p.optional = true;
-    return p;
-  }();
-  t.push_back({"multiview.audio", "the audio meters on or off", {Word("state", {"off", "on"}, ""), by},
+  const ActionParam by = Optional(WordParam("by", {"udp"}, "udp: by UDP even on the serial line"));
+  t.push_back({"multiview.audio", "the audio meters on or off", {WordParam("state", {"off", "on"}, ""), by},
                [](DeviceSession& s, const ActionArgs& a) {
                  return Of(s).AudioMeter(a.Text("state") == "on", a.Has("by"));
                }});

@@ -28,6 +28,41 @@ const std::vector<int>& ActionArgs::Ints(const std::string& name) const {
   return kNone;
 }
 
+ActionParam IntParam(std::string name, int min, int max, std::string help) {
+  ActionParam p;
+  p.name = std::move(name);
+  p.kind = ParamKind::kInteger;
+  p.min = min;
+  p.max = max;
+  p.help = std::move(help);
+  return p;
+}
+
+ActionParam WordParam(std::string name, std::vector<std::string> words, std::string help) {
+  ActionParam p;
+  p.name = std::move(name);
+  p.kind = ParamKind::kWord;
+  p.words = std::move(words);
+  p.help = std::move(help);
+  return p;
+}
+
+ActionParam Optional(ActionParam param) {
+  param.optional = true;
+  return param;
+}
+
+ActionParam WithExample(ActionParam param, std::string example) {
+  param.example = std::move(example);
+  return param;
+}
+
+int WordIndex(const std::vector<std::string>& words, const std::string& word) {
+  for (size_t i = 0; i < words.size(); ++i)
+    if (words[i] == word) return static_cast<int>(i);
+  return 0;
+}
+
 std::string ActionSpec::ShortName() const {
   const size_t dot = name.find('.');
   return dot == std::string::npos ? name : name.substr(dot + 1);

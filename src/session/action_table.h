@@ -39,7 +39,19 @@ struct ActionParam {
   bool repeated = false;
   // A parameter that may be left out (it then has no value).
   bool optional = false;
+  // What zvctl's help shows for it in an example ("3", "'Camera 1'"); a
+  // value from the range or the words when empty.
+  std::string example;
 };
+
+// Parameters as the tables write them.
+ActionParam IntParam(std::string name, int min, int max, std::string help);
+ActionParam WordParam(std::string name, std::vector<std::string> words, std::string help);
+ActionParam Optional(ActionParam param);
+ActionParam WithExample(ActionParam param, std::string example);
+// The place of `word` among `words` (0 when it is not there: the table
+// checked it before).
+int WordIndex(const std::vector<std::string>& words, const std::string& word);
 
 // A parameter's value: a number, a word or a text, or numbers for a
 // repeated one.

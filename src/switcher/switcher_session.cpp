@@ -181,37 +181,12 @@ namespace {
 
 SwitcherSession& Of(DeviceSession& s) { return static_cast<SwitcherSession&>(s); }
 
-ActionParam Int(std::string name, int min, int max, std::string help) {
-  ActionParam p;
-  p.name = std::move(name);
-  p.kind = ParamKind::kInteger;
-  p.min = min;
-  p.max = max;
-  p.help = std::move(help);
-  return p;
-}
-
-ActionParam Word(std::string name, std::vector<std::string> words, std::string help) {
-  ActionParam p;
-  p.name = std::move(name);
-  p.kind = ParamKind::kWord;
-  p.words = std::move(words);
-  p.help = std::move(help);
-  return p;
-}
-
-int WordIndex(const ActionParam& p, const std::string& word) {
-  for (size_t i = 0; i < p.words.size(); ++i)
-    if (p.words[i] == word) return static_cast<int>(i);
-  return 0;
-}
-
 // A choice from one of the settings pages' lists, by its command.
 ActionSpec ListAction(std::string name, std::string help, uint8_t command, ActionParam param) {
   const bool words = param.kind == ParamKind::kWord;
   return {std::move(name), std::move(help), {param},
           [command, param, words](DeviceSession& s, const ActionArgs& a) {
-            const int index = words ? WordIndex(param, a.Text(param.name)) : a.Int(param.name);
+            const int index = words ? WordIndex(param.words, a.Text(param.name)) : a.Int(param.name);
             return Of(s).ListChoice(command, index);
           }};
 }
@@ -221,8 +196,8 @@ std::vector<ActionSpec> MakeSwitcherActions() {
     return ActionSpec{std::move(name), std::move(help), {},
                       [f](DeviceSession& s, const ActionArgs&) { return Of(s).Press(f); }};
   };
-  const ActionParam source = Int("source", 1, kSwitcherSourceCount, "1-10 the inputs, 11 BLK, 12 MP1");
-  const ActionParam list_source = Int("source", 0, kSourceListCount - 1, "0-9 Cam 01 to Cam 10, 10 MP");
+  const ActionParam source = IntParam("source", 1, kSwitcherSourceCount, "1-10 the inputs, 11 BLK, 12 MP1");
+  const ActionParam list_source = IntParam("source", 0, kSourceListCount - 1, "0-9 Cam 01 to Cam 10, 10 MP");
   std::vector<ActionSpec> t;
   t.push_back({"switcher.program", "put a source on the programme bus", {source},
                [](DeviceSession& s, const ActionArgs& a) { return Of(s).Program(a.Int("source")); }});
@@ -233,11 +208,7 @@ std::vector<ActionSpec> MakeSwitcherActions() {
   t.push_back({"switcher.auto",
                "automatic transition: Auto, then the T-bar's progress until the buses have exchanged, at the "
                "rate given (else the rate chosen last)",
-               {[] {
-                 ActionParam p = Word("rate", {"r1", "r2", "r3"}, "r1 fastest, r3 slowest");
-                 p.optional = true;
-                 return p;
-               }()},
+               {Optional(WordParam("rate", {"r1", "r2", "r3"}, "r1 fastest, r3 slowest"))},
                [](DeviceSession& s, const ActionArgs& a) {
                  if (a.Has("rate")) {
                    const std::string& w = a.Text("rate");
@@ -250,22 +221,18 @@ std::vector<ActionSpec> MakeSwitcherActions() {
                "move the T-bar as a hand does: to TRAVEL from the end where the next transition starts "
                "(0 back at rest, 129 at the far end, which completes the transition); the progress "
                "passed on the way is sent",
-               {Int("travel", kTbarTop, kTbarBottom, "0-129"),
-                [] {
-                  ActionParam p = Word("hand", {"release", "hold"}, "release (the default) or hold it there");
-                  p.optional = true;
-                  return p;
-                }()},
+               {WithExample(IntParam("travel", kTbarTop, kTbarBottom, "0-129"), "64"),
+                Optional(WordParam("hand", {"release", "hold"}, "release (the default) or hold it there"))},
                [](DeviceSession& s, const ActionArgs& a) {
                  return Of(s).Tbar(a.Int("travel"), a.Text("hand") == "hold");
                }});
-  t.push_back({"switcher.transition", "the transition type", {Word("type", {"mix", "dip", "wipe"}, "")},
+  t.push_back({"switcher.transition", "the transition type", {WordParam("type", {"mix", "dip", "wipe"}, "")},
                [](DeviceSession& s, const ActionArgs& a) {
                  const std::string& w = a.Text("type");
                  return Of(s).Transition(w == "mix" ? 1 : w == "dip" ? 2 : 3);
                }});
   t.push_back({"switcher.rate", "the Auto transition's rate (not while one runs)",
-               {Word("rate", {"r1", "r2", "r3"}, "r1 fastest, r3 slowest")},
+               {WordParam("rate", {"r1", "r2", "r3"}, "r1 fastest, r3 slowest")},
                [](DeviceSession& s, const ActionArgs& a) {
                  const std::string& w = a.Text("rate");
                  return Of(s).Rate(w == "r1" ? 0 : w == "r2" ? 1 : 2);
@@ -277,42 +244,42 @@ std::vector<ActionSpec> MakeSwitcherActions() {
   t.push_back(press("switcher.pip", "picture-in-picture key on or off", &SwitcherRules::Pip));
   t.push_back(press("switcher.key1", "KEY 1 (luma key) on or off", &SwitcherRules::Key1));
   t.push_back(press("switcher.key2", "KEY 2 (chroma key) on or off", &SwitcherRules::Key2));
-  t.push_back({"switcher.wipe_pattern", "the wipe's pattern", {Int("pattern", 0, 8, "0-8")},
+  t.push_back({"switcher.wipe_pattern", "the wipe's pattern", {IntParam("pattern", 0, 8, "0-8")},
                [](DeviceSession& s, const ActionArgs& a) { return Of(s).WipePattern(a.Int("pattern")); }});
   t.push_back(ListAction("switcher.dip_source", "the dip's source", kSwitcherDipSource,
-                         Int("source", 0, 255, "")));
+                         IntParam("source", 0, 255, "")));
   t.push_back(ListAction("switcher.wipe_source", "the wipe's source", kSwitcherWipeSource,
-                         Int("source", 0, 255, "")));
+                         IntParam("source", 0, 255, "")));
   t.push_back(ListAction("switcher.luma_source", "the luma key's source", kSwitcherLumaSource, list_source));
   t.push_back({"switcher.luma_levels", "the luma key's red, green and blue levels",
-               {Int("red", 0, kLevelMaximum, ""), Int("green", 0, kLevelMaximum, ""),
-                Int("blue", 0, kLevelMaximum, "")},
+               {IntParam("red", 0, kLevelMaximum, ""), IntParam("green", 0, kLevelMaximum, ""),
+                IntParam("blue", 0, kLevelMaximum, "")},
                [](DeviceSession& s, const ActionArgs& a) {
                  return Of(s).LumaLevels({a.Int("red"), a.Int("green"), a.Int("blue")});
                }});
   t.push_back(ListAction("switcher.chroma_source", "the chroma key's source", kSwitcherChromaSource,
                          list_source));
   t.push_back(ListAction("switcher.chroma_type", "the chroma key's colour",
-                         kSwitcherChromaType, Word("type", {"blue", "green"}, "")));
+                         kSwitcherChromaType, WordParam("type", {"blue", "green"}, "")));
   t.push_back({"switcher.chroma_levels", "the chroma key's red, green and blue levels",
-               {Int("red", 0, kLevelMaximum, ""), Int("green", 0, kLevelMaximum, ""),
-                Int("blue", 0, kLevelMaximum, "")},
+               {IntParam("red", 0, kLevelMaximum, ""), IntParam("green", 0, kLevelMaximum, ""),
+                IntParam("blue", 0, kLevelMaximum, "")},
                [](DeviceSession& s, const ActionArgs& a) {
                  return Of(s).ChromaLevels({a.Int("red"), a.Int("green"), a.Int("blue")});
                }});
   t.push_back(ListAction("switcher.pip_source", "the picture-in-picture source", kSwitcherPipSource,
                          list_source));
   t.push_back(ListAction("switcher.pip_border", "the picture-in-picture border", kSwitcherPipBorderEnable,
-                         Word("border", {"off", "on"}, "")));
+                         WordParam("border", {"off", "on"}, "")));
   t.push_back(ListAction("switcher.pip_border_colour", "the border's colour", kSwitcherPipBorderColor,
-                         Word("colour", {"white", "red", "green", "blue"}, "")));
+                         WordParam("colour", {"white", "red", "green", "blue"}, "")));
   t.push_back(ListAction("switcher.pip_border_width", "the border's width", kSwitcherPipBorderWidth,
-                         Int("width", 0, 6, "0-6 for 1 to 7 pixels")));
+                         IntParam("width", 0, 6, "0-6 for 1 to 7 pixels")));
   const char* const place_names[] = {"x", "y", "width"};
   const char* const place_help[] = {"the picture's left edge", "the picture's top edge", "the picture's width"};
   for (int i = 0; i < 3; ++i)
     t.push_back({std::string("switcher.pip_") + place_names[i], place_help[i],
-                 {Int("position", 0, kPipTrackbarMaximum, "0-120 along the screen")},
+                 {IntParam("position", 0, kPipTrackbarMaximum, "0-120 along the screen")},
                  [i](DeviceSession& s, const ActionArgs& a) { return Of(s).PipPlace(i, a.Int("position")); }});
   return t;
 }
