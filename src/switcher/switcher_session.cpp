@@ -191,6 +191,17 @@ ActionSpec ListAction(std::string name, std::string help, uint8_t command, Actio
           }};
 }
 
+// A key's three levels, red, green and blue, sent in one frame.
+ActionSpec LevelsAction(std::string name, std::string help,
+                        ActionOutcome (SwitcherSession::*set)(const std::array<int, 3>&)) {
+  return {std::move(name), std::move(help),
+          {IntParam("red", 0, kLevelMaximum, ""), IntParam("green", 0, kLevelMaximum, ""),
+           IntParam("blue", 0, kLevelMaximum, "")},
+          [set](DeviceSession& s, const ActionArgs& a) {
+            return (Of(s).*set)({a.Int("red"), a.Int("green"), a.Int("blue")});
+          }};
+}
+
 std::vector<ActionSpec> MakeSwitcherActions() {
   const auto press = [](std::string name, std::string help, SwitcherEffects (SwitcherRules::*f)()) {
     return ActionSpec{std::move(name), std::move(help), {},
@@ -251,22 +262,14 @@ std::vector<ActionSpec> MakeSwitcherActions() {
   t.push_back(ListAction("switcher.wipe_source", "the wipe's source", kSwitcherWipeSource,
                          IntParam("source", 0, 255, "")));
   t.push_back(ListAction("switcher.luma_source", "the luma key's source", kSwitcherLumaSource, list_source));
-  t.push_back({"switcher.luma_levels", "the luma key's red, green and blue levels",
-               {IntParam("red", 0, kLevelMaximum, ""), IntParam("green", 0, kLevelMaximum, ""),
-                IntParam("blue", 0, kLevelMaximum, "")},
-               [](DeviceSession& s, const ActionArgs& a) {
-                 return Of(s).LumaLevels({a.Int("red"), a.Int("green"), a.Int("blue")});
-               }});
+  t.push_back(LevelsAction("switcher.luma_levels", "the luma key's red, green and blue levels",
+                           &SwitcherSession::LumaLevels));
   t.push_back(ListAction("switcher.chroma_source", "the chroma key's source", kSwitcherChromaSource,
                          list_source));
   t.push_back(ListAction("switcher.chroma_type", "the chroma key's colour",
                          kSwitcherChromaType, WordParam("type", {"blue", "green"}, "")));
-  t.push_back({"switcher.chroma_levels", "the chroma key's red, green and blue levels",
-               {IntParam("red", 0, kLevelMaximum, ""), IntParam("green", 0, kLevelMaximum, ""),
-                IntParam("blue", 0, kLevelMaximum, "")},
-               [](DeviceSession& s, const ActionArgs& a) {
-                 return Of(s).ChromaLevels({a.Int("red"), a.Int("green"), a.Int("blue")});
-               }});
+  t.push_back(LevelsAction("switcher.chroma_levels", "the chroma key's red, green and blue levels",
+                           &SwitcherSession::ChromaLevels));
   t.push_back(ListAction("switcher.pip_source", "the picture-in-picture source", kSwitcherPipSource,
                          list_source));
   t.push_back(ListAction("switcher.pip_border", "the picture-in-picture border", kSwitcherPipBorderEnable,
