@@ -5,22 +5,12 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
-#include "fourch/fourch_state.h"
 #include "link/command_frame.h"
 #include "link/link_state.h"
-#include "multiview/multiview_state.h"
 #include "registry/families.h"
-#include "switcher/switcher_commands.h"
 
 namespace zv {
 namespace {
-
-template <typename Table>
-const char* Find(const Table& table, uint8_t command) {
-  for (const auto& row : table)
-    if (row.command == command) return row.name;
-  return nullptr;
-}
 
 bool IsText(std::span<const uint8_t> bytes) {
   if (bytes.empty()) return false;
@@ -43,17 +33,9 @@ const char* DeviceTypeName(uint8_t type) {
 
 const char* CommandName(uint8_t device_type, uint8_t command) {
   if (command == kCommandDiscovery) return "discovery";
-  const char* name = nullptr;
-  switch (device_type) {
-    case kMultiviewerDeviceType: name = Find(kMultiviewCommandNames, command); break;
-    case kTriskDeviceType: name = Find(kTriskCommandNames, command); break;
-    case kSwitcherDeviceType:
-      for (const SwitcherCommandNameRow& row : kSwitcherCommandNames)
-        if (row.command == command) name = row.monitor;
-      break;
-    default: break;
-  }
-  if (name) return name;
+  const FamilyInfo* family = FamilyForType(device_type);
+  if (family && family->command_name)
+    if (const char* name = family->command_name(command)) return name;
   // Commands every family that has them frames alike.
   if (command == kCommandSetIp) return "set IP";
   if (command == kCommandPayload) return "window label";

@@ -8,6 +8,7 @@
 #include "fourch/fourch_session.h"
 #include "matrix/matrix_session.h"
 #include "multiview/multiview_session.h"
+#include "switcher/switcher_commands.h"
 #include "switcher/switcher_session.h"
 
 namespace zv {
@@ -18,6 +19,21 @@ std::unique_ptr<DeviceSession> Make(const FamilyInfo& family, DeviceLink& link, 
   return std::make_unique<Session>(family, link, clock);
 }
 
+template <typename Table>
+const char* NameIn(const Table& table, uint8_t command) {
+  for (const auto& row : table)
+    if (row.command == command) return row.name;
+  return nullptr;
+}
+
+const char* FourChannelCommandName(uint8_t command) { return NameIn(kTriskCommandNames, command); }
+const char* MultiviewCommandName(uint8_t command) { return NameIn(kMultiviewCommandNames, command); }
+const char* SwitcherMonitorName(uint8_t command) {
+  for (const SwitcherCommandNameRow& row : kSwitcherCommandNames)
+    if (row.command == command) return row.monitor;
+  return nullptr;
+}
+
 constexpr uint8_t kFourChannelTypes[] = {0x60};
 constexpr uint8_t kMatrixTypes[] = {0x81, 0x82};
 constexpr uint8_t kMultiviewerTypes[] = {0xA1};
@@ -25,13 +41,15 @@ constexpr uint8_t kSwitcherTypes[] = {0xA5};
 
 const std::array<FamilyInfo, 4> kFamilies{{
     {FamilyKind::kFourChannel, "fourch", "four-channel switcher", kFourChannelTypes,
-     "four-channel switcher (type 0x60)", 308, true, &FourChannelActions, &Make<FourChannelSession>},
+     "four-channel switcher (type 0x60)", 308, true, &FourChannelActions, &Make<FourChannelSession>,
+     &FourChannelCommandName},
     {FamilyKind::kMatrix, "matrix", "matrix router", kMatrixTypes, "8x8 matrix router (type 0x82)", 206, false,
-     &MatrixActions, &Make<MatrixSession>},
+     &MatrixActions, &Make<MatrixSession>, nullptr},
     {FamilyKind::kMultiviewer, "multiview", "multiviewer", kMultiviewerTypes, "multiviewer (type 0xA1)", 129, false,
-     &MultiviewActions, &Make<MultiviewSession>},
+     &MultiviewActions, &Make<MultiviewSession>, &MultiviewCommandName},
     {FamilyKind::kSwitcher, "switcher", "production switcher", kSwitcherTypes,
-     "production switcher (type 0xA5)", 237, true, &SwitcherActions, &Make<SwitcherSession>},
+     "production switcher (type 0xA5)", 237, true, &SwitcherActions, &Make<SwitcherSession>,
+     &SwitcherMonitorName},
 }};
 
 }  // namespace

@@ -31,6 +31,9 @@ struct FamilyInfo {
   ActionTable (*actions)();
   std::unique_ptr<DeviceSession> (*make_session)(const FamilyInfo& family, DeviceLink& link,
                                                  SessionClock& clock);
+  // What the frame monitor calls a command byte of the family's frames;
+  // null for one it does not know (and for a family that sends text).
+  const char* (*command_name)(uint8_t command);
 };
 
 }  // namespace zv
