@@ -11,7 +11,6 @@
 #include "link/link_state.h"
 #include "link/set_ip.h"
 #include "registry/families.h"
-#include "switcher/switcher_state.h"
 
 namespace zv {
 
