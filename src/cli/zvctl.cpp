@@ -306,10 +306,8 @@ class Tool {
   Plan m_plan;
   bool m_scan = false;
 
-  // Arguments of the commands.
-  int m_n = 0, m_m = 0;
-  std::vector<int> m_list;
-  std::string m_word, m_text, m_file;
+  // Arguments of the commands written by hand (save, apply).
+  std::string m_file;
   MultiviewSetup m_setup;
   MultiviewSetupKeys m_setup_keys;
   // The words typed for the parameters of the table's actions, one list
