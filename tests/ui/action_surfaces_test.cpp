@@ -498,6 +498,11 @@ TEST(ActionSurfacesTest, EveryFourChannelActionSendsTheSameFramesFromThePanelAnd
                      ChooseByKeys(b.panel()->Item(kIdTriskFirstPipList), 2);
                    }},
                   {{"loop", "on"}, {}, FcClick(kIdTriskLoopButton)},
+                  // With its seconds, the loop time goes first: as typed, then the loop clicked.
+                  {{"loop", "on", "7"}, {}, [](Bench& b) {
+                     TypeInto(b.panel()->Item(kIdTriskLoopTime), "7");
+                     FcClick(kIdTriskLoopButton)(b);
+                   }},
                   {{"loop-time", "7"}, {}, [](Bench& b) { TypeInto(b.panel()->Item(kIdTriskLoopTime), "7"); }},
                   // The output format's list is hidden in the panel.
                   {{"format", third_format}, {}, {}},
