@@ -36,6 +36,7 @@
 #include "app/main_window.h"
 #include "app/qt_message_box.h"
 #include "app/set_configure.h"
+#include "controls/heap_policy.h"
 #include "monitor/frame_monitor_window.h"
 #include "platform/platform.h"
 #include "res/dialog_templates.h"
@@ -70,7 +71,9 @@ constexpr const char* kUsage =
     "                        the program's own)\n"
     "  --quick-exit 1        end without freeing anything, so that a heap\n"
     "                        profiler (heaptrack) counts what the window still\n"
-    "                        holds at the end as not freed\n"
+    "                        holds at the end as not freed; first the open\n"
+    "                        windows are closed and the first device's panel\n"
+    "                        is shown, so that runs of any length compare\n"
     "  -h, --help            print this and exit\n"
     "  --version             print the version and exit\n";
 
@@ -133,6 +136,10 @@ struct Counts {
 struct Sample {
   double seconds;
   double megabytes;
+  // Whether the main window was the only one shown: no frame monitor,
+  // settings window, message box, open list or tooltip, each of which holds
+  // its memory while it is open.
+  bool main_alone;
 };
 
 struct Options {
@@ -287,6 +294,8 @@ int main(int argc, char** argv) {
   Options o;
   if (const int r = ParseOptions(argc, argv, &o)) return r == 1 ? 0 : 2;
 
+  // As the program's main does.
+  ReturnLargeBlocksToSystem();
   setenv("QT_QPA_PLATFORM", o.platform.c_str(), 1);
   // The clicks may land on the matrix lock, which is kept in the user's
   // state folder: the soak keeps its locks in a folder of its own.
@@ -342,12 +351,15 @@ int main(int argc, char** argv) {
   for (;;) {
     const double now = static_cast<double>(clock.elapsed()) / 1000.0;
     if (now >= next_sample) {
-      samples.push_back({now, ResidentMegabytes()});
+      bool main_alone = true;
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != &dlg && w->isVisible()) main_alone = false;
+      samples.push_back({now, ResidentMegabytes(), main_alone});
       if (o.print_samples) {
-        std::printf("sample %.0f s: %.1f MB, heap %.1f MB in use of %.1f MB held, %lld windows, "
+        std::printf("sample %.0f s: %.1f MB, heap %.1f MB in use of %.1f MB held, %lld windows%s, "
                     "%lld widgets, %zu frames in the recorder, %d in the monitor\n",
                     now, samples.back().megabytes, HeapInUseMegabytes(), HeapHeldMegabytes(),
-                    windows_alive(), widgets_alive(),
+                    windows_alive(), main_alone ? " (main alone)" : "", widgets_alive(),
                     FrameRecorder::Instance().Size(),
                     dlg.m_frame_monitor ? dlg.m_frame_monitor->Model()->rowCount() : 0);
         std::fflush(stdout);
@@ -463,6 +475,22 @@ int main(int argc, char** argv) {
     RunFor(static_cast<int>(pick(200)));
   }
 
+  // Before a quick exit the window is brought back to one state, whatever
+  // the run did last, so that what a heap profiler finds held at the end of
+  // a short and of a long run can be compared: a drop-down list left open,
+  // the frame monitor and the settings window closed, and the first
+  // device's panel shown.
+  if (o.quick_exit) {
+    while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    if (dlg.m_frame_monitor) dlg.m_frame_monitor->close();
+    if (dlg.m_pSetConfigure && dlg.m_pSetConfigure->isVisible()) dlg.m_pSetConfigure->close();
+    if (dlg.m_eState != kModeNetwork) dlg.m_eState = kModeNetwork;
+    if (QComboBox* devices = dlg.DeviceCombo(); devices->count() > 0) emit devices->activated(0);
+    RunUntil(idle, 20000);
+    RunFor(1000);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+
   const double end_mb = samples.back().megabytes;
   const double end_s = samples.back().seconds;
   std::printf("actions: %ld scans, %ld device switches, %ld button presses, %ld list choices, "
@@ -479,17 +507,43 @@ int main(int argc, char** argv) {
     std::printf("run shorter than the warm-up: no growth figure\n");
     return Finish(o, 0);
   }
-  // Least squares through the samples after the warm-up.
-  double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
-  for (const Sample& s : samples) {
-    if (s.seconds < o.warmup_s) continue;
-    n += 1; sx += s.seconds; sy += s.megabytes; sxx += s.seconds * s.seconds; sxy += s.seconds * s.megabytes;
-  }
-  const double denominator = n * sxx - sx * sx;
-  const double slope = denominator > 0 ? (n * sxy - sx * sy) / denominator : 0;
+  // Least squares through the samples after the warm-up (all of them, or
+  // only those taken while the main window was alone).
+  const auto fitted_slope = [&](bool alone_only, double* count) {
+    double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (const Sample& s : samples) {
+      if (s.seconds < o.warmup_s || (alone_only && !s.main_alone)) continue;
+      n += 1; sx += s.seconds; sy += s.megabytes; sxx += s.seconds * s.seconds; sxy += s.seconds * s.megabytes;
+    }
+    *count = n;
+    const double denominator = n * sxx - sx * sx;
+    return denominator > 0 ? (n * sxy - sx * sy) / denominator : 0;
+  };
+  double n = 0;
+  const double slope = fitted_slope(false, &n);
   const double hours = (end_s - o.warmup_s) / 3600.0;
   std::printf("growth after warm-up: %+.2f MB per hour (end minus warm-up over %.1f min), "
               "%+.2f MB per hour (fitted line, %.0f samples)\n",
               (end_mb - warm_mb) / hours, hours * 60, slope * 3600, n);
+  // The same with the main window alone, so that a monitor or a message box
+  // open at one sample and not at another says nothing about growth.
+  const Sample* first_alone = nullptr;
+  const Sample* last_alone = nullptr;
+  for (const Sample& s : samples) {
+    if (s.seconds < o.warmup_s || !s.main_alone) continue;
+    if (!first_alone) first_alone = &s;
+    last_alone = &s;
+  }
+  double n_alone = 0;
+  const double slope_alone = fitted_slope(true, &n_alone);
+  if (first_alone && last_alone != first_alone) {
+    std::printf("main window alone: %.1f MB at %.0f s, %.1f MB at %.0f s: %+.2f MB per hour "
+                "(last minus first), %+.2f MB per hour (fitted line, %.0f samples)\n",
+                first_alone->megabytes, first_alone->seconds, last_alone->megabytes,
+                last_alone->seconds,
+                (last_alone->megabytes - first_alone->megabytes) /
+                    ((last_alone->seconds - first_alone->seconds) / 3600.0),
+                slope_alone * 3600, n_alone);
+  }
   return Finish(o, 0);
 }

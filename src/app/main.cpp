@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/desktop_setup.h"
 #include "app/zelvik_app.h"
+#include "controls/heap_policy.h"
 #include "monitor/frame_export.h"
 #include "platform/platform.h"
 #include "res/skin.h"
@@ -35,6 +36,7 @@ void StartupMessageHandler(QtMsgType type, const QMessageLogContext& context, co
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  zv::ReturnLargeBlocksToSystem();
   QCoreApplication::setApplicationName("zv_multiview");
   QCoreApplication::setApplicationVersion(ZV_VERSION);
 
