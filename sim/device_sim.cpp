@@ -109,10 +109,11 @@ std::unique_ptr<SimDevice> MakeDevice(const DeviceConfig& config) {
   // Any other type only answers discovery and logs what it receives.
   if (!family) return std::make_unique<SimDevice>(config);
   switch (family->kind) {
-    case FamilyKind::kMultiviewer: return MakeMultiviewerDevice(config);
-    case FamilyKind::kMatrix: return MakeMatrixDevice(config);
-    case FamilyKind::kFourChannel: return MakeFourChannelDevice(config);
-    case FamilyKind::kSwitcher: return MakeSwitcherDevice(config);
+#define ZV_DEVICE_CASE(Name) \
+  case FamilyKind::k##Name:  \
+    return Make##Name##Device(config);
+    ZV_FAMILIES(ZV_DEVICE_CASE)
+#undef ZV_DEVICE_CASE
   }
   return std::make_unique<SimDevice>(config);
 }

@@ -4,13 +4,13 @@
 
 #include <memory>
 
+#include "families/family_list.h"
 #include "sim/device_sim.h"
 
 namespace zv::sim {
 
-std::unique_ptr<SimDevice> MakeMultiviewerDevice(const DeviceConfig& config);  // 0xA1
-std::unique_ptr<SimDevice> MakeMatrixDevice(const DeviceConfig& config);       // 0x81, 0x82
-std::unique_ptr<SimDevice> MakeFourChannelDevice(const DeviceConfig& config);  // 0x60
-std::unique_ptr<SimDevice> MakeSwitcherDevice(const DeviceConfig& config);     // 0xA5
+#define ZV_MAKE_DEVICE(Name) std::unique_ptr<SimDevice> Make##Name##Device(const DeviceConfig& config);
+ZV_FAMILIES(ZV_MAKE_DEVICE)
+#undef ZV_MAKE_DEVICE
 
 }  // namespace zv::sim

@@ -16,7 +16,9 @@ namespace zv {
 
 // The panel a device opens: its family's, or none. Which type bytes each
 // family answers with is the family registry's (registry/families.h).
-enum class PanelKind { kNone, kFourChannel, kMatrix, kMultiviewer, kSwitcher };
+#define ZV_PANEL_KIND(Name) k##Name,
+enum class PanelKind { kNone, ZV_FAMILIES(ZV_PANEL_KIND) };
+#undef ZV_PANEL_KIND
 inline PanelKind PanelKindOf(FamilyKind kind) { return static_cast<PanelKind>(static_cast<int>(kind) + 1); }
 inline FamilyKind FamilyKindOf(PanelKind kind) { return static_cast<FamilyKind>(static_cast<int>(kind) - 1); }
 static_assert(PanelKind::kSwitcher == PanelKind(static_cast<int>(FamilyKind::kSwitcher) + 1));

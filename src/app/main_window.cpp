@@ -14,14 +14,11 @@
 #include <QWindow>
 #include <algorithm>
 
-#include "fourch/fourch_panel.h"
-#include "matrix/matrix_panel.h"
+#include "controls/panel_place.h"
 #include "monitor/frame_monitor_window.h"
-#include "multiview/multiview_panel.h"
 #include "platform/platform.h"
 #include "res/skin.h"
 #include "res/template_builder.h"
-#include "switcher/switcher_panel.h"
 
 namespace zv {
 
@@ -76,15 +73,13 @@ CChildDialog* CreateDevicePanel(PanelKind kind, QWidget* parent, DeviceLink& lin
   DeviceSession* session =
       kind == PanelKind::kNone ? nullptr : state.ChosenDeviceSession(FamilyOf(FamilyKindOf(kind)));
   if (!session) return nullptr;
+  const PanelPlace place{parent, link, *session, state.m_rc_plenn_show_mode_type};
   switch (kind) {
-    case PanelKind::kFourChannel:
-      return new CClass_trisk_main_dlg(parent, static_cast<FourChannelSession&>(*session),
-                                       state.m_rc_plenn_show_mode_type);
-    case PanelKind::kMatrix:
-      return new CClass_matrix_control(parent, link, static_cast<MatrixSession&>(*session));
-    case PanelKind::kMultiviewer: return new CClass_16view_dlg(parent, static_cast<MultiviewSession&>(*session));
-    case PanelKind::kSwitcher:
-      return new CClass_switcher_dlg(parent, link, static_cast<SwitcherSession&>(*session));
+#define ZV_PANEL_CASE(Name) \
+  case PanelKind::k##Name:  \
+    return Make##Name##Panel(place);
+    ZV_FAMILIES(ZV_PANEL_CASE)
+#undef ZV_PANEL_CASE
     case PanelKind::kNone: break;
   }
   return nullptr;

@@ -1,5 +1,7 @@
 #include "fourch/fourch_panel.h"
 
+#include "controls/panel_place.h"
+
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -260,6 +262,10 @@ void CClass_trisk_main_dlg::paintEvent(QPaintEvent* event) {
   CChildDialog::paintEvent(event);
   QPainter p(this);
   p.drawImage(m_preview_rect.topLeft(), DrawTriskPreview(m_session.Preview()));
+}
+
+CChildDialog* MakeFourChannelPanel(const PanelPlace& place) {
+  return new CClass_trisk_main_dlg(place.parent, static_cast<FourChannelSession&>(place.session), place.preview_rect);
 }
 
 }  // namespace zv

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "link/link_state.h"
+#include "session/family_info.h"
 #include "platform/platform.h"
 
 namespace zv {
@@ -197,6 +198,20 @@ std::vector<ActionSpec> MakeFourChannelActions() {
 ActionTable FourChannelActions() {
   static const std::vector<ActionSpec> table = MakeFourChannelActions();
   return table;
+}
+
+// ---- the family's row in the registry -------------------------------------------
+
+namespace {
+const char* FourChannelCommandName(uint8_t command) { return CommandNameIn(kTriskCommandNames, command); }
+constexpr uint8_t kFourChannelTypes[] = {0x60};
+}  // namespace
+
+const FamilyInfo& FourChannelFamily() {
+  static const FamilyInfo row{FamilyKind::kFourChannel, "fourch", "four-channel switcher", kFourChannelTypes,
+                              "four-channel switcher (type 0x60)", 308, true, &FourChannelActions,
+                              &MakeSession<FourChannelSession>, &FourChannelCommandName};
+  return row;
 }
 
 }  // namespace zv

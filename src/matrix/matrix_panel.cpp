@@ -1,5 +1,7 @@
 #include "matrix/matrix_panel.h"
 
+#include "controls/panel_place.h"
+
 #include <QAction>
 #include <algorithm>
 #include <QFile>
@@ -151,6 +153,10 @@ void CClass_matrix_control::SwitchPage(int page) {
   m_page->setGeometry(m_page_rect);
   m_page->show();
   m_cur_page = page;
+}
+
+CChildDialog* MakeMatrixPanel(const PanelPlace& place) {
+  return new CClass_matrix_control(place.parent, place.link, static_cast<MatrixSession&>(place.session));
 }
 
 }  // namespace zv

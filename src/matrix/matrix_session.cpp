@@ -1,6 +1,7 @@
 #include "matrix/matrix_session.h"
 
 #include "link/link_state.h"
+#include "session/family_info.h"
 #include "matrix/matrix_lock.h"
 #include "platform/small_file.h"
 
@@ -196,6 +197,19 @@ std::vector<ActionSpec> MakeMatrixActions() {
 ActionTable MatrixActions() {
   static const std::vector<ActionSpec> table = MakeMatrixActions();
   return table;
+}
+
+// ---- the family's row in the registry -------------------------------------------
+
+namespace {
+constexpr uint8_t kMatrixTypes[] = {0x81, 0x82};
+}  // namespace
+
+const FamilyInfo& MatrixFamily() {
+  static const FamilyInfo row{FamilyKind::kMatrix, "matrix", "matrix router", kMatrixTypes,
+                              "8x8 matrix router (type 0x82)", 206, false, &MatrixActions,
+                              &MakeSession<MatrixSession>, nullptr};
+  return row;
 }
 
 }  // namespace zv

@@ -1,5 +1,7 @@
 #include "multiview/multiview_panel.h"
 
+#include "controls/panel_place.h"
+
 #include <QAction>
 #include <QFile>
 #include <QFileDialog>
@@ -192,6 +194,10 @@ void CClass_16view_dlg::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   const QWidget* anchor = Item(kIdPreviewAnchor);
   p.drawImage(anchor ? anchor->pos() : QPoint(5, 40), PaintMultiviewPreview(m_session.Record()));
+}
+
+CChildDialog* MakeMultiviewerPanel(const PanelPlace& place) {
+  return new CClass_16view_dlg(place.parent, static_cast<MultiviewSession&>(place.session));
 }
 
 }  // namespace zv

@@ -1,6 +1,7 @@
 #include "multiview/multiview_session.h"
 
 #include "multiview/multiview_link.h"
+#include "session/family_info.h"
 
 namespace zv {
 
@@ -292,6 +293,20 @@ std::vector<ActionSpec> MakeMultiviewActions() {
 ActionTable MultiviewActions() {
   static const std::vector<ActionSpec> table = MakeMultiviewActions();
   return table;
+}
+
+// ---- the family's row in the registry -------------------------------------------
+
+namespace {
+const char* MultiviewMonitorName(uint8_t command) { return CommandNameIn(kMultiviewCommandNames, command); }
+constexpr uint8_t kMultiviewerTypes[] = {0xA1};
+}  // namespace
+
+const FamilyInfo& MultiviewerFamily() {
+  static const FamilyInfo row{FamilyKind::kMultiviewer, "multiview", "multiviewer", kMultiviewerTypes,
+                              "multiviewer (type 0xA1)", 129, false, &MultiviewActions,
+                              &MakeSession<MultiviewSession>, &MultiviewMonitorName};
+  return row;
 }
 
 }  // namespace zv

@@ -246,6 +246,6 @@ constexpr std::array<DialogTemplate, 7> kMultiviewTemplates{{
 
 }  // namespace
 
-std::span<const DialogTemplate> MultiviewDialogTemplates() { return kMultiviewTemplates; }
+std::span<const DialogTemplate> MultiviewerDialogTemplates() { return kMultiviewTemplates; }
 
 }  // namespace zv

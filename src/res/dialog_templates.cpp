@@ -55,9 +55,10 @@ const DialogTemplate* FindIn(std::span<const DialogTemplate> templates, int reso
 const DialogTemplate* FindDialogTemplate(int resource) {
   // Each device family keeps the templates of its panel and pages beside its
   // own code.
+#define ZV_FAMILY_TEMPLATES(Name) Name##DialogTemplates(),
   for (std::span<const DialogTemplate> family :
-       {std::span<const DialogTemplate>(kTemplates), MultiviewDialogTemplates(), MatrixDialogTemplates(),
-        FourChannelDialogTemplates(), SwitcherDialogTemplates()})
+       {std::span<const DialogTemplate>(kTemplates), ZV_FAMILIES(ZV_FAMILY_TEMPLATES)})
+#undef ZV_FAMILY_TEMPLATES
     if (const DialogTemplate* t = FindIn(family, resource)) return t;
   return nullptr;
 }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <span>
 
+#include "families/family_list.h"
+
 namespace zv {
 
 enum class ControlKind {
@@ -60,10 +62,9 @@ constexpr ControlTemplate FromDialogUnits(ControlTemplate c) {
 const DialogTemplate* FindDialogTemplate(int resource);
 
 // The templates of each device family's panel and pages (one file per family).
-std::span<const DialogTemplate> MultiviewDialogTemplates();
-std::span<const DialogTemplate> MatrixDialogTemplates();
-std::span<const DialogTemplate> FourChannelDialogTemplates();
-std::span<const DialogTemplate> SwitcherDialogTemplates();
+#define ZV_FAMILY_TEMPLATES(Name) std::span<const DialogTemplate> Name##DialogTemplates();
+ZV_FAMILIES(ZV_FAMILY_TEMPLATES)
+#undef ZV_FAMILY_TEMPLATES
 
 // Ids of the main window's controls.
 enum MainWindowControl : int {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 
+#include "families/family_list.h"
 #include "session/action_table.h"
 
 namespace zv {
@@ -15,7 +16,9 @@ class DeviceLink;
 class DeviceSession;
 class SessionClock;
 
-enum class FamilyKind : uint8_t { kFourChannel, kMatrix, kMultiviewer, kSwitcher };
+#define ZV_FAMILY_KIND(Name) k##Name,
+enum class FamilyKind : uint8_t { ZV_FAMILIES(ZV_FAMILY_KIND) };
+#undef ZV_FAMILY_KIND
 
 struct FamilyInfo {
   FamilyKind kind;
@@ -35,5 +38,24 @@ struct FamilyInfo {
   // null for one it does not know (and for a family that sends text).
   const char* (*command_name)(uint8_t command);
 };
+
+// A family's session factory for its row.
+template <class Session>
+std::unique_ptr<DeviceSession> MakeSession(const FamilyInfo& family, DeviceLink& link, SessionClock& clock) {
+  return std::make_unique<Session>(family, link, clock);
+}
+
+// The name a table of {command, name} rows gives a command, or null.
+template <typename Table>
+const char* CommandNameIn(const Table& table, uint8_t command) {
+  for (const auto& row : table)
+    if (row.command == command) return row.name;
+  return nullptr;
+}
+
+// Each family's row, defined in the family's own folder.
+#define ZV_FAMILY_ROW(Name) const FamilyInfo& Name##Family();
+ZV_FAMILIES(ZV_FAMILY_ROW)
+#undef ZV_FAMILY_ROW
 
 }  // namespace zv

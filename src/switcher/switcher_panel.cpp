@@ -1,5 +1,7 @@
 #include "switcher/switcher_panel.h"
 
+#include "controls/panel_place.h"
+
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -259,6 +261,10 @@ bool CClass_switcher_dlg::eventFilter(QObject* watched, QEvent* event) {
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
     m_tbar->setFocus(Qt::MouseFocusReason);
   return CChildDialog::eventFilter(watched, event);
+}
+
+CChildDialog* MakeSwitcherPanel(const PanelPlace& place) {
+  return new CClass_switcher_dlg(place.parent, place.link, static_cast<SwitcherSession&>(place.session));
 }
 
 }  // namespace zv

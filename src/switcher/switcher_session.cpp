@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "switcher/switcher_commands.h"
+#include "session/family_info.h"
 
 namespace zv {
 
@@ -292,6 +293,24 @@ std::vector<ActionSpec> MakeSwitcherActions() {
 ActionTable SwitcherActions() {
   static const std::vector<ActionSpec> table = MakeSwitcherActions();
   return table;
+}
+
+// ---- the family's row in the registry -------------------------------------------
+
+namespace {
+const char* SwitcherMonitorName(uint8_t command) {
+  for (const SwitcherCommandNameRow& row : kSwitcherCommandNames)
+    if (row.command == command) return row.monitor;
+  return nullptr;
+}
+constexpr uint8_t kSwitcherTypes[] = {0xA5};
+}  // namespace
+
+const FamilyInfo& SwitcherFamily() {
+  static const FamilyInfo row{FamilyKind::kSwitcher, "switcher", "production switcher", kSwitcherTypes,
+                              "production switcher (type 0xA5)", 237, true, &SwitcherActions,
+                              &MakeSession<SwitcherSession>, &SwitcherMonitorName};
+  return row;
 }
 
 }  // namespace zv
