@@ -84,15 +84,7 @@ class ZvctlTest : public ::testing::Test {
   // own goes to the device and its answer is awaited: the device handles
   // its datagrams in order, so by then it has logged all that zvctl sent.
   std::vector<std::string> Received(const char* address, size_t from) {
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(kPort);
-    inet_pton(AF_INET, address, &to.sin_addr);
-    sendto(fd, DISCOVERY_QUERY.data(), DISCOVERY_QUERY.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    pollfd p{fd, POLLIN, 0};
-    EXPECT_EQ(poll(&p, 1, 2000), 1) << address << " did not answer the test's query";
-    close(fd);
+    EXPECT_TRUE(test::DeviceHasLoggedAll(address, kPort, 2000)) << address << " did not answer the test's query";
     std::vector<std::string> seen;
     const std::vector<std::string> lines = m_sim.sim().LogLines();
     for (size_t i = from; i < lines.size(); ++i) {

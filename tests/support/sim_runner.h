@@ -2,7 +2,10 @@
 // addresses and a port the test chose, for as long as the object lives.
 #pragma once
 
+#include <arpa/inet.h>
+#include <poll.h>
 #include <pthread.h>
+#include <sys/socket.h>
 #include <sys/eventfd.h>
 #include <time.h>
 #include <unistd.h>
@@ -11,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/command_frame.h"
 #include "link/link_state.h"
 #include "sim/device_sim.h"
 
@@ -57,6 +61,23 @@ class SimRunner {
   std::string m_error;
   std::thread m_thread;
 };
+
+// Sends a discovery query of the test's own to the virtual device at
+// `address` and waits for its answer. A device handles its datagrams in
+// order, so once it has answered it has logged every frame sent to it
+// before. False when it did not answer within `wait_ms`.
+inline bool DeviceHasLoggedAll(const char* address, uint16_t port, int wait_ms = 3000) {
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  inet_pton(AF_INET, address, &to.sin_addr);
+  sendto(fd, DISCOVERY_QUERY.data(), DISCOVERY_QUERY.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  pollfd p{fd, POLLIN, 0};
+  const bool answered = poll(&p, 1, wait_ms) == 1;
+  close(fd);
+  return answered;
+}
 
 // Devices named `names` of `type` (0xA5 unless given) at 127.0.0.2,
 // 127.0.0.3 ... on `port`, with discovery on 127.0.0.1.

@@ -87,15 +87,7 @@ class Device {
   // it has logged every frame sent before): "0xcc pppp" for a frame, the
   // text itself for a text; discovery and the panel's reads left out.
   std::vector<std::string> Settled() {
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(m_port);
-    to.sin_addr.s_addr = htonl(0x7F000002);
-    sendto(fd, DISCOVERY_QUERY.data(), DISCOVERY_QUERY.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    pollfd p{fd, POLLIN, 0};
-    EXPECT_EQ(poll(&p, 1, 3000), 1) << "the device did not answer the test's query";
-    close(fd);
+    EXPECT_TRUE(test::DeviceHasLoggedAll("127.0.0.2", m_port, 3000)) << "the device did not answer the test's query";
     static const std::regex kFrame("\"command\":\"(0x[0-9a-f]{2})\",\"params\":\"([0-9a-f]*)\"");
     static const std::regex kText("\"text\":\"([^\"]*)\"");
     std::vector<std::string> out;

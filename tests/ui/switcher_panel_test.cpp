@@ -1002,19 +1002,10 @@ TEST(SwitcherPanelTest, OnAirOncePerPressAndOneTravelAtATime) {
 namespace zv {
 namespace {
 
-// Everything the device has logged, once it has answered a discovery query
-// of the test's own (it handles its datagrams in order, so by then it has
-// logged every frame sent before), other than discovery.
+// Everything the device has logged once it has logged all sent to it,
+// other than discovery.
 std::vector<std::string> SettledFrames(Bench& b) {
-  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(b.Port());
-  to.sin_addr.s_addr = htonl(0x7F000002);
-  sendto(fd, DISCOVERY_QUERY.data(), DISCOVERY_QUERY.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-  pollfd p{fd, POLLIN, 0};
-  EXPECT_EQ(poll(&p, 1, 3000), 1) << "the device did not answer the test's query";
-  close(fd);
+  EXPECT_TRUE(test::DeviceHasLoggedAll("127.0.0.2", b.Port())) << "the device did not answer the test's query";
   std::vector<std::string> frames = b.Frames();
   std::erase_if(frames, [](const std::string& f) { return f.rfind("0xff", 0) == 0; });
   return frames;
