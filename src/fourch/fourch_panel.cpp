@@ -70,10 +70,7 @@ CClass_trisk_main_dlg::CClass_trisk_main_dlg(QWidget* parent, FourChannelSession
 CClass_trisk_main_dlg::~CClass_trisk_main_dlg() { m_session.UnsubscribeChanges(m_changes_token); }
 
 ActionOutcome CClass_trisk_main_dlg::Act(const std::string& action, const ActionArgs& args) {
-  const ActionOutcome outcome = m_session.Invoke(action, args);
-  if (outcome.status == ActionOutcome::kBadParameter || outcome.status == ActionOutcome::kUnknown)
-    m_session.Link().ShowStatus(outcome.message, true);
-  return outcome;
+  return m_session.InvokeFromView(action, args);
 }
 
 CButtonST* CClass_trisk_main_dlg::ModeButton(int mode) const {

@@ -91,10 +91,7 @@ CClass_16view_dlg::CClass_16view_dlg(QWidget* parent, MultiviewSession& session)
 CClass_16view_dlg::~CClass_16view_dlg() { m_session.Unsubscribe(m_changed_token); }
 
 ActionOutcome CClass_16view_dlg::Act(const std::string& action, const ActionArgs& args) {
-  const ActionOutcome outcome = m_session.Invoke(action, args);
-  if (outcome.status == ActionOutcome::kBadParameter || outcome.status == ActionOutcome::kUnknown)
-    m_session.Link().ShowStatus(outcome.message, true);
-  return outcome;
+  return m_session.InvokeFromView(action, args);
 }
 
 void CClass_16view_dlg::AddSetupMenu() {

@@ -11,4 +11,11 @@ ActionOutcome DeviceSession::Invoke(const std::string& name, const ActionArgs& a
   return action->apply(*this, args);
 }
 
+ActionOutcome DeviceSession::InvokeFromView(const std::string& name, const ActionArgs& args) {
+  const ActionOutcome outcome = Invoke(name, args);
+  if (outcome.status == ActionOutcome::kBadParameter || outcome.status == ActionOutcome::kUnknown)
+    m_link.ShowStatus(outcome.message, true);
+  return outcome;
+}
+
 }  // namespace zv

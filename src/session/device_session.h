@@ -55,6 +55,10 @@ class DeviceSession {
   // refused (nothing sent) when the family has no such action or the
   // arguments do not fit it.
   ActionOutcome Invoke(const std::string& name, const ActionArgs& args = {});
+  // As Invoke, for a view: a refused value or an unknown action is said in
+  // red in the status strip (what the device's state does not allow now
+  // stays quiet, as a press that does nothing).
+  ActionOutcome InvokeFromView(const std::string& name, const ActionArgs& args = {});
 
   // Whether a timed action (an Auto transition) is under way.
   virtual bool Busy() const { return false; }

@@ -61,10 +61,7 @@ CClass_switcher_dlg::~CClass_switcher_dlg() {
 }
 
 ActionOutcome CClass_switcher_dlg::Act(const std::string& action, const ActionArgs& args) {
-  const ActionOutcome outcome = m_session.Invoke(action, args);
-  if (outcome.status == ActionOutcome::kBadParameter || outcome.status == ActionOutcome::kUnknown)
-    m_link.ShowStatus(outcome.message, true);
-  return outcome;
+  return m_session.InvokeFromView(action, args);
 }
 
 void CClass_switcher_dlg::SetUpTbar() {
