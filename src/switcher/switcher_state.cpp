@@ -227,19 +227,6 @@ SwitcherEffects SwitcherRules::Open() {
   return fx;
 }
 
-SwitcherEffects SwitcherRules::Close() {
-  SwitcherEffects fx;
-  if (!m_running_timer) return fx;
-  fx.stop_timer_id = m_running_timer;
-  m_running_timer = 0;
-  // The timer counts thumb positions; a T-bar left half way keeps a manual
-  // value (the progress when travelling upward), as a drag would leave it.
-  if (m_data.zv_switcher_tbar_reverse == 1)
-    m_data.zv_switcher_tbar_value =
-        static_cast<uint8_t>(kTbarBottom - std::min<int>(m_data.zv_switcher_tbar_value, kTbarBottom));
-  return fx;
-}
-
 SwitcherEffects SwitcherRules::PressPgm(int n) {
   SwitcherEffects fx;
   if (m_data.zv_switcher_pgm_source != n) SetPgmSource(m_data, n, fx);

@@ -212,8 +212,6 @@ class SwitcherRules {
   // Opening: BKGD and MIX selected, every button showing the kept record,
   // the thumb placed so that it agrees with the direction, page 0.
   SwitcherEffects Open();
-  // The panel closes: a running timer ends with it.
-  SwitcherEffects Close();
 
   SwitcherEffects PressPgm(int n);
   SwitcherEffects PressPvm(int n);

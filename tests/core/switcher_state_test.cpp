@@ -635,23 +635,6 @@ TEST(SwitcherStateTest, OpeningShowsTheKeptRecord) {
   }
 }
 
-TEST(SwitcherStateTest, ClosingDuringAutoLeavesAValueTheNextPanelPlaces) {
-  SwitcherPageData d = Fresh();
-  SwitcherRules first(d);
-  first.Auto(129);
-  SwitcherEffects fx;
-  for (int i = 0; i < 30; ++i) fx = first.TimerStep(1);
-  EXPECT_EQ(first.Close().stop_timer_id, 1);
-  SwitcherRules second(d);
-  const SwitcherEffects open = second.Open();
-  EXPECT_EQ(open.tbar_position, 99) << "where the timer had the thumb";
-  // Auto from there continues upward and sends the rest of the travel.
-  second.Auto(*open.tbar_position);
-  std::vector<SwitcherFrame> sent;
-  EXPECT_EQ(RunAuto(second, 1, &sent), 99);
-  EXPECT_EQ(TbarFrames(sent).back(), std::make_pair(1, 128));
-}
-
 TEST(SwitcherStateTest, PageRules) {
   SwitcherPageData d = Fresh();
   // Wipe patterns: the stored one sends nothing.
