@@ -76,6 +76,10 @@ void AddOptions(QCommandLineParser* parser, bool show_toolkit) {
                      "Append every frame sent and received, from start-up on, to this file as "
                      "JSON lines (one object per frame, as the frame monitor saves them).",
                      "file"});
+  parser->addOption({"follow-period",
+                     "While a multiviewer or four-channel panel is shown, read its device back every so "
+                     "many milliseconds and show what changed there (default 2000; 0: never).",
+                     "ms"});
   parser->addOption({"verbose",
                      "Print the trace lines of searches and commands (the logging category "
                      "zv.trace; QT_LOGGING_RULES=\"zv.trace.info=true\" does the same)."});
@@ -167,6 +171,14 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
   for (const QString& path : parser.values("serial-port"))
     result.serial_ports.push_back(path.toStdString());
   if (parser.isSet("frame-log")) result.frame_log = parser.value("frame-log").toStdString();
+  if (parser.isSet("follow-period")) {
+    bool ok = false;
+    const uint value = parser.value("follow-period").toUInt(&ok);
+    if (!ok || (value != 0 && value < 100) || value > 3'600'000)
+      return UsageError(result, "--follow-period must be 0 (never) or 100 to 3600000 milliseconds, not \"" +
+                                    parser.value("follow-period").toStdString() + "\"");
+    result.follow_period_ms = static_cast<int>(value);
+  }
   result.verbose = parser.isSet("verbose");
   result.platform_given = parser.isSet("platform");
   return result;

@@ -29,6 +29,9 @@ struct CommandLine {
   std::vector<std::string> serial_ports;
   std::string frame_log;  // empty: none
   bool verbose = false;
+  // How often a shown multiviewer or four-channel panel reads its device
+  // back (milliseconds; 0: never).
+  int follow_period_ms = 2000;
   // -platform (or --platform) was given: Qt is told which platform to use.
   bool platform_given = false;
 };

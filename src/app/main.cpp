@@ -8,6 +8,7 @@
 #include "app/desktop_setup.h"
 #include "app/zelvik_app.h"
 #include "controls/heap_policy.h"
+#include "session/device_session.h"
 #include "monitor/frame_export.h"
 #include "platform/platform.h"
 #include "res/skin.h"
@@ -94,6 +95,7 @@ int main(int argc, char* argv[]) {
     log_check.start(1000);
   }
 
+  zv::DeviceSession::SetFollowPeriodMs(command_line.follow_period_ms);
   zv::CZELVIKApp app(command_line.config);
   const int result = app.InitInstance();
   frame_log.Close();

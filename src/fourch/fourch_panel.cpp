@@ -1,5 +1,7 @@
 #include "fourch/fourch_panel.h"
 
+#include "controls/change_marks.h"
+
 #include "controls/panel_place.h"
 
 #include <QComboBox>
@@ -63,11 +65,20 @@ QImage DrawTriskPreview(const TriskPreviewSlots& windows) {
 CClass_trisk_main_dlg::CClass_trisk_main_dlg(QWidget* parent, FourChannelSession& session,
                                              QRect& preview_rect)
     : CChildDialog(parent, kResource), m_session(session), m_preview_rect(preview_rect) {
-  m_changes_token = m_session.SubscribeChanges([this](const FourChannelChange& change) { Show(change); });
+  m_changes_token = m_session.SubscribeChanges([this](const FourChannelChange& change) {
+    // What the device changed by itself is marked where it shows.
+    const ChangeMarks marks(this);
+    Show(change);
+    if (m_session.ChangedByDevice()) marks.MarkChanged();
+  });
+  m_follow_handle = m_session.StartFollowing();
   OnInitDialog();
 }
 
-CClass_trisk_main_dlg::~CClass_trisk_main_dlg() { m_session.UnsubscribeChanges(m_changes_token); }
+CClass_trisk_main_dlg::~CClass_trisk_main_dlg() {
+  m_session.StopFollowing(m_follow_handle);
+  m_session.UnsubscribeChanges(m_changes_token);
+}
 
 ActionOutcome CClass_trisk_main_dlg::Act(const std::string& action, const ActionArgs& args) {
   return m_session.InvokeFromView(action, args);
@@ -162,11 +173,11 @@ void CClass_trisk_main_dlg::Show(const FourChannelChange& change) {
     if (auto* loop_button = qobject_cast<CButtonST*>(Item(kIdTriskLoopButton)))
       loop_button->SetFaceImageId(data.zv_trisk_loop_state ? kTriskLoopOnImage : kTriskLoopOffImage);
   if (change.format)
-    if (QComboBox* format_list = Combo(kIdTriskOutputFormatList))
+    if (QComboBox* format_list = Combo(kIdTriskOutputFormatList); MayShowIn(format_list))
       format_list->setCurrentIndex(TriskOutputFormatEntry(data.zv_trisk_output_format));
   if (change.pip)
     for (int list = 0; list < 2; ++list)
-      if (QComboBox* combo = PipList(list))
+      if (QComboBox* combo = PipList(list); MayShowIn(combo))
         combo->setCurrentIndex(TriskPipListEntry(data.zv_trisk_pip_child_ch[list]));
   if (change.mode || change.loop || change.read_done) SetPipListStates();
   for (int n = 0; n < kTriskChannelCount; ++n)
@@ -175,6 +186,23 @@ void CClass_trisk_main_dlg::Show(const FourChannelChange& change) {
     m_reading_state = false;
     setEnabled(true);
   }
+}
+
+bool CClass_trisk_main_dlg::MayShowIn(QComboBox* list) {
+  if (!list) return false;
+  if (!BeingEdited(list)) return true;
+  // The operator has the list open: the device's value shows (and is
+  // marked when it is not what they chose) once the list closes.
+  if (m_held.insert(list).second)
+    WhenLeft(list, this, [this, list] {
+      m_held.erase(list);
+      FourChannelChange change;
+      change.pip = change.format = true;
+      const ChangeMarks marks(this);
+      Show(change);
+      marks.MarkChanged();
+    });
+  return false;
 }
 
 void CClass_trisk_main_dlg::OnShowModeSelected(int mode) { Act("fourch.mode", {{"mode", mode}}); }

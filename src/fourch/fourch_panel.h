@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <set>
 
 #include "controls/child_dialog.h"
 #include "fourch/fourch_session.h"
@@ -98,6 +99,11 @@ class CClass_trisk_main_dlg : public CChildDialog {
   FourChannelSession& m_session;
   QRect& m_preview_rect;
   int m_changes_token = 0;
+  int m_follow_handle = 0;
+  // Whether a list may show the device's value now (the operator does not
+  // have it open); one open is shown when it closes.
+  bool MayShowIn(QComboBox* list);
+  std::set<QComboBox*> m_held;
   bool m_reading_state = false;
   std::array<int, kTriskChannelCount> m_indicator_image{};
   int m_indicator_updates = 0;

@@ -22,6 +22,7 @@ void FourChannelSession::Tell(const FourChannelChange& change) {
 
 void FourChannelSession::Send(const char* what, bool (*send)(LinkState&, const TriskPageData&)) {
   // Every exchange with this device goes by UDP, whatever the connection mode.
+  CountCommand();
   Link().Command(what, [send, data = m_data](LinkState& link) { return send(link, data); });
 }
 
@@ -76,6 +77,7 @@ ActionOutcome FourChannelSession::Loop(bool on, std::optional<int> seconds) {
   m_data.zv_trisk_loop_state = on ? 1 : 0;
   if (seconds) {
     const uint16_t time = TriskLoopTime(*seconds);
+    CountCommand();
     Link().Command("Loop time", [time](LinkState& link) { return SendTriskLoopTime(link, time); });
   }
   Send("Loop", &SendTriskLoopState);
@@ -87,6 +89,7 @@ ActionOutcome FourChannelSession::Loop(bool on, std::optional<int> seconds) {
 
 ActionOutcome FourChannelSession::LoopTime(int seconds) {
   const uint16_t time = TriskLoopTime(seconds);
+  CountCommand();
   Link().Command("Loop time", [time](LinkState& link) { return SendTriskLoopTime(link, time); });
   return ActionOutcome::Done();
 }
@@ -130,6 +133,32 @@ void FourChannelSession::ReadState() {
       }
       change.pip = change.loop = change.format = change.read_done = true;
       Tell(change);
+    };
+  });
+}
+
+void FourChannelSession::ReadToFollow(std::function<void(bool)> done) {
+  const uint64_t commands = CommandsQueued();
+  Link().Request("", [this, commands, done = std::move(done)](LinkState& link) -> std::function<void()> {
+    std::optional<TriskStateReply> reply = ReadTriskState(link, nullptr);
+    return [this, commands, done, reply = std::move(reply)] {
+      // An answer that may predate a command of ours, or that comes while a
+      // view's own reading runs, is left to the next reading.
+      if (reply && reply->is_reply && commands == CommandsQueued() && m_reading == 0) {
+        const TriskPageData before = m_data;
+        const std::optional<uint8_t> mode = ApplyTriskStateReply(m_data, *reply);
+        FourChannelChange change;
+        if (mode && *mode < kTriskShowModeCount) change = SelectMode(*mode, true);
+        change.pip = change.pip || before.zv_trisk_pip_child_ch[0] != m_data.zv_trisk_pip_child_ch[0] ||
+                     before.zv_trisk_pip_child_ch[1] != m_data.zv_trisk_pip_child_ch[1];
+        change.loop = before.zv_trisk_loop_state != m_data.zv_trisk_loop_state;
+        change.format = before.zv_trisk_output_format != m_data.zv_trisk_output_format;
+        if (change.mode || change.pip || change.loop || change.format) {
+          m_last_state = reply;
+          TellChangeByDevice([this, &change] { Tell(change); });
+        }
+      }
+      done(reply.has_value());
     };
   });
 }

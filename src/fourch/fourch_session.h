@@ -58,6 +58,7 @@ class FourChannelSession : public DeviceSession {
   void PollSignals();
   // The lamps go dark until the next poll says otherwise (a view opening).
   void ClearSignals();
+  bool ReadsBack() const override { return true; }
 
   int SubscribeChanges(std::function<void(const FourChannelChange&)> f) { return m_changes.Add(std::move(f)); }
   void UnsubscribeChanges(int token) { m_changes.Remove(token); }
@@ -73,6 +74,9 @@ class FourChannelSession : public DeviceSession {
   ActionOutcome Loop(bool on, std::optional<int> seconds);
   ActionOutcome LoopTime(int seconds);
   ActionOutcome Format(uint8_t code);
+
+ protected:
+  void ReadToFollow(std::function<void(bool answered)> done) override;
 
  private:
   // Selects a mode; one the device named is not sent back.

@@ -16,6 +16,7 @@ class CClass_16view_audio : public CMultiviewPage {
   static constexpr int kIdSourceList = 1068;
 
   explicit CClass_16view_audio(CClass_16view_dlg* host);
+  void ShowDeviceState() override;
 };
 
 }  // namespace zv

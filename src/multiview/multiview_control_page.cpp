@@ -42,8 +42,8 @@ void CClass_16view_control::ShowDeviceState() {
   setEnabled(true);
   const MultiviewPageData& d = glo->m_all_16_view_page_data;
   FillList(kIdLayoutList, NameItems(kMultiviewLayoutNames), d.zv_16_view_mode_type);
-  // The first marking only shows the layout: nothing is sent.
-  SelectLayout(d.zv_16_view_mode_type + 1);
+  // Showing what the device has sends nothing.
+  ShowLayout(d.zv_16_view_mode_type + 1);
   FillList(kIdFormatList, NameItems(kMultiviewFormatNames), d.zv_16_view_resolution_type);
   FillList(kIdOverlayList, NameItems({"Disable", "Enable"}), d.zv_16_view_resolution_enable);
   QStringList inputs;
@@ -61,12 +61,19 @@ void CClass_16view_control::OnLayoutButton(int k) {
 }
 
 void CClass_16view_control::SelectLayout(int k) {
+  const uint8_t previous = m_cur_layout_button;
+  if (!ShowLayout(k)) return;
+  if (previous == 255) return;
+  ApplyLayoutIndex(k - 1);
+}
+
+bool CClass_16view_control::ShowLayout(int k) {
   MultiviewerState* glo = Glo();
-  if (!glo || k < 1 || k > kMultiviewLayoutCount) return;
+  if (!glo || k < 1 || k > kMultiviewLayoutCount) return false;
   // Until the device has been read, a locked device keeps its layout.
   if (glo->m_16_view_state_read == 0 && glo->m_all_16_view_page_data.zv_16_view_lock_state != 0)
-    return;
-  if (k == m_cur_layout_button) return;
+    return false;
+  if (k == m_cur_layout_button) return false;
   if (m_cur_layout_button >= 1 && m_cur_layout_button <= kMultiviewLayoutCount) {
     if (auto* old = qobject_cast<CButtonST*>(Item(kIdFirstLayoutButton + m_cur_layout_button - 1)))
       old->SetFaceImageId(MultiviewLayouts()[m_cur_layout_button - 1].normal_image);
@@ -78,10 +85,8 @@ void CClass_16view_control::SelectLayout(int k) {
     if (QWidget* label = Item(kIdFirstRowLabel + n)) label->setEnabled(on);
     if (QWidget* list = Item(kIdFirstSourceList + n)) list->setEnabled(on);
   }
-  const uint8_t previous = m_cur_layout_button;
   m_cur_layout_button = static_cast<uint8_t>(k);
-  if (previous == 255) return;
-  ApplyLayoutIndex(k - 1);
+  return true;
 }
 
 void CClass_16view_control::ApplyLayoutIndex(int index) {

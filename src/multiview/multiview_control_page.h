@@ -13,7 +13,7 @@ class CClass_16view_control : public CMultiviewPage {
   Q_OBJECT
  public:
   // Fills the controls from the record once the read-back has ended.
-  void ShowDeviceState();
+  void ShowDeviceState() override;
   static constexpr int kResource = 159;
   static constexpr int kIdFrame = 1028;
   static constexpr int kIdFirstLayoutButton = 1032;  // to 1038
@@ -31,6 +31,9 @@ class CClass_16view_control : public CMultiviewPage {
   // Select layout k: the lock rule, the button marks, the window rows, and
   // (unless this is the page's first marking) the layout command.
   void SelectLayout(int k);
+  // The button marks and the window rows of layout k, sending nothing;
+  // false when the lock rule keeps the layout or k is marked already.
+  bool ShowLayout(int k);
 
   uint8_t m_cur_layout_button = 255;
 

@@ -1,5 +1,7 @@
 #include "multiview/multiview_page.h"
 
+#include "controls/change_marks.h"
+
 #include "controls/button_st.h"
 #include "multiview/multiview_panel.h"
 
@@ -9,6 +11,35 @@ CMultiviewPage::CMultiviewPage(CClass_16view_dlg* host, int resource, int frame_
     : CChildDialog(host, resource), m_host(host) {
   if (QWidget* frame = Item(frame_id))
     frame->setGeometry(kPageFrameX, kPageFrameY, kPageFrameWidth, kPageFrameHeight);
+  if (!m_host) return;
+  m_session = &m_host->Session();
+  // Shown once the handler that changed the record has returned.
+  m_changed_token = m_session->Subscribe([this] {
+    const bool by_device = m_session->ChangedByDevice();
+    QMetaObject::invokeMethod(this, [this, by_device] { ShowChange(by_device); }, Qt::QueuedConnection);
+  });
+}
+
+CMultiviewPage::~CMultiviewPage() {
+  if (m_session) m_session->Unsubscribe(m_changed_token);
+}
+
+void CMultiviewPage::ShowChange(bool by_device) {
+  const ChangeMarks marks(this);
+  ShowDeviceState();
+  if (by_device) marks.MarkChanged();
+}
+
+bool CMultiviewPage::MayShowIn(QWidget* control) {
+  if (!control || !BeingEdited(control)) return true;
+  // What the device holds shows when the operator leaves the control, and
+  // is marked there if it is not what they chose.
+  if (m_held.insert(control).second)
+    WhenLeft(control, this, [this, control] {
+      m_held.erase(control);
+      ShowChange(true);
+    });
+  return false;
 }
 
 MultiviewerState* CMultiviewPage::Glo() const {
@@ -23,9 +54,9 @@ void CMultiviewPage::Act(const std::string& action, const ActionArgs& args) cons
 
 QComboBox* CMultiviewPage::Combo(int id) const { return qobject_cast<QComboBox*>(Item(id)); }
 
-void CMultiviewPage::FillList(int id, const QStringList& items, int selection) const {
+void CMultiviewPage::FillList(int id, const QStringList& items, int selection) {
   QComboBox* combo = Combo(id);
-  if (!combo) return;
+  if (!combo || !MayShowIn(combo)) return;
   combo->clear();
   combo->addItems(items);
   combo->setCurrentIndex(selection >= 0 && selection < combo->count() ? selection : -1);

@@ -3,6 +3,8 @@
 // panel's multiviewer session and invoking the session's actions.
 #pragma once
 
+#include <set>
+
 #include <QColor>
 #include <QComboBox>
 #include <QString>
@@ -28,6 +30,16 @@ class CMultiviewPage : public CChildDialog {
   Q_OBJECT
  public:
   CMultiviewPage(CClass_16view_dlg* host, int resource, int frame_id);
+  ~CMultiviewPage() override;
+
+  // Puts what the record holds into the page's controls, sending nothing;
+  // a control the operator is editing keeps what they are doing and shows
+  // the record when they leave it.
+  virtual void ShowDeviceState() {}
+  // As ShowDeviceState, after the record changed; `by_device`: the change
+  // came from the device (a reading to follow it), and the controls that
+  // moved are marked.
+  void ShowChange(bool by_device);
 
  protected:
   // The host that shows this page, or nullptr when the page stands alone.
@@ -43,7 +55,10 @@ class CMultiviewPage : public CChildDialog {
   QComboBox* Combo(int id) const;
   // Fills a list with `items` and selects `selection` (none when it is not
   // an entry). Selecting by code sends nothing: handlers hang on activated().
-  void FillList(int id, const QStringList& items, int selection) const;
+  void FillList(int id, const QStringList& items, int selection);
+  // Whether the page may put a value into `control` now; when the operator
+  // is editing it, the page shows the record again when they leave it.
+  bool MayShowIn(QWidget* control);
   // Connects a list's user choice to a handler taking the chosen entry.
   template <typename F>
   void OnChoice(int id, F handler) {
@@ -59,6 +74,12 @@ class CMultiviewPage : public CChildDialog {
 
  private:
   CClass_16view_dlg* m_host;
+  // The session outlives the page; kept to unsubscribe while the host is
+  // already going.
+  MultiviewSession* m_session = nullptr;
+  int m_changed_token = 0;
+  // Controls held back while the operator edits them.
+  std::set<QWidget*> m_held;
 };
 
 // "OFF", "ON" and friends.

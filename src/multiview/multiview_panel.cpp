@@ -75,6 +75,9 @@ CClass_16view_dlg::CClass_16view_dlg(QWidget* parent, MultiviewSession& session)
     : CChildDialog(parent, kResource), m_session(session) {
   // The session recomputes the preview model; the panel repaints it.
   m_changed_token = m_session.Subscribe([this] { ShowRecord(); });
+  // While the panel shows, the device is read every period, so what
+  // someone changed at it shows here too.
+  m_follow_handle = m_session.StartFollowing();
   for (const MultiviewPageRow& row : kMultiviewPages) {
     CButtonST* button = PageButton(this, row.button_id);
     if (!button) continue;
@@ -88,7 +91,10 @@ CClass_16view_dlg::CClass_16view_dlg(QWidget* parent, MultiviewSession& session)
   AddSetupMenu();
 }
 
-CClass_16view_dlg::~CClass_16view_dlg() { m_session.Unsubscribe(m_changed_token); }
+CClass_16view_dlg::~CClass_16view_dlg() {
+  m_session.StopFollowing(m_follow_handle);
+  m_session.Unsubscribe(m_changed_token);
+}
 
 ActionOutcome CClass_16view_dlg::Act(const std::string& action, const ActionArgs& args) {
   return m_session.InvokeFromView(action, args);

@@ -76,6 +76,7 @@ class CClass_16view_dlg : public CChildDialog {
   void ShowRecord();
   MultiviewSession& m_session;
   int m_changed_token = 0;
+  int m_follow_handle = 0;
 };
 
 }  // namespace zv

@@ -18,6 +18,7 @@ bool MultiviewSession::CanSend() {
 }
 
 bool MultiviewSession::Send(const std::string& what, MultiviewStep step, bool by_udp) {
+  if (by_udp || CanSend()) CountCommand();
   if (by_udp) {
     Link().Command(what, [step = std::move(step)](LinkState& link) {
       return link.SendCommand(step.command, step.params);
@@ -57,12 +58,32 @@ void MultiviewSession::Read(bool udp_only, std::function<void(bool)> done) {
                  });
 }
 
+void MultiviewSession::ReadToFollow(std::function<void(bool)> done) {
+  const uint64_t commands = CommandsQueued();
+  Link().Request("", [this, commands, done = std::move(done)](LinkState& link) -> std::function<void()> {
+    std::optional<std::vector<uint8_t>> content = FetchMultiviewerState(link, false);
+    return [this, commands, done, content = std::move(content)] {
+      // What the device said before a command of ours reached it would
+      // take that command back on the screen; the next reading brings both.
+      if (content && commands == CommandsQueued() && *content != m_followed) {
+        m_followed = *content;
+        m_record.ApplyReadStateReply(*content);
+        m_record.m_16_view_state_read = 1;
+        RecomputeAll();
+        TellChangeByDevice([this] { RecordChanged(); });
+      }
+      done(content.has_value());
+    };
+  });
+}
+
 void MultiviewSession::ApplySetup(const MultiviewSetup& setup, const MultiviewSetupKeys& keys,
                                   std::function<void(const MultiviewApplyResult&)> done) {
   if (!CanSend()) {
     if (done) done(MultiviewApplyResult{});
     return;
   }
+  CountCommand();
   Link().Request("Applying setup to " + Link().DeviceName(),
                  [this, setup, keys, done = std::move(done)](LinkState& link) -> std::function<void()> {
                    MultiviewApplyResult result = ApplyMultiviewerSetup(link, setup, keys);

@@ -43,6 +43,8 @@ class MultiviewSession : public DeviceSession {
   void ApplySetup(const MultiviewSetup& setup, const MultiviewSetupKeys& keys,
                   std::function<void(const MultiviewApplyResult& result)> done);
 
+  bool ReadsBack() const override { return true; }
+
   // ---- what the actions do (MultiviewActions lists them) -------------------
   ActionOutcome Layout(uint8_t window_count);
   ActionOutcome Source(int window, uint8_t input);
@@ -60,6 +62,9 @@ class MultiviewSession : public DeviceSession {
   // that follows brings what the device really has.
   ActionOutcome RestoreDefaults();
 
+ protected:
+  void ReadToFollow(std::function<void(bool answered)> done) override;
+
  private:
   // Queues one step on the link by the connection mode; false (nothing
   // queued) when frames cannot go now. `by_udp`: by UDP whatever the mode,
@@ -68,6 +73,9 @@ class MultiviewSession : public DeviceSession {
   void RecomputeAll();
 
   MultiviewerState m_record;
+  // The device's last answer to a reading made to follow it: an answer
+  // that says the same changes nothing.
+  std::vector<uint8_t> m_followed;
 };
 
 ActionTable MultiviewActions();

@@ -31,15 +31,9 @@ CClass_16view_set::CClass_16view_set(CClass_16view_dlg* host)
     IpControl(kIdIpAddress)->SetAddressText(QString::fromStdString(ip));
     IpControl(kIdSubnetMask)->SetAddressText(QString::fromStdString(DottedQuad(kDefaultSubnetMaskOctets)));
     IpControl(kIdGateway)->SetAddressText(QString::fromStdString(DefaultGatewayText(ip)));
-    ShowRecord();
-    // What a read-back brought (after restoring the defaults) shows in the
-    // lists, once the handler that caused it has returned.
-    // The session outlives the panel; the page keeps it to unsubscribe
-    // while its host is already going.
-    m_session = Session();
-    m_changed_token = m_session->Subscribe([this] {
-      QMetaObject::invokeMethod(this, &CClass_16view_set::ShowRecord, Qt::QueuedConnection);
-    });
+    // What a read-back brings later (after restoring the defaults) shows
+    // in the lists as every page shows a change of the record.
+    ShowDeviceState();
   }
 
   const auto on_off = [](int s) { return std::string(s ? "on" : "off"); };
@@ -55,15 +49,13 @@ CClass_16view_set::CClass_16view_set(CClass_16view_dlg* host)
     connect(b, &QAbstractButton::clicked, this, &CClass_16view_set::SendNetworkSettings);
 }
 
-CClass_16view_set::~CClass_16view_set() {
-  if (m_session) m_session->Unsubscribe(m_changed_token);
-}
+CClass_16view_set::~CClass_16view_set() = default;
 
 CIpAddressCtrl* CClass_16view_set::IpControl(int id) const {
   return qobject_cast<CIpAddressCtrl*>(Item(id));
 }
 
-void CClass_16view_set::ShowRecord() {
+void CClass_16view_set::ShowDeviceState() {
   MultiviewerState* glo = Glo();
   if (!glo) return;
   const MultiviewPageData& d = glo->m_all_16_view_page_data;
@@ -81,7 +73,7 @@ void CClass_16view_set::RestoreDefaults() {
   // answered (the page shows the record again when the session says it
   // changed), the values as they were when the command could not go out.
   Act("multiview.defaults", {});
-  ShowRecord();
+  ShowDeviceState();
 }
 
 void CClass_16view_set::SendNetworkSettings() {

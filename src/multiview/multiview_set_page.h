@@ -35,13 +35,11 @@ class CClass_16view_set : public CMultiviewPage {
 
  protected:
   // The lists show the values the record keeps.
-  void ShowRecord();
+  void ShowDeviceState() override;
 
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  MultiviewSession* m_session = nullptr;
-  int m_changed_token = 0;
 };
 
 }  // namespace zv

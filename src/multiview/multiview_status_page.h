@@ -10,7 +10,7 @@ class CClass_16view_status : public CMultiviewPage {
   Q_OBJECT
  public:
   // Fills the controls from the record once the read-back has ended.
-  void ShowDeviceState();
+  void ShowDeviceState() override;
   static constexpr int kResource = 158;
   static constexpr int kIdFrame = 1025;
   static constexpr int kIdMode = 1040;

@@ -29,24 +29,33 @@ constexpr QColor kHiddenButtonText{60, 180, 255};
 
 CClass_16view_umd::CClass_16view_umd(CClass_16view_dlg* host)
     : CMultiviewPage(host, kResource, kIdFrame) {
-  MultiviewerState* glo = Glo();
   for (int n = 0; n < kMultiviewWindowCount; ++n) {
     QLineEdit* edit = Edit(n);
     if (!edit) continue;
-    const QString label = glo ? QString::fromStdU16String(glo->m_16_view_umd_name[n]) : QString();
-    edit->setMaxLength(std::max<int>(kLabelTypingLimit, static_cast<int>(label.size())));
-    edit->setText(label);
     connect(edit, &QLineEdit::textEdited, edit, [edit] { LimitLabelBox(edit); });
     edit->installEventFilter(this);
   }
   if (QWidget* list = Item(kIdLabelsList)) list->installEventFilter(this);
-  FillList(kIdLabelsList, NameItems({"UMD OFF", "UMD ON"}), glo && glo->m_16_view_show_umd ? 1 : 0);
+  ShowDeviceState();
   OnChoice(kIdLabelsList, [this](int s) { LabelsOnOff(s); });
   for (int id : {kIdAllOn, kIdAllOff}) {
     SetTextButtonColours(id, kHiddenButtonBack, kHiddenButtonText);
     if (auto* button = qobject_cast<QAbstractButton*>(Item(id)))
       connect(button, &QAbstractButton::clicked, this, [this, id] { LabelsOnOff(id == kIdAllOn); });
   }
+}
+
+void CClass_16view_umd::ShowDeviceState() {
+  MultiviewerState* glo = Glo();
+  for (int n = 0; n < kMultiviewWindowCount; ++n) {
+    QLineEdit* edit = Edit(n);
+    if (!edit || !MayShowIn(edit)) continue;
+    const QString label = glo ? QString::fromStdU16String(glo->m_16_view_umd_name[n]) : QString();
+    if (edit->text() == label) continue;
+    edit->setMaxLength(std::max<int>(kLabelTypingLimit, static_cast<int>(label.size())));
+    edit->setText(label);
+  }
+  FillList(kIdLabelsList, NameItems({"UMD OFF", "UMD ON"}), glo && glo->m_16_view_show_umd ? 1 : 0);
 }
 
 QLineEdit* CClass_16view_umd::Edit(int n) const {

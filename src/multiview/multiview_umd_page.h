@@ -28,6 +28,9 @@ class CClass_16view_umd : public CMultiviewPage {
   explicit CClass_16view_umd(CClass_16view_dlg* host);
 
   QLineEdit* Edit(int n) const;
+  // The labels and the labels' list as the record has them; a box being
+  // typed in keeps what is typed.
+  void ShowDeviceState() override;
   // Enter: sends the label of the edit box that has the focus.
   void SendFocusedLabel();
   // Labels of all windows on (1) or off (0).

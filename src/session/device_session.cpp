@@ -18,4 +18,45 @@ ActionOutcome DeviceSession::InvokeFromView(const std::string& name, const Actio
   return outcome;
 }
 
+namespace {
+int g_follow_period_ms = 2000;
+}
+
+void DeviceSession::SetFollowPeriodMs(int period_ms) { g_follow_period_ms = period_ms > 0 ? period_ms : 0; }
+int DeviceSession::FollowPeriodMs() { return g_follow_period_ms; }
+
+int DeviceSession::StartFollowing() {
+  m_followers[++m_next_follower] = true;
+  if (!m_follow_timer && ReadsBack() && g_follow_period_ms > 0)
+    m_follow_timer = m_clock.Start(g_follow_period_ms, [this] { FollowTick(); });
+  return m_next_follower;
+}
+
+void DeviceSession::StopFollowing(int handle) {
+  m_followers.erase(handle);
+  if (m_followers.empty()) StopFollowTimer();
+}
+
+void DeviceSession::StopFollowTimer() {
+  if (m_follow_timer) m_clock.Stop(m_follow_timer);
+  m_follow_timer = 0;
+}
+
+void DeviceSession::FollowTick() {
+  // One reading at a time, and none in the middle of a timed action.
+  if (m_follow_reading || Busy()) return;
+  m_follow_reading = true;
+  ReadToFollow([this](bool answered) {
+    m_follow_reading = false;
+    if (answered == m_answering) return;
+    m_answering = answered;
+    // Said once when the device goes silent, once when it is back.
+    if (answered)
+      m_link.ShowStatus(m_link.DeviceName() + " answers again");
+    else
+      m_link.ShowStatus(m_link.DeviceName() + " does not answer", true);
+    RecordChanged();
+  });
+}
+
 }  // namespace zv
