@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "link/local_networks.h"
+
 namespace zv {
 
 FailureLimiter::FailureLimiter(int max_failures, std::chrono::seconds window, std::chrono::seconds block,
@@ -58,32 +60,14 @@ bool FailureLimiter::Failed(const std::string& peer, Clock::time_point now) {
   return true;
 }
 
-std::optional<uint32_t> ParseIpv4(std::string_view text) {
+namespace {
+
+// A strict dotted quad in host order (local_networks.h's rule).
+std::optional<uint32_t> Address(std::string_view text) {
   uint32_t address = 0;
-  for (int part = 0; part < 4; ++part) {
-    if (part > 0) {
-      if (text.empty() || text.front() != '.') return std::nullopt;
-      text.remove_prefix(1);
-    }
-    size_t digits = 0;
-    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
-    if (digits == 0 || digits > 3 || (digits > 1 && text[0] == '0')) return std::nullopt;
-    unsigned value = 0;
-    std::from_chars(text.data(), text.data() + digits, value);
-    if (value > 255) return std::nullopt;
-    address = address << 8 | value;
-    text.remove_prefix(digits);
-  }
-  if (!text.empty()) return std::nullopt;
+  if (text.empty() || text.size() > 15 || !ParseIpv4(std::string(text), &address)) return std::nullopt;
   return address;
 }
-
-std::string Ipv4Text(uint32_t a) {
-  return std::to_string(a >> 24) + "." + std::to_string(a >> 16 & 0xFF) + "." + std::to_string(a >> 8 & 0xFF) +
-         "." + std::to_string(a & 0xFF);
-}
-
-namespace {
 
 uint32_t Mask(int prefix) { return prefix == 0 ? 0 : ~uint32_t{0} << (32 - prefix); }
 
@@ -105,7 +89,7 @@ std::optional<CidrList> CidrList::Parse(std::string_view text, std::string* erro
     const size_t comma = text.find(',');
     const std::string_view item = Trim(text.substr(0, comma));
     const size_t slash = item.find('/');
-    const std::optional<uint32_t> address = ParseIpv4(item.substr(0, slash));
+    const std::optional<uint32_t> address = Address(item.substr(0, slash));
     int prefix = 32;
     bool ok = address.has_value();
     if (ok && slash != std::string_view::npos) {

@@ -63,9 +63,4 @@ class CidrList {
   std::vector<Net> m_nets;
 };
 
-// A dotted IPv4 address ("10.0.0.5": four numbers 0-255, no leading zeros,
-// no spaces) in host order.
-std::optional<uint32_t> ParseIpv4(std::string_view text);
-std::string Ipv4Text(uint32_t address_host_order);
-
 }  // namespace zv

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "registry/families.h"
+#include "link/local_networks.h"
 #include "service/access_limits.h"
 
 namespace zv {
@@ -148,10 +149,11 @@ std::variant<ActionArgs, RequestError> ArgsFromJson(const ActionSpec& action, st
 Role ActionRole(const ActionSpec& action) { return action.reads_files ? Role::kAdmin : Role::kOperate; }
 
 bool IsDeviceAddress(std::string_view text) {
-  const std::optional<uint32_t> address = ParseIpv4(text);
-  if (!address) return false;
-  const uint32_t first = *address >> 24;
-  return first != 0 && first < 224;  // not 0.x, not multicast, not reserved or broadcast
+  uint32_t address = 0;
+  if (text.empty() || text.size() > 15 || !ParseIpv4(std::string(text), &address)) return false;
+  // Not 0.x, multicast or the broadcast (as zvctl refuses them), nor the
+  // reserved 240.0.0.0/4.
+  return OneDeviceAddressProblem(address, {}).empty() && (address >> 28) != 0xF;
 }
 
 std::variant<ActionRequest, RequestError> ActionFromOsc(std::string_view path, std::span<const OscArg> args) {
@@ -246,8 +248,9 @@ std::string Cell(std::string text) {
   return out;
 }
 
-// A JSON body for the action from its parameters' examples.
-std::string ExampleBody(const ActionSpec& action) {
+}  // namespace
+
+std::string ActionExampleBody(const ActionSpec& action) {
   std::string body;
   for (const ActionParam& p : action.params) {
     if (p.optional) continue;
@@ -287,6 +290,8 @@ std::string ExampleBody(const ActionSpec& action) {
   return "{" + body + "}";
 }
 
+namespace {
+
 std::string ParamLine(const ActionParam& p) {
   std::string text = "`" + p.name + "`: ";
   switch (p.kind) {
@@ -322,7 +327,7 @@ std::string ActionTableMarkdown() {
       std::string help = action.help;
       if (action.record_only) help += " (changes the service's record only; sends nothing)";
       if (ActionRole(action) == Role::kAdmin) help += " (admin role: reads a file on the service's machine)";
-      md += "| `" + action.name + "` | " + Cell(help) + " | " + params + " | `" + Cell(ExampleBody(action)) + "` |\n";
+      md += "| `" + action.name + "` | " + Cell(help) + " | " + params + " | `" + Cell(ActionExampleBody(action)) + "` |\n";
     }
   }
   return md;

@@ -56,6 +56,10 @@ std::variant<ActionRequest, RequestError> ActionFromOsc(std::string_view path, s
 // words, repeated, optional, help}]}] for every family in the registry.
 QJsonArray ActionTableJson();
 
+// A JSON body that runs `action`, made from its parameters' examples (the optional ones left
+// out): {"input": 3, "outputs": [1, 4, 8]}.
+std::string ActionExampleBody(const ActionSpec& action);
+
 // The actions part of docs/api.md, as Markdown, generated from the same table.
 std::string ActionTableMarkdown();
 

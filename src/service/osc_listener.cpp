@@ -11,6 +11,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "link/local_networks.h"
+
 namespace zv {
 
 OscListener::~OscListener() { Stop(); }
@@ -18,8 +20,8 @@ OscListener::~OscListener() { Stop(); }
 bool OscListener::Start(uint16_t port, CidrList allow, Handler handler, std::string* error,
                         const std::string& bind_address) {
   Stop();
-  const std::optional<uint32_t> address = ParseIpv4(bind_address);
-  if (!address) {
+  uint32_t address = 0;
+  if (!ParseIpv4(bind_address, &address)) {
     *error = "OSC: " + bind_address + " is not an IPv4 address to listen on";
     return false;
   }
@@ -31,7 +33,7 @@ bool OscListener::Start(uint16_t port, CidrList allow, Handler handler, std::str
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = htons(port);
-  sa.sin_addr.s_addr = htonl(*address);
+  sa.sin_addr.s_addr = htonl(address);
   socklen_t length = sizeof sa;
   if (bind(m_socket, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
       getsockname(m_socket, reinterpret_cast<sockaddr*>(&sa), &length) != 0 || pipe2(m_wake, O_CLOEXEC) != 0) {
