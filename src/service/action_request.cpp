@@ -307,7 +307,8 @@ std::string ParamLine(const ActionParam& p) {
     case ParamKind::kText: text += "text"; break;
   }
   if (p.optional) text += ", optional";
-  if (!p.help.empty()) text += " -- " + p.help;
+  // A help that only repeats the range says nothing more.
+  if (!p.help.empty() && p.help != std::to_string(p.min) + "-" + std::to_string(p.max)) text += " -- " + p.help;
   return Cell(text);
 }
 
