@@ -175,11 +175,11 @@ std::vector<ActionSpec> MakeMatrixActions() {
     return ReadSalvoFile(path, &salvo);
   };
   std::vector<ActionSpec> t;
-  t.push_back({"matrix.route", "route input IN to outputs OUT...",
-               {WithExample(Port("in", "1-8"), "3"), WithExample(Port("out", "1-8, one or more", true), "1 4 8")},
-               [](DeviceSession& s, const ActionArgs& a) { return Of(s).Route(a.Int("in"), a.Ints("out")); }});
-  t.push_back({"matrix.all", "route input IN to every output", {Port("in", "1-8")},
-               [](DeviceSession& s, const ActionArgs& a) { return Of(s).All(a.Int("in")); }});
+  t.push_back({"matrix.route", "route an input to one or more outputs",
+               {WithExample(Port("input", "1-8"), "3"), WithExample(Port("outputs", "1-8, one or more", true), "1 4 8")},
+               [](DeviceSession& s, const ActionArgs& a) { return Of(s).Route(a.Int("input"), a.Ints("outputs")); }});
+  t.push_back({"matrix.all", "route an input to every output", {Port("input", "1-8")},
+               [](DeviceSession& s, const ActionArgs& a) { return Of(s).All(a.Int("input")); }});
   t.push_back({"matrix.through", "each input to the output of its number", {},
                [](DeviceSession& s, const ActionArgs&) { return Of(s).Through(); }});
   t.push_back({"matrix.lock", "lock the router (on) or unlock it (off)", {state},
@@ -191,6 +191,7 @@ std::vector<ActionSpec> MakeMatrixActions() {
                    return ActionOutcome::Bad(problem);
                  return Of(s).Salvo(salvo);
                }});
+  t.back().reads_files = true;
   return t;
 }
 

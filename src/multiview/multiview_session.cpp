@@ -248,9 +248,10 @@ std::vector<ActionSpec> MakeMultiviewActions() {
     return p;
   }();
   std::vector<ActionSpec> t;
-  t.push_back({"multiview.layout", "layout of N windows", {WordParam("n", layouts, "the number of windows")},
+  t.push_back({"multiview.layout", "the layout, by its number of windows",
+               {WordParam("windows", layouts, "the number of windows")},
                [](DeviceSession& s, const ActionArgs& a) {
-                 return Of(s).Layout(static_cast<uint8_t>(std::stoi(a.Text("n"))));
+                 return Of(s).Layout(static_cast<uint8_t>(std::stoi(a.Text("windows"))));
                }});
   t.push_back({"multiview.source", "window WIN shows SDI input",
                {WithExample(window, "2"), WithExample(IntParam("sdi", 1, kMultiviewWindowCount, "input 1-16"), "5")},
