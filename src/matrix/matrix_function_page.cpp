@@ -35,7 +35,7 @@ CButtonST* CClass_matrix_child_function::Button(int id) const {
 void CClass_matrix_child_function::OnOneToAll() {
   const MatrixModel& model = m_panel.Model();
   if (model.m_matrix_lock || !model.m_matrix_input || model.m_eMatrixState != 1) return;
-  m_panel.Act("matrix.all", {{"in", int{model.m_matrix_input}}});
+  m_panel.Act("matrix.all", {{"input", int{model.m_matrix_input}}});
 }
 
 void CClass_matrix_child_function::OnOneToOne() {
@@ -52,7 +52,7 @@ void CClass_matrix_child_function::OnApply() {
   for (int o = 1; o <= kMatrixPortCount; ++o)
     if (model.m_matrix_route[o - 1] == model.m_matrix_input) outputs.push_back(o);
   if (outputs.empty()) return;
-  m_panel.Act("matrix.route", {{"in", int{model.m_matrix_input}}, {"out", outputs}});
+  m_panel.Act("matrix.route", {{"input", int{model.m_matrix_input}}, {"outputs", outputs}});
 }
 
 void CClass_matrix_child_function::OnLock() {

@@ -1,5 +1,7 @@
 #include "matrix/matrix_session.h"
 
+#include <nlohmann/json.hpp>
+
 #include "link/link_state.h"
 #include "session/family_info.h"
 #include "matrix/matrix_lock.h"
@@ -173,11 +175,11 @@ std::vector<ActionSpec> MakeMatrixActions() {
     return ReadSalvoFile(path, &salvo);
   };
   std::vector<ActionSpec> t;
-  t.push_back({"matrix.route", "route input IN to outputs OUT...",
-               {WithExample(Port("in", "1-8"), "3"), WithExample(Port("out", "1-8, one or more", true), "1 4 8")},
-               [](DeviceSession& s, const ActionArgs& a) { return Of(s).Route(a.Int("in"), a.Ints("out")); }});
-  t.push_back({"matrix.all", "route input IN to every output", {Port("in", "1-8")},
-               [](DeviceSession& s, const ActionArgs& a) { return Of(s).All(a.Int("in")); }});
+  t.push_back({"matrix.route", "route an input to one or more outputs",
+               {WithExample(Port("input", "1-8"), "3"), WithExample(Port("outputs", "1-8, one or more", true), "1 4 8")},
+               [](DeviceSession& s, const ActionArgs& a) { return Of(s).Route(a.Int("input"), a.Ints("outputs")); }});
+  t.push_back({"matrix.all", "route an input to every output", {Port("input", "1-8")},
+               [](DeviceSession& s, const ActionArgs& a) { return Of(s).All(a.Int("input")); }});
   t.push_back({"matrix.through", "each input to the output of its number", {},
                [](DeviceSession& s, const ActionArgs&) { return Of(s).Through(); }});
   t.push_back({"matrix.lock", "lock the router (on) or unlock it (off)", {state},
@@ -189,6 +191,7 @@ std::vector<ActionSpec> MakeMatrixActions() {
                    return ActionOutcome::Bad(problem);
                  return Of(s).Salvo(salvo);
                }});
+  t.back().reads_files = true;
   return t;
 }
 
@@ -205,10 +208,23 @@ namespace {
 constexpr uint8_t kMatrixTypes[] = {0x81, 0x82};
 }  // namespace
 
+namespace {
+// The routing as the router took it (the input each output shows, 0 for
+// none yet), the input chosen on the panel and the lock. The router is
+// never read back: this is what the program sent it.
+nlohmann::json MatrixStateFields(const DeviceSession& session) {
+  const MatrixModel& m = static_cast<const MatrixSession&>(session).Model();
+  return {{"routes", std::vector<int>(std::begin(m.m_matrix_taken), std::end(m.m_matrix_taken))},
+          {"input", m.m_matrix_input},
+          {"locked", m.m_matrix_lock != 0}};
+}
+}  // namespace
+
 const FamilyInfo& MatrixFamily() {
   static const FamilyInfo row{FamilyKind::kMatrix, "matrix", "matrix router", kMatrixTypes,
                               "8x8 matrix router (type 0x82)", 206, false, &MatrixActions,
-                              &MakeSession<MatrixSession>, nullptr};
+                              &MakeSession<MatrixSession>, nullptr, &MatrixStateFields,
+                              nullptr};
   return row;
 }
 

@@ -92,7 +92,7 @@ bool CClass_16view_control::ShowLayout(int k) {
 void CClass_16view_control::ApplyLayoutIndex(int index) {
   const std::optional<uint8_t> code = MultiviewCodeForIndex(zv_16_view_mode_map, index);
   if (!code) return;
-  Act("multiview.layout", {{"n", std::to_string(*code)}});
+  Act("multiview.layout", {{"windows", std::to_string(*code)}});
 }
 
 void CClass_16view_control::OnSourceChosen(int n, int selection) {

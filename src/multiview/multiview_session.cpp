@@ -1,5 +1,7 @@
 #include "multiview/multiview_session.h"
 
+#include <nlohmann/json.hpp>
+
 #include "multiview/multiview_link.h"
 #include "session/family_info.h"
 
@@ -267,9 +269,10 @@ std::vector<ActionSpec> MakeMultiviewActions() {
     return p;
   }();
   std::vector<ActionSpec> t;
-  t.push_back({"multiview.layout", "layout of N windows", {WordParam("n", layouts, "the number of windows")},
+  t.push_back({"multiview.layout", "the layout, by its number of windows",
+               {WordParam("windows", layouts, "the number of windows")},
                [](DeviceSession& s, const ActionArgs& a) {
-                 return Of(s).Layout(static_cast<uint8_t>(std::stoi(a.Text("n"))));
+                 return Of(s).Layout(static_cast<uint8_t>(std::stoi(a.Text("windows"))));
                }});
   t.push_back({"multiview.source", "window WIN shows SDI input",
                {WithExample(window, "2"), WithExample(IntParam("sdi", 1, kMultiviewWindowCount, "input 1-16"), "5")},
@@ -323,10 +326,24 @@ const char* MultiviewMonitorName(uint8_t command) { return CommandNameIn(kMultiv
 constexpr uint8_t kMultiviewerTypes[] = {0xA1};
 }  // namespace
 
+namespace {
+// What a setup file holds (layout, format, switches, windows), and whether
+// the device was read back since the session began.
+nlohmann::json MultiviewStateFields(const DeviceSession& session) {
+  const MultiviewerState& record = static_cast<const MultiviewSession&>(session).Record();
+  nlohmann::json fields = nlohmann::json::parse(EncodeSetupJson(SetupFromState(record)));
+  fields["read"] = record.m_16_view_state_read != 0;
+  return fields;
+}
+
+void MultiviewReadBack(DeviceSession& session) { static_cast<MultiviewSession&>(session).Read(false); }
+}  // namespace
+
 const FamilyInfo& MultiviewerFamily() {
   static const FamilyInfo row{FamilyKind::kMultiviewer, "multiview", "multiviewer", kMultiviewerTypes,
                               "multiviewer (type 0xA1)", 129, false, &MultiviewActions,
-                              &MakeSession<MultiviewSession>, &MultiviewMonitorName};
+                              &MakeSession<MultiviewSession>, &MultiviewMonitorName,
+                              &MultiviewStateFields, &MultiviewReadBack};
   return row;
 }
 

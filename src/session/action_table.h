@@ -101,6 +101,9 @@ struct ActionSpec {
   // Auto rate, which only the program's timer knows): a surface that keeps
   // no session, such as one zvctl run, has no use for it.
   bool record_only = false;
+  // Reads a file named by a parameter on the machine that runs it (a salvo
+  // file): a remote client may run it only with the highest role.
+  bool reads_files = false;
 
   // The action's name without its family ("cut").
   std::string ShortName() const;

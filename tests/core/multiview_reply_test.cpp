@@ -439,7 +439,7 @@ TEST(MultiviewCommandTest, SentOrNotByConnectionMode) {
     mv.door.statuses.clear();
     return s;
   };
-  ASSERT_TRUE(mv.session.Invoke("multiview.layout", {{"n", std::string("9")}}).ok());
+  ASSERT_TRUE(mv.session.Invoke("multiview.layout", {{"windows", std::string("9")}}).ok());
   const auto got = device.Receive(1000);
   ASSERT_TRUE(got);
   EXPECT_EQ(got->bytes, udp_frame);
@@ -447,13 +447,13 @@ TEST(MultiviewCommandTest, SentOrNotByConnectionMode) {
   EXPECT_EQ(sent(), (std::vector<std::pair<std::string, bool>>{{"Sent: Layout to MV", false}}));
 
   state.m_eState = kModeSerial;
-  ASSERT_TRUE(mv.session.Invoke("multiview.layout", {{"n", std::string("9")}}).ok());
+  ASSERT_TRUE(mv.session.Invoke("multiview.layout", {{"windows", std::string("9")}}).ok());
   EXPECT_TRUE(sent().empty()) << "port closed: nothing queued";
   EXPECT_TRUE(device.ReceiveUntilMarker().empty()) << "nothing goes by UDP in serial mode";
 
   test::PtyPair pty;
   ASSERT_TRUE(state.m_serial_port.Open(pty.slave_path, 115200));
-  ASSERT_TRUE(mv.session.Invoke("multiview.layout", {{"n", std::string("9")}}).ok());
+  ASSERT_TRUE(mv.session.Invoke("multiview.layout", {{"windows", std::string("9")}}).ok());
   EXPECT_EQ(sent(), (std::vector<std::pair<std::string, bool>>{{"Sent: Layout to MV", false}}));
   pollfd p{pty.master, POLLIN, 0};
   ASSERT_EQ(poll(&p, 1, 1000), 1);

@@ -69,7 +69,7 @@ TEST(DeviceSimTest, MultiviewerAppliesSetCommandsAndReadsBackOverUdp) {
 
   // The panel's and zvctl's actions, each one set command.
   const std::pair<const char*, ActionArgs> actions[] = {
-      {"multiview.layout", {{"n", std::string("9")}}},
+      {"multiview.layout", {{"windows", std::string("9")}}},
       {"multiview.source", {{"win", 12}, {"sdi", 3}}},
       {"multiview.labels", {{"state", std::string("off")}}},
       {"multiview.audio", {{"state", std::string("off")}}},
@@ -141,7 +141,7 @@ TEST(DeviceSimTest, MultiviewerAnswersOnTheSerialLine) {
   test::InlineLink door(state);
   SessionLoop clock;
   MultiviewSession session(FamilyOf(FamilyKind::kMultiviewer), door, clock);
-  EXPECT_TRUE(session.Invoke("multiview.layout", {{"n", std::string("4")}}).ok());
+  EXPECT_TRUE(session.Invoke("multiview.layout", {{"windows", std::string("4")}}).ok());
   EXPECT_TRUE(session.Invoke("multiview.source", {{"win", 2}, {"sdi", 7}}).ok());
   EXPECT_TRUE(session.Invoke("multiview.label", {{"win", 2}, {"text", std::string("Serial")}}).ok());
   session.Read(false);

@@ -231,7 +231,7 @@ TEST(MatrixPanelTest, ALockThatCannotBeStoredStillHoldsInTheWindow) {
       << strip->text().toStdString();
   EXPECT_TRUE(strip->property(kErrorTextProperty).toBool());
   EXPECT_EQ(f.functions()->Button(kIdMatrixLock)->FaceImageId(), 232);
-  f.panel()->Session().Invoke("matrix.route", {{"in", 3}, {"out", std::vector<int>{1}}});
+  f.panel()->Session().Invoke("matrix.route", {{"input", 3}, {"outputs", std::vector<int>{1}}});
   EXPECT_EQ(f.TextsNow(), Texts{}) << "locked all the same";
   f.Function(kIdMatrixLock);
   f.Function(kIdMatrixApply);
