@@ -14,6 +14,8 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "app/device_browser.h"
+#include "app/panel_window.h"
 #include "controls/panel_place.h"
 #include "monitor/frame_monitor_window.h"
 #include "platform/platform.h"
@@ -46,6 +48,9 @@ class PanelDeviceLink : public DeviceLink {
     if (!status.empty()) m_window.ShowStatus(status);
     m_window.SubmitLink(Target(), std::move(job));
   }
+  void RequestInBackground(LinkWorker::Job job) override {
+    m_window.SubmitLink(Target(), std::move(job), true);
+  }
   bool SerialPortOpen() const override { return m_window.SerialPortOpen(); }
   bool SerialLineLost() const override { return m_window.SerialLineLost(); }
   void OpenSerialPort(const std::string& name, uint32_t baud,
@@ -59,7 +64,7 @@ class PanelDeviceLink : public DeviceLink {
   void CloseSerialPortIfLineLost(std::function<void(bool)> done) override {
     m_window.CloseSerialPortIfLineLost(std::move(done));
   }
-  void ShowStatus(const std::string& text, bool error) override { m_window.ShowStatus(text, error); }
+  void ShowStatus(const std::string& text, bool error) override { m_window.ShowStatusFor(m_device, text, error); }
 
  private:
   CZELVIKDlg& m_window;
@@ -97,6 +102,7 @@ CZELVIKDlg::CZELVIKDlg(const LinkConfig& link_config, QWidget* parent)
       [this](const DeviceEntry& device, const std::string& name, bool) -> std::unique_ptr<DeviceLink> {
         return std::make_unique<PanelDeviceLink>(*this, device, true, name);
       });
+  m_presence_token = m_hub->OnDevice([this](const HubDevice& device) { ShowPresence(device); });
   OnInitDialog();
 }
 
@@ -104,6 +110,10 @@ CZELVIKDlg::~CZELVIKDlg() {
   // The panel goes first, while the shared state it may reach still exists
   // (Qt would delete it only after that state); then the worker, which
   // cancels what waits and ends its thread before the state it reports to.
+  SavePanelWindows();
+  // The panel windows go before the hub whose sessions they view.
+  for (const QPointer<PanelWindow>& window : m_panel_windows) delete window.data();
+  if (m_browser) delete m_browser.data();
   DestroyPanel();
   m_link_worker.reset();
   m_hub.reset();
@@ -128,8 +138,8 @@ LinkTarget CZELVIKDlg::CurrentTarget() const {
   return target;
 }
 
-void CZELVIKDlg::SubmitLink(const LinkTarget& target, LinkWorker::Job job) {
-  m_link_worker->Submit(target, std::move(job));
+void CZELVIKDlg::SubmitLink(const LinkTarget& target, LinkWorker::Job job, bool background) {
+  m_link_worker->Submit(target, std::move(job), background);
 }
 
 bool CZELVIKDlg::LinkIdle() const { return m_link_worker->Idle(); }
@@ -285,6 +295,37 @@ void CZELVIKDlg::OnInitDialog() {
   shortcut->setContext(Qt::WindowShortcut);
   connect(shortcut, &QShortcut::activated, this, &CZELVIKDlg::ShowFrameMonitor);
 
+  // Any device of the list opens in a window of its own: a double click on
+  // its line, Ctrl+Enter on it, or the line's context menu; Ctrl+Enter on
+  // the closed list opens the device it shows.
+  OfferOpenInWindow(
+      DeviceCombo()->view(), this, [](const QModelIndex& index) { return index.row(); },
+      [this](int line) {
+        DeviceCombo()->hidePopup();
+        OpenPanelWindow(line);
+      });
+  for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}) {
+    auto* open = new QShortcut(keys, DeviceCombo());
+    open->setContext(Qt::WidgetShortcut);
+    open->setAutoRepeat(false);
+    connect(open, &QShortcut::activated, this, [this] { OpenPanelWindow(DeviceCombo()->currentIndex()); });
+  }
+  // The whole list, with a filter, in a window of its own.
+  auto* browse = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), this);
+  browse->setContext(Qt::WindowShortcut);
+  connect(browse, &QShortcut::activated, this, &CZELVIKDlg::ShowDeviceBrowser);
+  auto* browser_button = new QToolButton(this);
+  browser_button->setObjectName(QStringLiteral("device_browser_button"));
+  browser_button->setText(QStringLiteral("\u2026"));  // an ellipsis: more of the list
+  browser_button->setToolTip(tr("All devices, with a filter (Ctrl+D)"));
+  browser_button->setAccessibleName(tr("Device list"));
+  browser_button->setAutoRaise(true);
+  browser_button->setFocusPolicy(Qt::NoFocus);
+  const QRect combo_rect = DeviceCombo()->geometry();
+  browser_button->setGeometry(combo_rect.right() + 4, combo_rect.top(), 22, combo_rect.height());
+  browser_button->show();
+  connect(browser_button, &QToolButton::clicked, this, &CZELVIKDlg::ShowDeviceBrowser);
+
   StartWinsock();
   WriteProfileString("Settings", "decode_state", "off", SettingsFilePath(kSettingsFileName));
 }
@@ -429,6 +470,8 @@ void CZELVIKDlg::FinishNetworkSearch(int found, bool forget_previous,
   combo->setCurrentIndex(0);
   ShowStatus("");
   OpenDevicePanel();
+  FillDeviceBrowser();
+  OpenWaitingWindows();
   // Said after the panel opened, unless the panel already says what it reads.
   if (virtual_devices_answer)
     ShowStatus(std::string("No device found. Virtual devices (zv_device_sim) answer on ") +
@@ -510,8 +553,9 @@ void CZELVIKDlg::DestroyPanel() {
   // Whatever the old panel asked for and still waits (a read-back, a poll,
   // frames not yet sent) is dropped with it: nothing more goes to its device
   // and nothing comes back to a panel that is gone. A search in progress is
-  // dropped too.
-  if (m_link_worker) m_link_worker->CancelAll();
+  // dropped too. Not while panels in windows of their own wait for their
+  // devices: their requests drain as they would.
+  if (m_link_worker && PanelWindows().empty()) m_link_worker->CancelAll();
   if (m_searching) SetSearching(false);
   if (m_p_mian_show_dlg) {
     m_p_mian_show_dlg->hide();
@@ -576,6 +620,192 @@ void CZELVIKDlg::mouseMoveEvent(QMouseEvent* event) {
 void CZELVIKDlg::mouseReleaseEvent(QMouseEvent* event) {
   m_dragging = false;
   QDialog::mouseReleaseEvent(event);
+}
+
+std::vector<PanelWindow*> CZELVIKDlg::PanelWindows() const {
+  std::vector<PanelWindow*> windows;
+  for (const QPointer<PanelWindow>& window : m_panel_windows)
+    if (window) windows.push_back(window.data());
+  return windows;
+}
+
+PanelWindow* CZELVIKDlg::OpenPanelWindow(int line) {
+  const int index = DeviceIndexForLine(line);
+  if (index < 0 || index >= static_cast<int>(std::size(m_device_list))) return nullptr;
+  return OpenPanelWindowFor(m_device_list[index], DeviceCombo()->itemText(line).toStdString());
+}
+
+PanelWindow* CZELVIKDlg::OpenPanelWindowFor(const DeviceEntry& device, const std::string& line) {
+  const FamilyInfo* family = FamilyForType(device.device_type);
+  if (!family || device.IpText().empty()) {
+    ShowStatus(line + ": no panel for this device in a window of its own", true);
+    return nullptr;
+  }
+  // One window per device: asked again, the open one comes to the front.
+  for (PanelWindow* window : PanelWindows()) {
+    const DeviceEntry& shown = window->Device();
+    if (shown.IpText() == device.IpText() && shown.device_type == device.device_type &&
+        shown.device_id == device.device_id) {
+      window->show();
+      window->raise();
+      window->activateWindow();
+      return window;
+    }
+  }
+  DeviceSession* session = m_hub->SessionFor(device, *family, line, false);
+  if (!session) return nullptr;
+  auto* window = new PanelWindow(this, *family, device, line, *session, session->Link());
+  m_panel_windows.erase(std::remove_if(m_panel_windows.begin(), m_panel_windows.end(),
+                                       [](const QPointer<PanelWindow>& w) { return w.isNull(); }),
+                        m_panel_windows.end());
+  m_panel_windows.emplace_back(window);
+  if (const HubDevice* known = m_hub->Device(device.IpText()); known && !known->online) window->SetOnline(false);
+  window->show();
+  window->raise();
+  window->activateWindow();
+  return window;
+}
+
+void CZELVIKDlg::ShowStatusFor(const DeviceEntry& device, const std::string& text, bool error) {
+  ShowStatus(text, error);
+  for (PanelWindow* window : PanelWindows()) {
+    const DeviceEntry& shown = window->Device();
+    if (shown.IpText() == device.IpText() && shown.device_type == device.device_type &&
+        shown.device_id == device.device_id)
+      window->ShowStatus(text, error);
+  }
+}
+
+void CZELVIKDlg::ShowDeviceBrowser() {
+  if (!m_browser) {
+    m_browser = new DeviceBrowser(this);
+    m_browser->setAttribute(Qt::WA_DeleteOnClose);
+    m_browser->on_choose = [this](int line) {
+      QComboBox* combo = DeviceCombo();
+      if (line < 0 || line >= combo->count()) return;
+      combo->setCurrentIndex(line);
+      OnDeviceSelected(line);
+    };
+    m_browser->on_open_window = [this](int line) { OpenPanelWindow(line); };
+    FillDeviceBrowser();
+  }
+  m_browser->show();
+  m_browser->raise();
+  m_browser->activateWindow();
+}
+
+void CZELVIKDlg::FillDeviceBrowser() {
+  if (!m_browser) return;
+  std::vector<DeviceRow> rows;
+  const QComboBox* combo = DeviceCombo();
+  for (int line = 0; line < combo->count(); ++line) {
+    const int index = DeviceIndexForLine(line);
+    if (index < 0 || index >= static_cast<int>(std::size(m_device_list))) continue;
+    const DeviceEntry& entry = m_device_list[index];
+    DeviceRow row;
+    row.line = combo->itemText(line).toStdString();
+    row.address = entry.IpText();
+    if (const FamilyInfo* family = FamilyForType(entry.device_type)) row.family = family->name;
+    if (const HubDevice* known = m_hub->Device(row.address)) {
+      row.online = known->online;
+      row.last_heard_ms = known->last_heard_ms;
+    }
+    rows.push_back(std::move(row));
+  }
+  m_browser->SetRows(rows);
+}
+
+void CZELVIKDlg::ShowPresence(const HubDevice& device) {
+  QComboBox* combo = DeviceCombo();
+  const QString address = QString::fromStdString(device.address);
+  for (int line = 0; line < combo->count(); ++line) {
+    const int index = DeviceIndexForLine(line);
+    if (index < 0 || index >= static_cast<int>(std::size(m_device_list)) ||
+        m_device_list[index].IpText() != device.address)
+      continue;
+    // An offline device's line is grey; a screen reader hears it too.
+    combo->setItemData(line, device.online ? QVariant() : QVariant(QColor(140, 140, 140)), Qt::ForegroundRole);
+    combo->setItemData(line, device.online ? QVariant() : QVariant(combo->itemText(line) + tr(", offline")),
+                       Qt::AccessibleTextRole);
+    if (line == combo->currentIndex() && index == m_device_index)
+      ShowStatus(combo->itemText(line).toStdString() + (device.online ? " answers again" : " does not answer"),
+                 !device.online);
+  }
+  if (m_browser) m_browser->SetOnline(device.address, device.online, device.last_heard_ms);
+  for (PanelWindow* window : PanelWindows())
+    if (window->Device().IpText() == device.address) window->SetOnline(device.online);
+}
+
+void CZELVIKDlg::OpenAtStart(const std::vector<std::string>& addresses) {
+  m_open_after_search = addresses;
+  if (!m_searching) NetworkSearch();
+}
+
+void CZELVIKDlg::OpenWaitingWindows() {
+  if (m_open_after_search.empty()) return;
+  const std::vector<std::string> addresses = std::move(m_open_after_search);
+  m_open_after_search.clear();
+  std::vector<std::string> silent;
+  const QComboBox* combo = DeviceCombo();
+  for (const std::string& address : addresses) {
+    bool opened = false;
+    for (int line = 0; line < combo->count() && !opened; ++line) {
+      const int index = DeviceIndexForLine(line);
+      if (index >= 0 && index < static_cast<int>(std::size(m_device_list)) &&
+          m_device_list[index].IpText() == address)
+        opened = OpenPanelWindow(line) != nullptr;
+    }
+    if (!opened) silent.push_back(address);
+  }
+  if (!silent.empty()) {
+    std::string text = "Not found by the search, not opened:";
+    for (const std::string& address : silent) text += " " + address;
+    ShowStatus(text, true);
+  }
+}
+
+namespace {
+constexpr const char* kPanelWindowsSection = "PanelWindows";
+}
+
+void CZELVIKDlg::SavePanelWindows() const {
+  const std::string path = SettingsFilePath(kSettingsFileName);
+  const std::vector<PanelWindow*> windows = PanelWindows();
+  WriteProfileString(kPanelWindowsSection, "count", std::to_string(windows.size()), path);
+  for (size_t i = 0; i < windows.size(); ++i) {
+    const PanelWindow* w = windows[i];
+    // address, type, id, where, and the device list's line last
+    const std::string value = w->Device().IpText() + "," + std::to_string(w->Device().device_type) + "," +
+                              std::to_string(w->Device().device_id) + "," + std::to_string(w->x()) + "," +
+                              std::to_string(w->y()) + "," + w->Line();
+    WriteProfileString(kPanelWindowsSection, "window" + std::to_string(i + 1), value, path);
+  }
+}
+
+void CZELVIKDlg::RestorePanelWindows() {
+  const std::string path = SettingsFilePath(kSettingsFileName);
+  const int count = std::atoi(ReadProfileString(kPanelWindowsSection, "count", "0", path).c_str());
+  for (int i = 1; i <= std::min(count, 64); ++i) {
+    const QStringList fields = QString::fromStdString(
+                                   ReadProfileString(kPanelWindowsSection, "window" + std::to_string(i), "", path))
+                                   .split(QLatin1Char(','));
+    if (fields.size() < 6) continue;
+    bool ok_type = false, ok_id = false, ok_x = false, ok_y = false;
+    const uint type = fields[1].toUInt(&ok_type);
+    const uint id = fields[2].toUInt(&ok_id);
+    const int x = fields[3].toInt(&ok_x);
+    const int y = fields[4].toInt(&ok_y);
+    // The line may hold commas of its own: it is the rest.
+    const std::string line = fields.mid(5).join(QLatin1Char(',')).toStdString();
+    std::array<uint8_t, 4> octets{};
+    if (!ok_type || !ok_id || type > 255 || id > 255 || !ParseIpv4Address(fields[0].toStdString(), &octets))
+      continue;
+    DeviceEntry device{};
+    device.SetIpText(fields[0].toStdString());
+    device.device_type = static_cast<uint8_t>(type);
+    device.device_id = static_cast<uint8_t>(id);
+    if (PanelWindow* window = OpenPanelWindowFor(device, line); window && ok_x && ok_y) window->move(x, y);
+  }
 }
 
 }  // namespace zv

@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "app/device_browser.h"
 #include "app/main_state.h"
+#include "app/panel_window.h"
 #include "app/qt_session_clock.h"
 #include "registry/families.h"
 #include "controls/child_dialog.h"
@@ -30,7 +32,9 @@ class QLabel;
 namespace zv {
 
 class CSetConfigure;
+class DeviceBrowser;
 class FrameMonitorWindow;
+class PanelWindow;
 class PanelDeviceLink;
 
 class CZELVIKDlg;
@@ -67,7 +71,7 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // Whom a request made now goes to: the chosen device and the mode.
   LinkTarget CurrentTarget() const;
   // Queues a job on the link worker (see LinkWorker::Submit).
-  void SubmitLink(const LinkTarget& target, LinkWorker::Job job);
+  void SubmitLink(const LinkTarget& target, LinkWorker::Job job, bool background = false);
   // Nothing queued, nothing running, every result shown.
   bool LinkIdle() const;
   // The serial port the worker owns. Opening (an open port is closed
@@ -123,6 +127,31 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // service (--serve) shares with the panels.
   DeviceHub& Hub() { return *m_hub; }
 
+  // ---- panels in windows of their own -----------------------------------------
+  // Opens the panel of the device on line `line` of the device list in a
+  // window of its own (or raises the one open for it); null for a line that
+  // stands for no device. The window views the device's session, the same
+  // the panel area uses when the device is chosen there.
+  PanelWindow* OpenPanelWindow(int line);
+  // The same for a device known by its entry and line text (a window put
+  // back at start, a device named by --open).
+  PanelWindow* OpenPanelWindowFor(const DeviceEntry& device, const std::string& line);
+  std::vector<PanelWindow*> PanelWindows() const;
+  // The device list as a window of its own, with a filter (Ctrl+D).
+  void ShowDeviceBrowser();
+  DeviceBrowser* Browser() const { return m_browser; }
+  // A search at start, then each device at these addresses opens in a
+  // window of its own (an address nobody answered from is said in the
+  // status strip).
+  void OpenAtStart(const std::vector<std::string>& addresses);
+  // The panel windows open when the program last ended, put back from the
+  // settings file (their devices, places and sizes); and their note.
+  void RestorePanelWindows();
+  void SavePanelWindows() const;
+  // A line about `device` in the strips that show it: the main window's,
+  // and those of its panel windows.
+  void ShowStatusFor(const DeviceEntry& device, const std::string& text, bool error);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -171,6 +200,16 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // not move it for us): the press point relative to the window's corner.
   bool m_dragging = false;
   QPoint m_drag_offset;
+
+  std::vector<QPointer<PanelWindow>> m_panel_windows;
+  QPointer<DeviceBrowser> m_browser;
+  // Addresses to open in windows of their own once the next search ends.
+  std::vector<std::string> m_open_after_search;
+  void FillDeviceBrowser();
+  void OpenWaitingWindows();
+  // A device came or went (a search or a presence search said so).
+  void ShowPresence(const HubDevice& device);
+  int m_presence_token = 0;
 };
 
 // Creates the panel of a kind as a child of `parent`, reaching its device

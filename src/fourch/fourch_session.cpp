@@ -140,9 +140,12 @@ void FourChannelSession::ReadState() {
 
 void FourChannelSession::ReadToFollow(std::function<void(bool)> done) {
   const uint64_t commands = CommandsQueued();
-  Link().Request("", [this, commands, done = std::move(done)](LinkState& link) -> std::function<void()> {
+  Link().RequestInBackground([this, commands, done = std::move(done)](LinkState& link) -> std::function<void()> {
     std::optional<TriskStateReply> reply = ReadTriskState(link, nullptr);
-    return [this, commands, done, reply = std::move(reply)] {
+    // A command cut the reading short: no news either way.
+    const bool cut_short = !reply && link.CancelRequested();
+    return [this, commands, done, cut_short, reply = std::move(reply)] {
+      if (cut_short) return done(Answering());
       // An answer that may predate a command of ours, or that comes while a
       // view's own reading runs, is left to the next reading.
       if (reply && reply->is_reply && commands == CommandsQueued() && m_reading == 0) {

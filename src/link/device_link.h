@@ -33,6 +33,10 @@ class DeviceLink {
   // returns what is to run here afterwards. Nothing runs here once the panel
   // is gone.
   virtual void Request(const std::string& status, LinkWorker::Job job) = 0;
+  // As Request, for a reading nobody waits for (following the device): it
+  // gives way to commands (LinkWorker::Submit's `background`) and says
+  // nothing in the status strip.
+  virtual void RequestInBackground(LinkWorker::Job job) { Request("", std::move(job)); }
   // A command the device does not answer: `send` puts its frames on the
   // wire and says whether every one left. Once it ran, the status strip
   // says "Sent: <what> to <device>", or in red "Not sent: <what> to

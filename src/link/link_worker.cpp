@@ -1,5 +1,7 @@
 #include "link/link_worker.h"
 
+#include <algorithm>
+
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -35,11 +37,16 @@ LinkWorker::~LinkWorker() {
   if (m_cancel_fd >= 0) close(m_cancel_fd);
 }
 
-void LinkWorker::Submit(const LinkTarget& target, Job job) {
+void LinkWorker::Submit(const LinkTarget& target, Job job, bool background) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_stop) return;
-    m_queue.push_back(Request{m_shared->generation.load(), target, std::move(job)});
+    m_queue.push_back(Request{m_shared->generation.load(), target, std::move(job), background});
+    // A background job's wait gives way to this one.
+    if (!background && m_running_job && m_running_background && m_cancel_fd >= 0) {
+      const uint64_t one = 1;
+      (void)!write(m_cancel_fd, &one, sizeof one);
+    }
   }
   m_wake.notify_one();
 }
@@ -90,13 +97,18 @@ void LinkWorker::Run() {
       std::unique_lock<std::mutex> lock(m_mutex);
       m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
       if (m_stop) return;
-      request = std::move(m_queue.front());
-      m_queue.pop_front();
+      // Jobs that do not give way go first; among themselves, and the
+      // background ones among themselves, in the order they came.
+      auto next = std::find_if(m_queue.begin(), m_queue.end(), [](const Request& r) { return !r.background; });
+      if (next == m_queue.end()) next = m_queue.begin();
+      request = std::move(*next);
+      m_queue.erase(next);
       // A cancel aimed at an earlier job must not cut this one short.
       uint64_t drained = 0;
       while (read(m_cancel_fd, &drained, sizeof drained) > 0) {
       }
       m_running_job = true;
+      m_running_background = request.background;
       m_running_mode = request.target.mode;
     }
     Aim(request.target);
@@ -113,6 +125,7 @@ void LinkWorker::Run() {
       });
     }
     m_running_job = false;
+    m_running_background = false;
   }
 }
 

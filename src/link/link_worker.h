@@ -52,7 +52,13 @@ class LinkWorker {
 
   // Queues a job behind every earlier one. Its continuation runs unless the
   // request is cancelled first.
-  void Submit(const LinkTarget& target, Job job);
+  //
+  // A `background` job (a reading to follow a device, a presence search)
+  // gives way: jobs that are not run before it, and when one is queued
+  // while it runs, its wait ends at once (LinkState::CancelRequested() is
+  // true for it from then on) and it hands back what it has, so a command
+  // never waits behind a background window.
+  void Submit(const LinkTarget& target, Job job, bool background = false);
   // Drops every queued job, interrupts the wait of the running one (it ends
   // at once, as if its window had passed) and drops the continuations of all
   // requests made so far, delivered or not yet run.
@@ -81,6 +87,7 @@ class LinkWorker {
     uint64_t generation;
     LinkTarget target;
     Job job;
+    bool background = false;
   };
   void Run();
   void Aim(const LinkTarget& target);
@@ -94,6 +101,7 @@ class LinkWorker {
   std::condition_variable m_wake;
   std::deque<Request> m_queue;
   bool m_running_job = false;
+  bool m_running_background = false;
   int32_t m_running_mode = kModeNetwork;
   bool m_stop = false;
   // Shared with the continuations handed over, which may outlive the worker

@@ -62,9 +62,12 @@ void MultiviewSession::Read(bool udp_only, std::function<void(bool)> done) {
 
 void MultiviewSession::ReadToFollow(std::function<void(bool)> done) {
   const uint64_t commands = CommandsQueued();
-  Link().Request("", [this, commands, done = std::move(done)](LinkState& link) -> std::function<void()> {
+  Link().RequestInBackground([this, commands, done = std::move(done)](LinkState& link) -> std::function<void()> {
     std::optional<std::vector<uint8_t>> content = FetchMultiviewerState(link, false);
-    return [this, commands, done, content = std::move(content)] {
+    // A command cut the reading short: no news either way.
+    const bool cut_short = !content && link.CancelRequested();
+    return [this, commands, done, cut_short, content = std::move(content)] {
+      if (cut_short) return done(Answering());
       // What the device said before a command of ours reached it would
       // take that command back on the screen; the next reading brings both.
       if (content && commands == CommandsQueued() && *content != m_followed) {

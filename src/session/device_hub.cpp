@@ -220,6 +220,7 @@ DeviceHub::DeviceHub(LinkWorker& worker, SessionClock& clock, Post post, LinkFac
 DeviceHub::~DeviceHub() {
   // What the worker still hands back finds the hub gone; the sessions go
   // before the clock their timers run on.
+  if (m_presence_timer) m_clock.Stop(m_presence_timer);
   m_alive.reset();
   m_slots.clear();
 }
@@ -307,6 +308,40 @@ void DeviceHub::Scan(std::function<void(bool)> done) {
       ended.reset();
     };
   });
+}
+
+void DeviceHub::SetPresencePeriodMs(int period_ms) {
+  if (m_presence_timer) m_clock.Stop(m_presence_timer);
+  m_presence_timer = period_ms > 0 ? m_clock.Start(period_ms, [this] { PresenceTick(); }) : 0;
+}
+
+void DeviceHub::PresenceTick() {
+  // Nothing to watch, or a search runs already.
+  if (m_devices.empty() || m_scanning || m_presence_running) return;
+  m_presence_running = true;
+  const std::weak_ptr<bool> alive = m_alive;
+  // Runs once the search's continuation ran, or when a cancel dropped it.
+  auto ended = std::make_shared<OnRelease>(m_post, [this, alive] {
+    if (!alive.expired()) m_presence_running = false;
+  });
+  LinkTarget target;
+  target.mode = kModeNetwork;
+  m_worker.Submit(
+      target,
+      [this, alive, ended](LinkState& link) -> std::function<void()> {
+        std::vector<std::string> lines;
+        const int count = link.SearchNetworkDevices(&lines, true);
+        // A command cut the window short: who answered is online, but
+        // silence proves nothing.
+        const bool whole = !link.CancelRequested();
+        std::vector<DeviceEntry> entries;
+        for (int i = 0; i < std::max(count, 0); ++i) entries.push_back(link.m_device_list[i]);
+        return [this, alive, ended, count, whole, lines = std::move(lines), entries = std::move(entries)]() mutable {
+          if (!alive.expired() && count >= 0) Found(entries, lines, whole);
+          ended.reset();
+        };
+      },
+      true);
 }
 
 // ---- sessions --------------------------------------------------------------------

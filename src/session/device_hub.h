@@ -104,6 +104,11 @@ class DeviceHub {
   // the search socket could not be opened or the search was cancelled.
   void Scan(std::function<void(bool searched)> done);
   bool Scanning() const { return m_scanning; }
+  // Presence: every `period_ms` (0: never) a light search (one query, in
+  // the background: a command cuts its window short) tells which known
+  // devices still answer. A device heard is online; one not heard in a
+  // search that ran its whole window goes offline; observers hear both.
+  void SetPresencePeriodMs(int period_ms);
 
   // ---- sessions --------------------------------------------------------------
   // The session of `device` (one per family, address, type, id and line),
@@ -181,6 +186,9 @@ class DeviceHub {
   std::map<std::string, std::unique_ptr<Slot>> m_slots;  // by family, address, type, id, line
   Context m_context;
   bool m_scanning = false;
+  void PresenceTick();
+  int m_presence_timer = 0;
+  bool m_presence_running = false;
   // Set while the hub lives: what the worker posts back checks it.
   std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 

@@ -44,10 +44,16 @@ void DeviceSession::StopFollowTimer() {
 }
 
 void DeviceSession::FollowTick() {
-  // One reading at a time, and none in the middle of a timed action.
-  if (m_follow_reading || Busy()) return;
+  // One reading at a time, and none in the middle of a timed action. A
+  // reading whose answer never came back (the window dropped what was
+  // queued when its panel changed) stops holding the next after a while.
+  const auto now = std::chrono::steady_clock::now();
+  if ((m_follow_reading && now - m_follow_started < std::chrono::seconds(15)) || Busy()) return;
   m_follow_reading = true;
-  ReadToFollow([this](bool answered) {
+  m_follow_started = now;
+  const uint64_t reading = ++m_follow_readings;
+  ReadToFollow([this, reading](bool answered) {
+    if (reading != m_follow_readings) return;  // a reading given up on
     m_follow_reading = false;
     if (answered == m_answering) return;
     m_answering = answered;

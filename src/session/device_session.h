@@ -5,6 +5,7 @@
 // view repaints when the session says its record changed.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -121,6 +122,8 @@ class DeviceSession {
   int m_next_follower = 0;
   int m_follow_timer = 0;
   bool m_follow_reading = false;
+  std::chrono::steady_clock::time_point m_follow_started;
+  uint64_t m_follow_readings = 0;
   bool m_answering = true;
   bool m_changed_by_device = false;
   void FollowTick();
