@@ -37,6 +37,13 @@ void RunUntil(const std::function<bool()>& done) {
   while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+// The window's first paint is not part of what is measured.
+void SettleAfterShow() {
+  QElapsedTimer t;
+  t.start();
+  RunUntil([&] { return t.elapsed() >= 300; });
+}
+
 struct ScanFigures {
   int listed = 0;
   int distinct = 0;
@@ -50,6 +57,7 @@ ScanFigures ScanThroughTheWindow(uint16_t port, int devices) {
   ScanFigures f;
   CZELVIKDlg dlg(test::LoopbackConfig(port));
   dlg.show();
+  SettleAfterShow();
   QComboBox* combo = dlg.DeviceCombo();
   QElapsedTimer clock;
   QObject::connect(combo->model(), &QAbstractItemModel::rowsInserted, [&] {
@@ -84,6 +92,7 @@ OneByOneFigures OneLineAtATime(uint16_t port, int devices) {
   OneByOneFigures f;
   CZELVIKDlg dlg(test::LoopbackConfig(port));
   dlg.show();
+  SettleAfterShow();
   QComboBox* combo = dlg.DeviceCombo();
   test::Heartbeat beat;
   QElapsedTimer clock;
