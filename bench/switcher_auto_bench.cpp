@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
   config.search_address = "127.0.0.1";
   config.device_port = port;
   zv::CZELVIKDlg dlg(config);
+  if (dlg.m_device_list.empty()) dlg.m_device_list.resize(1);
   dlg.m_device_list[0].SetIpText("127.0.0.2");
   dlg.m_device_list[0].device_type = 0xA5;
   dlg.m_device_list[0].device_id = 0x01;

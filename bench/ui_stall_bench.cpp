@@ -51,6 +51,7 @@ void RunFor(int ms) {
 
 void Choose(CZELVIKDlg& dlg, const char* address, uint8_t type, const char* line) {
   dlg.DeviceCombo()->clear();
+  if (dlg.m_device_list.empty()) dlg.m_device_list.resize(1);
   dlg.m_device_list[0].SetIpText(address);
   dlg.m_device_list[0].device_type = type;
   dlg.m_device_list[0].device_id = 1;
@@ -79,7 +80,7 @@ Figures Scan(uint16_t port) {
     bool done = false;
     QTimer::singleShot(0, [&] {
       std::vector<std::string> lines;
-      dlg.SearchNetworkDevices(&lines, true);
+      dlg.SearchNetworkDevices(&lines);
       done = true;
     });
     RunUntil([&] { return done; });

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "link/command_frame.h"
@@ -102,6 +103,15 @@ Bytes SimDevice::DiscoveryReply(Link link) const {
 
 std::vector<Bytes> SimDevice::OnFrame(std::span<const uint8_t>, Link) { return {}; }
 std::vector<Bytes> SimDevice::OnText(const std::string&, Link) { return {}; }
+std::optional<FrontPanelChange> SimDevice::ChangeAtFrontPanel(std::mt19937&) { return std::nullopt; }
+
+int PickOther(std::mt19937& random, const std::vector<int>& choices, int current) {
+  std::vector<int> others;
+  for (int c : choices)
+    if (c != current) others.push_back(c);
+  const std::vector<int>& from = others.empty() ? choices : others;
+  return from[random() % from.size()];
+}
 
 std::unique_ptr<SimDevice> MakeDevice(const DeviceConfig& config) {
   // Which family a type byte is, the family registry says.
@@ -125,6 +135,41 @@ std::vector<DeviceConfig> DefaultDevices() {
       {0x60, 0x01, "FourChannel", "127.0.0.4", {}},
       {0xA5, 0x01, "Switcher", "127.0.0.5", {}},
   };
+}
+
+bool CountedDevices(const std::vector<DeviceConfig>& patterns, int count,
+                    const std::string& first_address, std::vector<DeviceConfig>* devices,
+                    std::string* error) {
+  in_addr first{};
+  if (inet_pton(AF_INET, first_address.c_str(), &first) != 1) {
+    *error = "not an IPv4 address: " + first_address;
+    return false;
+  }
+  if (patterns.empty()) {
+    *error = "no device to copy";
+    return false;
+  }
+  std::vector<DeviceConfig> made;
+  uint32_t address = ntohl(first.s_addr);
+  for (int n = 0; n < count; ++n, ++address) {
+    // Neither the network's own address nor its broadcast of any /24.
+    while ((address & 0xFF) == 0 || (address & 0xFF) == 0xFF) ++address;
+    if ((address >> 24) != 127 || address >= 0x7FFFFF00u) {
+      *error = "the loopback addresses from " + first_address + " run out before " +
+               std::to_string(count) + " devices";
+      return false;
+    }
+    DeviceConfig d = patterns[static_cast<size_t>(n) % patterns.size()];
+    // A dot, not a dash: "-1-" would read as a name marker in the reply.
+    d.name += "." + std::to_string(n + 1);
+    in_addr a{htonl(address)};
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &a, text, sizeof text);
+    d.address = text;
+    made.push_back(std::move(d));
+  }
+  *devices = std::move(made);
+  return true;
 }
 
 bool ParseNumber(const std::string& text, long min, long max, long* out) {
@@ -244,6 +289,14 @@ DeviceSim::~DeviceSim() {
 
 bool DeviceSim::Start(std::string* error) {
   m_start_tick = TickCount();
+  if (m_config.front_panel_ms > 0) {
+    for (size_t i = 0; i < m_devices.size(); ++i) {
+      Running& r = m_devices[i];
+      std::seed_seq seed{m_config.seed, static_cast<uint32_t>(i)};
+      r.random.seed(seed);
+      r.next_change = m_start_tick + 1 + r.random() % m_config.front_panel_ms;
+    }
+  }
   m_hub_fd = BindUdp(m_config.hub_address, m_config.port, error);
   if (m_hub_fd < 0) return false;
   for (Running& r : m_devices) {
@@ -296,13 +349,16 @@ int DeviceSim::NextTimeoutMs() const {
   // A flood sends its datagrams in batches a millisecond apart.
   for (const Running& r : m_devices)
     if (r.flood.fd >= 0) return 1;
-  if (m_pending.empty()) return -1;
+  if (m_pending.empty() && m_config.front_panel_ms == 0) return -1;
   const uint32_t now = TickCount();
   int best = 1 << 30;
   for (const Pending& p : m_pending) {
     const int32_t left = static_cast<int32_t>(p.due - now);
     best = std::min(best, std::max(0, left));
   }
+  if (m_config.front_panel_ms > 0)
+    for (const Running& r : m_devices)
+      best = std::min(best, std::max(0, static_cast<int32_t>(r.next_change - now)));
   return best;
 }
 
@@ -330,6 +386,28 @@ void DeviceSim::Run(int stop_fd) {
     m_pending.erase(split, m_pending.end());
     for (const Pending& p : due) SendPending(p);
     RunFloods();
+    RunFrontPanels();
+  }
+}
+
+void DeviceSim::RunFrontPanels() {
+  if (m_config.front_panel_ms == 0) return;
+  const uint32_t now = TickCount();
+  for (Running& r : m_devices) {
+    if (static_cast<int32_t>(r.next_change - now) > 0) continue;
+    r.next_change += m_config.front_panel_ms;
+    // A device that fell behind (a stopped process) changes once, not once
+    // for every period it missed.
+    if (static_cast<int32_t>(r.next_change - now) <= 0) r.next_change = now + m_config.front_panel_ms;
+    const std::optional<FrontPanelChange> change = r.device->ChangeAtFrontPanel(r.random);
+    if (!change) continue;
+    std::string line = "{\"t_ms\":" + std::to_string(now - m_start_tick) + ",\"device\":\"" +
+                       JsonEscape(r.device->Config().name) + "\",\"front_panel\":\"" +
+                       JsonEscape(change->field) + "\"";
+    if (!change->where_key.empty())
+      line += ",\"" + JsonEscape(change->where_key) + "\":" + std::to_string(change->where);
+    line += ",\"value\":" + std::to_string(change->value) + "}";
+    WriteLogLine(line);
   }
 }
 
@@ -571,8 +649,11 @@ void DeviceSim::LogNote(SimDevice& device) {
 
 void DeviceSim::WriteLogLine(const std::string& line) {
   if (m_config.keep_log_lines) {
-    std::lock_guard<std::mutex> lock(m_log_mutex);
-    m_log_lines.push_back(line);
+    {
+      std::lock_guard<std::mutex> lock(m_log_mutex);
+      m_log_lines.push_back(line);
+    }
+    m_log_grew.notify_all();
   }
   if (m_config.log) {
     std::fprintf(m_config.log, "%s\n", line.c_str());
@@ -583,6 +664,19 @@ void DeviceSim::WriteLogLine(const std::string& line) {
 std::vector<std::string> DeviceSim::LogLines() const {
   std::lock_guard<std::mutex> lock(m_log_mutex);
   return m_log_lines;
+}
+
+std::optional<std::string> DeviceSim::WaitForLogLine(const std::function<bool(const std::string&)>& match,
+                                                     int timeout_ms) const {
+  std::unique_lock<std::mutex> lock(m_log_mutex);
+  size_t checked = 0;
+  std::optional<std::string> found;
+  m_log_grew.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] {
+    for (; checked < m_log_lines.size() && !found; ++checked)
+      if (match(m_log_lines[checked])) found = m_log_lines[checked];
+    return found.has_value();
+  });
+  return found;
 }
 
 }  // namespace zv::sim

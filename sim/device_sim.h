@@ -6,6 +6,8 @@
 // from its own address; each device then takes its commands on its own
 // address. One device may also sit behind a pseudo-terminal and answer on the
 // serial line. Every frame or text received is logged as one JSON line.
+// With a front-panel period each device also changes one value of its state
+// now and then, as a person at its front panel would, and logs that too.
 //
 // The simulator is a library so that tests can run it in-process on a thread
 // of their own (Run with a stop descriptor), and the zv_device_sim program is
@@ -15,9 +17,13 @@
 #include <netinet/in.h>
 
 #include <cstdint>
+#include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <random>
 #include <span>
 #include <string>
 #include <utility>
@@ -50,6 +56,20 @@ struct DeviceConfig {
 
 enum class Link { kUdp, kSerial };
 
+// One value a person changed at the device's front panel, in the device's
+// own codes: {"layout", 9}, or {"source", 7, "window", 3} for the input
+// window 3 shows.
+struct FrontPanelChange {
+  std::string field;
+  int value = 0;
+  std::string where_key{};  // "window", "output": which one the value belongs to
+  int where = 0;
+};
+
+// A value of `choices` other than `current` (any of them when every one is
+// `current`), drawn from `random`.
+int PickOther(std::mt19937& random, const std::vector<int>& choices, int current);
+
 // One virtual device. The base records what it receives; each family adds
 // its state and answers by overriding OnFrame / OnText.
 class SimDevice {
@@ -72,6 +92,10 @@ class SimDevice {
   // the log; empty when it changed nothing worth saying. Taking it clears it.
   std::string TakeNote() { return std::exchange(m_note, {}); }
 
+  // Changes one value of the device's state, chosen with `random`, as a
+  // person at its front panel would; nothing for a device with no state.
+  virtual std::optional<FrontPanelChange> ChangeAtFrontPanel(std::mt19937& random);
+
  protected:
   // Families call this from OnFrame / OnText; several notes are joined.
   void Note(const std::string& text) { m_note += m_note.empty() ? text : "; " + text; }
@@ -93,7 +117,24 @@ struct SimConfig {
   std::string serial_link;                       // symlink to the pty's path
   FILE* log = stdout;                            // JSON lines; nullptr for none
   bool keep_log_lines = true;  // also keep every line for LogLines (tests read them)
+  // Every this many milliseconds each device changes one value at its front
+  // panel (0: never). Each device's first change comes at a moment of its
+  // own within the first period, so many devices do not change at once.
+  uint32_t front_panel_ms = 0;
+  uint32_t seed = 1;  // seeds the front-panel changes: the same seed, the same changes
 };
+
+// The first address the devices of CountedDevices take when no pattern
+// names one.
+inline constexpr const char* kFirstCountedAddress = "127.0.1.1";
+// `count` devices made from `patterns` taken in turn (type, id, faults,
+// name with the device's number added: "Multiviewer16.12"), on consecutive
+// addresses from `first_address`, leaving out every address that ends in .0
+// or .255. False (with `error`) when the addresses run out of 127.0.0.0/8
+// or `first_address` is not an IPv4 address.
+bool CountedDevices(const std::vector<DeviceConfig>& patterns, int count,
+                    const std::string& first_address, std::vector<DeviceConfig>* devices,
+                    std::string* error);
 
 // The four families on 127.0.0.2 to 127.0.0.5.
 std::vector<DeviceConfig> DefaultDevices();
@@ -121,6 +162,10 @@ class DeviceSim {
   // Every JSON line logged so far (also kept when the log file is null),
   // unless the config asks not to keep them (a long run would grow for ever).
   std::vector<std::string> LogLines() const;
+  // Waits up to `timeout_ms` for a kept log line that `match` accepts (one
+  // logged earlier counts too) and returns it; nothing when none came.
+  std::optional<std::string> WaitForLogLine(const std::function<bool(const std::string&)>& match,
+                                            int timeout_ms) const;
   SimDevice& Device(size_t index) { return *m_devices[index].device; }
   size_t DeviceCount() const { return m_devices.size(); }
 
@@ -137,6 +182,8 @@ class DeviceSim {
     sockaddr_in bound{};  // the address and port the socket took
     int answer_fd = -1;   // the socket answers leave from (fd, or one on answer_from)
     Flood flood;          // a flood in progress (fd >= 0)
+    std::mt19937 random;  // the device's own front-panel choices
+    uint32_t next_change = 0;  // tick of its next front-panel change
   };
   struct Pending {
     uint32_t due;
@@ -160,6 +207,8 @@ class DeviceSim {
   Bytes Junk();
   // Sends what each flood owes by now and ends floods whose time is over.
   void RunFloods();
+  // Makes the front-panel changes that are due and logs each.
+  void RunFrontPanels();
   int NextTimeoutMs() const;
   void Log(const SimDevice* device, const char* link, const sockaddr_in* from,
            std::span<const uint8_t> bytes, bool is_text);
@@ -178,6 +227,7 @@ class DeviceSim {
   uint32_t m_start_tick = 0;
   uint32_t m_junk_seed = 0x2545F491;
   mutable std::mutex m_log_mutex;
+  mutable std::condition_variable m_log_grew;
   std::vector<std::string> m_log_lines;
 };
 

@@ -171,6 +171,45 @@ std::vector<Bytes> FourChannelDevice::OnText(const std::string& text, Link) {
   return {TextBytes("signals " + SignalPatternText(pattern))};
 }
 
+std::optional<FrontPanelChange> FourChannelDevice::ChangeAtFrontPanel(std::mt19937& random) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  FourChannelState& s = m_state;
+  static const std::vector<int> kChannels = {1, 2, 3, 4};
+  FrontPanelChange change;
+  switch (random() % 5) {
+    case 0: {
+      std::vector<int> modes;
+      for (int m = 0; m < kTriskShowModeCount; ++m) modes.push_back(m);
+      s.show_mode = static_cast<uint8_t>(PickOther(random, modes, s.show_mode));
+      change = {"show_mode", s.show_mode};
+      break;
+    }
+    case 1: {
+      std::vector<int> formats;
+      for (const TriskOutputFormat& f : kTriskOutputFormats) formats.push_back(f.code);
+      s.output_format = static_cast<uint8_t>(PickOther(random, formats, s.output_format));
+      change = {"output_format", s.output_format};
+      break;
+    }
+    case 2:
+      s.loop_state = s.loop_state ? 0 : 1;
+      change = {"loop", s.loop_state};
+      break;
+    case 3:
+      s.loop_time = static_cast<uint16_t>(kTriskMinLoopTime + random() % 58);
+      change = {"loop_time", s.loop_time};
+      break;
+    default: {
+      const int which = 1 + static_cast<int>(random() % 2);
+      uint8_t& channel = s.pip_child_ch[static_cast<size_t>(which - 1)];
+      channel = static_cast<uint8_t>(PickOther(random, kChannels, channel));
+      change = {"pip_channel", channel, "pip", which};
+      break;
+    }
+  }
+  return change;
+}
+
 std::unique_ptr<SimDevice> MakeFourChannelDevice(const DeviceConfig& config) {
   return std::make_unique<FourChannelDevice>(config);
 }

@@ -40,6 +40,9 @@ class FourChannelDevice : public SimDevice {
 
   std::vector<Bytes> OnFrame(std::span<const uint8_t> frame, Link link) override;
   std::vector<Bytes> OnText(const std::string& text, Link link) override;
+  // The show mode, the output format, the loop or its time, or a
+  // picture-in-picture channel.
+  std::optional<FrontPanelChange> ChangeAtFrontPanel(std::mt19937& random) override;
 
   // Safe to call while the simulator runs on another thread.
   FourChannelState State() const;

@@ -1,5 +1,6 @@
 // zv_device_sim: runs virtual devices for the panel to find and control.
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -23,6 +24,26 @@ const char kUsage[] =
     "                     address changes them (it answers with the new pattern).\n"
     "                     Without --device: one device of each family on\n"
     "                     127.0.0.2 (0xA1), .3 (0x82), .4 (0x60), .5 (0xA5).\n"
+    "  --count N          stand up N devices instead: the --device options (without\n"
+    "                     them the four families) are taken in turn as patterns,\n"
+    "                     on consecutive addresses from the first pattern's address\n"
+    "                     (without --device from 127.0.1.1), leaving out every\n"
+    "                     address that ends in .0 or .255; each is named after its\n"
+    "                     pattern with its number (Multiviewer16.1, Matrix8x8.2 ...)\n"
+    "  --front-panel-change SECONDS\n"
+    "                     every SECONDS (0.01 to 86400) each device changes one\n"
+    "                     value of its state, as a person at its front panel would:\n"
+    "                     the multiviewer its layout, format, a window's input, the\n"
+    "                     audio channel or a switch; the four-channel switcher its\n"
+    "                     show mode, format, loop, loop time or a PIP channel; the\n"
+    "                     router one route; the production switcher its programme\n"
+    "                     or preview source. Each device's first change comes at a\n"
+    "                     moment of its own within the first period. Logged as\n"
+    "                     {\"t_ms\":..,\"device\":..,\"front_panel\":\"layout\",\"value\":9}\n"
+    "                     (with \"window\", \"output\" or \"pip\" where the value\n"
+    "                     belongs to one); read-backs answer with the new state\n"
+    "  --seed N           seeds the front-panel changes (default 1): the same seed\n"
+    "                     makes the same changes\n"
     "  --hub ADDR         address the discovery socket binds (default 127.255.255.255,\n"
     "                     the loopback broadcast; 0.0.0.0 inside a network namespace).\n"
     "                     The panel finds the default devices with\n"
@@ -51,6 +72,7 @@ int main(int argc, char** argv) {
   long delay = -1, truncate = -1;
   std::string log_path;
   bool quiet = false;
+  long count = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto value = [&]() -> const char* {
@@ -69,6 +91,19 @@ int main(int argc, char** argv) {
         return 2;
       }
       config.devices.push_back(device);
+    } else if (arg == "--count" && Number(value(), 1, 60000, &count)) {
+    } else if (arg == "--front-panel-change") {
+      const char* text = value();
+      char* rest = nullptr;
+      const double seconds = std::strtod(text, &rest);
+      if (*text == 0 || *rest != 0 || !(seconds >= 0.01 && seconds <= 86400)) {
+        std::fprintf(stderr, "zv_device_sim: --front-panel-change takes seconds from 0.01 to 86400, not \"%s\"\n%s",
+                     text, kUsage);
+        return 2;
+      }
+      config.front_panel_ms = static_cast<uint32_t>(seconds * 1000 + 0.5);
+    } else if (arg == "--seed" && Number(value(), 0, 0xFFFFFFFFL, &n)) {
+      config.seed = static_cast<uint32_t>(n);
     } else if (arg == "--hub") {
       config.hub_address = value();
       if (!zv::ParseIpv4Address(config.hub_address, nullptr)) {
@@ -101,6 +136,22 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr, "zv_device_sim: bad option or value: %s\n%s", arg.c_str(), kUsage);
       return 2;
+    }
+  }
+  if (count > 0) {
+    std::vector<zv::sim::DeviceConfig> patterns = config.devices;
+    std::string first = patterns.empty() ? zv::sim::kFirstCountedAddress : patterns[0].address;
+    if (patterns.empty()) patterns = zv::sim::DefaultDevices();
+    std::string error;
+    if (!zv::sim::CountedDevices(patterns, static_cast<int>(count), first, &config.devices, &error)) {
+      std::fprintf(stderr, "zv_device_sim: --count: %s\n", error.c_str());
+      return 2;
+    }
+    // One socket a device: the soft limit on open files grows to the hard one.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+      files.rlim_cur = files.rlim_max;
+      setrlimit(RLIMIT_NOFILE, &files);
     }
   }
   if (config.devices.empty()) config.devices = zv::sim::DefaultDevices();
@@ -136,10 +187,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zv_device_sim: %s\n", error.c_str());
     return 1;
   }
-  for (size_t i = 0; i < sim.DeviceCount(); ++i) {
-    const zv::sim::DeviceConfig& d = sim.Device(i).Config();
-    std::fprintf(stderr, "zv_device_sim: device %s type 0x%02X id %u at %s:%u\n", d.name.c_str(),
-                 d.type, d.id, d.address.c_str(), config.port);
+  if (count > 0) {
+    std::fprintf(stderr, "zv_device_sim: %zu devices at %s to %s:%u\n", sim.DeviceCount(),
+                 sim.Device(0).Config().address.c_str(),
+                 sim.Device(sim.DeviceCount() - 1).Config().address.c_str(), config.port);
+  } else {
+    for (size_t i = 0; i < sim.DeviceCount(); ++i) {
+      const zv::sim::DeviceConfig& d = sim.Device(i).Config();
+      std::fprintf(stderr, "zv_device_sim: device %s type 0x%02X id %u at %s:%u\n", d.name.c_str(),
+                   d.type, d.id, d.address.c_str(), config.port);
+    }
   }
   std::fprintf(stderr, "zv_device_sim: discovery on %s:%u\n", config.hub_address.c_str(), config.port);
   // On loopback the panel's default search does not reach the devices:

@@ -58,6 +58,15 @@ std::vector<Bytes> MatrixDevice::OnText(const std::string& text, Link) {
   return {};
 }
 
+std::optional<FrontPanelChange> MatrixDevice::ChangeAtFrontPanel(std::mt19937& random) {
+  static const std::vector<int> kInputs = {1, 2, 3, 4, 5, 6, 7, 8};
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const int output = 1 + static_cast<int>(random() % m_routes.size());
+  uint8_t& input = m_routes[static_cast<size_t>(output - 1)];
+  input = static_cast<uint8_t>(PickOther(random, kInputs, input));
+  return FrontPanelChange{"route", input, "output", output};
+}
+
 std::array<uint8_t, 8> MatrixDevice::Routes() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_routes;

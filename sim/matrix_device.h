@@ -19,6 +19,8 @@ class MatrixDevice : public SimDevice {
   explicit MatrixDevice(DeviceConfig config);
 
   std::vector<Bytes> OnText(const std::string& text, Link link) override;
+  // One output takes another input.
+  std::optional<FrontPanelChange> ChangeAtFrontPanel(std::mt19937& random) override;
 
   // Entry o - 1: the input output o takes.
   std::array<uint8_t, 8> Routes() const;

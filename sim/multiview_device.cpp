@@ -199,6 +199,55 @@ std::vector<Bytes> MultiviewerDevice::OnFrame(std::span<const uint8_t> frame, Li
   return {};
 }
 
+std::optional<FrontPanelChange> MultiviewerDevice::ChangeAtFrontPanel(std::mt19937& random) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  MultiviewerDeviceState& s = m_state;
+  const auto codes = [](std::span<const MultiviewCodePair> map) {
+    std::vector<int> list;
+    for (const MultiviewCodePair& pair : map) list.push_back(pair.code);
+    return list;
+  };
+  static const std::vector<int> kInputs = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  static const std::vector<int> kOnOff = {0, 1};
+  struct Switch {
+    const char* field;
+    uint8_t MultiviewerDeviceState::*value;
+  };
+  static constexpr Switch kSwitches[] = {{"labels", &MultiviewerDeviceState::labels_on},
+                                         {"overlay", &MultiviewerDeviceState::overlay_on},
+                                         {"audio_meter", &MultiviewerDeviceState::audio_on},
+                                         {"border", &MultiviewerDeviceState::border_on}};
+  FrontPanelChange change;
+  switch (random() % 5) {
+    case 0:
+      s.layout_code = static_cast<uint8_t>(PickOther(random, codes(zv_16_view_mode_map), s.layout_code));
+      change = {"layout", s.layout_code};
+      break;
+    case 1:
+      s.format_code = static_cast<uint8_t>(PickOther(random, codes(zv_16_view_resolution_map), s.format_code));
+      change = {"format", s.format_code};
+      break;
+    case 2: {
+      const int window = 1 + static_cast<int>(random() % 16);
+      uint8_t& source = s.sources[static_cast<size_t>(window - 1)];
+      source = static_cast<uint8_t>(PickOther(random, kInputs, source));
+      change = {"source", source, "window", window};
+      break;
+    }
+    case 3:
+      s.audio_source = static_cast<uint8_t>(PickOther(random, kInputs, s.audio_source));
+      change = {"audio_source", s.audio_source};
+      break;
+    default: {
+      const Switch& sw = kSwitches[random() % std::size(kSwitches)];
+      s.*sw.value = s.*sw.value ? 0 : 1;
+      change = {sw.field, s.*sw.value};
+      break;
+    }
+  }
+  return change;
+}
+
 std::unique_ptr<SimDevice> MakeMultiviewerDevice(const DeviceConfig& config) {
   return std::make_unique<MultiviewerDevice>(config);
 }

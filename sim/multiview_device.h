@@ -40,6 +40,9 @@ class MultiviewerDevice : public SimDevice {
   explicit MultiviewerDevice(DeviceConfig config);
 
   std::vector<Bytes> OnFrame(std::span<const uint8_t> frame, Link link) override;
+  // The layout, the format, a window's input, the audio meter's channel or
+  // one of the labels, overlay, audio meter and border switches.
+  std::optional<FrontPanelChange> ChangeAtFrontPanel(std::mt19937& random) override;
 
   // A copy taken under the lock: the device runs on the simulator's thread.
   MultiviewerDeviceState State() const;

@@ -215,6 +215,15 @@ void SwitcherDevice::Apply(uint8_t command, std::span<const uint8_t> params) {
   Note("unknown command " + std::to_string(command));
 }
 
+std::optional<FrontPanelChange> SwitcherDevice::ChangeAtFrontPanel(std::mt19937& random) {
+  static const std::vector<int> kSources = {1, 2, 3, 4, 5, 6, 7, 8};
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const bool programme = random() % 2 == 0;
+  uint8_t& source = programme ? m_state.zv_switcher_pgm_source : m_state.zv_switcher_pvm_source;
+  source = static_cast<uint8_t>(PickOther(random, kSources, source));
+  return FrontPanelChange{programme ? "program" : "preview", source};
+}
+
 std::unique_ptr<SimDevice> MakeSwitcherDevice(const DeviceConfig& config) {
   return std::make_unique<SwitcherDevice>(config);
 }

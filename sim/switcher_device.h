@@ -15,6 +15,8 @@ class SwitcherDevice : public SimDevice {
   explicit SwitcherDevice(DeviceConfig config);
 
   std::vector<Bytes> OnFrame(std::span<const uint8_t> frame, Link link) override;
+  // The programme or the preview source (1 to 8, as the buttons choose).
+  std::optional<FrontPanelChange> ChangeAtFrontPanel(std::mt19937& random) override;
 
   // A copy of the device's record.
   SwitcherPageData State() const;

@@ -65,6 +65,11 @@ void AddOptions(QCommandLineParser* parser, bool show_toolkit) {
            "any other address asks that address alone.")
            .arg(QLatin1String(kFirstRunSearchAddress)),
        "address"});
+  parser->addOption({"device-list-cap",
+                     QStringLiteral("The most devices a scan lists (default %1); the status strip "
+                                    "says how many more answered and were left out.")
+                         .arg(kDefaultDeviceListCap),
+                     "count"});
   parser->addOption({"skin", "Folder of PNG files named by bitmap id (e.g. 195.png) that "
                              "replace the default skin.",
                      "folder"});
@@ -158,6 +163,15 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
     // Without a destination of the operator's the search looks out of
     // every interface.
     result.config.search_every_interface = true;
+  }
+  if (parser.isSet("device-list-cap")) {
+    bool ok = false;
+    const uint cap = parser.value("device-list-cap").toUInt(&ok);
+    if (!ok || cap < 1 || cap > kMaxDeviceListCap)
+      return UsageError(result, "--device-list-cap must be a count from 1 to " +
+                                    std::to_string(kMaxDeviceListCap) + ", not \"" +
+                                    parser.value("device-list-cap").toStdString() + "\"");
+    result.config.device_list_cap = static_cast<int>(cap);
   }
   if (parser.isSet("skin")) {
     const QString dir = parser.value("skin");

@@ -24,9 +24,17 @@ PanelKind PanelForDeviceType(uint8_t device_type, int32_t mode, bool* type_known
 
 CZELVIKState::CZELVIKState() = default;
 
-int8_t CZELVIKState::DeviceIndexForLine(int line) const {
-  if (line < 0 || line >= kDeviceListSize || m_no_device_line) return -1;
-  return static_cast<int8_t>(line);
+int CZELVIKState::DeviceIndexForLine(int line) const {
+  if (line < 0 || line >= static_cast<int>(m_device_list.size()) || m_no_device_line) return -1;
+  return line;
+}
+
+std::string SearchStatusText(bool over, int found, int left_out, int cap) {
+  std::string text = std::string(over ? "Search over: " : "Searching... ") + std::to_string(found) + " found";
+  if (left_out > 0)
+    text += ", " + std::to_string(left_out) + " more answered but left out: the device list holds " +
+            std::to_string(cap) + (over ? " (--device-list-cap raises it)" : "");
+  return text;
 }
 
 bool CZELVIKState::PrepareOpenDevicePanel(int combo_line_count) {

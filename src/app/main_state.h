@@ -34,6 +34,11 @@ PanelKind PanelForDeviceType(uint8_t device_type, int32_t mode, bool* type_known
 
 
 
+// What the status strip says of a network search while it runs (`over`
+// false) and when it is over: how many devices it found and, when the list
+// was full, how many more answered and were left out.
+std::string SearchStatusText(bool over, int found, int left_out, int cap);
+
 class CZELVIKState : public LinkState {
  public:
   CZELVIKState();
@@ -53,7 +58,7 @@ class CZELVIKState : public LinkState {
   // The device a chosen line of the device list stands for: the entry of
   // that line, or -1 (no device) for no line and for the "No Device Found"
   // line, which must not open a panel that talks to nobody.
-  int8_t DeviceIndexForLine(int line) const;
+  int DeviceIndexForLine(int line) const;
 
   // The state side of opening a device panel. Returns false (and changes
   // nothing) when no device is chosen or the list is empty; otherwise closes

@@ -13,6 +13,8 @@
 #include <QToolButton>
 #include <QWindow>
 #include <algorithm>
+#include <mutex>
+#include <utility>
 
 #include "app/device_browser.h"
 #include "app/panel_window.h"
@@ -389,71 +391,117 @@ void CZELVIKDlg::SetSearching(bool searching) {
   if (auto* scan = qobject_cast<QAbstractButton*>(Item(kIdScan))) scan->setEnabled(!searching);
 }
 
+// The devices a search has found that the window has not listed yet: the
+// worker adds to it and asks the window to take it when it was empty, so a
+// burst of answers costs the window one turn, not one per device.
+struct CZELVIKDlg::SearchFeed {
+  std::mutex mutex;
+  std::vector<DeviceEntry> entries;
+  QStringList lines;
+  int left_out = 0;
+  bool asked = false;
+};
+
 void CZELVIKDlg::NetworkSearch() {
   DestroyPanel();
   QComboBox* combo = DeviceCombo();
-  // The list is forgotten only when the combo box still shows lines.
-  const bool forget_previous = combo->count() > 0;
   combo->clear();
   combo->setToolTip(QString());
-  // As at the start of the blocking search: no device is chosen while it runs.
+  // As at the start of the blocking search: no device is chosen while it
+  // runs, and the list starts empty.
   m_device_index = -1;
+  m_device_list.clear();
+  m_search_left_out = 0;
   m_no_device_line = false;
   SetSearching(true);
   ShowStatus("Searching...");
   QPointer<CZELVIKDlg> self(this);
+  auto feed = std::make_shared<SearchFeed>();
+  m_search_feed = feed;
   LinkTarget target = CurrentTarget();
   target.mode = kModeNetwork;
-  SubmitLink(target, [self, forget_previous](LinkState& link) -> std::function<void()> {
+  SubmitLink(target, [self, feed](LinkState& link) -> std::function<void()> {
     // Each device shows in the list as soon as it has answered.
-    link.m_search_progress = [self](const DeviceEntry& entry, const std::string& line) {
-      QMetaObject::invokeMethod(
-          self.data(),
-          [self, entry, line] {
-            if (!self || !self->m_searching) return;
-            QComboBox* list = self->DeviceCombo();
-            const int n = list->count();
-            if (n < kDeviceListSize) self->m_device_list[n] = entry;
-            list->addItem(QString::fromLatin1(line));
-            self->ShowStatus("Searching... " + std::to_string(list->count()) + " found");
-          },
-          Qt::QueuedConnection);
+    link.m_search_progress = [self, feed](const DeviceEntry* entry, const std::string& line, int left_out) {
+      bool ask = false;
+      {
+        std::lock_guard<std::mutex> lock(feed->mutex);
+        if (entry) {
+          feed->entries.push_back(*entry);
+          feed->lines.push_back(QString::fromLatin1(line));
+        }
+        feed->left_out = left_out;
+        ask = !std::exchange(feed->asked, true);
+      }
+      if (ask)
+        QMetaObject::invokeMethod(
+            self.data(), [self, feed] { if (self) self->TakeSearchFeed(feed); }, Qt::QueuedConnection);
     };
     std::vector<std::string> lines;
-    const int found = link.SearchNetworkDevices(&lines, forget_previous);
+    const int found = link.SearchNetworkDevices(&lines);
     link.m_search_progress = nullptr;
     // Nothing found where the operator looked: virtual devices running on
     // this machine are asked for briefly, so the strip can say how to
     // reach them (the first run, zv_device_sim started beside the panel).
     const bool virtual_devices_answer = found == 0 && !link.SearchAsksLoopbackBroadcast() &&
                                         link.LoopbackDevicesAnswer(kLoopbackProbeWindowMs);
-    std::vector<DeviceEntry> entries;
-    for (int i = 0; i < std::max(found, 0); ++i) entries.push_back(link.m_device_list[i]);
-    return [self, found, forget_previous, lines = std::move(lines), entries = std::move(entries),
+    std::vector<DeviceEntry> entries = link.m_device_list;
+    const int left_out = link.m_search_left_out;
+    return [self, found, left_out, lines = std::move(lines), entries = std::move(entries),
             virtual_devices_answer] {
       if (!self) return;
-      self->FinishNetworkSearch(found, forget_previous, lines, entries, virtual_devices_answer);
+      self->FinishNetworkSearch(found, left_out, lines, entries, virtual_devices_answer);
     };
   });
 }
 
-void CZELVIKDlg::FinishNetworkSearch(int found, bool forget_previous,
+void CZELVIKDlg::TakeSearchFeed(const std::shared_ptr<SearchFeed>& feed) {
+  std::vector<DeviceEntry> entries;
+  QStringList lines;
+  int left_out = 0;
+  {
+    std::lock_guard<std::mutex> lock(feed->mutex);
+    entries.swap(feed->entries);
+    lines.swap(feed->lines);
+    left_out = feed->left_out;
+    feed->asked = false;
+  }
+  // A search that ended or was dropped meanwhile lists nothing more.
+  if (!m_searching || feed != m_search_feed) return;
+  m_device_list.insert(m_device_list.end(), entries.begin(), entries.end());
+  m_search_left_out = left_out;
+  DeviceCombo()->addItems(lines);
+  ShowStatus(SearchStatusText(false, DeviceCombo()->count(), left_out, m_link_config.device_list_cap));
+}
+
+void CZELVIKDlg::FinishNetworkSearch(int found, int left_out,
                                      const std::vector<std::string>& lines,
                                      const std::vector<DeviceEntry>& entries,
                                      bool virtual_devices_answer) {
   SetSearching(false);
+  m_search_feed.reset();
   QComboBox* combo = DeviceCombo();
-  combo->clear();
   if (found < 0) {
+    combo->clear();
     ShowStatus("Search failed: the local port could not be opened", true);
     return;
   }
-  if (forget_previous) std::fill(std::begin(m_device_list), std::end(m_device_list), DeviceEntry{});
-  for (size_t i = 0; i < entries.size() && i < std::size(m_device_list); ++i) m_device_list[i] = entries[i];
+  m_device_list = entries;
+  m_search_left_out = left_out;
   // The service's clients see what the window found.
   m_hub->Found(entries, lines, true);
-  for (size_t i = 0; i < lines.size(); ++i)
-    combo->insertItem(static_cast<int>(i), QString::fromLatin1(lines[i]));
+  // The lines listed while the search ran are the search's own, in its
+  // order: they stay. Otherwise the list is made anew, in one go.
+  bool listed = combo->count() == static_cast<int>(lines.size());
+  for (int i = combo->count() - 1; listed && i >= 0; i -= std::max(1, combo->count() / 8))
+    listed = combo->itemText(i).toStdString() == lines[static_cast<size_t>(i)];
+  if (!listed) {
+    QStringList all;
+    all.reserve(static_cast<qsizetype>(lines.size()));
+    for (const std::string& line : lines) all.push_back(QString::fromLatin1(line));
+    combo->clear();
+    combo->addItems(all);
+  }
   if (found > 0)
     m_device_index = 0;
   else
@@ -472,12 +520,13 @@ void CZELVIKDlg::FinishNetworkSearch(int found, bool forget_previous,
   OpenDevicePanel();
   FillDeviceBrowser();
   OpenWaitingWindows();
-  // Said after the panel opened, unless the panel already says what it reads.
+  // Said after the panel opened, unless the panel already says what it
+  // reads; devices left out of a full list are said in any case.
   if (virtual_devices_answer)
     ShowStatus(std::string("No device found. Virtual devices (zv_device_sim) answer on ") +
                kLoopbackBroadcast + ": start with --search-address " + kLoopbackBroadcast);
-  else if (StatusText().isEmpty())
-    ShowStatus("Search over: " + std::to_string(found) + " found");
+  else if (StatusText().isEmpty() || left_out > 0)
+    ShowStatus(SearchStatusText(true, found, left_out, m_link_config.device_list_cap), left_out > 0);
   ShowSubnetOfChosenDevice(interfaces);
   Trace("search  over");
 }
@@ -496,8 +545,8 @@ void CZELVIKDlg::SerialSearch() {
   SubmitLink(target, [self](LinkState& link) -> std::function<void()> {
     bool query_written = false;
     const bool searched = link.SearchSerialDevice(&query_written);
-    const int8_t index = link.m_device_index;
-    const DeviceEntry entry = link.m_device_list[0];
+    const int index = link.m_device_index;
+    const DeviceEntry entry = link.m_device_list.empty() ? DeviceEntry{} : link.m_device_list[0];
     const uint8_t type = link.m_main_com_dev_type;
     const std::u16string name = link.m_serial_device_name;
     return [self, searched, query_written, index, entry, type, name] {
@@ -507,7 +556,7 @@ void CZELVIKDlg::SerialSearch() {
   });
 }
 
-void CZELVIKDlg::FinishSerialSearch(bool searched, bool query_written, int8_t index,
+void CZELVIKDlg::FinishSerialSearch(bool searched, bool query_written, int index,
                                     const DeviceEntry& entry, uint8_t type,
                                     const std::u16string& name) {
   SetSearching(false);
@@ -522,7 +571,8 @@ void CZELVIKDlg::FinishSerialSearch(bool searched, bool query_written, int8_t in
   // (last) name, so the operator gets a line and a panel. Without a reply
   // nothing opens: there is no device to talk to.
   m_no_device_line = index < 0;
-  if (!m_no_device_line) m_device_list[0] = entry;
+  m_device_list.clear();
+  if (!m_no_device_line) m_device_list.push_back(entry);
   m_device_index = index;
   QComboBox* combo = DeviceCombo();
   combo->clear();
@@ -716,6 +766,16 @@ void CZELVIKDlg::FillDeviceBrowser() {
 }
 
 void CZELVIKDlg::ShowPresence(const HubDevice& device) {
+  // Only a change is news: a device found for the first time is no return.
+  const bool was_offline = m_offline.count(device.address) != 0;
+  if (device.online ? !was_offline : was_offline) {
+    if (m_browser) m_browser->SetOnline(device.address, device.online, device.last_heard_ms);
+    return;
+  }
+  if (device.online)
+    m_offline.erase(device.address);
+  else
+    m_offline.insert(device.address);
   QComboBox* combo = DeviceCombo();
   const QString address = QString::fromStdString(device.address);
   for (int line = 0; line < combo->count(); ++line) {

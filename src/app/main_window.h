@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -173,9 +174,15 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // The end of a search, on this thread, with what the worker found;
   // `virtual_devices_answer` when the search found nothing but virtual
   // devices answer on the loopback broadcast it did not ask.
-  void FinishNetworkSearch(int found, bool forget_previous, const std::vector<std::string>& lines,
+  // `left_out` devices answered past the list's cap.
+  void FinishNetworkSearch(int found, int left_out, const std::vector<std::string>& lines,
                            const std::vector<DeviceEntry>& entries, bool virtual_devices_answer);
-  void FinishSerialSearch(bool searched, bool query_written, int8_t index,
+  // Lists, in one go, every device the running search found since the last
+  // time (devices answer faster than the window would add them one by one).
+  struct SearchFeed;
+  void TakeSearchFeed(const std::shared_ptr<SearchFeed>& feed);
+  std::shared_ptr<SearchFeed> m_search_feed;
+  void FinishSerialSearch(bool searched, bool query_written, int index,
                           const DeviceEntry& entry, uint8_t type, const std::u16string& name);
   // The target of the jobs that open and close the serial port.
   LinkTarget PortTarget() const;
@@ -210,6 +217,8 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // A device came or went (a search or a presence search said so).
   void ShowPresence(const HubDevice& device);
   int m_presence_token = 0;
+  // Devices a search or a presence search last found silent.
+  std::set<std::string> m_offline;
 };
 
 // Creates the panel of a kind as a child of `parent`, reaching its device

@@ -279,6 +279,7 @@ class Tool {
   std::string m_search_address = "255.255.255.255";
   CLI::Option* m_search_address_option = nullptr;
   uint16_t m_device_port = LinkConfig::kDefaultDevicePort;
+  int m_device_list_cap = kDefaultDeviceListCap;
   uint16_t m_local_port = LinkConfig::kDefaultLocalPort;
   Plan m_plan;
   bool m_scan = false;
@@ -380,6 +381,10 @@ void Tool::Build() {
       "--search-address", m_search_address,
       "scan: the one destination of the discovery query (default: 255.255.255.255 and the "
       "broadcast address of every network interface)");
+  m_app.add_option("--device-list-cap", m_device_list_cap,
+                   "scan: the most devices listed (default " + std::to_string(kDefaultDeviceListCap) +
+                       "); how many more answered is said on standard error")
+      ->check(CLI::Range(1, kMaxDeviceListCap));
   m_app.add_option("--device-port", m_device_port, "UDP port the devices listen on");
   m_app.add_option("--local-port", m_local_port, "local UDP port; 0 lets the system choose");
   m_app.add_flag("--verbose", m_verbose, "print the trace lines on standard error");
@@ -542,8 +547,8 @@ void Tool::PrepareLink() {
   m_link.m_link_config.device_port = m_device_port;
   m_link.m_link_config.local_port = m_local_port;
   m_link.m_link_config.search_address = m_search_address;
+  m_link.m_device_list.assign(1, DeviceEntry{});
   DeviceEntry& device = m_link.m_device_list[0];
-  device = DeviceEntry{};
   m_link.m_device_index = 0;
   if (!m_serial.empty()) {
     m_link.m_eState = kModeSerial;
@@ -566,9 +571,13 @@ int Tool::Scan() {
   m_link.m_link_config.local_port = m_local_port;
   m_link.m_link_config.search_address = m_search_address;
   m_link.m_link_config.search_every_interface = m_search_address_option->count() == 0;
+  m_link.m_link_config.device_list_cap = m_device_list_cap;
   std::vector<std::string> lines;
-  const int found = m_link.SearchNetworkDevices(&lines, true);
+  const int found = m_link.SearchNetworkDevices(&lines);
   if (found < 0) throw NoAnswer{"could not open the search socket"};
+  if (m_link.m_search_left_out > 0)
+    std::cerr << "zvctl: " << m_link.m_search_left_out << " more devices answered but were left out: "
+              << "the list holds " << m_device_list_cap << " (--device-list-cap)\n";
   nlohmann::json list = nlohmann::json::array();
   // A device outside the machine's subnets answered, but commands to it may
   // not arrive: said beside it (JSON) or on standard error.

@@ -21,6 +21,10 @@ struct DeviceEntry {
 };
 static_assert(sizeof(DeviceEntry) == 18);
 
-inline constexpr int kDeviceListSize = 128;
+// How many devices the list holds unless told otherwise (--device-list-cap):
+// more than any one facility has.
+inline constexpr int kDefaultDeviceListCap = 4096;
+// The largest cap the options take.
+inline constexpr int kMaxDeviceListCap = 1000000;
 
 }  // namespace zv

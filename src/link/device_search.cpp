@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <unordered_set>
 
 #include "link/link_state.h"
 #include "link/local_networks.h"
@@ -13,56 +14,53 @@
 namespace zv {
 namespace {
 
-// Who answered: a device reached by several queries answers each one alike.
-struct ReplySender {
-  uint32_t address;
-  uint8_t type;
-  uint8_t id;
-  bool operator==(const ReplySender&) const = default;
-};
+// Who answered: a device reached by several queries answers each one alike,
+// and one that answers twice sends the same reply again.
+uint64_t SenderKey(const sockaddr_in& from, uint8_t type, uint8_t id) {
+  return static_cast<uint64_t>(from.sin_addr.s_addr) << 16 | static_cast<uint64_t>(type) << 8 | id;
+}
 
-// Turns one datagram into devices: one entry and one line per name marker.
-// With `seen`, a reply from a sender already listed is skipped whole.
-void CollectReply(const Datagram& datagram, DeviceEntry* list, int* found,
-                  std::vector<std::string>* lines,
-                  const std::function<void(const DeviceEntry&, const std::string&)>& progress,
-                  std::vector<ReplySender>* seen) {
+// Turns one datagram into devices: one entry and one line per name marker,
+// while the list has room; past it each name counts as left out. A reply
+// from a sender already listed is skipped whole.
+void CollectReply(const Datagram& datagram, LinkState& link, size_t cap,
+                  std::vector<std::string>* lines, std::unordered_set<uint64_t>* seen) {
   const DiscoveryReply reply = ParseDiscoveryDatagram(datagram.bytes.data(), datagram.bytes.size());
   if (!reply.is_reply || reply.names.empty()) return;
-  if (seen) {
-    const ReplySender sender{datagram.from.sin_addr.s_addr, reply.device_type, reply.device_id};
-    if (std::find(seen->begin(), seen->end(), sender) != seen->end()) return;
-    seen->push_back(sender);
-  }
+  if (!seen->insert(SenderKey(datagram.from, reply.device_type, reply.device_id)).second) return;
   const std::string address = AddressText(datagram.from);
   for (const std::string& name : reply.names) {
-    // A name found when the list is full is ignored.
-    if (*found >= kDeviceListSize) return;
-    DeviceEntry& entry = list[*found];
-    entry = DeviceEntry{};
+    if (link.m_device_list.size() >= cap) {
+      ++link.m_search_left_out;
+      if (link.m_search_progress) link.m_search_progress(nullptr, {}, link.m_search_left_out);
+      continue;
+    }
+    DeviceEntry entry{};
     entry.SetIpText(address);
     entry.device_type = reply.device_type;
     entry.device_id = reply.device_id;
-    if (lines) lines->push_back(name + "_" + address);
-    if (progress) progress(entry, name + "_" + address);
-    ++*found;
+    link.m_device_list.push_back(entry);
+    const std::string line = name + "_" + address;
+    if (link.m_search_progress) link.m_search_progress(&entry, line, link.m_search_left_out);
+    if (lines) lines->push_back(line);
   }
 }
 
 }  // namespace
 
-int LinkState::SearchNetworkDevices(std::vector<std::string>* lines, bool forget_previous) {
+int LinkState::SearchNetworkDevices(std::vector<std::string>* lines) {
   CloseUdpSocket();
   m_device_index = -1;
-  if (forget_previous) std::fill(std::begin(m_device_list), std::end(m_device_list), DeviceEntry{});
+  m_device_list.clear();
+  m_search_left_out = 0;
   const uint32_t start = TickCount();
-  int found = 0;
   if (!OpenScanSocket()) {
     ShowMessageBox("Create socket err", "Err", MessageBoxButtons::kOkCancel);
     Trace("create socket fail");
     CloseUdpSocket();
     return -1;
   }
+  const size_t cap = static_cast<size_t>(std::max(1, m_link_config.device_list_cap));
   // The search address first; without one chosen by the operator, also the
   // directed broadcast of every interface, since the limited broadcast
   // leaves by one interface only. All go from the one socket, so every
@@ -86,10 +84,9 @@ int LinkState::SearchNetworkDevices(std::vector<std::string>* lines, bool forget
     if (!SendDatagramTo(DISCOVERY_QUERY, to))
       Trace("query to %s not sent: %s", AddressText(to).c_str(), std::strerror(errno));
   }
-  // One device answering twice to one query is listed twice; with several
-  // queries each device answers each one it received, and is listed once.
-  std::vector<ReplySender> seen;
-  std::vector<ReplySender>* const dedup = destinations.size() > 1 ? &seen : nullptr;
+  // Each device once, however many of the queries reached it and however
+  // often it answered.
+  std::unordered_set<uint64_t> seen;
 
   while (m_udpSockfd >= 0 && !CancelRequested()) {
     const uint32_t elapsed = TickCount() - start;
@@ -97,20 +94,20 @@ int LinkState::SearchNetworkDevices(std::vector<std::string>* lines, bool forget
     Datagram datagram;
     const int got = ReceiveDatagram(kSearchReplyBufferSize, kSearchWindowMs - elapsed + 1, &datagram);
     if (got == 0) continue;
-    if (got == 1) CollectReply(datagram, m_device_list, &found, lines, m_search_progress, dedup);
+    if (got == 1) CollectReply(datagram, *this, cap, lines, &seen);
     // Every reply already waiting is taken before the pause: when many
     // devices answer at once, pausing after each one alone would leave most
     // of them unread when the window closes.
     for (;;) {
       const int more = ReceiveDatagram(kSearchReplyBufferSize, 0, &datagram);
       if (more == 0) break;
-      if (more == 1) CollectReply(datagram, m_device_list, &found, lines, m_search_progress, dedup);
+      if (more == 1) CollectReply(datagram, *this, cap, lines, &seen);
     }
     PauseMs(kSearchPauseAfterDatagramMs);
   }
   Trace("time over");
   CloseUdpSocket();
-  return found;
+  return static_cast<int>(m_device_list.size());
 }
 
 bool LinkState::SearchAsksLoopbackBroadcast() const {
@@ -198,7 +195,7 @@ bool LinkState::SearchSerialDevice(bool* query_written) {
   if (names > 0) {
     // The one device on the cable is the list's only device; frames to it
     // carry the type and id it answered with.
-    m_device_list[0] = m_serial_device;
+    m_device_list.assign(1, m_serial_device);
     m_device_index = 0;
   }
   return true;

@@ -24,7 +24,7 @@ LinkState::~LinkState() { CloseUdpSocket(); }
 
 const DeviceEntry& LinkState::ChosenDevice() const {
   static const DeviceEntry kNoDevice{};
-  if (m_device_index < 0) return kNoDevice;
+  if (m_device_index < 0 || m_device_index >= static_cast<int>(m_device_list.size())) return kNoDevice;
   return m_device_list[m_device_index];
 }
 
@@ -110,6 +110,10 @@ int LinkState::OpenScanSocket() {
   m_udp_dest_addr.sin_addr.s_addr = inet_addr(m_link_config.search_address.c_str());
   const int broadcast = 1;
   setsockopt(m_udpSockfd, SOL_SOCKET, SO_BROADCAST, &broadcast, sizeof broadcast);
+  // Hundreds of devices answer the query at the same moment: room for their
+  // replies while the search reads them (the system may give less).
+  const int receive_buffer = kScanReceiveBufferBytes;
+  setsockopt(m_udpSockfd, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
   return BindAndSetNonBlocking("bind  socket fail");
 }
 

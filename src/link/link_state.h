@@ -42,6 +42,9 @@ struct LinkConfig {
   // also goes to the loopback broadcast, where the virtual devices of
   // zv_device_sim listen, so "search only this machine" finds them.
   bool search_loopback_broadcast = false;
+  // The most devices a network search lists; those that answer past it are
+  // counted, not listed.
+  int device_list_cap = kDefaultDeviceListCap;
 };
 
 // The loopback broadcast: zv_device_sim's discovery socket listens here.
@@ -58,6 +61,8 @@ inline constexpr uint32_t kLoopbackProbeWindowMs = 250;
 inline constexpr uint32_t kSearchWindowMs = 2000;
 inline constexpr size_t kSearchReplyBufferSize = 128;
 inline constexpr uint32_t kSearchPauseAfterDatagramMs = 50;
+// The receive buffer the scan socket asks for.
+inline constexpr int kScanReceiveBufferBytes = 4 << 20;
 inline constexpr uint32_t kCommandPauseMs = 10;
 inline constexpr uint32_t kMatrixCommandPauseMs = 20;
 inline constexpr size_t kSerialRxBufferSize = 1024;
@@ -87,8 +92,12 @@ class LinkState {
 
   // ---- shared members, named as the program names them ------------------
   int32_t m_eState = kModeNetwork;
-  int8_t m_device_index = -1;
-  DeviceEntry m_device_list[kDeviceListSize] = {};
+  int m_device_index = -1;
+  // The devices the last search found, in the order they answered (a
+  // serial search: the one device on the line).
+  std::vector<DeviceEntry> m_device_list;
+  // Devices that answered the last network search but found the list full.
+  int m_search_left_out = 0;
   int m_udpSockfd = -1;
   sockaddr_in m_udp_dest_addr{};
   uint8_t m_main_com_dev_type = 0;
@@ -116,7 +125,8 @@ class LinkState {
   void PauseMs(uint32_t ms) const;
 
   // The chosen device: the entry at m_device_index in either mode; a zeroed
-  // entry when the index is negative, so no sender reads outside the list.
+  // entry when the index is negative or past the list, so no sender reads
+  // outside it.
   const DeviceEntry& ChosenDevice() const;
   // The chosen device's IPv4 address; nothing when no device is chosen or its
   // entry holds no address (a device found on the serial line).
@@ -164,23 +174,22 @@ class LinkState {
   std::function<void(std::span<const uint8_t> bytes, bool whole)> m_sent_hook;
 
   // ---- device search ----------------------------------------------------------
-  // The network search without the window. It starts from no chosen device
-  // and no open socket; `forget_previous` (the combo box still showed lines)
-  // clears the whole list first, otherwise entries past the new results keep
-  // what an earlier search left. It then broadcasts the discovery query and
-  // for the search window turns every reply into an entry of m_device_list
-  // (from entry 0 on) and a combo line "name_address" in `lines`, in the order
+  // The network search without the window. It starts from no chosen device,
+  // no open socket and an empty list. It then broadcasts the discovery query
+  // and for the search window turns every reply into an entry of
+  // m_device_list and a combo line "name_address" in `lines`, in the order
   // the replies came. With `search_every_interface` the query goes to the
-  // search address and to every interface's directed broadcast; a device
-  // reached by several of them answers each, and is listed once (a repeated
-  // reply of the same sender, type and id is skipped). With one query every
-  // reply is listed. Returns the number found, or -1 when the scan socket
-  // could not be prepared (the operator has been told). The socket is closed
-  // again before it returns.
-  int SearchNetworkDevices(std::vector<std::string>* lines, bool forget_previous = false);
+  // search address and to every interface's directed broadcast. Each device
+  // is listed once: a device that answers again (reached by several
+  // queries, or answering twice) is skipped by its sender, type and id.
+  // Past the configured cap a device is counted in m_search_left_out
+  // instead. Returns the number listed, or -1 when the scan socket could not
+  // be prepared (the operator has been told). The socket is closed again
+  // before it returns.
+  int SearchNetworkDevices(std::vector<std::string>* lines);
   // The serial search without the window: writes the discovery query to the
   // open port and waits up to the search window for the device to name
-  // itself. The device that answers becomes entry 0 of m_device_list (the
+  // itself. The device that answers becomes the one entry of m_device_list (the
   // type and id of its reply, no address) and m_device_index 0, so every
   // frame to it carries its own identity; without an answer m_device_index
   // is -1. Returns false when the port is not open (the operator has been
@@ -196,8 +205,9 @@ class LinkState {
   // running and how to reach them. The socket is closed again before it
   // returns.
   bool LoopbackDevicesAnswer(uint32_t window_ms);
-  // Called by the network search for each device as it is listed.
-  std::function<void(const DeviceEntry& entry, const std::string& line)> m_search_progress;
+  // Called by the network search for each device as it is listed (with its
+  // entry and line) or left out (no entry), with the count left out so far.
+  std::function<void(const DeviceEntry* entry, const std::string& line, int left_out)> m_search_progress;
   // Reads and discards every byte waiting on the serial port.
   void FlushSerialInput();
 

@@ -85,7 +85,7 @@ bool LinkWorker::Idle() const {
 }
 
 void LinkWorker::Aim(const LinkTarget& target) {
-  m_link.m_device_list[0] = target.device;
+  m_link.m_device_list.assign(1, target.device);
   m_link.m_device_index = target.chosen ? 0 : -1;
   m_link.m_eState = target.mode;
 }

@@ -35,6 +35,7 @@ for program in "$@"; do
       check "$program" 2 '--skin .*"/nonexistent/skin".*does not exist' --skin /nonexistent/skin
       check "$program" 2 '--skin must name a readable folder' --skin "$0"
       check "$program" 2 '--search-address must be an IPv4 address' --search-address 999.1.1.1
+      check "$program" 2 '--device-list-cap must be a count from 1 to 1000000, not "0"' --device-list-cap 0
       # No display: a message and status 1, not SIGABRT.
       check "$program" 1 "no display to open the window on" --local-port 0
       # A display that does not answer: the same.
@@ -44,6 +45,9 @@ for program in "$@"; do
       ;;
     zv_device_sim)
       check "$program" 2 '--hub must be an IPv4 address, not "999\.1\.1\.1"' --hub 999.1.1.1
+      check "$program" 2 '--count: the loopback addresses from 127\.255\.255\.250 run out' \
+        --count 9 --device type=0xA1,addr=127.255.255.250
+      check "$program" 2 '--front-panel-change takes seconds from 0\.01 to 86400, not "0"' --front-panel-change 0
       ;;
   esac
 done

@@ -33,10 +33,10 @@ TEST(NetworkSearchTest, ListsRepliesAsTheyArrive) {
        {"Late", "Early"},
        {{false, 150, -1, 1}, {}},
        {"Early_127.0.0.3", "Late_127.0.0.2"}},
-      {"a device answering twice is listed twice",
-       {"Twice"},
-       {{false, 0, -1, 2}},
-       {"Twice_127.0.0.2", "Twice_127.0.0.2"}},
+      {"a device answering twice is listed once",
+       {"Twice", "Once"},
+       {{false, 0, -1, 3}, {false, 30, -1, 1}},
+       {"Twice_127.0.0.2", "Once_127.0.0.3"}},
       {"two markers in one datagram: two entries, one address",
        {"Cam-x-Two"},
        {{}},
@@ -97,23 +97,23 @@ TEST(NetworkSearchTest, IgnoresItsOwnQueryOnTheSharedPort) {
   EXPECT_EQ(types, (std::set<uint8_t>{0x60, 0x82, 0xA1, 0xA5}));
 }
 
-TEST(NetworkSearchTest, KeepsOrForgetsEarlierEntries) {
+TEST(NetworkSearchTest, StartsFromAnEmptyList) {
   const uint16_t port = test::FreeUdpPort();
   SimRunner runner(LoopbackSim(port, {"Only"}));
   ASSERT_TRUE(runner.started()) << runner.error();
-  for (bool forget : {false, true}) {
-    SCOPED_TRACE(forget ? "combo box showed lines" : "combo box was empty");
-    LinkState link;
-    test::AimSearchAt(link, port);
-    link.m_device_index = 3;
-    link.m_device_list[0].SetIpText("10.0.0.1");
-    link.m_device_list[1].SetIpText("10.0.0.2");
-    std::vector<std::string> lines;
-    ASSERT_EQ(link.SearchNetworkDevices(&lines, forget), 1);
-    EXPECT_EQ(link.m_device_index, -1) << "the window chooses line 0 afterwards";
-    EXPECT_EQ(link.m_device_list[0].IpText(), "127.0.0.2") << "new results from the first entry";
-    EXPECT_EQ(link.m_device_list[1].IpText(), forget ? "" : "10.0.0.2");
-  }
+  LinkState link;
+  test::AimSearchAt(link, port);
+  link.m_device_index = 1;
+  link.m_device_list.resize(2);
+  link.m_device_list[0].SetIpText("10.0.0.1");
+  link.m_device_list[1].SetIpText("10.0.0.2");
+  link.m_search_left_out = 7;
+  std::vector<std::string> lines;
+  ASSERT_EQ(link.SearchNetworkDevices(&lines), 1);
+  EXPECT_EQ(link.m_device_index, -1) << "the window chooses line 0 afterwards";
+  ASSERT_EQ(link.m_device_list.size(), 1u) << "nothing of the earlier search stays";
+  EXPECT_EQ(link.m_device_list[0].IpText(), "127.0.0.2");
+  EXPECT_EQ(link.m_search_left_out, 0);
 }
 
 TEST(NetworkSearchTest, ShortestRepliesAtTheLengthEdge) {
@@ -144,31 +144,42 @@ TEST(NetworkSearchTest, ShortestRepliesAtTheLengthEdge) {
   EXPECT_EQ(link.m_device_list[0].device_id, 0x09);
 }
 
-TEST(NetworkSearchTest, ListsEveryOneOfManyDevicesAnsweringAtOnce) {
-  // 129 devices answer the same moment: the first 128 fill the list, the
-  // last is ignored; none that fits is lost to the pause after a datagram.
+TEST(NetworkSearchTest, ListsManyDevicesAnsweringAtOnceUpToTheCap) {
+  // 300 devices answer the same moment: none is lost to the pause after a
+  // datagram; with a cap of 100 the first 100 fill the list and the other
+  // 200 are counted as left out, each told to the progress as it came.
   const uint16_t port = test::FreeUdpPort();
   sim::SimConfig config;
   config.hub_address = "127.0.0.1";
   config.port = port;
-  for (int i = 0; i < kDeviceListSize + 1; ++i) {
-    sim::DeviceConfig d;
-    d.type = 0x60;
-    d.id = static_cast<uint8_t>(i);
-    d.name = "Dev" + std::to_string(i);
-    d.address = "127.0.1." + std::to_string(i + 1);
-    config.devices.push_back(d);
-  }
+  std::string error;
+  ASSERT_TRUE(sim::CountedDevices({{0x60, 1, "Dev", "", {}}}, 300, sim::kFirstCountedAddress,
+                                  &config.devices, &error))
+      << error;
   SimRunner runner(config);
   ASSERT_TRUE(runner.started()) << runner.error();
-  LinkState link;
-  test::AimSearchAt(link, port);
-  std::vector<std::string> lines;
-  EXPECT_EQ(link.SearchNetworkDevices(&lines), kDeviceListSize);
-  EXPECT_EQ(lines.size(), static_cast<size_t>(kDeviceListSize));
-  std::set<std::string> addresses;
-  for (const DeviceEntry& e : link.m_device_list) addresses.insert(e.IpText());
-  EXPECT_EQ(addresses.size(), static_cast<size_t>(kDeviceListSize));
+  for (int cap : {kDefaultDeviceListCap, 100}) {
+    SCOPED_TRACE(cap);
+    LinkState link;
+    test::AimSearchAt(link, port);
+    link.m_link_config.device_list_cap = cap;
+    int progress_listed = 0, progress_left_out = 0;
+    link.m_search_progress = [&](const DeviceEntry* entry, const std::string&, int left_out) {
+      progress_listed += entry != nullptr;
+      progress_left_out = left_out;
+    };
+    std::vector<std::string> lines;
+    const int listed = std::min(cap, 300);
+    EXPECT_EQ(link.SearchNetworkDevices(&lines), listed);
+    EXPECT_EQ(lines.size(), static_cast<size_t>(listed));
+    EXPECT_EQ(link.m_device_list.size(), static_cast<size_t>(listed));
+    EXPECT_EQ(link.m_search_left_out, 300 - listed);
+    EXPECT_EQ(progress_listed, listed);
+    EXPECT_EQ(progress_left_out, 300 - listed);
+    std::set<std::string> addresses;
+    for (const DeviceEntry& e : link.m_device_list) addresses.insert(e.IpText());
+    EXPECT_EQ(addresses.size(), static_cast<size_t>(listed)) << "each device once";
+  }
 }
 
 TEST(NetworkSearchTest, ScanSocketFailureIsReportedAndListsNothing) {

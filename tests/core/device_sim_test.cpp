@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <regex>
+
+#include "fourch/fourch_state.h"
 #include "link/link_state.h"
+#include "multiview/multiview_state.h"
 #include "support/loopback_link.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
@@ -102,6 +107,133 @@ TEST(DeviceSimTest, LogsEveryFrameAndTextItReceives) {
   EXPECT_NE(log[2].find("\"text\":\"3V1,4,8.\""), std::string::npos) << log[2];
 }
 
+TEST(DeviceSimTest, CountedDevicesTakeConsecutiveAddresses) {
+  const std::vector<sim::DeviceConfig> patterns = {{0xA1, 3, "Mv", "127.0.0.2", {}},
+                                                   {0x60, 4, "Quad", "127.0.0.3", {}}};
+  struct Row {
+    const char* first;
+    int count;
+    std::vector<std::string> addresses;  // empty: refused
+  };
+  const Row rows[] = {
+      {"127.0.1.1", 3, {"127.0.1.1", "127.0.1.2", "127.0.1.3"}},
+      {"127.0.0.253", 4, {"127.0.0.253", "127.0.0.254", "127.0.1.1", "127.0.1.2"}},
+      {"127.0.1.0", 1, {"127.0.1.1"}},
+      {"127.0.255.255", 1, {"127.1.0.1"}},
+      {"127.255.255.253", 2, {}},  // past the last loopback address
+      {"10.0.0.1", 1, {}},         // not loopback
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.first);
+    std::vector<sim::DeviceConfig> made;
+    std::string error;
+    const bool ok = sim::CountedDevices(patterns, row.count, row.first, &made, &error);
+    ASSERT_EQ(ok, !row.addresses.empty()) << error;
+    if (!ok) continue;
+    ASSERT_EQ(made.size(), row.addresses.size());
+    for (size_t i = 0; i < made.size(); ++i) {
+      EXPECT_EQ(made[i].address, row.addresses[i]);
+      EXPECT_EQ(made[i].type, patterns[i % 2].type) << "the patterns are taken in turn";
+      EXPECT_EQ(made[i].id, patterns[i % 2].id);
+      EXPECT_EQ(made[i].name, patterns[i % 2].name + "." + std::to_string(i + 1));
+    }
+  }
+}
+
+// What a front-panel change logged: the field, the window (or other place)
+// it belongs to, and the value.
+struct LoggedChange {
+  std::string key;  // "layout", "source window 3"
+  int value;
+};
+std::optional<LoggedChange> FrontPanelLine(const std::string& line) {
+  static const std::regex kLine(R"re("front_panel":"(\w+)"(?:,"(\w+)":(\d+))?,"value":(\d+)\})re");
+  std::smatch m;
+  if (!std::regex_search(line, m, kLine)) return std::nullopt;
+  std::string key = m[1].str();
+  if (m[2].matched) key += " " + m[2].str() + " " + m[3].str();
+  return LoggedChange{key, std::stoi(m[4].str())};
+}
+
+TEST(DeviceSimTest, FrontPanelChangesShowInTheLogAndTheReadBack) {
+  // Every change a device logged before a read-state request reached it is
+  // in its answer: each field's last logged value, read where the panel
+  // reads it.
+  using Read = std::function<int(const sim::Bytes& reply, int place)>;
+  const auto at = [](size_t offset) {
+    return Read([offset](const sim::Bytes& r, int place) { return r[offset + static_cast<size_t>(std::max(place, 1)) - 1]; });
+  };
+  struct Family {
+    const char* what;
+    uint8_t type;
+    uint8_t read_command;
+    std::map<std::string, Read> fields;  // by the logged name
+  };
+  const Family families[] = {
+      {"multiviewer", 0xA1, kMvReadState,
+       {{"layout", at(MultiviewReply::kLayout)},
+        {"format", at(MultiviewReply::kFormat)},
+        {"source", at(MultiviewReply::kSources)},
+        {"audio_source", at(MultiviewReply::kAudioSource)},
+        {"labels", at(MultiviewReply::kLabelsOn)},
+        {"overlay", at(MultiviewReply::kOverlayOn)},
+        {"audio_meter", at(MultiviewReply::kAudioOn)},
+        {"border", at(MultiviewReply::kBorder)}}},
+      {"four-channel switcher", 0x60, kTriskCommandReadState,
+       {{"show_mode", at(kTriskStateOffsetMode)},
+        {"output_format", at(kTriskStateOffsetFormat)},
+        {"loop", at(kTriskStateOffsetLoop)},
+        {"loop_time", [](const sim::Bytes& r, int) { return r[258] | (r[259] << 8); }},
+        {"pip_channel", at(kTriskStateOffsetPip)}}},
+  };
+  for (const Family& family : families) {
+    SCOPED_TRACE(family.what);
+    const uint16_t port = test::FreeUdpPort();
+    sim::SimConfig config = test::LoopbackSim(port, {"Desk"}, family.type);
+    config.front_panel_ms = 20;
+    config.seed = 5;
+    test::SimRunner runner(config);
+    ASSERT_TRUE(runner.started()) << runner.error();
+    // Several changes first, so that more than one field has moved.
+    ASSERT_TRUE(runner.sim().WaitForLogLine(
+        [n = 0](const std::string& line) mutable { return FrontPanelLine(line) && ++n == 6; }, 5000));
+
+    test::UdpPeer panel;
+    sockaddr_in device{};
+    device.sin_family = AF_INET;
+    device.sin_port = htons(port);
+    device.sin_addr.s_addr = inet_addr("127.0.0.2");
+    sim::Bytes request(CommandFrame::kOverhead);
+    BuildCommandFrame(request.data(), family.type, 1, kLinkFlagUdp, family.read_command, {});
+    panel.SendTo(device, request);
+    const auto reply = panel.Receive(3000);
+    ASSERT_TRUE(reply);
+    ASSERT_GT(reply->bytes.size(), 260u);
+
+    // The changes logged before the request, each field's last value.
+    std::map<std::string, LoggedChange> last;
+    bool request_seen = false;
+    for (const std::string& line : runner.sim().LogLines()) {
+      if (line.find("\"link\":\"udp\"") != std::string::npos) {
+        request_seen = true;
+        break;
+      }
+      EXPECT_NE(line.find("\"device\":\"Desk\""), std::string::npos) << line;
+      const std::optional<LoggedChange> change = FrontPanelLine(line);
+      ASSERT_TRUE(change) << line;
+      last[change->key] = *change;
+    }
+    ASSERT_TRUE(request_seen);
+    ASSERT_GE(last.size(), 2u) << "six changes moved at least two fields";
+    for (const auto& [key, change] : last) {
+      const std::string field = key.substr(0, key.find(' '));
+      const int place = key.find(' ') == std::string::npos ? 0 : std::stoi(key.substr(key.rfind(' ') + 1));
+      ASSERT_TRUE(family.fields.count(field)) << "a field the test does not know: " << key;
+      EXPECT_EQ(family.fields.at(field)(reply->bytes, place), change.value) << key;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zv
 
@@ -138,7 +270,7 @@ TEST(DeviceSimTest, DatagramsFromADevicesOwnSocketAreNotAnswered) {
   LinkState link;
   test::AimSearchAt(link, port);
   std::vector<std::string> lines;
-  EXPECT_EQ(link.SearchNetworkDevices(&lines, true), 2);
+  EXPECT_EQ(link.SearchNetworkDevices(&lines), 2);
   close(fd);
 
   // The hub logs every datagram it takes: only the search's query is there.

@@ -30,6 +30,7 @@ TEST(MainStateTest, PanelChosenByTypeAndMode) {
   for (const Case& c : cases) {
     CZELVIKState state;
     state.m_eState = c.mode;
+    if (state.m_device_list.size() < 4) state.m_device_list.resize(4);
     state.m_device_list[3].device_type = c.list_type;
     state.m_device_index = 3;
     state.m_main_com_dev_type = c.serial_type;

@@ -258,6 +258,7 @@ TEST(DeviceSimTest, MatrixRouterFollowsTextsAndRefusesMalformedOnes) {
   EXPECT_EQ(router.Routes(), kOwnOutputs);
   RouterState s;
   test::AimSearchAt(s, port);
+  if (s.m_device_list.empty()) s.m_device_list.resize(1);
   s.m_device_list[0].SetIpText("127.0.0.2");
   s.m_device_index = 0;
   int texts = 0;

@@ -321,6 +321,7 @@ TEST(MultiviewReadBackTest, SerialReplyInThreePieces) {
   test::PtyPair pty;
   LinkState state;
   state.m_eState = kModeSerial;
+  if (state.m_device_list.empty()) state.m_device_list.resize(1);
   state.m_device_list[0].device_type = 0xA1;
   state.m_device_list[0].device_id = 0x01;
   state.m_device_index = 0;
@@ -363,6 +364,7 @@ TEST(MultiviewReadBackTest, SerialBufferOverflowLosesTheSplitReply) {
     test::PtyPair pty;
     LinkState state;
     state.m_eState = kModeSerial;
+    if (state.m_device_list.empty()) state.m_device_list.resize(1);
     state.m_device_list[0].device_type = 0xA1;
     state.m_device_index = 0;
     InlineSession mv(state);

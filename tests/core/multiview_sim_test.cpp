@@ -25,6 +25,7 @@ sim::SimConfig MultiviewerSim(uint16_t port) {
 
 void AimAtSimDevice(LinkState& state, uint16_t port) {
   test::AimSearchAt(state, port);
+  if (state.m_device_list.empty()) state.m_device_list.resize(1);
   state.m_device_list[0].SetIpText("127.0.0.2");
   state.m_device_list[0].device_type = 0xA1;
   state.m_device_list[0].device_id = 1;

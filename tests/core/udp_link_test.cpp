@@ -93,6 +93,7 @@ TEST(UdpLinkTest, NoDeviceChosenTellsTheOperatorOncePerAttemptAndSendsNothing) {
   // A device found on the serial line is chosen but has no address: no
   // socket, and nothing aimed at what an empty address would read as.
   link.m_device_index = 0;
+  if (link.m_device_list.empty()) link.m_device_list.resize(1);
   link.m_device_list[0].SetIpText("");
   test::TraceRecorder trace;
   EXPECT_EQ(link.OpenCommandSocket(), 0);

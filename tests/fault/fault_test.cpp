@@ -62,6 +62,7 @@ const MultiviewerState& Mv(CZELVIKDlg& dlg) {
 // for its read-back.
 void OpenMultiviewer(CZELVIKDlg& dlg, const char* address, const char* line) {
   dlg.DeviceCombo()->clear();
+  if (dlg.m_device_list.empty()) dlg.m_device_list.resize(1);
   dlg.m_device_list[0] = DeviceEntry{};
   dlg.m_device_list[0].SetIpText(address);
   dlg.m_device_list[0].device_type = 0xA1;
@@ -244,6 +245,7 @@ TEST(SerialLineTest, AFarEndThatClosesLeavesThePanelWorking) {
   dlg.m_eState = kModeSerial;
   dlg.m_main_com_dev_type = 0x82;
   dlg.DeviceCombo()->addItem("Router");
+  if (dlg.m_device_list.empty()) dlg.m_device_list.resize(1);
   dlg.m_device_list[0].device_type = 0x82;
   dlg.m_device_list[0].device_id = 1;
   dlg.m_device_index = 0;

@@ -25,6 +25,7 @@ inline void AimAt(LinkState& link, uint16_t port, const char* address, uint8_t t
   link.m_link_config.device_port = port;
   link.m_link_config.local_port = 0;
   link.m_link_config.search_address = "127.0.0.1";
+  if (link.m_device_list.empty()) link.m_device_list.resize(1);
   link.m_device_list[0].SetIpText(address);
   link.m_device_list[0].device_type = type;
   link.m_device_list[0].device_id = id;

@@ -130,6 +130,7 @@ class Device {
 class Bench : public Device {
  public:
   explicit Bench(const Family& family) : Device(family), dlg(test::LoopbackConfig(Port())) {
+    if (dlg.m_device_list.empty()) dlg.m_device_list.resize(1);
     dlg.m_device_list[0].SetIpText(kAddress);
     dlg.m_device_list[0].device_type = family.type;
     dlg.m_device_list[0].device_id = 1;

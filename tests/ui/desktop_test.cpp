@@ -154,6 +154,7 @@ TEST(DesktopTest, EveryControlOfEveryPanelAndPageHasAnAccessibleName) {
   dlg.show();
   const uint8_t types[] = {0xA1, 0x82, 0x60, 0xA5};
   for (int i = 0; i < 4; ++i) {
+    if (dlg.m_device_list.size() <= static_cast<size_t>(i)) dlg.m_device_list.resize(static_cast<size_t>(i) + 1);
     dlg.m_device_list[i].device_type = types[i];
     dlg.m_device_list[i].SetIpText("127.0.0.1");
     dlg.DeviceCombo()->addItem(QString("dev%1_127.0.0.1").arg(i));

@@ -7,10 +7,12 @@
 #include <cstring>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 
 #include "controls/ip_address_fields.h"
@@ -70,7 +72,7 @@ TEST(DiscoveryUiTest, ScanListsDevicesAndOpensTheFirstPanel) {
   EXPECT_EQ(dlg.m_p_mian_show_dlg->Resource(), 129);
 }
 
-TEST(DiscoveryUiTest, NothingFoundAndTheListKeepingRule) {
+TEST(DiscoveryUiTest, NothingFoundListsNoDevice) {
   const uint16_t port = test::FreeUdpPort();
   sim::SimConfig config = test::LoopbackSim(port, {"Quiet"});
   config.devices[0].faults.silent = true;
@@ -78,22 +80,76 @@ TEST(DiscoveryUiTest, NothingFoundAndTheListKeepingRule) {
   ASSERT_TRUE(runner.started()) << runner.error();
 
   CZELVIKDlg dlg(SearchConfig(port));
-  // An empty combo box: the list keeps what an earlier search left.
+  // What an earlier search left is gone.
+  dlg.m_device_list.resize(6);
   dlg.m_device_list[5].SetIpText("10.1.1.1");
   EXPECT_TRUE(test::ClickScan(dlg));
   EXPECT_EQ(Lines(dlg.DeviceCombo()), QStringList({"No Device Found"}));
   EXPECT_EQ(dlg.m_device_index, -1);
   EXPECT_EQ(dlg.m_p_mian_show_dlg, nullptr) << "no panel without a device";
-  EXPECT_EQ(dlg.m_device_list[5].IpText(), "10.1.1.1");
+  EXPECT_TRUE(dlg.m_device_list.empty());
   // Choosing the line opens nothing: it stands for no device.
   ASSERT_TRUE(test::ChooseLine(dlg.DeviceCombo(), 0));
   EXPECT_EQ(dlg.m_device_index, -1);
   EXPECT_EQ(dlg.m_p_mian_show_dlg, nullptr);
+}
 
-  // With lines in the combo box the list is cleared first.
-  EXPECT_TRUE(test::ClickScan(dlg));
-  EXPECT_EQ(Lines(dlg.DeviceCombo()), QStringList({"No Device Found"}));
-  EXPECT_EQ(dlg.m_device_list[5].IpText(), "");
+TEST(DiscoveryUiTest, AFacilityOf500DevicesIsListedEachOnceUpToTheCap) {
+  // 500 virtual devices of the four families, each answering the query
+  // twice: every one is listed once; with a cap of 100 the strip says how
+  // many more answered.
+  const uint16_t port = test::FreeUdpPort();
+  sim::SimConfig config;
+  config.hub_address = "127.0.0.1";
+  config.port = port;
+  std::vector<sim::DeviceConfig> patterns = sim::DefaultDevices();
+  for (sim::DeviceConfig& d : patterns) d.faults.repeat = 2;
+  std::string error;
+  ASSERT_TRUE(sim::CountedDevices(patterns, 500, sim::kFirstCountedAddress, &config.devices, &error)) << error;
+  test::SimRunner runner(config);
+  ASSERT_TRUE(runner.started()) << runner.error();
+  struct Row {
+    int cap;
+    int listed;
+    const char* status;  // what the strip says at the end; nullptr: whatever the panel says
+  };
+  const Row rows[] = {
+      {kDefaultDeviceListCap, 500, nullptr},
+      {100, 100,
+       "Search over: 100 found, 400 more answered but left out: the device list holds 100 "
+       "(--device-list-cap raises it)"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.cap);
+    LinkConfig link_config = SearchConfig(port);
+    link_config.device_list_cap = row.cap;
+    CZELVIKDlg dlg(link_config);
+    QTest::mouseClick(static_cast<QAbstractButton*>(dlg.Item(kIdScan)), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&dlg] { return !dlg.Searching(); }, 10000));
+    // What the strip says as the search ends (the panel's read-back says
+    // its own later).
+    if (row.status) EXPECT_EQ(dlg.StatusText().toStdString(), row.status);
+    EXPECT_TRUE(test::DrainLink(dlg));
+    const QStringList lines = Lines(dlg.DeviceCombo());
+    EXPECT_EQ(lines.size(), row.listed);
+    EXPECT_EQ(QSet<QString>(lines.begin(), lines.end()).size(), row.listed) << "each device once";
+    ASSERT_EQ(dlg.m_device_list.size(), static_cast<size_t>(row.listed));
+    // Each line stands for its own device: the address in the line is its entry's.
+    for (int i = 0; i < row.listed; ++i)
+      ASSERT_TRUE(lines[i].endsWith("_" + QString::fromStdString(dlg.m_device_list[static_cast<size_t>(i)].IpText())))
+          << lines[i].toStdString();
+    // The first line's panel is open, and choosing the last (the list
+    // opened, End, Enter) opens its own.
+    ASSERT_NE(dlg.m_p_mian_show_dlg, nullptr);
+    QTest::mouseClick(dlg.DeviceCombo(), Qt::LeftButton);
+    QAbstractItemView* view = dlg.DeviceCombo()->view();
+    ASSERT_TRUE(QTest::qWaitFor([view] { return view->isVisible(); }, 2000));
+    QTest::keyClick(view, Qt::Key_End);
+    QTest::keyClick(view, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([view] { return !view->isVisible(); }, 2000));
+    EXPECT_EQ(dlg.m_device_index, row.listed - 1);
+    EXPECT_EQ(dlg.ChosenDevice().IpText(), dlg.m_device_list.back().IpText());
+  }
 }
 
 TEST(DiscoveryUiTest, SerialScanListsTheNameAndOpensItsPanel) {
@@ -323,6 +379,7 @@ TEST(DiscoveryUiTest, DeviceOutsideTheLocalSubnetsIsListedAndTold) {
 
 TEST(SetConfigureTest, LayoutAndStartingState) {
   CZELVIKDlg dlg(SearchConfig(7000));
+  if (dlg.m_device_list.empty()) dlg.m_device_list.resize(1);
   dlg.m_device_list[0].SetIpText("192.168.1.20");
   dlg.m_device_index = 0;
   CSetConfigure* w = OpenSettings(dlg);
@@ -385,6 +442,7 @@ TEST(SetConfigureTest, OpenedInSerialModeShowsItAndSwitchesBack) {
 TEST(SetConfigureTest, ChangeIpSendsTheSetIpFrameEachPress) {
   test::UdpPeer device;
   CZELVIKDlg dlg(SearchConfig(device.port()));
+  if (dlg.m_device_list.empty()) dlg.m_device_list.resize(1);
   dlg.m_device_list[0].SetIpText("127.0.0.1");
   dlg.m_device_list[0].device_type = 0xA1;
   dlg.m_device_list[0].device_id = 0x01;

@@ -37,6 +37,7 @@ struct Window {
     c.local_port = 0;
     c.search_address = "127.0.0.1";
     dlg = std::make_unique<CZELVIKDlg>(c);
+    if (dlg->m_device_list.empty()) dlg->m_device_list.resize(1);
     dlg->m_device_list[0].SetIpText(address);
     dlg->m_device_list[0].device_type = 0x60;
     dlg->m_device_list[0].device_id = 1;
@@ -496,6 +497,7 @@ TEST(FourChannelSessionsTest, TwoSwitchersKeepTheirOwnRecords) {
     device(n).SetState(s);
   }
   Window w(port);
+  if (w.dlg->m_device_list.size() < 2) w.dlg->m_device_list.resize(2);
   w.dlg->m_device_list[1].SetIpText("127.0.0.3");
   w.dlg->m_device_list[1].device_type = 0x60;
   w.dlg->m_device_list[1].device_id = 2;

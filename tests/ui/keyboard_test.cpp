@@ -41,6 +41,7 @@ class KeyboardTest : public ::testing::Test {
     ASSERT_TRUE(m_runner.started()) << m_runner.error();
     m_dlg = std::make_unique<CZELVIKDlg>(test::LoopbackConfig(m_port));
     for (int i = 0; i < 4; ++i) {
+      if (m_dlg->m_device_list.size() <= static_cast<size_t>(i)) m_dlg->m_device_list.resize(static_cast<size_t>(i) + 1);
       m_dlg->m_device_list[i].device_type = kFamilyTypes[i];
       m_dlg->m_device_list[i].device_id = static_cast<uint8_t>(i + 1);
       m_dlg->m_device_list[i].SetIpText(QString("127.0.0.%1").arg(i + 2).toStdString());

@@ -35,6 +35,7 @@ namespace zv {
 namespace {
 
 void ChooseDevice(CZELVIKDlg& dlg, int line, const char* address, uint8_t type, const char* name) {
+  if (dlg.m_device_list.size() <= static_cast<size_t>(line)) dlg.m_device_list.resize(static_cast<size_t>(line) + 1);
   dlg.m_device_list[line].SetIpText(address);
   dlg.m_device_list[line].device_type = type;
   dlg.m_device_list[line].device_id = 1;

@@ -110,6 +110,7 @@ TEST(MainWindowTest, SelectionOpensThePanelOfTheDeviceType) {
   CZELVIKDlg dlg(LoopbackConfig());
   QComboBox* combo = dlg.DeviceCombo();
   for (int i = 0; i < 6; ++i) {
+    if (dlg.m_device_list.size() <= static_cast<size_t>(i)) dlg.m_device_list.resize(static_cast<size_t>(i) + 1);
     dlg.m_device_list[i].device_type = cases[i].type;
     dlg.m_device_list[i].SetIpText("127.0.0." + std::to_string(i + 1));
     combo->addItem(QString("dev%1_127.0.0.%2").arg(i).arg(i + 1));
@@ -139,6 +140,7 @@ TEST(MainWindowTest, FieldsOfEveryPanelShareOnePalette) {
   dlg.show();
   QComboBox* combo = dlg.DeviceCombo();
   for (int i = 0; i < 2; ++i) {
+    if (dlg.m_device_list.size() <= static_cast<size_t>(i)) dlg.m_device_list.resize(static_cast<size_t>(i) + 1);
     dlg.m_device_list[i].device_type = 0xA1;
     dlg.m_device_list[i].SetIpText("127.0.0." + std::to_string(i + 1));
     combo->addItem(QString("mv%1_127.0.0.%2").arg(i).arg(i + 1));
@@ -205,6 +207,7 @@ TEST(MainWindowTest, NothingOpensWithoutAChoiceOrWithAnUnknownMode) {
 TEST(MainWindowTest, EnterAndEscapeNeverCloseTheWindowOrAPanel) {
   CZELVIKDlg dlg(LoopbackConfig());
   dlg.DeviceCombo()->addItem("dev");
+  if (dlg.m_device_list.empty()) dlg.m_device_list.resize(1);
   dlg.m_device_list[0].device_type = 0xA5;
   dlg.m_device_index = 0;
   dlg.OpenDevicePanel();
@@ -253,6 +256,7 @@ TEST(MainWindowTest, PanelGoesBeforeTheSharedStateItReaches) {
   {
     CZELVIKDlg dlg(LoopbackConfig());
     dlg.DeviceCombo()->addItem("dev");
+    if (dlg.m_device_list.empty()) dlg.m_device_list.resize(1);
     dlg.m_device_list[0].device_type = 0xA1;
     dlg.m_device_index = 0;
     dlg.OpenDevicePanel();

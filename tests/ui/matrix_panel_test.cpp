@@ -62,6 +62,7 @@ class MatrixFixture {
       // have left this address locked.
       std::string error;
       WriteMatrixLock(address, false, &error);
+      if (dlg.m_device_list.size() <= static_cast<size_t>(n)) dlg.m_device_list.resize(static_cast<size_t>(n) + 1);
       dlg.m_device_list[n].SetIpText(address);
       dlg.m_device_list[n].device_type = 0x82;
       dlg.m_device_list[n].device_id = static_cast<uint8_t>(n + 1);

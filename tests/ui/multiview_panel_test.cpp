@@ -45,6 +45,7 @@ class MultiviewPanelTest : public testing::Test {
  protected:
   MultiviewPanelTest()
       : m_port(test::FreeUdpPort()), m_runner(Config(m_port)), m_dlg(Link(m_port)) {
+    if (m_dlg.m_device_list.empty()) m_dlg.m_device_list.resize(1);
     m_dlg.m_device_list[0].SetIpText("127.0.0.2");
     m_dlg.m_device_list[0].device_type = 0xA1;
     m_dlg.m_device_list[0].device_id = 0x01;
@@ -557,6 +558,7 @@ TEST_F(MultiviewPanelTest, StatusPageShowsWhatItRead) {
     SCOPED_TRACE(c.what);
     // A panel talks to the device it was opened for: the address changes
     // before it opens.
+    if (m_dlg.m_device_list.empty()) m_dlg.m_device_list.resize(1);
     m_dlg.m_device_list[0].SetIpText(c.address);
     m_dlg.m_eState = c.mode;
     m_dlg.m_main_com_dev_type = 0xA1;  // what a serial search would have learnt
@@ -570,6 +572,7 @@ TEST_F(MultiviewPanelTest, StatusPageShowsWhatItRead) {
     host->ShowPage(1);
     test::DrainLink(*m_p_glo_main_set_or_get_dlg);
     m_dlg.m_eState = kModeNetwork;
+    if (m_dlg.m_device_list.empty()) m_dlg.m_device_list.resize(1);
     m_dlg.m_device_list[0].SetIpText("127.0.0.2");
     auto* status = CurrentPage<CClass_16view_status>(host);
     ASSERT_NE(status, nullptr);
@@ -586,6 +589,7 @@ TEST_F(MultiviewPanelTest, SettingsPageOffersTheDerivedGateway) {
   // device, so the address below is never sent to.
   m_dlg.m_eState = kModeSerial;
   m_dlg.m_main_com_dev_type = 0xA1;
+  if (m_dlg.m_device_list.empty()) m_dlg.m_device_list.resize(1);
   m_dlg.m_device_list[0].SetIpText("10.0.0.25");
   CClass_16view_dlg* host = Open();
   ASSERT_NE(host, nullptr);
@@ -795,6 +799,7 @@ TEST(MultiviewSerialPanelTest, PagesWorkOnTheSerialLine) {
   dlg.show();
   dlg.m_eState = kModeSerial;
   dlg.m_main_com_dev_type = 0xA1;
+  if (dlg.m_device_list.empty()) dlg.m_device_list.resize(1);
   dlg.m_device_list[0].device_type = 0xA1;
   dlg.m_device_list[0].device_id = 1;
   dlg.m_device_index = 0;
@@ -952,6 +957,7 @@ TEST(MultiviewTwoDevicesTest, EachDeviceHasItsOwnRecord) {
   // Chooses device i as the list would and opens its panel (which reads it).
   const auto open = [&](int i) {
     dlg.DeviceCombo()->clear();
+    if (dlg.m_device_list.empty()) dlg.m_device_list.resize(1);
     dlg.m_device_list[0] = DeviceEntry{};
     dlg.m_device_list[0].SetIpText(addresses[i]);
     dlg.m_device_list[0].device_type = 0xA1;

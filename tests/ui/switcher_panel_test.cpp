@@ -46,6 +46,7 @@ class Bench {
     config.search_address = "127.0.0.1";
     config.device_port = m_port;
     dlg = std::make_unique<CZELVIKDlg>(config);
+    if (dlg->m_device_list.empty()) dlg->m_device_list.resize(1);
     dlg->m_device_list[0].SetIpText("127.0.0.2");
     dlg->m_device_list[0].device_type = 0xA5;
     dlg->m_device_list[0].device_id = 0x01;
@@ -1160,6 +1161,7 @@ TEST(SwitcherSessionsTest, TwoSwitchersKeepTheirOwnRecords) {
   config.device_port = port;
   CZELVIKDlg dlg(config);
   for (int i = 0; i < 2; ++i) {
+    if (dlg.m_device_list.size() <= static_cast<size_t>(i)) dlg.m_device_list.resize(static_cast<size_t>(i) + 1);
     dlg.m_device_list[i].SetIpText(i == 0 ? "127.0.0.2" : "127.0.0.3");
     dlg.m_device_list[i].device_type = 0xA5;
     dlg.m_device_list[i].device_id = 0x01;
@@ -1199,6 +1201,7 @@ TEST(SwitcherSessionsTest, AFrameThatDidNotLeaveIsNotCalledSent) {
   config.device_port = 0;
   config.search_address = "127.0.0.1";
   CZELVIKDlg dlg(config);
+  if (dlg.m_device_list.empty()) dlg.m_device_list.resize(1);
   dlg.m_device_list[0].SetIpText("127.0.0.1");
   dlg.m_device_list[0].device_type = 0xA5;
   dlg.m_device_list[0].device_id = 0x01;
