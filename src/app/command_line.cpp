@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <array>
 
 namespace zv {
 namespace {
@@ -85,6 +86,16 @@ void AddOptions(QCommandLineParser* parser, bool show_toolkit) {
                      "While a multiviewer or four-channel panel is shown, read its device back every so "
                      "many milliseconds and show what changed there (default 2000; 0: never).",
                      "ms"});
+  parser->addOption({"presence-period",
+                     "Every so many seconds, a light search asks which listed devices still answer; the "
+                     "list and the panels say which went offline (default 10; 0: never).",
+                     "seconds"});
+  parser->addOption({"open",
+                     "Search at start, then open the panel of the device at this address in a window of "
+                     "its own. May be given more than once.",
+                     "address"});
+  parser->addOption({"no-restore", "Do not open again the panel windows that were open when the program "
+                                   "last ended."});
   parser->addOption({"verbose",
                      "Print the trace lines of searches and commands (the logging category "
                      "zv.trace; QT_LOGGING_RULES=\"zv.trace.info=true\" does the same)."});
@@ -193,6 +204,21 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
                                     parser.value("follow-period").toStdString() + "\"");
     result.follow_period_ms = static_cast<int>(value);
   }
+  if (parser.isSet("presence-period")) {
+    bool ok = false;
+    const uint value = parser.value("presence-period").toUInt(&ok);
+    if (!ok || value > 86400)
+      return UsageError(result, "--presence-period must be 0 (never) to 86400 seconds, not \"" +
+                                    parser.value("presence-period").toStdString() + "\"");
+    result.presence_period_ms = static_cast<int>(value) * 1000;
+  }
+  for (const QString& address : parser.values("open")) {
+    std::array<uint8_t, 4> octets{};
+    if (!ParseIpv4Address(address.toStdString(), &octets))
+      return UsageError(result, "--open must be a device's IPv4 address, not \"" + address.toStdString() + "\"");
+    result.open.push_back(address.toStdString());
+  }
+  result.restore = !parser.isSet("no-restore");
   result.verbose = parser.isSet("verbose");
   result.platform_given = parser.isSet("platform");
   return result;

@@ -32,6 +32,11 @@ struct CommandLine {
   // How often a shown multiviewer or four-channel panel reads its device
   // back (milliseconds; 0: never).
   int follow_period_ms = 2000;
+  // Presence searches (milliseconds; 0: none), devices to open in windows
+  // of their own, and whether the last run's panel windows come back.
+  int presence_period_ms = 10000;
+  std::vector<std::string> open;
+  bool restore = true;
   // -platform (or --platform) was given: Qt is told which platform to use.
   bool platform_given = false;
 };

@@ -14,6 +14,7 @@
 #include <QStandardItemModel>
 #include <QVBoxLayout>
 
+#include "controls/child_dialog.h"
 #include "registry/families.h"
 
 namespace zv {
@@ -151,6 +152,13 @@ DeviceBrowser::DeviceBrowser(QWidget* owner) : QDialog(owner, Qt::Window) {
   setObjectName(QStringLiteral("device_browser"));
   setWindowTitle(tr("Devices"));
   resize(420, 560);
+  ApplyControlColours(this, ControlColours::kDarkFieldsGreyStatics);
+  // The main window's dark grey behind the fields.
+  QPalette back = palette();
+  back.setColor(QPalette::Window, QColor(43, 47, 54));
+  back.setColor(QPalette::WindowText, QColor(220, 220, 220));
+  setPalette(back);
+  setAutoFillBackground(true);
   auto* layout = new QVBoxLayout(this);
   auto* filters = new QHBoxLayout;
   m_filter = new QLineEdit(this);

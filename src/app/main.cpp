@@ -97,6 +97,7 @@ int main(int argc, char* argv[]) {
 
   zv::DeviceSession::SetFollowPeriodMs(command_line.follow_period_ms);
   zv::CZELVIKApp app(command_line.config);
+  app.SetStartOptions({command_line.presence_period_ms, command_line.open, command_line.restore});
   const int result = app.InitInstance();
   frame_log.Close();
   return result;

@@ -323,8 +323,11 @@ void CZELVIKDlg::OnInitDialog() {
   browser_button->setAccessibleName(tr("Device list"));
   browser_button->setAutoRaise(true);
   browser_button->setFocusPolicy(Qt::NoFocus);
-  const QRect combo_rect = DeviceCombo()->geometry();
-  browser_button->setGeometry(combo_rect.right() + 4, combo_rect.top(), 22, combo_rect.height());
+  // The list gives up the room at its right end to the button.
+  QRect combo_rect = DeviceCombo()->geometry();
+  combo_rect.setWidth(combo_rect.width() - 26);
+  DeviceCombo()->setGeometry(combo_rect);
+  browser_button->setGeometry(combo_rect.right() + 3, combo_rect.top(), 22, combo_rect.height());
   browser_button->show();
   connect(browser_button, &QToolButton::clicked, this, &CZELVIKDlg::ShowDeviceBrowser);
 
@@ -710,6 +713,10 @@ PanelWindow* CZELVIKDlg::OpenPanelWindowFor(const DeviceEntry& device, const std
                         m_panel_windows.end());
   m_panel_windows.emplace_back(window);
   if (const HubDevice* known = m_hub->Device(device.IpText()); known && !known->online) window->SetOnline(false);
+  // Each new window a little below and right of the last, over the main
+  // window's panel area; a window manager may place it otherwise.
+  const int step = 30 * static_cast<int>((m_panel_windows.size() - 1) % 10);
+  window->move(pos() + m_panel_rect.topLeft() + QPoint(step, step));
   window->show();
   window->raise();
   window->activateWindow();
@@ -828,9 +835,15 @@ namespace {
 constexpr const char* kPanelWindowsSection = "PanelWindows";
 }
 
+std::string CZELVIKDlg::PanelWindowsFile() const {
+  return m_panel_windows_file.empty() ? SettingsFilePath(kSettingsFileName) : m_panel_windows_file;
+}
+
 void CZELVIKDlg::SavePanelWindows() const {
-  const std::string path = SettingsFilePath(kSettingsFileName);
+  const std::string path = PanelWindowsFile();
   const std::vector<PanelWindow*> windows = PanelWindows();
+  // Nothing to note, and nothing noted: the file is left alone.
+  if (windows.empty() && ReadProfileString(kPanelWindowsSection, "count", "0", path) == "0") return;
   WriteProfileString(kPanelWindowsSection, "count", std::to_string(windows.size()), path);
   for (size_t i = 0; i < windows.size(); ++i) {
     const PanelWindow* w = windows[i];
@@ -843,7 +856,7 @@ void CZELVIKDlg::SavePanelWindows() const {
 }
 
 void CZELVIKDlg::RestorePanelWindows() {
-  const std::string path = SettingsFilePath(kSettingsFileName);
+  const std::string path = PanelWindowsFile();
   const int count = std::atoi(ReadProfileString(kPanelWindowsSection, "count", "0", path).c_str());
   for (int i = 1; i <= std::min(count, 64); ++i) {
     const QStringList fields = QString::fromStdString(

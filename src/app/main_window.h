@@ -149,6 +149,8 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // settings file (their devices, places and sizes); and their note.
   void RestorePanelWindows();
   void SavePanelWindows() const;
+  // Where that note is kept: the settings file unless told otherwise.
+  void SetPanelWindowsFile(std::string path) { m_panel_windows_file = std::move(path); }
   // A line about `device` in the strips that show it: the main window's,
   // and those of its panel windows.
   void ShowStatusFor(const DeviceEntry& device, const std::string& text, bool error);
@@ -209,6 +211,8 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   QPoint m_drag_offset;
 
   std::vector<QPointer<PanelWindow>> m_panel_windows;
+  std::string m_panel_windows_file;
+  std::string PanelWindowsFile() const;
   QPointer<DeviceBrowser> m_browser;
   // Addresses to open in windows of their own once the next search ends.
   std::vector<std::string> m_open_after_search;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "link/link_state.h"
 
 namespace zv {
@@ -9,11 +12,22 @@ namespace zv {
 class CZELVIKApp {
  public:
   explicit CZELVIKApp(LinkConfig link_config) : m_link_config(std::move(link_config)) {}
+  // What the window does at start: how often it
+  // asks which devices still answer (0: never), the devices to open in
+  // windows of their own after a first search, and whether the panel
+  // windows of the last run come back.
+  struct StartOptions {
+    int presence_period_ms = 10000;
+    std::vector<std::string> open;
+    bool restore = true;
+  };
+  void SetStartOptions(StartOptions options) { m_start = std::move(options); }
   // Returns the program's exit code.
   int InitInstance();
 
  private:
   LinkConfig m_link_config;
+  StartOptions m_start;
 };
 
 }  // namespace zv

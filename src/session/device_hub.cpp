@@ -297,7 +297,7 @@ void DeviceHub::Scan(std::function<void(bool)> done) {
   target.mode = kModeNetwork;
   m_worker.Submit(target, [this, alive, result, ended](LinkState& link) -> std::function<void()> {
     std::vector<std::string> lines;
-    const int count = link.SearchNetworkDevices(&lines, true);
+    const int count = link.SearchNetworkDevices(&lines);
     std::vector<DeviceEntry> entries;
     for (int i = 0; i < std::max(count, 0); ++i) entries.push_back(link.m_device_list[i]);
     return [this, alive, result, ended, count, lines = std::move(lines), entries = std::move(entries)]() mutable {
@@ -330,7 +330,7 @@ void DeviceHub::PresenceTick() {
       target,
       [this, alive, ended](LinkState& link) -> std::function<void()> {
         std::vector<std::string> lines;
-        const int count = link.SearchNetworkDevices(&lines, true);
+        const int count = link.SearchNetworkDevices(&lines);
         // A command cut the window short: who answered is online, but
         // silence proves nothing.
         const bool whole = !link.CancelRequested();

@@ -128,7 +128,9 @@ TEST(DiscoveryUiTest, AFacilityOf500DevicesIsListedEachOnceUpToTheCap) {
     ASSERT_TRUE(QTest::qWaitFor([&dlg] { return !dlg.Searching(); }, 10000));
     // What the strip says as the search ends (the panel's read-back says
     // its own later).
-    if (row.status) EXPECT_EQ(dlg.StatusText().toStdString(), row.status);
+    if (row.status) {
+      EXPECT_EQ(dlg.StatusText().toStdString(), row.status);
+    }
     EXPECT_TRUE(test::DrainLink(dlg));
     const QStringList lines = Lines(dlg.DeviceCombo());
     EXPECT_EQ(lines.size(), row.listed);
