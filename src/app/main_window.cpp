@@ -323,11 +323,11 @@ void CZELVIKDlg::OnInitDialog() {
   browser_button->setAccessibleName(tr("Device list"));
   browser_button->setAutoRaise(true);
   browser_button->setFocusPolicy(Qt::NoFocus);
-  // The list gives up the room at its right end to the button.
-  QRect combo_rect = DeviceCombo()->geometry();
-  combo_rect.setWidth(combo_rect.width() - 26);
-  DeviceCombo()->setGeometry(combo_rect);
-  browser_button->setGeometry(combo_rect.right() + 3, combo_rect.top(), 22, combo_rect.height());
+  // In the gap between the list and Scan.
+  const QRect combo_rect = DeviceCombo()->geometry();
+  const QRect scan_rect = Item(kIdScan)->geometry();
+  const int gap = scan_rect.left() - combo_rect.right() - 1;
+  browser_button->setGeometry(combo_rect.right() + 2, combo_rect.top(), std::max(12, gap - 3), combo_rect.height());
   browser_button->show();
   connect(browser_button, &QToolButton::clicked, this, &CZELVIKDlg::ShowDeviceBrowser);
 

@@ -45,6 +45,7 @@ class FollowTest : public testing::Test {
     m_runner = std::make_unique<test::SimRunner>(m_config);
     ASSERT_TRUE(m_runner->started()) << m_runner->error();
     m_dlg = std::make_unique<CZELVIKDlg>(test::LoopbackConfig(m_port));
+    m_dlg->m_device_list.resize(1);
     m_dlg->m_device_list[0].SetIpText("127.0.0.2");
     m_dlg->m_device_list[0].device_type = type;
     m_dlg->m_device_list[0].device_id = 1;
