@@ -40,6 +40,7 @@
 #include "monitor/frame_monitor_window.h"
 #include "platform/platform.h"
 #include "res/dialog_templates.h"
+#include "res/skin.h"
 #include "support/loopback_link.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
@@ -96,6 +97,26 @@ double HeapInUseMegabytes() {
 double HeapHeldMegabytes() {
   const struct mallinfo2 m = mallinfo2();
   return static_cast<double>(m.arena + m.hblkhd) / (1024.0 * 1024.0);
+}
+
+// The resident part of the memory shared with the X server (window
+// pictures in memfd or System V shared memory): not the program's heap.
+double SharedWithServerMegabytes() {
+  FILE* f = std::fopen("/proc/self/smaps", "r");
+  if (!f) return 0;
+  char line[512];
+  bool shared = false;
+  long kb_total = 0;
+  while (std::fgets(line, sizeof line, f)) {
+    long kb = 0;
+    unsigned long from = 0, to = 0;
+    if (std::sscanf(line, "%lx-%lx ", &from, &to) == 2)  // a mapping's first line
+      shared = std::strstr(line, "memfd:") || std::strstr(line, "SYSV");
+    else if (shared && std::sscanf(line, "Rss: %ld kB", &kb) == 1)
+      kb_total += kb;
+  }
+  std::fclose(f);
+  return static_cast<double>(kb_total) / 1024.0;
 }
 
 // Runs the event loop until `done` holds or `limit_ms` passed. A 10 ms timer
@@ -357,10 +378,12 @@ int main(int argc, char** argv) {
       samples.push_back({now, ResidentMegabytes(), main_alone});
       if (o.print_samples) {
         std::printf("sample %.0f s: %.1f MB, heap %.1f MB in use of %.1f MB held, %lld windows%s, "
-                    "%lld widgets, %zu frames in the recorder, %d in the monitor\n",
+                    "%.1f MB shared with the X server, %lld widgets, %d skin pictures, %zu device sessions, %zu frames in the recorder (%zu kB), "
+                    "%d in the monitor\n",
                     now, samples.back().megabytes, HeapInUseMegabytes(), HeapHeldMegabytes(),
-                    windows_alive(), main_alone ? " (main alone)" : "", widgets_alive(),
-                    FrameRecorder::Instance().Size(),
+                    windows_alive(), main_alone ? " (main alone)" : "", SharedWithServerMegabytes(),
+                    widgets_alive(), SkinPicturesKept(), dlg.SessionCount(), FrameRecorder::Instance().Size(),
+                    FrameRecorder::Instance().ReservedBytes() / 1024,
                     dlg.m_frame_monitor ? dlg.m_frame_monitor->Model()->rowCount() : 0);
         std::fflush(stdout);
       }

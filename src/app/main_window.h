@@ -118,6 +118,8 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // shows what its device was left with. Null for a family without
   // sessions and when no device is chosen.
   DeviceSession* ChosenDeviceSession(const FamilyInfo& family);
+  // How many device sessions the window keeps: one per device used.
+  size_t SessionCount() const { return m_sessions.size(); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
