@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <dirent.h>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -40,6 +41,7 @@
 #include "monitor/frame_monitor_window.h"
 #include "platform/platform.h"
 #include "res/dialog_templates.h"
+#include "res/skin.h"
 #include "support/loopback_link.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
@@ -98,6 +100,37 @@ double HeapHeldMegabytes() {
   return static_cast<double>(m.arena + m.hblkhd) / (1024.0 * 1024.0);
 }
 
+// The resident part of the memory shared with the X server (window
+// pictures in memfd or System V shared memory): not the program's heap.
+double SharedWithServerMegabytes() {
+  FILE* f = std::fopen("/proc/self/smaps", "r");
+  if (!f) return 0;
+  char line[512];
+  bool shared = false;
+  long kb_total = 0;
+  while (std::fgets(line, sizeof line, f)) {
+    long kb = 0;
+    unsigned long from = 0, to = 0;
+    if (std::sscanf(line, "%lx-%lx ", &from, &to) == 2)  // a mapping's first line
+      shared = std::strstr(line, "memfd:") || std::strstr(line, "SYSV");
+    else if (shared && std::sscanf(line, "Rss: %ld kB", &kb) == 1)
+      kb_total += kb;
+  }
+  std::fclose(f);
+  return static_cast<double>(kb_total) / 1024.0;
+}
+
+// The threads of the process: a first file dialog starts Qt's own.
+int ThreadCount() {
+  int threads = 0;
+  if (DIR* dir = opendir("/proc/self/task")) {
+    while (const dirent* entry = readdir(dir))
+      if (entry->d_name[0] != '.') ++threads;
+    closedir(dir);
+  }
+  return threads;
+}
+
 // Runs the event loop until `done` holds or `limit_ms` passed. A 10 ms timer
 // wakes the loop to look again; between wake-ups it sleeps.
 bool RunUntil(const std::function<bool()>& done, int limit_ms) {
@@ -130,7 +163,7 @@ std::vector<T*> Usable(QWidget* root) {
 struct Counts {
   long scans = 0, switches = 0, presses = 0, choices = 0, clicks = 0, monitor_opened = 0,
        monitor_closed = 0, boxes = 0, boxes_dismissed = 0, tooltips = 0, settings_opened = 0,
-       settings_closed = 0, other_closed = 0, stuck = 0, network_again = 0;
+       settings_closed = 0, other_closed = 0, file_dialogs = 0, stuck = 0, network_again = 0;
 };
 
 struct Sample {
@@ -276,6 +309,7 @@ class Dismisser : public QObject {
       if (auto* files = qobject_cast<QFileDialog*>(w)) {
         files->reject();
         ++m_counts->other_closed;
+        ++m_counts->file_dialogs;
       } else if (auto* menu = qobject_cast<QMenu*>(w)) {
         menu->close();
         ++m_counts->other_closed;
@@ -357,11 +391,14 @@ int main(int argc, char** argv) {
       samples.push_back({now, ResidentMegabytes(), main_alone});
       if (o.print_samples) {
         std::printf("sample %.0f s: %.1f MB, heap %.1f MB in use of %.1f MB held, %lld windows%s, "
-                    "%lld widgets, %zu frames in the recorder, %d in the monitor\n",
+                    "%.1f MB shared with the X server, %lld widgets, %d skin pictures, %zu device sessions, %zu frames in the recorder (%zu kB), "
+                    "%d in the monitor, %ld file dialogs so far, %d threads\n",
                     now, samples.back().megabytes, HeapInUseMegabytes(), HeapHeldMegabytes(),
-                    windows_alive(), main_alone ? " (main alone)" : "", widgets_alive(),
-                    FrameRecorder::Instance().Size(),
-                    dlg.m_frame_monitor ? dlg.m_frame_monitor->Model()->rowCount() : 0);
+                    windows_alive(), main_alone ? " (main alone)" : "", SharedWithServerMegabytes(),
+                    widgets_alive(), SkinPicturesKept(), dlg.SessionCount(), FrameRecorder::Instance().Size(),
+                    FrameRecorder::Instance().ReservedBytes() / 1024,
+                    dlg.m_frame_monitor ? dlg.m_frame_monitor->Model()->rowCount() : 0,
+                    counts.file_dialogs, ThreadCount());
         std::fflush(stdout);
       }
       if (warm_mb < 0 && now >= o.warmup_s) {

@@ -154,6 +154,8 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // A line about `device` in the strips that show it: the main window's,
   // and those of its panel windows.
   void ShowStatusFor(const DeviceEntry& device, const std::string& text, bool error);
+  // How many device sessions the window keeps (the soak watches it).
+  size_t SessionCount() const { return m_hub->SessionCount(); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -135,6 +135,12 @@ FrameRecorder& FrameRecorder::Instance() {
 
 int FrameRecorder::Listen(Sink sink) {
   std::lock_guard<std::mutex> lock(m_mutex);
+  // The ring's memory, all of it, once: written through here so that the
+  // system gives its pages now and not while the ring fills.
+  if (m_arena.empty()) {
+    m_records.assign(kCapacity, Record{});
+    m_arena.assign(kArenaBytes, 0);
+  }
   const int token = m_next_token++;
   m_sinks.emplace(token, std::move(sink));
   g_frame_tap_listeners.store(static_cast<int>(m_sinks.size()), std::memory_order_relaxed);
@@ -149,38 +155,102 @@ void FrameRecorder::Unlisten(int token) {
   if (m_sinks.empty()) m_assemblers.clear();
 }
 
+TappedFrame FrameRecorder::Unpack(const Record& record, uint64_t seq) const {
+  TappedFrame frame;
+  frame.seq = seq;
+  frame.time_us = record.time_us;
+  frame.direction = record.direction;
+  frame.link = record.link;
+  frame.unframed = record.unframed;
+  frame.local_port = record.local_port;
+  if (record.link == FrameLinkKind::kUdp) {
+    frame.peer.sin_family = AF_INET;
+    frame.peer.sin_addr.s_addr = record.peer_address;
+    frame.peer.sin_port = record.peer_port;
+  } else if (record.serial_port < m_serial_ports.size()) {
+    frame.serial_port = m_serial_ports[record.serial_port];
+  }
+  const uint8_t* bytes = m_arena.data() + record.start % kArenaBytes;
+  frame.bytes.assign(bytes, bytes + record.length);
+  return frame;
+}
+
 uint64_t FrameRecorder::CopySince(uint64_t after, std::vector<TappedFrame>* out) const {
   std::lock_guard<std::mutex> lock(m_mutex);
-  const size_t count = m_ring.size();
-  for (size_t i = 0; i < count; ++i) {
-    const TappedFrame& frame = m_ring[(m_head + i) % count];
-    if (frame.seq > after) out->push_back(frame);
-  }
+  // The frames held are m_seq - m_count + 1 up to m_seq.
+  const uint64_t first_seq = m_seq - m_count + 1;
+  const size_t skip = after >= first_seq ? static_cast<size_t>(std::min<uint64_t>(after - first_seq + 1, m_count)) : 0;
+  out->reserve(out->size() + (m_count - skip));
+  for (size_t i = skip; i < m_count; ++i)
+    out->push_back(Unpack(m_records[(m_first + i) % kCapacity], first_seq + i));
   return m_seq;
 }
 
 void FrameRecorder::Clear() {
   std::lock_guard<std::mutex> lock(m_mutex);
-  m_ring.clear();
-  m_ring.shrink_to_fit();
-  m_head = 0;
+  m_first = 0;
+  m_count = 0;
 }
 
 size_t FrameRecorder::Size() const {
   std::lock_guard<std::mutex> lock(m_mutex);
-  return m_ring.size();
+  return m_count;
+}
+
+size_t FrameRecorder::ReservedBytes() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_records.capacity() * sizeof(Record) + m_arena.capacity();
+}
+
+void FrameRecorder::DropOldest() {
+  m_first = (m_first + 1) % kCapacity;
+  --m_count;
+}
+
+uint16_t FrameRecorder::SerialPortIndex(const std::string& path) {
+  for (size_t i = 0; i < m_serial_ports.size(); ++i)
+    if (m_serial_ports[i] == path) return static_cast<uint16_t>(i);
+  // A machine has a handful of ports; past 1,000 names the last is reused
+  // rather than the table growing on.
+  if (m_serial_ports.size() >= 1000) {
+    m_serial_ports.back() = path;
+    return static_cast<uint16_t>(m_serial_ports.size() - 1);
+  }
+  m_serial_ports.push_back(path);
+  return static_cast<uint16_t>(m_serial_ports.size() - 1);
 }
 
 void FrameRecorder::Store(TappedFrame frame) {
   frame.seq = ++m_seq;
   for (const auto& [token, sink] : m_sinks)
     if (sink) sink(frame);
-  if (m_ring.size() < kCapacity) {
-    m_ring.push_back(std::move(frame));
-  } else {
-    m_ring[m_head] = std::move(frame);
-    m_head = (m_head + 1) % kCapacity;
-  }
+  if (m_arena.empty()) return;  // never listened: nothing comes here then
+  // The bytes go in one piece: a frame that would run past the arena's end
+  // starts again at its beginning.
+  const size_t length = std::min(frame.bytes.size(), kArenaBytes);
+  uint64_t start = m_write;
+  const size_t offset = static_cast<size_t>(start % kArenaBytes);
+  if (offset + length > kArenaBytes) start += kArenaBytes - offset;
+  // Room: a record, and the arena's bytes from `start` on, which the oldest
+  // frames held (those less than one arena behind the new frame's end) use.
+  if (m_count == kCapacity) DropOldest();
+  while (m_count > 0 && m_records[m_first].start + kArenaBytes < start + length) DropOldest();
+  if (m_count == 0) m_first = 0;
+  std::copy_n(frame.bytes.data(), length, m_arena.data() + start % kArenaBytes);
+  Record& record = m_records[(m_first + m_count) % kCapacity];
+  record.start = start;
+  record.time_us = frame.time_us;
+  record.length = static_cast<uint32_t>(length);
+  record.peer_address = frame.peer.sin_addr.s_addr;
+  record.peer_port = frame.peer.sin_port;
+  record.local_port = frame.local_port;
+  record.serial_port =
+      frame.link == FrameLinkKind::kSerial ? SerialPortIndex(frame.serial_port) : uint16_t{0};
+  record.direction = frame.direction;
+  record.link = frame.link;
+  record.unframed = frame.unframed;
+  ++m_count;
+  m_write = start + length;
 }
 
 void FrameRecorder::RecordDatagram(FrameDirection direction, const sockaddr_in& peer,

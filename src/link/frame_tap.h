@@ -7,6 +7,14 @@
 // It keeps the raw bytes of the last kCapacity frames in a ring; names, hex
 // and the like are made only when a frame is shown or written out.
 //
+// The ring takes its whole memory when the first listener comes (a table of
+// kCapacity fixed-size records and one byte arena of kArenaBytes for the
+// frames' bytes) and takes no more after that, however long the program
+// records: a frame is copied into the arena, not kept as a block of its own.
+// When the arena has no room for a new frame's bytes, the oldest frames go
+// until it has, so the ring holds fewer than kCapacity frames when they are
+// long.
+//
 // Serial bytes arrive in whatever pieces the line delivers; the recorder
 // puts the received ones together again per port (SerialFrameAssembler), so
 // a listener sees frames, and bytes that make no frame as such.
@@ -78,6 +86,10 @@ inline std::atomic<int> g_frame_tap_listeners{0};
 class FrameRecorder {
  public:
   static constexpr size_t kCapacity = 10000;
+  // 10,000 frames of up to 104 bytes each fit; the device's commands and
+  // replies are mostly shorter. A frame longer than the whole arena keeps
+  // its first kArenaBytes.
+  static constexpr size_t kArenaBytes = size_t{1} << 20;
   // Runs on the tapping thread (the link worker), under the recorder's lock:
   // it must not wait on the user interface.
   using Sink = std::function<void(const TappedFrame& frame)>;
@@ -93,9 +105,12 @@ class FrameRecorder {
   // The frames held whose seq is above `after`, oldest first; returns the
   // highest seq recorded so far.
   uint64_t CopySince(uint64_t after, std::vector<TappedFrame>* out) const;
-  // Forgets the frames held (listeners stay).
+  // Forgets the frames held (listeners stay); the ring keeps its memory.
   void Clear();
   size_t Size() const;
+  // The bytes the ring has taken from the heap: 0 before the first listener,
+  // then the same for the rest of the program.
+  size_t ReservedBytes() const;
 
   void RecordDatagram(FrameDirection direction, const sockaddr_in& peer, int socket_fd,
                       std::span<const uint8_t> bytes);
@@ -105,12 +120,38 @@ class FrameRecorder {
   void FlushSerial(const std::u16string& port);
 
  private:
+  // One frame of the ring, without its bytes: they are in the arena from
+  // `start` (a position that only grows; the arena's offset is its
+  // remainder) on. Its seq is not kept: the frames held are consecutive,
+  // the newest is m_seq.
+  struct Record {
+    uint64_t start;
+    int64_t time_us;
+    uint32_t length;
+    uint32_t peer_address;  // network order, as in sockaddr_in
+    uint16_t peer_port;     // network order
+    uint16_t local_port;
+    uint16_t serial_port;   // index into m_serial_ports
+    FrameDirection direction;
+    FrameLinkKind link;
+    bool unframed;
+  };
+
   FrameRecorder() = default;
   void Store(TappedFrame frame);  // with m_mutex held
+  void DropOldest();              // with m_mutex held
+  TappedFrame Unpack(const Record& record, uint64_t seq) const;
+  uint16_t SerialPortIndex(const std::string& path);
 
   mutable std::mutex m_mutex;
-  std::vector<TappedFrame> m_ring;  // at most kCapacity, m_head the oldest once full
-  size_t m_head = 0;
+  // Both are sized when the first listener comes and never again.
+  std::vector<Record> m_records;  // kCapacity; m_count of them from m_first on
+  std::vector<uint8_t> m_arena;   // kArenaBytes
+  size_t m_first = 0;
+  size_t m_count = 0;
+  uint64_t m_write = 0;  // where the next frame's bytes may start
+  // The serial ports' paths that frames named, each once.
+  std::vector<std::string> m_serial_ports;
   uint64_t m_seq = 0;
   int m_next_token = 1;
   std::map<int, Sink> m_sinks;

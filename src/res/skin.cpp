@@ -628,6 +628,8 @@ void SetSkinOverrideDir(const QString& dir) {
   Cache().clear();
 }
 
+int SkinPicturesKept() { return static_cast<int>(Cache().size()); }
+
 QPixmap SkinBitmap(int id) {
   auto found = Cache().constFind(id);
   if (found != Cache().constEnd()) return *found;

@@ -13,5 +13,8 @@ QPixmap SkinBitmap(int id);
 QIcon SkinIcon(int id);
 // The folder whose PNG files override the default skin; empty for none.
 void SetSkinOverrideDir(const QString& dir);
+// How many skin pictures are kept drawn (one per id asked for, at most one
+// per id of the skin table).
+int SkinPicturesKept();
 
 }  // namespace zv

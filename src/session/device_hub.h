@@ -119,6 +119,7 @@ class DeviceHub {
   // The session of the known device at `address`, by network; null when no
   // device is known there or its type has no family.
   DeviceSession* SessionOf(const std::string& address);
+  size_t SessionCount() const { return m_slots.size(); }
   // The record of the device's session as named values; null when there is
   // no session.
   nlohmann::json StateOf(const std::string& address);

@@ -1,8 +1,13 @@
 // The frame monitor's reading of the wire: the decoder over good, damaged
 // and foreign bytes, the serial assembler over reads cut anywhere, the
-// recorder's bound and its silence while nobody listens, and a JSON line.
+// recorder's bound and its silence while nobody listens, its ring keeping
+// each frame whole in a fixed memory, and a JSON line.
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
+#include <malloc.h>
+
+#include <functional>
+#include <map>
 
 #include <nlohmann/json.hpp>
 
@@ -165,6 +170,146 @@ TEST(FrameDecodeTest, RecorderKeepsTheLastFramesOnlyWhileListenedTo) {
   EXPECT_EQ(serial["peer"], "/dev/ttyUSB0");
   EXPECT_EQ(serial["direction"], "received");
   EXPECT_TRUE(serial["local_port"].is_null());
+  recorder.Clear();
+}
+
+// The bytes of the frame with this seq and length: each frame its own, so a
+// frame read back from the wrong place of the ring shows.
+std::vector<uint8_t> Numbered(uint64_t seq, size_t length) {
+  std::vector<uint8_t> bytes(length);
+  for (size_t i = 0; i < length; ++i) bytes[i] = static_cast<uint8_t>(seq * 31 + i * 7);
+  return bytes;
+}
+
+size_t HeapInUse() {
+  const struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;
+}
+
+// Frames of many lengths through the ring, far more than it holds: each
+// frame held comes back with its own bytes, port and address, the newest
+// ones in order, and as many as the arena has room for.
+TEST(FrameDecodeTest, RecorderRingKeepsTheNewestFramesWholeWhateverTheirLength) {
+  constexpr size_t kArena = FrameRecorder::kArenaBytes;
+  struct Case {
+    const char* what;
+    size_t frames;
+    std::function<size_t(size_t)> length;  // of the i-th frame sent
+    bool serial_every_third;
+  };
+  const Case cases[] = {
+      {"short frames: the count bounds", 25'000, [](size_t i) { return 20 + i % 60; }, true},
+      {"long frames: the arena bounds, wrapping many times", 3'000,
+       [](size_t) { return size_t{1500}; }, false},
+      {"long and short mixed", 20'000, [](size_t i) { return i % 10 == 0 ? size_t{9000} : i % 50; },
+       true},
+      {"empty frames", 12'000, [](size_t) { return size_t{0}; }, false},
+      {"a frame longer than the arena keeps its start", 3,
+       [&](size_t i) { return i == 2 ? kArena + 100 : size_t{64}; }, false},
+  };
+  FrameRecorder& recorder = FrameRecorder::Instance();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    recorder.Clear();
+    const int token = recorder.Listen();
+    std::vector<TappedFrame> none;
+    const uint64_t before = recorder.CopySince(UINT64_MAX, &none);
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    std::map<uint64_t, size_t> length_of;
+    for (size_t i = 0; i < c.frames; ++i) {
+      const uint64_t seq = before + i + 1;
+      const size_t length = c.length(i);
+      length_of[seq] = length;
+      const std::vector<uint8_t> bytes = Numbered(seq, length);
+      if (c.serial_every_third && i % 3 == 0) {
+        // Sent serial bytes are one frame a write, whatever they hold.
+        TapSerial(FrameDirection::kSent, i % 2 ? u"/dev/ttyS1" : u"/dev/ttyUSB0", bytes);
+      } else {
+        peer.sin_addr.s_addr = htonl(0x7F000000u + static_cast<uint32_t>(seq % 250 + 1));
+        peer.sin_port = htons(static_cast<uint16_t>(7000 + seq % 100));
+        TapDatagram(FrameDirection::kReceived, peer, -1, bytes);
+      }
+    }
+    recorder.Unlisten(token);
+
+    std::vector<TappedFrame> held;
+    const uint64_t last = recorder.CopySince(before, &held);
+    ASSERT_EQ(last, before + c.frames);
+    ASSERT_FALSE(held.empty());
+    EXPECT_EQ(held.size(), recorder.Size());
+    EXPECT_EQ(held.back().seq, last) << "the newest is held";
+    size_t held_bytes = 0;
+    size_t longest = 0;
+    for (size_t k = 0; k < held.size(); ++k) {
+      const TappedFrame& f = held[k];
+      ASSERT_EQ(f.seq, held.front().seq + k) << "consecutive";
+      const size_t i = f.seq - before - 1;
+      const size_t sent = length_of[f.seq];
+      ASSERT_EQ(f.bytes, Numbered(f.seq, std::min(sent, kArena))) << "frame " << f.seq;
+      held_bytes += f.bytes.size();
+      longest = std::max(longest, f.bytes.size());
+      if (c.serial_every_third && i % 3 == 0) {
+        EXPECT_EQ(f.link, FrameLinkKind::kSerial);
+        EXPECT_EQ(f.serial_port, i % 2 ? "/dev/ttyS1" : "/dev/ttyUSB0");
+        EXPECT_EQ(f.direction, FrameDirection::kSent);
+      } else {
+        EXPECT_EQ(f.link, FrameLinkKind::kUdp);
+        EXPECT_EQ(PeerText(f), "127.0.0." + std::to_string(f.seq % 250 + 1) + ":" +
+                                   std::to_string(7000 + f.seq % 100));
+        EXPECT_EQ(f.direction, FrameDirection::kReceived);
+      }
+    }
+    EXPECT_LE(held_bytes, kArena);
+    // Fewer than the count allows only when the frame before the oldest
+    // held had no room left: the arena is used, less one frame's length
+    // left over where the bytes went back to its beginning.
+    if (held.size() < FrameRecorder::kCapacity && held.front().seq > before + 1) {
+      const size_t older = std::min(length_of[held.front().seq - 1], kArena);
+      EXPECT_GT(held_bytes + older + longest, kArena) << held.size() << " frames held";
+    }
+    EXPECT_LE(held.size(), FrameRecorder::kCapacity);
+    // Asked for the frames after a given one, it gives those only.
+    std::vector<TappedFrame> tail;
+    recorder.CopySince(last - 2, &tail);
+    ASSERT_EQ(tail.size(), std::min<size_t>(2, held.size()));
+    EXPECT_EQ(tail.back().seq, last);
+  }
+  recorder.Clear();
+}
+
+// The ring takes its memory when the first listener comes, not while it
+// fills: tens of thousands of frames later the heap in use is where it was.
+TEST(FrameDecodeTest, RecorderTakesNoMoreMemoryWhileItFills) {
+  {
+    // Where the allocator does not count (a sanitizer's), nothing to see.
+    const size_t before = HeapInUse();
+    std::vector<uint8_t> probe(1 << 20, 1);
+    if (HeapInUse() < before + probe.size()) GTEST_SKIP() << "the allocator does not report its use";
+  }
+  FrameRecorder& recorder = FrameRecorder::Instance();
+  recorder.Clear();
+  const int token = recorder.Listen();
+  sockaddr_in peer{};
+  peer.sin_family = AF_INET;
+  peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  // The serial ports' names are kept once each: both seen before measuring.
+  TapSerial(FrameDirection::kSent, u"/dev/ttyUSB0", Numbered(0, 30));
+  TapSerial(FrameDirection::kSent, u"/dev/ttyS1", Numbered(0, 30));
+  const size_t start = HeapInUse();
+  for (uint64_t i = 0; i < 30'000; ++i) {
+    const std::vector<uint8_t> bytes = Numbered(i, 10 + i % 90);
+    if (i % 4 == 0)
+      TapSerial(FrameDirection::kSent, i % 8 ? u"/dev/ttyS1" : u"/dev/ttyUSB0", bytes);
+    else
+      TapDatagram(FrameDirection::kSent, peer, -1, bytes);
+  }
+  const size_t end = HeapInUse();
+  recorder.Unlisten(token);
+  EXPECT_EQ(recorder.Size(), FrameRecorder::kCapacity);
+  // Before, each frame was a block of its own: 10,000 of them held over 2 MB.
+  EXPECT_LE(end, start + 4096) << "heap in use " << start << " bytes after the first frames, " << end
+                               << " after 30,000 more";
   recorder.Clear();
 }
 
