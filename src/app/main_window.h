@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/main_state.h"
-#include "app/qt_session_clock.h"
+#include "service/qt_session_clock.h"
 #include "registry/families.h"
 #include "controls/child_dialog.h"
 #include "link/device_link.h"

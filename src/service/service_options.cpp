@@ -33,6 +33,10 @@ void AddServiceOptions(QCommandLineParser* parser) {
                      "cidrs"});
   parser->addOption({"tls-cert", "Serve HTTPS and WSS with this certificate (PEM); needs --tls-key.", "file"});
   parser->addOption({"tls-key", "The private key (PEM) of --tls-cert.", "file"});
+  parser->addOption({"event-queue-kb",
+                     "Events queued for a WebSocket client that does not read them, in KB, before it is "
+                     "disconnected (default 1024).",
+                     "kb"});
 }
 
 bool ParseListen(const std::string& text, QHostAddress* address, uint16_t* port) {
@@ -77,6 +81,15 @@ bool ReadServiceOptions(const QCommandLineParser& parser, ServiceOptions* option
       return false;
     }
     options->osc_allow = *list;
+  }
+  if (parser.isSet("event-queue-kb")) {
+    bool ok = false;
+    const uint value = parser.value("event-queue-kb").toUInt(&ok);
+    if (!ok || value < 1 || value > 1024 * 1024) {
+      *error = "--event-queue-kb must be 1 to 1048576, not \"" + parser.value("event-queue-kb").toStdString() + "\"";
+      return false;
+    }
+    options->event_queue_bytes = int64_t{value} * 1024;
   }
   options->tls_cert = parser.value("tls-cert").toStdString();
   options->tls_key = parser.value("tls-key").toStdString();

@@ -25,6 +25,9 @@ struct ServiceOptions {
   std::optional<uint16_t> osc_port;
   CidrList osc_allow = CidrList::Loopback();
   std::string tls_cert, tls_key;
+  // Events queued for a WebSocket client that does not read; past this the
+  // client is disconnected.
+  int64_t event_queue_bytes = 1024 * 1024;
 
   bool Loopback() const { return address.isLoopback(); }
   bool Tls() const { return !tls_cert.empty(); }
