@@ -181,7 +181,15 @@ void HttpGate::Examine(QTcpSocket* socket, QObject* watch) {
   }
   const qint64 whole = head.size + head.content_length;
   const QByteArray bytes = socket->peek(whole + 1);
-  if (bytes.size() < whole) return;  // the body is still coming
+  if (bytes.size() < whole) {
+    // The body is still coming; a client that waits to be asked for it
+    // (curl, for bodies over 1 KB) is asked once.
+    if (head.Value("expect").toLower() == "100-continue" && !socket->property("zv_continued").toBool()) {
+      socket->setProperty("zv_continued", true);
+      socket->write("HTTP/1.1 100 Continue\r\n\r\n");
+    }
+    return;
+  }
   delete watch;
   if (bytes.size() > whole) {
     Refuse(socket, 400, "one request per connection", &head);
