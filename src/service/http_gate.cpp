@@ -102,6 +102,22 @@ void Respond(QTcpSocket* socket, int status, const QByteArray& json,
   socket->disconnectFromHost();
 }
 
+namespace {
+
+// Counts a connection for as long as its socket lives: a child of the
+// socket, so no one who takes the socket over (the WebSocket server
+// disconnects its signals) can lose the count.
+class Counted : public QObject {
+ public:
+  Counted(QTcpSocket* socket, std::function<void()> release) : QObject(socket), m_release(std::move(release)) {}
+  ~Counted() override { m_release(); }
+
+ private:
+  std::function<void()> m_release;
+};
+
+}  // namespace
+
 HttpGate::HttpGate(const GateLimits& limits, std::optional<QSslConfiguration> tls, QObject* parent)
     : QTcpServer(parent), m_limits(limits), m_tls(std::move(tls)) {}
 
@@ -135,7 +151,7 @@ void HttpGate::incomingConnection(qintptr descriptor) {
   ++m_total;
   ++m_per_address[key];
   QPointer<HttpGate> self(this);
-  connect(socket, &QObject::destroyed, [self, key] {
+  new Counted(socket, [self, key] {
     if (!self) return;
     --self->m_total;
     if (--self->m_per_address[key] <= 0) self->m_per_address.remove(key);
