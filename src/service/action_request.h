@@ -44,6 +44,7 @@ bool IsDeviceAddress(std::string_view text);
 
 // OSC: "/zv/10.0.0.5/switcher/program" with arguments (3) -> address, action, args
 // ("/zv/10.0.0.3/matrix/route" 2 5 -> input 2, outputs [5]; a repeated last parameter takes the rest).
+// OSC senders have the operate role: an action that needs admin is refused with 403.
 using OscArg = std::variant<int32_t, float, std::string>;
 struct ActionRequest {
   std::string address;
