@@ -18,7 +18,7 @@
 #include "app/device_browser.h"
 #include "app/main_state.h"
 #include "app/panel_window.h"
-#include "app/qt_session_clock.h"
+#include "service/qt_session_clock.h"
 #include "registry/families.h"
 #include "controls/child_dialog.h"
 #include "link/device_link.h"

@@ -2,10 +2,14 @@
 
 #include <string>
 #include <vector>
+#include <optional>
 
 #include "link/link_state.h"
+#include "service/service_options.h"
 
 namespace zv {
+
+class FrameLog;
 
 // The application object: builds the main window, runs it modally until it
 // closes, and ends the program.
@@ -22,12 +26,20 @@ class CZELVIKApp {
     bool restore = true;
   };
   void SetStartOptions(StartOptions options) { m_start = std::move(options); }
+  // Runs the remote-control service beside the window, on its sessions;
+  // its audit lines also go to `frame_log` when it is open.
+  void Serve(const ServiceOptions& options, FrameLog* frame_log) {
+    m_service = options;
+    m_frame_log = frame_log;
+  }
   // Returns the program's exit code.
   int InitInstance();
 
  private:
   LinkConfig m_link_config;
   StartOptions m_start;
+  std::optional<ServiceOptions> m_service;
+  FrameLog* m_frame_log = nullptr;
 };
 
 }  // namespace zv

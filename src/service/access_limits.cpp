@@ -71,6 +71,15 @@ std::optional<uint32_t> Address(std::string_view text) {
 
 uint32_t Mask(int prefix) { return prefix == 0 ? 0 : ~uint32_t{0} << (32 - prefix); }
 
+std::string Quoted(std::string_view text) {
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted.push_back('"');
+  quoted.append(text);
+  quoted.push_back('"');
+  return quoted;
+}
+
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
@@ -99,11 +108,11 @@ std::optional<CidrList> CidrList::Parse(std::string_view text, std::string* erro
            (bits.size() == 1 || bits[0] != '0');
     }
     if (!ok) {
-      *error = "\"" + std::string(item) + "\" is not a network (write one like 127.0.0.0/8 or 192.168.1.20)";
+      *error = Quoted(item) + " is not a network (write one like 127.0.0.0/8 or 192.168.1.20)";
       return std::nullopt;
     }
     if ((*address & ~Mask(prefix)) != 0) {
-      *error = "\"" + std::string(item) + "\" has address bits outside its /" + std::to_string(prefix) +
+      *error = Quoted(item) + " has address bits outside its /" + std::to_string(prefix) +
                " (did you mean " + Ipv4Text(*address & Mask(prefix)) + "/" + std::to_string(prefix) + "?)";
       return std::nullopt;
     }

@@ -176,6 +176,10 @@ std::variant<ActionRequest, RequestError> ActionFromOsc(std::string_view path, s
   if (auto* e = std::get_if<RequestError>(&found)) return *e;
   request.action = std::get<const ActionSpec*>(found);
   const ActionSpec& action = *request.action;
+  // OSC has no tokens: its senders operate, and an action that needs more is
+  // refused before its arguments are looked at (a salvo's file is not opened).
+  if (ActionRole(action) > Role::kOperate)
+    return RequestError{403, action.name + " needs the admin role, which OSC does not have"};
 
   size_t next = 0;
   for (const ActionParam& p : action.params) {

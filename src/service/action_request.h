@@ -31,7 +31,9 @@ std::variant<const ActionSpec*, RequestError> FindActionByName(std::string_view 
 // A JSON body ("{}" or {"source": 3}, {"input": 2, "outputs": [5, 6]}, {"text": "Camera 1"}) as the
 // action's arguments, checked with CheckActionArgs: 400 with a clear message for malformed JSON,
 // a body that is not an object, a value of the wrong type, an unknown key, a value out of range.
-// An empty body counts as {}. An integer is a JSON number without a fraction; a word or a
+// An empty body counts as {}. Check the client's role against ActionRole(action) first: the
+// check of matrix.salvo's argument opens the file it names. An integer is a JSON number
+// without a fraction; a word or a
 // text is a JSON string; a repeated parameter takes an array of integers (or one integer).
 std::variant<ActionArgs, RequestError> ArgsFromJson(const ActionSpec& action, std::string_view body);
 
@@ -44,6 +46,7 @@ bool IsDeviceAddress(std::string_view text);
 
 // OSC: "/zv/10.0.0.5/switcher/program" with arguments (3) -> address, action, args
 // ("/zv/10.0.0.3/matrix/route" 2 5 -> input 2, outputs [5]; a repeated last parameter takes the rest).
+// OSC senders have the operate role: an action that needs admin is refused with 403.
 using OscArg = std::variant<int32_t, float, std::string>;
 struct ActionRequest {
   std::string address;

@@ -1,6 +1,10 @@
 #include "service/service_options.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace zv {
 
@@ -16,6 +20,22 @@ std::string DefaultTokenFile() {
   return dir + "/zv_multiview/tokens";
 }
 
+bool MakeTokenFolder(const std::string& token_file, std::string* error) {
+  const size_t slash = token_file.rfind('/');
+  if (slash == std::string::npos || slash == 0) return true;
+  const std::string folder = token_file.substr(0, slash);
+  // Each missing folder on the way, private to the user.
+  for (size_t at = 1; at != std::string::npos; at = folder.find('/', at + 1)) {
+    const std::string part = folder.substr(0, folder.find('/', at + 1));
+    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+      *error = "cannot make the folder " + part + ": " + std::strerror(errno);
+      return false;
+    }
+    if (part == folder) break;
+  }
+  return true;
+}
+
 void AddServiceOptions(QCommandLineParser* parser) {
   parser->addOption({"listen",
                      QStringLiteral("Where HTTP and WebSocket clients connect (default %1). Any address "
@@ -28,11 +48,15 @@ void AddServiceOptions(QCommandLineParser* parser) {
                      "file"});
   parser->addOption({"osc-port", "Take OSC messages on this UDP port (off without it).", "port"});
   parser->addOption({"osc-allow",
-                     "The networks OSC is taken from, as CIDR[,CIDR] (default 127.0.0.0/8); every other "
-                     "source is dropped and counted.",
+                     "The networks OSC is taken from, as CIDR[,CIDR] (default: loopback only); every "
+                     "other source is dropped and counted.",
                      "cidrs"});
   parser->addOption({"tls-cert", "Serve HTTPS and WSS with this certificate (PEM); needs --tls-key.", "file"});
   parser->addOption({"tls-key", "The private key (PEM) of --tls-cert.", "file"});
+  parser->addOption({"event-queue-kb",
+                     "Events queued for a WebSocket client that does not read them, in KB, before it is "
+                     "disconnected (default 1024).",
+                     "kb"});
 }
 
 bool ParseListen(const std::string& text, QHostAddress* address, uint16_t* port) {
@@ -77,6 +101,15 @@ bool ReadServiceOptions(const QCommandLineParser& parser, ServiceOptions* option
       return false;
     }
     options->osc_allow = *list;
+  }
+  if (parser.isSet("event-queue-kb")) {
+    bool ok = false;
+    const uint value = parser.value("event-queue-kb").toUInt(&ok);
+    if (!ok || value < 1 || value > 1024 * 1024) {
+      *error = "--event-queue-kb must be 1 to 1048576, not \"" + parser.value("event-queue-kb").toStdString() + "\"";
+      return false;
+    }
+    options->event_queue_bytes = int64_t{value} * 1024;
   }
   options->tls_cert = parser.value("tls-cert").toStdString();
   options->tls_key = parser.value("tls-key").toStdString();

@@ -25,6 +25,9 @@ struct ServiceOptions {
   std::optional<uint16_t> osc_port;
   CidrList osc_allow = CidrList::Loopback();
   std::string tls_cert, tls_key;
+  // Events queued for a WebSocket client that does not read; past this the
+  // client is disconnected.
+  int64_t event_queue_bytes = 1024 * 1024;
 
   bool Loopback() const { return address.isLoopback(); }
   bool Tls() const { return !tls_cert.empty(); }
@@ -33,6 +36,10 @@ struct ServiceOptions {
 // $XDG_CONFIG_HOME/zv_multiview/tokens (without XDG_CONFIG_HOME,
 // ~/.config/zv_multiview/tokens).
 std::string DefaultTokenFile();
+
+// Makes the folder of a token file when it is missing (private to the
+// user); false with *error when it cannot.
+bool MakeTokenFolder(const std::string& token_file, std::string* error);
 
 // Adds --listen, --token-file, --osc-port, --osc-allow, --tls-cert and
 // --tls-key to `parser`.

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -233,7 +234,8 @@ std::optional<std::string> TokenStore::AddToken(const std::string& path, const s
   struct stat st {};
   std::string text;
   std::vector<ParsedLine> lines;
-  bool ok = fstat(fd, &st) == 0;
+  // One maker at a time, so that two cannot add the same name.
+  bool ok = flock(fd, LOCK_EX) == 0 && fstat(fd, &st) == 0;
   if (!ok) *error = Errno("Cannot read the token file " + path);
   if (ok) {
     *error = PermissionProblem(path, st);

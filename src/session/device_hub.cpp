@@ -1,5 +1,6 @@
 #include "session/device_hub.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -14,7 +15,7 @@ std::string HexBytes(std::span<const uint8_t> bytes) {
   out.reserve(bytes.size() * 3);
   char two[4];
   for (size_t i = 0; i < bytes.size(); ++i) {
-    std::snprintf(two, sizeof two, i ? " %02X" : "%02X", bytes[i]);
+    std::snprintf(two, sizeof two, i ? " %02x" : "%02x", bytes[i]);
     out += two;
   }
   return out;
@@ -133,19 +134,24 @@ class DeviceHub::HubLink : public DeviceLink {
     const ActionOrigin answered{"device", m_hub.m_context.origin.who};
     std::shared_ptr<OnRelease> ended;
     std::shared_ptr<SentFrames> sent;
+    // Set on the worker when the job ran; one the worker dropped unrun (a
+    // cancel) sent nothing, and its action did not get through.
+    const auto ran = std::make_shared<std::atomic<bool>>(false);
     DeviceHub* hub = &m_hub;
     const std::weak_ptr<bool> alive = m_hub.m_alive;
     if (capture) {
       ++capture->jobs;
       sent = capture->sent;
-      ended = std::make_shared<OnRelease>(m_hub.m_post, [hub, alive, capture] {
+      ended = std::make_shared<OnRelease>(m_hub.m_post, [hub, alive, capture, ran] {
         if (alive.expired()) return;
         --capture->jobs;
+        if (!ran->load()) capture->run.failures.push_back("a request was dropped before it ran (cancelled)");
         hub->CheckEnded(capture);
       });
     }
-    m_inner->Request(status, [job = std::move(job), ended, sent, hub, alive, capture,
-                              answered](LinkState& link) -> std::function<void()> {
+    m_inner->Request(status, [job = std::move(job), ended, sent, hub, alive, capture, answered,
+                              ran](LinkState& link) -> std::function<void()> {
+      ran->store(true);
       if (sent)
         link.m_sent_hook = [sent](std::span<const uint8_t> bytes, bool whole) {
           std::lock_guard lock(sent->mutex);
@@ -431,6 +437,22 @@ void DeviceHub::Invoke(const std::string& address, const std::string& action, co
   }
   Run(*slot, action, origin, [&](DeviceSession& session) { return session.Invoke(action, args); },
       std::move(done));
+}
+
+void DeviceHub::RunInSession(const std::string& address, const std::string& name, const ActionOrigin& origin,
+                             const std::function<ActionOutcome(DeviceSession&)>& start,
+                             std::function<void(const ActionRun&)> done) {
+  Slot* slot = SlotOf(address);
+  if (!slot) {
+    ActionRun run;
+    run.device = address;
+    run.action = name;
+    run.origin = origin;
+    run.outcome = {ActionOutcome::kUnknown, "no device is known at " + address};
+    if (done) done(run);
+    return;
+  }
+  Run(*slot, name, origin, start, std::move(done));
 }
 
 void DeviceHub::ReadBack(const std::string& address, const ActionOrigin& origin,

@@ -53,7 +53,7 @@ struct ActionRun {
   ActionOrigin origin;
   ActionOutcome outcome;
   // Every frame the action's jobs put on the wire, in order, as hex
-  // ("A5 6C 14 00 ..."; a router's text is its bytes as well).
+  // ("a5 6c 14 00 ..."; a router's text is its bytes as well).
   std::vector<std::string> frames;
   // A frame did not leave whole.
   bool not_sent = false;
@@ -132,6 +132,13 @@ class DeviceHub {
   // not possible now).
   void Invoke(const std::string& address, const std::string& action, const ActionArgs& args,
               const ActionOrigin& origin, std::function<void(const ActionRun&)> done);
+  // Runs `start` in the session of the device at `address` as an action
+  // of the table runs (its frames followed, its end awaited), for what is
+  // no action of the table: a new address for the device, a setup applied.
+  // `name` names it in the action event ("device.set_ip").
+  void RunInSession(const std::string& address, const std::string& name, const ActionOrigin& origin,
+                    const std::function<ActionOutcome(DeviceSession& session)>& start,
+                    std::function<void(const ActionRun&)> done);
   // Reads the device back where its family can; `done` runs when the
   // answers came (or their windows passed). Families without a read-back
   // finish at once with nothing sent.
@@ -198,7 +205,7 @@ class DeviceHub {
   Observers<const ActionRun&> m_action_observers;
 };
 
-// "A5 6C 14 00": bytes as zvctl's dry run prints them.
+// "a5 6c 14 00": bytes in hex, separated by spaces.
 std::string HexBytes(std::span<const uint8_t> bytes);
 
 }  // namespace zv

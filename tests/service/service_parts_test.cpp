@@ -399,6 +399,7 @@ TEST(ActionRequest, OscMessagesBecomeAnAddressAnActionAndCheckedArguments) {
       {"/zv/10.0.0.2/multiview/layout", {5}, nullptr, nullptr, {}, 400},
       {"/zv/10.0.0.2/multiview/label", {1, 7}, nullptr, nullptr, {}, 400},
       {"/zv/10.0.0.5/switcher/nope", {}, nullptr, nullptr, {}, 404},
+      {"/zv/10.0.0.3/matrix/salvo", {std::string("/etc/passwd")}, nullptr, nullptr, {}, 403},
       {"/zv/10.0.0.5/nope/cut", {}, nullptr, nullptr, {}, 404},
       {"/zv/10.0.0.5/switcher.program", {3}, nullptr, nullptr, {}, 400},
       {"/zv/10.0.0.5/switcher/program/x", {3}, nullptr, nullptr, {}, 400},
