@@ -27,7 +27,7 @@ export function settingsPart({ address }) {
   const yes = actionButton("OK", async () => {
     confirmLine.hidden = true;
     try {
-      await api.setIp(address, { ip: asked });
+      await api.setIp(address, { address: asked });
       notice(`The device at ${address} was sent the address ${asked}`);
     } catch (e) {
       notice(`Change IP: ${e.message}`, true);
