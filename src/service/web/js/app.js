@@ -132,7 +132,8 @@ function route() {
 
 function onChange(address, fields) {
   if (address === null) {
-    if (!shown) renderList();
+    // A snapshot: a page asked for before it came can show now.
+    if (!shown) route();
     else if (!live.devices.has(shown.address)) showList();
     else refreshDevice(null);
     return;

@@ -157,7 +157,11 @@ export function holdButton({ label, name, ms = 1000, onHeld, cls = "" }) {
   b.addEventListener("pointerup", () => stop("pointer"));
   b.addEventListener("pointercancel", () => stop("pointer"));
   b.addEventListener("lostpointercapture", () => stop("pointer"));
-  b.addEventListener("pointerleave", () => stop("pointer"));
+  // The pointer is captured, so sliding off is seen by position.
+  b.addEventListener("pointermove", (e) => {
+    const r = b.getBoundingClientRect();
+    if (e.clientX < r.left || e.clientX > r.right || e.clientY < r.top || e.clientY > r.bottom) stop("pointer");
+  });
   b.addEventListener("keydown", (e) => {
     if ((e.key === " " || e.key === "Enter") && !e.repeat) {
       e.preventDefault();

@@ -52,7 +52,12 @@ export function fourchPage({ act }) {
   };
   const [firstLabel, first] = channel("pip-first", "First picture-in-picture child channel");
   const [secondLabel, second] = channel("pip-second", "Second picture-in-picture child channel");
-  const sendPip = () => act("fourch.pip", { first: Number(first.value), second: Number(second.value) });
+  const sendPip = (e) => {
+    // A channel not known yet is taken as one the other is not.
+    const other = e.target === first ? second : first;
+    if (!other.value) other.value = e.target.value === "1" ? "2" : "1";
+    act("fourch.pip", { first: Number(first.value), second: Number(second.value) });
+  };
   first.addEventListener("change", sendPip);
   second.addEventListener("change", sendPip);
 
