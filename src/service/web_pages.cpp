@@ -21,6 +21,7 @@ QByteArray ContentType(const QString& path) {
   if (path.endsWith(".html")) return "text/html; charset=utf-8";
   if (path.endsWith(".js")) return "text/javascript; charset=utf-8";
   if (path.endsWith(".css")) return "text/css; charset=utf-8";
+  if (path.endsWith(".svg")) return "image/svg+xml";
   return {};
 }
 
@@ -31,7 +32,7 @@ std::optional<WebFile> FindWebFile(const QString& path) {
   (void)registered;
   const QString name = path == "/" ? QStringLiteral("/index.html") : path;
   // Only names of the panel's own kind: no "..", no doubled or trailing
-  // slash, one of the three types it serves.
+  // slash, one of the types it serves.
   if (!name.startsWith('/') || name.contains("..") || name.contains("//") || name.contains('\\')) return std::nullopt;
   const QByteArray type = ContentType(name);
   if (type.isEmpty()) return std::nullopt;

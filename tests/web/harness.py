@@ -10,6 +10,7 @@ import json
 import os
 import socket
 import subprocess
+import sys
 import tempfile
 import threading
 import time
@@ -157,6 +158,9 @@ class Rig:
 
     def stop(self):
         self.stop_service()
+        if os.environ.get("ZV_WEB_SERVICE_LOG"):
+            with open(self.service_log, encoding="utf-8", errors="replace") as f:
+                print(f.read(), file=sys.stderr)
         if self.sim:
             self.sim.terminate()
             self.sim.wait(10)
@@ -170,13 +174,14 @@ class Rig:
             req.add_header("Content-Type", "application/json")
         if role:
             req.add_header("Authorization", "Bearer " + self.tokens[role])
+        def body_of(r):
+            text = r.read().decode()
+            return json.loads(text) if text and "json" in r.headers.get("Content-Type", "") else text
         try:
             with urllib.request.urlopen(req, timeout=timeout) as r:
-                text = r.read().decode()
-                return r.status, (json.loads(text) if text else None), dict(r.headers)
+                return r.status, body_of(r), dict(r.headers)
         except urllib.error.HTTPError as e:
-            text = e.read().decode()
-            return e.code, (json.loads(text) if text else None), dict(e.headers)
+            return e.code, body_of(e), dict(e.headers)
 
 
 def wait_for_port(host, port, process, seconds=20):

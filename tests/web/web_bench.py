@@ -70,10 +70,10 @@ def tap_to_datagram(rig, taps):
             source = 2 + k % 2
             button = h.by_name(d, f"Program {source}")
             since = rig.sim_log.mark()
-            want = f"80 {source:02X}"
+            want = f"80{source:02x}"
             h.tap(d, button)
             line = rig.sim_log.wait_for(lambda e: e.get("device") == "Switcher" and
-                                        e.get("frame", "").upper().replace(",", " ").find(want) > 0, since)
+                                        e.get("command") == "0x80" and e.get("params", "").startswith(want[2:]), since)
             arrived = time.time() * 1000
             if line is None:
                 raise RuntimeError(f"tap {k}: no frame")

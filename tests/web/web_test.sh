@@ -19,4 +19,4 @@ if [ ! -f "$axe" ] && command -v npm >/dev/null; then
   npm install --prefix "$node_dir" --no-audit --no-fund --no-save --silent axe-core@4.10.3 >/dev/null 2>&1 ||
     echo "axe-core could not be installed: the accessibility check is skipped"
 fi
-cd "$here" && exec "$python" "$here/web_test.py" "$1" "$2" "$3" "$node_dir"
+cd "$here" && exec "$python" "$here/web_test.py" "$1" "$2" "$3" "$node_dir" "${@:5}"

@@ -63,7 +63,10 @@ export function setBlocked(node, blocked) {
 
 // A button that needs the operate role (or `needs`) and calls `onPress`.
 export function actionButton(label, onPress, { name, needs = "operate", cls, pressed } = {}) {
-  const b = el("button", { type: "button", class: cls, "data-needs": needs, "aria-label": name });
+  // The name people and tests find it by: the window's name for it, else
+  // its caption.
+  const b = el("button", { type: "button", class: cls, "data-needs": needs,
+    "aria-label": name ?? (typeof label === "string" ? label : undefined) });
   b.append(label instanceof Node ? label : document.createTextNode(label));
   if (pressed !== undefined) b.setAttribute("aria-pressed", String(Boolean(pressed)));
   b.addEventListener("click", () => onPress(b));
