@@ -135,7 +135,9 @@ void HttpGate::incomingConnection(qintptr descriptor) {
   ++m_total;
   ++m_per_address[key];
   QPointer<HttpGate> self(this);
-  connect(socket, &QObject::destroyed, [self, key] {
+  // Counted until the socket is deleted, by a child of it: a WebSocket made
+  // from the socket drops every connection to the socket's own signals.
+  connect(new QObject(socket), &QObject::destroyed, [self, key] {
     if (!self) return;
     --self->m_total;
     if (--self->m_per_address[key] <= 0) self->m_per_address.remove(key);
