@@ -98,4 +98,7 @@ echo "== benchmarks (ratios from one run; informative, not a pass mark)"
 "$root/build-test/bench/zv_link_bench"
 "$root/build-test/bench/zv_switcher_auto_bench"
 "$root/build-test/bench/zv_ui_stall_bench"
+if [ -x /usr/bin/chromium ] && [ -x /usr/bin/chromedriver ]; then
+  /usr/bin/python3 "$root/tests/web/web_bench.py" "$root/build-test/zvd" "$root/build-test/zv_device_sim"
+fi
 echo "== all tests passed"
