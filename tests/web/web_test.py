@@ -406,7 +406,7 @@ class PageTest(BrowserCase):
                     d.get(rig.origin + f"/#/device/{address}")
                     h.wait(d, f"the {family} page", lambda d: d.find_element(By.ID, "device").is_displayed()
                            and d.find_element(By.ID, "panel").find_elements(By.CSS_SELECTOR, "button"))
-                yield f"{family or 'list'} at {size}", d
+                yield f"{family or 'list'} at {size}", d, width
 
     def test_headers_keep_the_page_to_itself(self):
         status, _, headers = rig.request("GET", "/")
@@ -420,7 +420,7 @@ class PageTest(BrowserCase):
             self.assertEqual(rig.request("GET", path)[0], status, path)
 
     def test_pages_load_from_the_service_alone_and_break_no_rule(self):
-        for what, d in self.each_page():
+        for what, d, width in self.each_page():
             with self.subTest(page=what):
                 foreign = d.execute_script(
                     "return performance.getEntriesByType('resource').map(e => e.name)"
@@ -433,7 +433,7 @@ class PageTest(BrowserCase):
                 self.assertEqual(errors, [])
 
     def test_touch_targets_fit_a_finger_and_the_phone_needs_no_sideways_scroll(self):
-        for what, d in self.each_page():
+        for what, d, width in self.each_page():
             with self.subTest(page=what):
                 small = d.execute_script("""
                     return [...document.querySelectorAll("button, input, select, a, [role=slider]")]
@@ -442,8 +442,9 @@ class PageTest(BrowserCase):
                       .filter(([, r]) => r.width < 44 || r.height < 44)
                       .map(([n, r]) => `${n} ${Math.round(r.width)}x${Math.round(r.height)}`);""")
                 self.assertEqual(small, [])
-                width = d.execute_script("return [document.documentElement.scrollWidth, innerWidth]")
-                self.assertLessEqual(width[0], width[1])
+                # A phone's browser widens its layout to fit what overflows,
+                # so the page is held to the window's width it was given.
+                self.assertLessEqual(d.execute_script("return document.documentElement.scrollWidth"), width)
 
     def test_stateful_controls_say_their_state(self):
         d = self.browser("operate", address=h.SWITCHER)
@@ -466,7 +467,7 @@ class PageTest(BrowserCase):
         with open(axe, encoding="utf-8") as f:
             source = f.read()
         for role in ("view", "admin"):
-            for what, d in self.each_page(role):
+            for what, d, _ in self.each_page(role):
                 with self.subTest(page=what, role=role):
                     d.execute_script(source)
                     result = d.execute_async_script(
