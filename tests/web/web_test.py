@@ -297,6 +297,24 @@ class SwitcherHandsTest(BrowserCase):
         self.assertEqual(len(directions), 1)
         self.assertEqual(bar.get_attribute("aria-valuenow"), "0")
 
+    def test_an_auto_runs_up_the_tbar_from_rest_either_way(self):
+        d = self.browser("view", address=h.SWITCHER)
+        rig.request("POST", f"/api/v1/devices/{h.SWITCHER}/actions/switcher.rate", {"rate": "r2"}, role="operate")
+        for run in (1, 2):   # the second Auto runs the device's T-bar back
+            with self.subTest(run=run):
+                d.execute_script("""window.zvTravel = [];
+                    new MutationObserver(() => window.zvTravel.push(Number(
+                        document.querySelector('[aria-label="T-bar"]').getAttribute("aria-valuenow"))))
+                      .observe(document.querySelector('[aria-label="T-bar"]'), {attributes: true, attributeFilter: ["aria-valuenow"]});""")
+                status, answer, _ = rig.request("POST", f"/api/v1/devices/{h.SWITCHER}/actions/switcher.auto", {},
+                                                role="operate")
+                self.assertEqual(status, 200, answer)
+                h.wait(d, "the T-bar at rest", lambda d: h.by_name(d, "T-bar").get_attribute("aria-valuenow") == "0")
+                travel = d.execute_script("return window.zvTravel")
+                under_way = [t for t in travel if t]
+                self.assertGreaterEqual(len(under_way), 3, travel)
+                self.assertEqual(under_way, sorted(under_way), travel)
+
     def test_tbar_tapped_without_moving_sends_nothing(self):
         d = self.browser("operate", address=h.SWITCHER)
         since = rig.sim_log.mark()

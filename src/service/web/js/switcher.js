@@ -63,7 +63,7 @@ export function switcherPage({ act }) {
       keys.forEach(([field], i) => setPressed(keyButtons[i], state[field] === true));
       [1, 2, 3].forEach((n, i) => setPressed(rateButtons[i], state.rate === `r${n}`));
       setPressed(ftb, state.ftb === true);
-      handle.show(state.in_transition ? Math.min(Number(state.tbar_travel ?? state.tbar) || 0, 129) : 0);
+      handle.show(Math.min(Number(state.tbar_travel) || 0, 129));
     },
   };
 }
