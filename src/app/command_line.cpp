@@ -51,7 +51,8 @@ void AddOptions(QCommandLineParser* parser, bool show_toolkit) {
           .arg(QLatin1String(kFirstRunSearchAddress)));
   parser->addHelpOption();
   parser->addVersionOption();
-  AddLinkOptions(parser);
+  AddLinkOptions(parser, QStringLiteral("Print the trace lines of searches and commands (the logging category "
+                                        "zv.trace; QT_LOGGING_RULES=\"zv.trace.info=true\" does the same)."));
   parser->addOption({"skin", "Folder of PNG files named by bitmap id (e.g. 195.png) that "
                              "replace the default skin.",
                      "folder"});

@@ -25,7 +25,9 @@ int CZELVIKApp::InitInstance() {
     if (stat(m_service->token_file.c_str(), &st) != 0) {
       std::string error;
       const std::optional<std::string> token =
-          TokenStore::AddToken(m_service->token_file, "desktop", Role::kAdmin, &error);
+          MakeTokenFolder(m_service->token_file, &error)
+              ? TokenStore::AddToken(m_service->token_file, "desktop", Role::kAdmin, &error)
+              : std::nullopt;
       if (!token) {
         std::fprintf(stderr, "zv_multiview: cannot make a token file for the service: %s\n", error.c_str());
         return 1;

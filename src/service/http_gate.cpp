@@ -102,6 +102,22 @@ void Respond(QTcpSocket* socket, int status, const QByteArray& json,
   socket->disconnectFromHost();
 }
 
+namespace {
+
+// Counts a connection for as long as its socket lives: a child of the
+// socket, so no one who takes the socket over (the WebSocket server
+// disconnects its signals) can lose the count.
+class Counted : public QObject {
+ public:
+  Counted(QTcpSocket* socket, std::function<void()> release) : QObject(socket), m_release(std::move(release)) {}
+  ~Counted() override { m_release(); }
+
+ private:
+  std::function<void()> m_release;
+};
+
+}  // namespace
+
 HttpGate::HttpGate(const GateLimits& limits, std::optional<QSslConfiguration> tls, QObject* parent)
     : QTcpServer(parent), m_limits(limits), m_tls(std::move(tls)) {}
 
@@ -135,9 +151,7 @@ void HttpGate::incomingConnection(qintptr descriptor) {
   ++m_total;
   ++m_per_address[key];
   QPointer<HttpGate> self(this);
-  // Counted until the socket is deleted, by a child of it: a WebSocket made
-  // from the socket drops every connection to the socket's own signals.
-  connect(new QObject(socket), &QObject::destroyed, [self, key] {
+  new Counted(socket, [self, key] {
     if (!self) return;
     --self->m_total;
     if (--self->m_per_address[key] <= 0) self->m_per_address.remove(key);
@@ -183,7 +197,15 @@ void HttpGate::Examine(QTcpSocket* socket, QObject* watch) {
   }
   const qint64 whole = head.size + head.content_length;
   const QByteArray bytes = socket->peek(whole + 1);
-  if (bytes.size() < whole) return;  // the body is still coming
+  if (bytes.size() < whole) {
+    // The body is still coming; a client that waits to be asked for it
+    // (curl, for bodies over 1 KB) is asked once.
+    if (head.Value("expect").toLower() == "100-continue" && !socket->property("zv_continued").toBool()) {
+      socket->setProperty("zv_continued", true);
+      socket->write("HTTP/1.1 100 Continue\r\n\r\n");
+    }
+    return;
+  }
   delete watch;
   if (bytes.size() > whole) {
     Refuse(socket, 400, "one request per connection", &head);

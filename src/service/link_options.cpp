@@ -21,7 +21,7 @@ bool PortOption(const QCommandLineParser& parser, const QString& name, bool zero
 
 }  // namespace
 
-void AddLinkOptions(QCommandLineParser* parser) {
+void AddLinkOptions(QCommandLineParser* parser, const QString& verbose_help) {
   parser->addOption({"device-port", "UDP port the devices listen on (default 7000).", "port"});
   parser->addOption({"local-port",
                      "Local UDP port every socket binds to (default 7000; 0 lets the system "
@@ -40,9 +40,7 @@ void AddLinkOptions(QCommandLineParser* parser) {
                      "Append every frame sent and received, from start-up on, to this file as "
                      "JSON lines (one object per frame, as the frame monitor saves them).",
                      "file"});
-  parser->addOption({"verbose",
-                     "Print the trace lines of searches and commands (the logging category "
-                     "zv.trace; QT_LOGGING_RULES=\"zv.trace.info=true\" does the same)."});
+  parser->addOption({"verbose", verbose_help});
 }
 
 bool ReadLinkOptions(const QCommandLineParser& parser, LinkOptions* options, std::string* error) {

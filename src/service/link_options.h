@@ -21,7 +21,8 @@ struct LinkOptions {
   bool verbose = false;
 };
 
-void AddLinkOptions(QCommandLineParser* parser);
+// `verbose_help` says where --verbose prints the trace lines.
+void AddLinkOptions(QCommandLineParser* parser, const QString& verbose_help);
 // False with *error (a sentence naming the option, without the program's
 // name) for a value that cannot be taken.
 bool ReadLinkOptions(const QCommandLineParser& parser, LinkOptions* options, std::string* error);

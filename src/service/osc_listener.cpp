@@ -116,10 +116,23 @@ void OscListener::Take(const uint8_t* data, size_t size, uint32_t from) {
   std::vector<OscArg> args;
   bool ok = types != nullptr || argc == 0;
   for (int i = 0; ok && i < argc; ++i) {
+    // liblo's arguments sit at 4-byte boundaries, not at the 8 its union
+    // asks for: each is copied out of its bytes rather than read through it.
+    const auto* bytes = reinterpret_cast<const char*>(argv[i]);
     switch (types[i]) {
-      case LO_INT32: args.emplace_back(argv[i]->i); break;
-      case LO_FLOAT: args.emplace_back(argv[i]->f); break;
-      case LO_STRING: args.emplace_back(std::string(&argv[i]->s)); break;
+      case LO_INT32: {
+        int32_t v = 0;
+        std::memcpy(&v, bytes, sizeof v);
+        args.emplace_back(v);
+        break;
+      }
+      case LO_FLOAT: {
+        float v = 0;
+        std::memcpy(&v, bytes, sizeof v);
+        args.emplace_back(v);
+        break;
+      }
+      case LO_STRING: args.emplace_back(std::string(bytes)); break;
       default: ok = false;
     }
   }

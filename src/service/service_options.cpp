@@ -1,6 +1,10 @@
 #include "service/service_options.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace zv {
 
@@ -16,6 +20,22 @@ std::string DefaultTokenFile() {
   return dir + "/zv_multiview/tokens";
 }
 
+bool MakeTokenFolder(const std::string& token_file, std::string* error) {
+  const size_t slash = token_file.rfind('/');
+  if (slash == std::string::npos || slash == 0) return true;
+  const std::string folder = token_file.substr(0, slash);
+  // Each missing folder on the way, private to the user.
+  for (size_t at = 1; at != std::string::npos; at = folder.find('/', at + 1)) {
+    const std::string part = folder.substr(0, folder.find('/', at + 1));
+    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+      *error = "cannot make the folder " + part + ": " + std::strerror(errno);
+      return false;
+    }
+    if (part == folder) break;
+  }
+  return true;
+}
+
 void AddServiceOptions(QCommandLineParser* parser) {
   parser->addOption({"listen",
                      QStringLiteral("Where HTTP and WebSocket clients connect (default %1). Any address "
@@ -28,8 +48,8 @@ void AddServiceOptions(QCommandLineParser* parser) {
                      "file"});
   parser->addOption({"osc-port", "Take OSC messages on this UDP port (off without it).", "port"});
   parser->addOption({"osc-allow",
-                     "The networks OSC is taken from, as CIDR[,CIDR] (default 127.0.0.0/8); every other "
-                     "source is dropped and counted.",
+                     "The networks OSC is taken from, as CIDR[,CIDR] (default: loopback only); every "
+                     "other source is dropped and counted.",
                      "cidrs"});
   parser->addOption({"tls-cert", "Serve HTTPS and WSS with this certificate (PEM); needs --tls-key.", "file"});
   parser->addOption({"tls-key", "The private key (PEM) of --tls-cert.", "file"});

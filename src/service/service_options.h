@@ -37,6 +37,10 @@ struct ServiceOptions {
 // ~/.config/zv_multiview/tokens).
 std::string DefaultTokenFile();
 
+// Makes the folder of a token file when it is missing (private to the
+// user); false with *error when it cannot.
+bool MakeTokenFolder(const std::string& token_file, std::string* error);
+
 // Adds --listen, --token-file, --osc-port, --osc-allow, --tls-cert and
 // --tls-key to `parser`.
 void AddServiceOptions(QCommandLineParser* parser);

@@ -13,6 +13,7 @@
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
 #include <QWebSocket>
 #include <QWebSocketServer>
@@ -341,7 +342,7 @@ void ServiceServer::Audit(AuditEntry entry) {
 
 // ---- who is asking -----------------------------------------------------------
 
-ServiceServer::Caller ServiceServer::Authenticate(const std::string& peer, const Headers& header, bool) {
+ServiceServer::Caller ServiceServer::Authenticate(const std::string& peer, const Headers& header) {
   const auto now = FailureLimiter::Clock::now();
   if (m_failures.Blocked(peer, now))
     return {std::nullopt, 429, "too many failed attempts from this address: try again in a minute", false};
@@ -449,7 +450,7 @@ void ServiceServer::Handle(const QHttpServerRequest& request, QTcpSocket* socket
     return;
   }
 
-  const Caller caller = Authenticate(peer, header, m_options.Tls());
+  const Caller caller = Authenticate(peer, header);
   if (!caller.holder) return refuse(caller.status, caller.reason);
   const TokenHolder& who = *caller.holder;
   // A browser's cookie is the browser's, whatever page sends it: only the
@@ -478,6 +479,7 @@ void ServiceServer::Handle(const QHttpServerRequest& request, QTcpSocket* socket
   } else if (is({"status"})) {
     if (!get) return refuse(405, "GET only", who.name);
     if (!needs(Role::kView)) return;
+    std::erase_if(m_clients, [](const Client& c) { return !c.socket; });
     nlohmann::json j{{"events_clients", m_clients.size()}, {"connections", m_gate ? m_gate->Connections() : 0}};
     if (m_osc) j["osc"] = {{"port", m_osc->Port()}, {"dropped", m_osc->Dropped()}, {"refused", m_osc->Refused()}};
     Respond(socket, 200, Json(j));
@@ -536,8 +538,7 @@ void ServiceServer::Login(QTcpSocket* socket, const std::string& peer, const QBy
   }
   const QByteArray bytes = token.toUtf8();
   const Caller caller = Authenticate(
-      peer, [&bytes](const QByteArray& name) { return name == "authorization" ? "Bearer " + bytes : QByteArray(); },
-      m_options.Tls());
+      peer, [&bytes](const QByteArray& name) { return name == "authorization" ? "Bearer " + bytes : QByteArray(); });
   if (!caller.holder) {
     Audit({peer, "-", request, "", "", caller.reason, caller.status});
     return Respond(socket, caller.status, ErrorJson(caller.reason));
@@ -701,7 +702,7 @@ void ServiceServer::OnWebSocketHead(QTcpSocket* socket, const RequestHead& head)
     Respond(socket, status, ErrorJson(reason));
   };
   if (head.Path() != "/api/v1/events") return refuse(404, "the events are at /api/v1/events");
-  const Caller caller = Authenticate(peer, [&head](const QByteArray& name) { return head.Value(name); }, m_options.Tls());
+  const Caller caller = Authenticate(peer, [&head](const QByteArray& name) { return head.Value(name); });
   if (!caller.holder) return refuse(caller.status, caller.reason);
   const QByteArray origin = head.Value("origin");
   int origins = 0;
@@ -718,6 +719,17 @@ void ServiceServer::OnWebSocketHead(QTcpSocket* socket, const RequestHead& head)
   // megabytes for a client that does not read, and the queue's bound
   // (bytes Qt holds beyond it) would come far too late.
   socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 64 * 1024);
+  // The socket goes with its WebSocket (OnWebSocket); one whose handshake
+  // never ends is closed.
+  const std::string key = PeerText(socket->peerAddress()) + ":" + std::to_string(socket->peerPort());
+  m_upgrading[key] = socket;
+  QPointer<QTcpSocket> guard(socket);
+  QTimer::singleShot(m_limits.gate.head_ms, this, [this, guard, key] {
+    if (!guard || guard->property("zv_upgraded").toBool()) return;
+    m_upgrading.erase(key);
+    guard->abort();
+    guard->deleteLater();
+  });
   m_ws_server->handleConnection(socket);
   emit socket->readyRead();
 }
@@ -726,16 +738,15 @@ void ServiceServer::OnWebSocket() {
   while (QWebSocket* ws = m_ws_server->nextPendingConnection()) {
     ws->setParent(this);
     connect(ws, &QWebSocket::disconnected, ws, &QObject::deleteLater);
-    // The WebSocket does not delete the connection it was made from, and
-    // the gate counts a connection until it is deleted: without this every
-    // page that ever listened would count against its address for good.
-    // Made the WebSocket's child, the connection goes with it (after the
-    // WebSocket's own destructor has used it).
-    if (m_gate)
-      for (QTcpSocket* tcp : m_gate->findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly))
-        if (tcp->property("zv_who").isValid() && tcp->peerPort() == ws->peerPort() &&
-            tcp->peerAddress() == ws->peerAddress())
-          tcp->setParent(ws);
+    // Its socket (and the gate's count of it) goes with it.
+    const auto it = m_upgrading.find(PeerText(ws->peerAddress()) + ":" + std::to_string(ws->peerPort()));
+    if (it != m_upgrading.end()) {
+      if (QTcpSocket* socket = it->second) {
+        socket->setProperty("zv_upgraded", true);
+        connect(ws, &QObject::destroyed, socket, &QObject::deleteLater);
+      }
+      m_upgrading.erase(it);
+    }
     // The gate checked the upgrade; its holder is checked again here from
     // the same headers (a session may have ended meanwhile), without
     // counting a failure twice.

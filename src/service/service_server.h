@@ -105,7 +105,7 @@ class ServiceServer : public QObject {
   };
   using Headers = std::function<QByteArray(const QByteArray& lower_name)>;
 
-  Caller Authenticate(const std::string& peer, const Headers& header, bool tls_origin_check);
+  Caller Authenticate(const std::string& peer, const Headers& header);
   bool OwnOrigin(const QByteArray& origin, const QByteArray& host) const;
   void ReloadTokensIfChanged();
   void OnWebSocketHead(QTcpSocket* socket, const RequestHead& head);
@@ -138,6 +138,9 @@ class ServiceServer : public QObject {
   HttpGate* m_gate = nullptr;  // the HTTP server's
   std::unique_ptr<QWebSocketServer> m_ws_server;
   std::vector<Client> m_clients;
+  // Connections handed to the WebSocket server, by the peer's address and
+  // port, until their WebSocket comes out of it.
+  std::map<std::string, QPointer<QTcpSocket>> m_upgrading;
   std::unique_ptr<OscListener> m_osc;
   std::function<void(const AuditEntry&)> m_audit;
   std::vector<int> m_hub_tokens;

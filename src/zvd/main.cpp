@@ -48,7 +48,7 @@ void AddOptions(QCommandLineParser* parser) {
           .arg(QLatin1String(zv::kFirstRunSearchAddress)));
   parser->addHelpOption();
   parser->addVersionOption();
-  zv::AddLinkOptions(parser);
+  zv::AddLinkOptions(parser, QStringLiteral("Print the trace lines of searches and commands on standard error."));
   zv::AddServiceOptions(parser);
   parser->addOption({"add-token",
                      "Make a token for NAME with ROLE (view, operate or admin), add its hash to the token "
@@ -94,7 +94,9 @@ int main(int argc, char* argv[]) {
     const std::optional<zv::Role> role = zv::RoleFromName(rest[0].toStdString());
     if (!role) return Usage("the role must be view, operate or admin, not \"" + rest[0].toStdString() + "\"");
     const std::optional<std::string> token =
-        zv::TokenStore::AddToken(service.token_file, parser.value("add-token").toStdString(), *role, &error);
+        zv::MakeTokenFolder(service.token_file, &error)
+            ? zv::TokenStore::AddToken(service.token_file, parser.value("add-token").toStdString(), *role, &error)
+            : std::nullopt;
     if (!token) {
       std::fprintf(stderr, "zvd: %s\n", error.c_str());
       return 1;

@@ -5,7 +5,7 @@ Everything stays on 127.0.0.0/8. What reached a device is read from the
 simulator's JSON lines, after a marker sent to the device has come back
 through its log (a device handles its datagrams in order).
 
-Arguments: zvd, zv_device_sim.
+Arguments: zvd, zv_device_sim and, when the window is built, zv_multiview.
 """
 
 import http.client
@@ -13,6 +13,8 @@ import json
 import os
 import re
 import socket
+import ssl
+import stat
 import struct
 import subprocess
 import sys
@@ -24,7 +26,8 @@ import unittest
 import websocket
 
 ZVD, SIM = sys.argv[1], sys.argv[2]
-del sys.argv[1:3]
+WINDOW = sys.argv[3] if len(sys.argv) > 3 else None
+del sys.argv[1:]
 
 MULTIVIEW, MATRIX, FOURCH, SWITCHER = "127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5"
 NAMES = {MULTIVIEW: "Multiviewer16", MATRIX: "Matrix8x8", FOURCH: "FourChannel", SWITCHER: "Switcher"}
@@ -119,6 +122,7 @@ class Sim:
 
 class Zvd:
     def __init__(self, sim, token_file, *extra):
+        self.tls = "--tls-cert" in extra
         self.port = free_port(socket.SOCK_STREAM)
         self.osc_port = free_port(socket.SOCK_DGRAM)
         self.args = [ZVD, "--token-file", token_file, "--search-address", "127.255.255.255",
@@ -130,8 +134,11 @@ class Zvd:
         ready = self.err.wait_for(lambda l: "ready:" in l or "cannot start" in l, timeout=20)
         assert ready and "ready:" in ready, "zvd did not start: %s" % self.err.lines
 
-    def request(self, method, path, body=None, token=None, headers=None, source="127.0.0.1"):
-        conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=30, source_address=(source, 0))
+    def request(self, method, path, body=None, token=None, headers=None, source="127.0.0.1", context=None):
+        if context:
+            conn = http.client.HTTPSConnection("127.0.0.1", self.port, timeout=30, context=context)
+        else:
+            conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=30, source_address=(source, 0))
         h = dict(headers or {})
         if token:
             h["Authorization"] = "Bearer " + token
@@ -189,9 +196,13 @@ class ServiceTest(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
-        cls.zvd.stop()
+        status = cls.zvd.stop()
         cls.sim.stop()
         cls.dir.cleanup()
+        # A stop by SIGTERM ends zvd cleanly (under the sanitizers: no leak,
+        # no error on the way out).
+        if status != 0:
+            raise AssertionError("zvd ended with status %d: %s" % (status, cls.zvd.err.lines[-5:]))
 
     def nothing_reached(self, address, before):
         self.assertEqual(self.sim.received(address)[len(before):], [], "a refused request reached the device")
@@ -276,6 +287,17 @@ class ServiceTest(unittest.TestCase):
         self.assertTrue(closed, "a client that never reads was never disconnected")
         self.assertIn("who=wall", closed)
         ws.close()
+
+    def test_closed_event_clients_give_their_connections_back(self):
+        # More than the 16 connections one address may hold, one after the
+        # other: each closed client's connection is counted out again.
+        z = self.zvd
+        for _ in range(20):
+            ws = z.events(self.view)
+            self.assertEqual(json.loads(ws.recv())["event"], "snapshot")
+            ws.close()
+        status = z.request("GET", "/api/v1/status", token=self.view)
+        self.assertEqual(status[0], 200, status[1])
 
     def test_events_start_with_the_state_and_tell_what_an_action_changed(self):
         z = self.zvd
@@ -373,8 +395,68 @@ class ServiceTest(unittest.TestCase):
         self.assertEqual(z.request("GET", "/api/v1/devices", token=self.view)[0], 200)
 
 
+class NoDevices:
+    """Where no device answers: a free UDP port."""
+
+    def __init__(self):
+        self.port = free_port(socket.SOCK_DGRAM)
+
+
 class StartTest(unittest.TestCase):
-    """How zvd starts, or refuses to, without a token file."""
+    """How zvd and the served window start: without a token file, with one
+    the window makes, and under TLS."""
+
+    def test_tls(self):
+        with tempfile.TemporaryDirectory() as d:
+            cert, key, tokens = (os.path.join(d, n) for n in ("cert.pem", "key.pem", "tokens"))
+            subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                            "-subj", "/CN=127.0.0.1", "-days", "1"], check=True, capture_output=True, timeout=60)
+            token = add_token(tokens, "desk", "operate")
+            z = Zvd(NoDevices(), tokens, "--tls-cert", cert, "--tls-key", key)
+            try:
+                context = ssl.create_default_context(cafile=cert)
+                context.check_hostname = False
+                status, body, _ = z.request("GET", "/api/v1/devices", token=token, context=context)
+                self.assertEqual((status, body), (200, []))
+                status, _, response = z.request("POST", "/api/v1/login", {"token": token}, context=context)
+                self.assertEqual(status, 200)
+                self.assertIn("Secure", response.getheader("Set-Cookie"))
+                ws = websocket.create_connection("wss://127.0.0.1:%d/api/v1/events" % z.port, timeout=10,
+                                                 header=["Authorization: Bearer " + token], suppress_origin=True,
+                                                 sslopt={"ca_certs": cert, "check_hostname": False})
+                self.assertEqual(json.loads(ws.recv())["event"], "snapshot")
+                ws.close()
+            finally:
+                z.stop()
+
+    @unittest.skipUnless(WINDOW, "the window is not built")
+    def test_the_served_window_makes_its_token_once(self):
+        with tempfile.TemporaryDirectory() as d:
+            env = dict(ENV, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=d)
+            port = free_port(socket.SOCK_STREAM)
+            args = [WINDOW, "--serve", "--listen", "127.0.0.1:%d" % port, "--search-address", "127.0.0.1",
+                    "--device-port", str(free_port(socket.SOCK_DGRAM)), "--local-port", "0"]
+            tokens = []
+            for run in range(2):
+                proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+                out, err = Lines(proc.stdout), Lines(proc.stderr)
+                try:
+                    self.assertTrue(err.wait_for(lambda l: "serving http://127.0.0.1" in l, timeout=30), err.lines)
+                    line = out.wait_for(lambda l: "shown once" in l, timeout=0)
+                    if run == 0:
+                        self.assertTrue(line, "no token was shown")
+                        tokens.append(line.split()[-1])
+                        mode = os.stat(os.path.join(d, "zv_multiview", "tokens")).st_mode
+                        self.assertEqual(stat.S_IMODE(mode) & 0o077, 0, "the token file is not private")
+                    else:
+                        self.assertIsNone(line, "a token was shown again")
+                    conn = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+                    conn.request("GET", "/api/v1/devices", headers={"Authorization": "Bearer " + tokens[0]})
+                    self.assertEqual(conn.getresponse().status, 200)
+                    conn.close()
+                finally:
+                    proc.terminate()
+                    proc.wait(10)
 
     def test_without_a_token_file(self):
         with tempfile.TemporaryDirectory() as d:
