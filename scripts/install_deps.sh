@@ -16,9 +16,14 @@ packages=(
   xdotool                                     # the frame log test clicks the real program on Xvfb
   iproute2                                    # network namespaces for the LAN tests
   python3-pyatspi at-spi2-core dbus-x11       # the panels through the accessibility bus (AT-SPI test)
+  chromium chromium-driver python3-selenium   # the touch panel in a real browser (web test)
   fonts-wqy-microhei                          # glyphs for Chinese labels (the package depends on it too)
   dpkg-dev file help2man groff-base lintian   # the Debian package: shlibdeps, manual pages, checks
 )
+
+# npm fetches axe-core for the web test's accessibility check; a Node.js
+# from elsewhere may bring its own npm.
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

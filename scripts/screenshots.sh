@@ -12,3 +12,8 @@ build="$root/build"
 cmake -S "$root" -B "$build" -G Ninja -DZV_BUILD_TESTS=ON >/dev/null
 cmake --build "$build" --target zv_screenshots
 "$build/tests/zv_screenshots" "$root/docs/screenshots" "${ZV_SCREENSHOT_ADDRESS:-127.0.0}"
+
+# The touch panel's pages at a phone's and a tablet's size (headless
+# Chromium against zvd and the virtual devices).
+cmake --build "$build" --target zvd zv_device_sim
+/usr/bin/python3 "$root/tests/web/web_screenshots.py" "$build/zvd" "$build/zv_device_sim" "$root/docs/screenshots"

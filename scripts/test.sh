@@ -101,4 +101,7 @@ echo "== benchmarks (ratios from one run; informative, not a pass mark)"
 "$root/build-test/bench/zv_ui_stall_bench"
 "$root/build-test/bench/zv_scan_many_bench"
 "$root/build-test/bench/zv_many_panels_bench"
+if [ -x /usr/bin/chromium ] && [ -x /usr/bin/chromedriver ]; then
+  /usr/bin/python3 "$root/tests/web/web_bench.py" "$root/build-test/zvd" "$root/build-test/zv_device_sim"
+fi
 echo "== all tests passed"

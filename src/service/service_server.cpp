@@ -28,6 +28,7 @@
 #include "registry/families.h"
 #include "service/action_request.h"
 #include "service/osc_listener.h"
+#include "service/web_pages.h"
 
 namespace zv {
 
@@ -415,6 +416,18 @@ void ServiceServer::Handle(const QHttpServerRequest& request, QTcpSocket* socket
     Respond(socket, status, ErrorJson(reason));
   };
 
+  // The touch panel's pages hold no secret: anyone who may connect gets
+  // them (after the gate's limits and the failure block); all they do goes
+  // through the API's checks below.
+  if (get && !path.startsWith("/api/")) {
+    if (m_failures.Blocked(peer, FailureLimiter::Clock::now()))
+      return refuse(429, "too many failed attempts from this address: try again in a minute");
+    if (!FindWebFile(path)) return refuse(404, "no such page");
+    socket->write(WebResponse(path, header("if-none-match")));
+    socket->disconnectFromHost();
+    return;
+  }
+
   QStringList parts = path.split('/');
   if (parts.size() < 3 || parts[0] != "" || parts[1] != "api" || parts[2] != "v1") {
     refuse(404, "no such path: the API is under /api/v1");
@@ -499,6 +512,10 @@ void ServiceServer::Handle(const QHttpServerRequest& request, QTcpSocket* socket
     if (!post) return refuse(405, "POST only", who.name);
     if (!needs(Role::kAdmin)) return;
     ApplySetup(socket, peer, who, address(), request.body(), text);
+  } else if (is({"session"})) {
+    // Who the caller is: a page reloaded with its cookie asks.
+    if (!get) return refuse(405, "GET only", who.name);
+    Respond(socket, 200, Json({{"name", who.name}, {"role", RoleName(who.role)}}));
   } else if (is({"logout"})) {
     if (!post) return refuse(405, "POST only", who.name);
     m_sessions.erase(CookieValue(header("cookie")).toStdString());

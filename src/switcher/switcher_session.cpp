@@ -323,6 +323,11 @@ nlohmann::json SwitcherStateFields(const DeviceSession& session) {
       {"rate", WordOf({"r1", "r2", "r3"}, d.zv_switcher_auto_rate)},
       {"in_transition", d.zv_switcher_in_transition == 1},
       {"tbar", d.zv_switcher_tbar_value},
+      // The travel from the end where the transition started (what
+      // switcher.tbar takes): an Auto back up the T-bar counts positions down.
+      {"tbar_travel", d.zv_switcher_in_transition != 1 ? 0
+                      : s.Busy() && d.zv_switcher_tbar_reverse == 1 ? kTbarBottom - std::min<int>(d.zv_switcher_tbar_value, kTbarBottom)
+                                                                     : std::min<int>(d.zv_switcher_tbar_value, kTbarBottom)},
       {"tbar_held", s.TbarHeld()},
       {"ftb", d.zv_switcher_ftb_state != 0},
       {"on_air", d.zv_switcher_on_air != 0},
