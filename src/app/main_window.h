@@ -24,7 +24,7 @@
 #include "link/device_link.h"
 #include "link/link_worker.h"
 #include "link/local_networks.h"
-#include "session/device_hub.h"
+#include "hub/device_hub.h"
 
 class QAbstractButton;
 class QComboBox;

@@ -30,7 +30,7 @@
 #include "service/http_gate.h"
 #include "service/service_options.h"
 #include "service/token_store.h"
-#include "session/device_hub.h"
+#include "hub/device_hub.h"
 
 class QHttpServerRequest;
 class QTcpSocket;

@@ -26,7 +26,7 @@
 #include "service/service_options.h"
 #include "service/service_server.h"
 #include "service/token_store.h"
-#include "session/device_hub.h"
+#include "hub/device_hub.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "link/worker_device_link.h"
 #include "registry/families.h"
-#include "session/device_hub.h"
+#include "hub/device_hub.h"
 #include "session/session_loop.h"
 #include "support/loopback_link.h"
 #include "support/sim_runner.h"

@@ -1,4 +1,4 @@
-#include "session/device_hub.h"
+#include "hub/device_hub.h"
 
 #include <atomic>
 #include <chrono>
