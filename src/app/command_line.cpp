@@ -65,10 +65,6 @@ void AddOptions(QCommandLineParser* parser, bool show_toolkit) {
                      "While a multiviewer or four-channel panel is shown, read its device back every so "
                      "many milliseconds and show what changed there (default 2000; 0: never).",
                      "ms"});
-  parser->addOption({"presence-period",
-                     "Every so many seconds, a light search asks which listed devices still answer; the "
-                     "list and the panels say which went offline (default 10; 0: never).",
-                     "seconds"});
   parser->addOption({"open",
                      "Search at start, then open the panel of the device at this address in a window of "
                      "its own. May be given more than once.",
@@ -131,6 +127,7 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
   result.config = link.config;
   result.frame_log = link.frame_log;
   result.verbose = link.verbose;
+  result.presence_period_ms = link.presence_period_ms;
   result.serve = parser.isSet("serve");
   if (!ReadServiceOptions(parser, &result.service, &error)) return UsageError(result, error);
   for (const char* option : {"listen", "token-file", "osc-port", "osc-allow", "tls-cert", "tls-key", "event-queue-kb"})
@@ -154,14 +151,6 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
       return UsageError(result, "--follow-period must be 0 (never) or 100 to 3600000 milliseconds, not \"" +
                                     parser.value("follow-period").toStdString() + "\"");
     result.follow_period_ms = static_cast<int>(value);
-  }
-  if (parser.isSet("presence-period")) {
-    bool ok = false;
-    const uint value = parser.value("presence-period").toUInt(&ok);
-    if (!ok || value > 86400)
-      return UsageError(result, "--presence-period must be 0 (never) to 86400 seconds, not \"" +
-                                    parser.value("presence-period").toStdString() + "\"");
-    result.presence_period_ms = static_cast<int>(value) * 1000;
   }
   for (const QString& address : parser.values("open")) {
     std::array<uint8_t, 4> octets{};

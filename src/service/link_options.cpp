@@ -37,10 +37,14 @@ void AddLinkOptions(QCommandLineParser* parser, const QString& verbose_help) {
            .arg(QLatin1String(kFirstRunSearchAddress)),
        "address"});
   parser->addOption({"device-list-cap",
-                     QStringLiteral("The most devices a scan lists (default %1); the status strip "
-                                    "says how many more answered and were left out.")
+                     QStringLiteral("The most devices a scan lists (default %1); how many more "
+                                    "answered is said, not listed.")
                          .arg(kDefaultDeviceListCap),
                      "count"});
+  parser->addOption({"presence-period",
+                     "Every so many seconds, a light search asks which known devices still answer, "
+                     "and they are marked online or offline (default 10; 0: never).",
+                     "seconds"});
   parser->addOption({"frame-log",
                      "Append every frame sent and received, from start-up on, to this file as "
                      "JSON lines (one object per frame, as the frame monitor saves them).",
@@ -72,6 +76,16 @@ bool ReadLinkOptions(const QCommandLineParser& parser, LinkOptions* options, std
       return false;
     }
     options->config.device_list_cap = static_cast<int>(cap);
+  }
+  if (parser.isSet("presence-period")) {
+    bool ok = false;
+    const uint value = parser.value("presence-period").toUInt(&ok);
+    if (!ok || value > 86400) {
+      *error = "--presence-period must be 0 (never) to 86400 seconds, not \"" +
+               parser.value("presence-period").toStdString() + "\"";
+      return false;
+    }
+    options->presence_period_ms = static_cast<int>(value) * 1000;
   }
   if (parser.isSet("frame-log")) options->frame_log = parser.value("frame-log").toStdString();
   options->verbose = parser.isSet("verbose");

@@ -19,6 +19,9 @@ struct LinkOptions {
   LinkConfig config;
   std::string frame_log;  // empty: none
   bool verbose = false;
+  // Presence searches: how often the known devices are asked whether they
+  // still answer (milliseconds; 0: never).
+  int presence_period_ms = 10000;
 };
 
 // `verbose_help` says where --verbose prints the trace lines.

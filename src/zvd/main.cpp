@@ -153,6 +153,7 @@ int main(int argc, char* argv[]) {
                           });
                     });
   hub.SetIdleSurface("device");
+  hub.SetPresencePeriodMs(link.presence_period_ms);
   zv::ServiceServer server(hub, service);
   server.SetAuditSink([&frame_log](const zv::AuditEntry& entry) {
     std::fprintf(stderr, "zvd: %s\n", zv::AuditText(entry).c_str());
