@@ -31,23 +31,16 @@
 #include "session/device_session.h"
 #include "sim/multiview_device.h"
 #include "support/loopback_link.h"
+#include "support/bench_loop.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
 
 namespace {
 
 using namespace zv;
+using test::RunFor;
+using test::RunUntil;
 
-void RunUntil(const std::function<bool()>& done) {
-  QTimer wake;
-  wake.start(1);
-  while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-void RunFor(int ms) {
-  QElapsedTimer t;
-  t.start();
-  RunUntil([&] { return t.elapsed() >= ms; });
-}
 
 double ResidentMegabytes() {
   std::ifstream statm("/proc/self/statm");

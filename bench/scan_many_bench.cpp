@@ -22,20 +22,16 @@
 #include "platform/platform.h"
 #include "support/heartbeat.h"
 #include "support/loopback_link.h"
+#include "support/bench_loop.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
 
 namespace {
 
 using namespace zv;
+using test::RunFor;
+using test::RunUntil;
 
-// Runs the event loop until `done` holds; the heartbeat's timer wakes it
-// every millisecond, so it sleeps between checks instead of spinning.
-void RunUntil(const std::function<bool()>& done) {
-  QTimer wake;
-  wake.start(1);
-  while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
 
 // The window's first paint is not part of what is measured.
 void SettleAfterShow() {

@@ -26,6 +26,7 @@
 #include "platform/platform.h"
 #include "support/heartbeat.h"
 #include "support/loopback_link.h"
+#include "support/bench_loop.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
 #include "switcher/switcher_commands.h"
@@ -34,20 +35,9 @@
 namespace {
 
 using namespace zv;
+using test::RunFor;
+using test::RunUntil;
 
-// Runs the event loop until `done` holds. The heartbeat's timer wakes it
-// every millisecond, so it sleeps between checks instead of spinning.
-void RunUntil(const std::function<bool()>& done) {
-  QTimer wake;
-  wake.start(1);
-  while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-// Runs the event loop for `ms`.
-void RunFor(int ms) {
-  QElapsedTimer t;
-  t.start();
-  RunUntil([&] { return t.elapsed() >= ms; });
-}
 
 void Choose(CZELVIKDlg& dlg, const char* address, uint8_t type, const char* line) {
   dlg.DeviceCombo()->clear();

@@ -153,12 +153,7 @@ DeviceBrowser::DeviceBrowser(QWidget* owner) : QDialog(owner, Qt::Window) {
   setWindowTitle(tr("Devices"));
   resize(420, 560);
   ApplyControlColours(this, ControlColours::kDarkFieldsGreyStatics);
-  // The main window's dark grey behind the fields.
-  QPalette back = palette();
-  back.setColor(QPalette::Window, QColor(43, 47, 54));
-  back.setColor(QPalette::WindowText, QColor(220, 220, 220));
-  setPalette(back);
-  setAutoFillBackground(true);
+  FillWithDarkBackground(this);
   auto* layout = new QVBoxLayout(this);
   auto* filters = new QHBoxLayout;
   m_filter = new QLineEdit(this);

@@ -36,11 +36,7 @@ PanelWindow::PanelWindow(QWidget* owner, const FamilyInfo& family, const DeviceE
   setWindowTitle(QString::fromStdString(line));
   setWindowIcon(SkinIcon(128));
   ApplyControlColours(this, ControlColours::kDarkFieldsGreyStatics);
-  QPalette back = palette();
-  back.setColor(QPalette::Window, QColor(43, 47, 54));
-  back.setColor(QPalette::WindowText, QColor(220, 220, 220));
-  setPalette(back);
-  setAutoFillBackground(true);
+  FillWithDarkBackground(this);
   const PanelPlace place{this, link, session, m_preview_rect};
   m_panel = MakePanel(family, place);
   QSize size(640, 480);

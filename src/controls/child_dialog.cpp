@@ -164,6 +164,14 @@ void ApplyControlColours(QWidget* dialog, ControlColours colours) {
   if (dialog->testAttribute(Qt::WA_WState_Polished) || dialog->isVisible()) RepolishTree(dialog);
 }
 
+void FillWithDarkBackground(QWidget* window) {
+  QPalette back = window->palette();
+  back.setColor(QPalette::Window, QColor(43, 47, 54));
+  back.setColor(QPalette::WindowText, QColor(220, 220, 220));
+  window->setPalette(back);
+  window->setAutoFillBackground(true);
+}
+
 void ShowErrorText(QLabel* label, bool error) {
   if (label->property(kErrorTextProperty).toBool() == error) return;
   label->setProperty(kErrorTextProperty, error);

@@ -19,6 +19,9 @@ void ApplyControlColours(QWidget* dialog, ControlColours colours);
 // Shows a caption's text in the error colour (red), or back in its dialog's.
 inline constexpr const char* kErrorTextProperty = "zvErrorText";
 void ShowErrorText(QLabel* label, bool error);
+// A top-level window of the program's own (a panel window, the device
+// list) on the main window's dark grey, with light text.
+void FillWithDarkBackground(QWidget* window);
 
 // The base of every device panel and page: a child dialog built from its
 // template, with the template's background bitmap stretched over the client
