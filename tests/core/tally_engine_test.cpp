@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@
 #include "support/worker_link.h"
 #include "switcher/switcher_session.h"
 #include "tally/tally_engine.h"
+#include "session/session_loop.h"
+#include "tally/tally_service.h"
 
 namespace zv {
 namespace {
@@ -294,6 +297,44 @@ TEST(TallyMapTest, RowsAndDefaults) {
   EXPECT_EQ(map->NameOf(4), "Cam 04");
   EXPECT_EQ(TallyMap::Defaults().InputOf(10), 10);
   EXPECT_FALSE(TallyMap::Defaults().InputOf(11));
+}
+
+}  // namespace
+}  // namespace zv
+
+namespace zv {
+namespace {
+
+TEST(TallyServiceTest, OptionsAreCheckedBeforeAnythingListens) {
+  SessionLoop loop;
+  const auto post = [&loop](std::function<void()> f) { loop.Post(std::move(f)); };
+  struct Row {
+    TallyOptions options;
+    const char* error;
+  } const rows[] = {
+      {{"/nonexistent/map.json"}, "/nonexistent/map.json"},
+      {{"", std::nullopt, "10.0.0.0/33"}, "--tsl-allow"},
+      {{"", std::nullopt, "127.0.0.0/8", {"127.0.0.1:9000", "studio"}}, "--tsl-send: \"studio\" is not HOST:PORT"},
+      {{"", std::nullopt, "127.0.0.0/8", {"127.0.0.1:9000"}, "4.0"}, "--tsl-send-version must be 5.0 or 3.1"},
+  };
+  for (const Row& row : rows) {
+    std::string error;
+    EXPECT_FALSE(TallyService::Start(row.options, post, loop, &error));
+    EXPECT_NE(error.find(row.error), std::string::npos) << error;
+  }
+  // A port taken by another socket is said, not ignored.
+  test::UdpPeer holder;
+  TallyOptions taken;
+  taken.listen_port = holder.port();
+  taken.listen_address = "127.0.0.1";
+  std::string error;
+  EXPECT_FALSE(TallyService::Start(taken, post, loop, &error));
+  EXPECT_NE(error.find("cannot listen"), std::string::npos) << error;
+
+  const std::string event = TallyService::EventJson({"127.0.0.2", 3, TslLamp::kRed, "tsl 127.0.0.1"});
+  EXPECT_EQ(nlohmann::json::parse(event),
+            (nlohmann::json{{"event", "tally"}, {"multiviewer", "127.0.0.2"}, {"window", 3}, {"colour", "red"},
+                            {"from", "tsl 127.0.0.1"}}));
 }
 
 }  // namespace
