@@ -9,13 +9,16 @@
 # Arguments are passed to the program (see `zv_multiview --help`).
 # ZV_NO_SIM=1 starts the program alone, with its real defaults.
 # Without a display it starts a virtual one (Xvfb) and says how to look at it.
+# ZV_SERVE=1 also serves the devices to remote clients (--serve) on
+# 127.0.0.1:8770; the first time, the program makes the token file in the
+# user's config folder and prints its admin token once.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
 
 "$root/scripts/install_deps.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZV_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target zv_multiview zv_device_sim
+cmake --build "$build" --target zv_multiview zv_device_sim zvd
 
 xvfb_pid=
 sim_pid=
@@ -56,6 +59,17 @@ Take a screenshot from another terminal with:
     DISPLAY=$DISPLAY import -window root zv_multiview.png
 Stop the program with Ctrl+C (or its close button).
 MSG
+fi
+
+if [ -n "${ZV_SERVE:-}" ]; then
+  token_file=${XDG_CONFIG_HOME:-$HOME/.config}/zv_multiview/tokens
+  if [ -e "$token_file" ]; then
+    cat <<MSG
+Serving on http://127.0.0.1:8770/api/v1 with the tokens in $token_file.
+Another token: $build/zvd --token-file $token_file --add-token NAME operate
+MSG
+  fi
+  program_args+=(--serve)
 fi
 
 "$build/zv_multiview" "${program_args[@]}" "$@"

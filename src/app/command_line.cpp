@@ -51,20 +51,7 @@ void AddOptions(QCommandLineParser* parser, bool show_toolkit) {
           .arg(QLatin1String(kFirstRunSearchAddress)));
   parser->addHelpOption();
   parser->addVersionOption();
-  parser->addOption({"device-port", "UDP port the devices listen on (default 7000).", "port"});
-  parser->addOption({"local-port",
-                     "Local UDP port every socket binds to (default 7000; 0 lets the system "
-                     "choose).",
-                     "port"});
-  parser->addOption(
-      {"search-address",
-       QStringLiteral(
-           "Destination of the discovery query (default: 255.255.255.255 and the broadcast "
-           "address of every network interface, loopback left out). %1 reaches the virtual "
-           "devices of zv_device_sim; 127.0.0.1 searches this machine and asks %1 too; "
-           "any other address asks that address alone.")
-           .arg(QLatin1String(kFirstRunSearchAddress)),
-       "address"});
+  AddLinkOptions(parser);
   parser->addOption({"skin", "Folder of PNG files named by bitmap id (e.g. 195.png) that "
                              "replace the default skin.",
                      "folder"});
@@ -72,36 +59,17 @@ void AddOptions(QCommandLineParser* parser, bool show_toolkit) {
                      "Also offer this serial port in the port lists (for example the "
                      "pseudo-terminal of zv_device_sim). May be given more than once.",
                      "path"});
-  parser->addOption({"frame-log",
-                     "Append every frame sent and received, from start-up on, to this file as "
-                     "JSON lines (one object per frame, as the frame monitor saves them).",
-                     "file"});
-  parser->addOption({"verbose",
-                     "Print the trace lines of searches and commands (the logging category "
-                     "zv.trace; QT_LOGGING_RULES=\"zv.trace.info=true\" does the same)."});
+  parser->addOption({"serve",
+                     "Also run the remote-control service (HTTP, WebSocket and OSC; see zvd(1)) on "
+                     "the window's sessions: remote clients and the panels share each device. "
+                     "Without a token file it makes one, with an admin token it prints once."});
+  AddServiceOptions(parser);
   for (const ToolkitOption& t : kToolkitOptions) {
     QCommandLineOption option(QString::fromLatin1(t.name), QString::fromLatin1(t.description));
     if (t.value_name) option.setValueName(QString::fromLatin1(t.value_name));
     if (!show_toolkit) option.setFlags(QCommandLineOption::HiddenFromHelp);
     parser->addOption(option);
   }
-}
-
-// Reads a port option; false (with a message) when it is not 0..65535, or 0
-// where 0 is not allowed.
-bool PortOption(const QCommandLineParser& parser, const QString& name, bool zero_allowed,
-                uint16_t* port, std::string* error) {
-  if (!parser.isSet(name)) return true;
-  bool ok = false;
-  const uint value = parser.value(name).toUInt(&ok);
-  if (!ok || value > 65535 || (!zero_allowed && value == 0)) {
-    *error = "zv_multiview: --" + name.toStdString() + " must be a port number" +
-             (zero_allowed ? " (0 to 65535)" : " (1 to 65535)") + ", not \"" +
-             parser.value(name).toStdString() + "\"\n";
-    return false;
-  }
-  *port = static_cast<uint16_t>(value);
-  return true;
 }
 
 CommandLine UsageError(CommandLine result, const std::string& message) {
@@ -141,20 +109,17 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
                                   "\" (devices are found with Scan; --search-address ADDRESS "
                                   "aims the search)");
 
-  if (!PortOption(parser, "device-port", false, &result.config.device_port, &result.error) ||
-      !PortOption(parser, "local-port", true, &result.config.local_port, &result.error)) {
-    result.exit_status = 2;
-    return result;
-  }
-  if (parser.isSet("search-address")) {
-    const std::string address = parser.value("search-address").toStdString();
-    if (!AimSearchAt(address, &result.config))
-      return UsageError(result, "--search-address must be an IPv4 address, not \"" + address + "\"");
-  } else {
-    // Without a destination of the operator's the search looks out of
-    // every interface.
-    result.config.search_every_interface = true;
-  }
+  LinkOptions link;
+  std::string error;
+  if (!ReadLinkOptions(parser, &link, &error)) return UsageError(result, error);
+  result.config = link.config;
+  result.frame_log = link.frame_log;
+  result.verbose = link.verbose;
+  result.serve = parser.isSet("serve");
+  if (!ReadServiceOptions(parser, &result.service, &error)) return UsageError(result, error);
+  for (const char* option : {"listen", "token-file", "osc-port", "osc-allow", "tls-cert", "tls-key", "event-queue-kb"})
+    if (parser.isSet(option) && !result.serve)
+      return UsageError(result, std::string("--") + option + " is an option of the service: add --serve");
   if (parser.isSet("skin")) {
     const QString dir = parser.value("skin");
     const QFileInfo info(dir);
@@ -166,8 +131,6 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
   }
   for (const QString& path : parser.values("serial-port"))
     result.serial_ports.push_back(path.toStdString());
-  if (parser.isSet("frame-log")) result.frame_log = parser.value("frame-log").toStdString();
-  result.verbose = parser.isSet("verbose");
   result.platform_given = parser.isSet("platform");
   return result;
 }

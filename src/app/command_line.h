@@ -9,12 +9,10 @@
 #include <vector>
 
 #include "link/link_state.h"
+#include "service/link_options.h"
+#include "service/service_options.h"
 
 namespace zv {
-
-// The address the help and the manual page give for the first run: the
-// virtual devices of zv_device_sim answer the query sent there.
-inline constexpr const char* kFirstRunSearchAddress = "127.255.255.255";
 
 struct CommandLine {
   // What the run ends with before the window: -1 to go on, otherwise the
@@ -31,6 +29,10 @@ struct CommandLine {
   bool verbose = false;
   // -platform (or --platform) was given: Qt is told which platform to use.
   bool platform_given = false;
+  // --serve: the remote-control service runs beside the window, on its
+  // sessions, with these options.
+  bool serve = false;
+  ServiceOptions service;
 };
 
 // Reads `arguments` (argv as given, the program's name first).

@@ -95,6 +95,7 @@ int main(int argc, char* argv[]) {
   }
 
   zv::CZELVIKApp app(command_line.config);
+  if (command_line.serve) app.Serve(command_line.service, command_line.frame_log.empty() ? nullptr : &frame_log);
   const int result = app.InitInstance();
   frame_log.Close();
   return result;

@@ -92,6 +92,11 @@ CZELVIKDlg::CZELVIKDlg(const LinkConfig& link_config, QWidget* parent)
   m_link_worker = std::make_unique<LinkWorker>(
       link_config, [this](std::function<void()> then) { Deliver(std::move(then)); },
       m_serial_port);
+  m_hub = std::make_unique<DeviceHub>(
+      *m_link_worker, m_session_clock, [this](std::function<void()> then) { Deliver(std::move(then)); },
+      [this](const DeviceEntry& device, const std::string& name, bool) -> std::unique_ptr<DeviceLink> {
+        return std::make_unique<PanelDeviceLink>(*this, device, true, name);
+      });
   OnInitDialog();
 }
 
@@ -101,22 +106,13 @@ CZELVIKDlg::~CZELVIKDlg() {
   // cancels what waits and ends its thread before the state it reports to.
   DestroyPanel();
   m_link_worker.reset();
-  m_sessions.clear();
+  m_hub.reset();
   if (m_p_glo_main_set_or_get_dlg == this) m_p_glo_main_set_or_get_dlg = nullptr;
 }
 
 DeviceSession* CZELVIKDlg::ChosenDeviceSession(const FamilyInfo& family) {
   if (!family.make_session || m_device_index < 0) return nullptr;
-  const DeviceEntry& device = ChosenDevice();
-  const std::string key = std::string(family.key) + " " + device.IpText() + " " +
-                          std::to_string(device.device_type) + " " + std::to_string(device.device_id) +
-                          (m_eState == kModeSerial ? " serial" : "");
-  SessionSlot& slot = m_sessions[key];
-  if (!slot.session) {
-    slot.link = std::make_unique<PanelDeviceLink>(*this, device, true, ChosenDeviceName());
-    slot.session = family.make_session(family, *slot.link, m_session_clock);
-  }
-  return slot.session.get();
+  return m_hub->SessionFor(ChosenDevice(), family, ChosenDeviceName(), m_eState == kModeSerial);
 }
 
 void CZELVIKDlg::Deliver(std::function<void()> then) {
@@ -413,6 +409,8 @@ void CZELVIKDlg::FinishNetworkSearch(int found, bool forget_previous,
   }
   if (forget_previous) std::fill(std::begin(m_device_list), std::end(m_device_list), DeviceEntry{});
   for (size_t i = 0; i < entries.size() && i < std::size(m_device_list); ++i) m_device_list[i] = entries[i];
+  // The service's clients see what the window found.
+  m_hub->Found(entries, lines, true);
   for (size_t i = 0; i < lines.size(); ++i)
     combo->insertItem(static_cast<int>(i), QString::fromLatin1(lines[i]));
   if (found > 0)

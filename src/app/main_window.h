@@ -15,12 +15,13 @@
 #include <vector>
 
 #include "app/main_state.h"
-#include "app/qt_session_clock.h"
+#include "service/qt_session_clock.h"
 #include "registry/families.h"
 #include "controls/child_dialog.h"
 #include "link/device_link.h"
 #include "link/link_worker.h"
 #include "link/local_networks.h"
+#include "session/device_hub.h"
 
 class QAbstractButton;
 class QComboBox;
@@ -118,6 +119,9 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // shows what its device was left with. Null for a family without
   // sessions and when no device is chosen.
   DeviceSession* ChosenDeviceSession(const FamilyInfo& family);
+  // The devices the window's searches found and their sessions, which the
+  // service (--serve) shares with the panels.
+  DeviceHub& Hub() { return *m_hub; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -152,15 +156,11 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   std::unique_ptr<LinkWorker> m_link_worker;
   // The door of the panel shown; replaced with the panel.
   std::unique_ptr<PanelDeviceLink> m_panel_link;
-  // The sessions' clock, and one session per device in use (by family,
-  // address, type and id), each with its own door to its device. The clock
-  // outlives the sessions, whose timers it runs.
+  // The sessions' clock, and the hub that keeps one session per device in
+  // use (by family, address, type and id), each with its own door to its
+  // device. The clock outlives the sessions, whose timers it runs.
   QtSessionClock m_session_clock;
-  struct SessionSlot {
-    std::unique_ptr<PanelDeviceLink> link;
-    std::unique_ptr<DeviceSession> session;
-  };
-  std::map<std::string, SessionSlot> m_sessions;
+  std::unique_ptr<DeviceHub> m_hub;
   QLabel* m_status_strip = nullptr;
   QAbstractButton* m_frame_monitor_button = nullptr;
   bool m_status_is_error = false;

@@ -35,6 +35,7 @@
 #include "fourch/fourch_session.h"
 #include "link/link_state.h"
 #include "link/local_networks.h"
+#include "link/worker_device_link.h"
 #include "matrix/matrix_lock.h"
 #include "matrix/matrix_session.h"
 #include "multiview/multiview_session.h"
@@ -138,41 +139,17 @@ bool MatrixLocked(const std::string& address) {
 // The door a session of zvctl's has to its device: the link worker, with
 // every answer handed to the tool's loop. What did not leave is counted
 // and said on standard error.
-class ToolLink : public DeviceLink {
+class ToolLink : public WorkerDeviceLink {
  public:
   ToolLink(const DeviceEntry& device, std::string name, int32_t mode, LinkWorker& worker)
-      : DeviceLink(device), m_name(std::move(name)), m_mode(mode), m_worker(worker) {}
-
-  LinkTarget Target() const override { return {m_device, true, m_mode}; }
-  std::string DeviceName() const override { return m_name; }
-  int32_t Mode() const override { return m_mode; }
-  void SetMode(int32_t mode) override { m_mode = mode; }
-  void Request(const std::string&, LinkWorker::Job job) override {
-    // Every request hands something back, so the loop wakes when it ends.
-    m_worker.Submit(Target(), [job = std::move(job)](LinkState& link) -> std::function<void()> {
-      std::function<void()> then = job(link);
-      return [then] {
-        if (then) then();
-      };
-    });
-  }
-  bool SerialPortOpen() const override { return m_worker.SerialPortOpen(); }
-  bool SerialLineLost() const override { return m_worker.SerialLineLost(); }
-  void OpenSerialPort(const std::string&, uint32_t, std::function<void(bool)> done) override { done(false); }
-  void CloseSerialPort(std::function<void()> done) override { done(); }
-  std::string SerialPortName() const override { return {}; }
-  void CloseSerialPortIfLineLost(std::function<void(bool)> done) override { done(false); }
-  void ShowStatus(const std::string& text, bool error) override {
-    if (!error) return;
-    ++m_errors;
-    std::cerr << "zvctl: " << text << "\n";
-  }
+      : WorkerDeviceLink(device, std::move(name), mode, worker, [this](const std::string& text, bool error) {
+          if (!error) return;
+          ++m_errors;
+          std::cerr << "zvctl: " << text << "\n";
+        }) {}
   int Errors() const { return m_errors; }
 
  private:
-  std::string m_name;
-  int32_t m_mode;
-  LinkWorker& m_worker;
   int m_errors = 0;
 };
 

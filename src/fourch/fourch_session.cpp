@@ -1,5 +1,6 @@
 #include "fourch/fourch_session.h"
 
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "link/link_state.h"
@@ -207,10 +208,37 @@ const char* FourChannelCommandName(uint8_t command) { return CommandNameIn(kTris
 constexpr uint8_t kFourChannelTypes[] = {0x60};
 }  // namespace
 
+namespace {
+// The show mode (null while unknown), the output format's name, the two
+// picture-in-picture channels (0: none received yet), the loop and the
+// four inputs' signals as last polled.
+nlohmann::json FourChannelStateFields(const DeviceSession& session) {
+  const TriskPageData& d = static_cast<const FourChannelSession&>(session).Data();
+  nlohmann::json format = nullptr;
+  for (const TriskOutputFormat& f : kTriskOutputFormats)
+    if (f.code == d.zv_trisk_output_format) format = f.text;
+  nlohmann::json signals = nlohmann::json::array();
+  for (uint8_t s : d.zv_trisk_signal_status) signals.push_back(s != 0);
+  return {{"show_mode", d.zv_trisk_show_mode_type < kTriskShowModeCount ? nlohmann::json(d.zv_trisk_show_mode_type)
+                                                                          : nlohmann::json(nullptr)},
+          {"output_format", format},
+          {"pip", {d.zv_trisk_pip_child_ch[0], d.zv_trisk_pip_child_ch[1]}},
+          {"loop", d.zv_trisk_loop_state != 0},
+          {"signals", signals}};
+}
+
+void FourChannelReadBack(DeviceSession& session) {
+  auto& s = static_cast<FourChannelSession&>(session);
+  s.ReadState();
+  s.PollSignals();
+}
+}  // namespace
+
 const FamilyInfo& FourChannelFamily() {
   static const FamilyInfo row{FamilyKind::kFourChannel, "fourch", "four-channel switcher", kFourChannelTypes,
                               "four-channel switcher (type 0x60)", 308, true, &FourChannelActions,
-                              &MakeSession<FourChannelSession>, &FourChannelCommandName};
+                              &MakeSession<FourChannelSession>, &FourChannelCommandName,
+                              &FourChannelStateFields, &FourChannelReadBack};
   return row;
 }
 

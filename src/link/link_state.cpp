@@ -160,7 +160,15 @@ bool LinkState::SendDatagramTo(std::span<const uint8_t> bytes, const sockaddr_in
                            reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
   if (n > 0) TapDatagram(FrameDirection::kSent, destination, m_udpSockfd,
                          bytes.first(static_cast<size_t>(n)));
-  return n == static_cast<ssize_t>(bytes.size());
+  const bool whole = n == static_cast<ssize_t>(bytes.size());
+  if (m_sent_hook) m_sent_hook(bytes, whole);
+  return whole;
+}
+
+uint32_t LinkState::WriteSerial(const void* bytes, uint32_t count) {
+  const uint32_t written = m_serial_port.Write(bytes, count);
+  if (m_sent_hook) m_sent_hook(std::span<const uint8_t>(static_cast<const uint8_t*>(bytes), count), written == count);
+  return written;
 }
 
 bool LinkState::SendAndClose(std::span<const uint8_t> frame, uint32_t pause_ms) {

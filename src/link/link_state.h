@@ -155,6 +155,13 @@ class LinkState {
   bool SendDatagram(std::span<const uint8_t> bytes);
   // Sends a datagram on the open socket to `destination`.
   bool SendDatagramTo(std::span<const uint8_t> bytes, const sockaddr_in& destination);
+  // Writes a frame (or a router's text) to the serial port; returns the
+  // bytes the line took.
+  uint32_t WriteSerial(const void* bytes, uint32_t count);
+  // Told of every datagram and serial write this link sends, with whether
+  // all of it left. Set by the device hub only while a job it follows runs
+  // (the frames an action sent), on the worker's own link; empty otherwise.
+  std::function<void(std::span<const uint8_t> bytes, bool whole)> m_sent_hook;
 
   // ---- device search ----------------------------------------------------------
   // The network search without the window. It starts from no chosen device

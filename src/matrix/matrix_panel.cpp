@@ -30,9 +30,8 @@ CClass_matrix_control::~CClass_matrix_control() {
 }
 
 ActionOutcome CClass_matrix_control::Act(const std::string& action, const ActionArgs& args) {
-  const ActionOutcome outcome = m_session.Invoke(action, args);
-  if (!outcome.ok()) m_link.ShowStatus(outcome.message, true);
-  return outcome;
+  // Every refusal is said, what the router's state does not allow too.
+  return m_session.InvokeFromView(action, args, true);
 }
 
 void CClass_matrix_control::OnInitDialog() {

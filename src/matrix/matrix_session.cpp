@@ -1,5 +1,7 @@
 #include "matrix/matrix_session.h"
 
+#include <nlohmann/json.hpp>
+
 #include "link/link_state.h"
 #include "session/family_info.h"
 #include "matrix/matrix_lock.h"
@@ -206,10 +208,23 @@ namespace {
 constexpr uint8_t kMatrixTypes[] = {0x81, 0x82};
 }  // namespace
 
+namespace {
+// The routing as the router took it (the input each output shows, 0 for
+// none yet), the input chosen on the panel and the lock. The router is
+// never read back: this is what the program sent it.
+nlohmann::json MatrixStateFields(const DeviceSession& session) {
+  const MatrixModel& m = static_cast<const MatrixSession&>(session).Model();
+  return {{"routes", std::vector<int>(std::begin(m.m_matrix_taken), std::end(m.m_matrix_taken))},
+          {"input", m.m_matrix_input},
+          {"locked", m.m_matrix_lock != 0}};
+}
+}  // namespace
+
 const FamilyInfo& MatrixFamily() {
   static const FamilyInfo row{FamilyKind::kMatrix, "matrix", "matrix router", kMatrixTypes,
                               "8x8 matrix router (type 0x82)", 206, false, &MatrixActions,
-                              &MakeSession<MatrixSession>, nullptr};
+                              &MakeSession<MatrixSession>, nullptr, &MatrixStateFields,
+                              nullptr};
   return row;
 }
 

@@ -107,7 +107,7 @@ bool SendMatrixText(LinkState& link, std::string_view text) {
   // there is no socket, so nothing is sent.
   if (link.m_eState == kModeNetwork) return link.SendAndClose(bytes, kMatrixCommandPauseMs);
   if (link.m_eState == kModeSerial && link.m_serial_port.IsOpen())
-    return link.m_serial_port.Write(bytes.data(), static_cast<uint32_t>(bytes.size())) ==
+    return link.WriteSerial(bytes.data(), static_cast<uint32_t>(bytes.size())) ==
            bytes.size();
   return false;
 }

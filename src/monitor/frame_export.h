@@ -53,9 +53,12 @@ class FrameLog {
   // False once a line could not be written whole (the disk is full ...).
   bool Healthy() const;
   void Close();
+  // A line of the program's own among the frames (the service's audit
+  // lines), written as a frame's is: whole, in one write. `line` ends in a
+  // newline.
+  void WriteLine(const std::string& line);
 
  private:
-  void WriteLine(const std::string& line);
 
   mutable std::mutex m_mutex;
   int m_fd = -1;

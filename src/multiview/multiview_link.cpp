@@ -33,7 +33,7 @@ int SendMultiviewerFrame(LinkState& link, uint8_t command, std::span<const uint8
                                           kLinkFlagSerial, command, params);
   if (!link.m_serial_port.IsOpen()) return 0;
   // A frame the line did not take whole is not sent.
-  return link.m_serial_port.Write(frame, static_cast<uint32_t>(length)) == length ? 1 : 0;
+  return link.WriteSerial(frame, static_cast<uint32_t>(length)) == length ? 1 : 0;
 }
 
 int SendMultiviewerLabelFrame(LinkState& link, int n, const std::u16string& label) {
@@ -52,7 +52,7 @@ int SendMultiviewerLabelFrame(LinkState& link, int n, const std::u16string& labe
   const size_t sendLen =
       BuildPayloadFrameSerial(frame, device.device_type, device.device_id, window, payload);
   if (!link.m_serial_port.IsOpen()) return 0;
-  return link.m_serial_port.Write(frame, static_cast<uint32_t>(sendLen)) == sendLen ? 1 : 0;
+  return link.WriteSerial(frame, static_cast<uint32_t>(sendLen)) == sendLen ? 1 : 0;
 }
 
 std::optional<std::vector<uint8_t>> FetchMultiviewerStateUdp(LinkState& link) {
@@ -98,7 +98,7 @@ std::optional<std::vector<uint8_t>> FetchMultiviewerStateSerial(LinkState& link)
   link.ClearSerialBuffer();
   link.FlushSerialInput();
   // A request the line did not take whole gets no answer: nothing to wait for.
-  const bool request_sent = link.m_serial_port.Write(request, sizeof request) == sizeof request;
+  const bool request_sent = link.WriteSerial(request, sizeof request) == sizeof request;
   if (request_sent) link.PauseMs(kSerialPauseAfterRequestMs);
 
   std::optional<std::vector<uint8_t>> content;

@@ -1,5 +1,7 @@
 #include "multiview/multiview_session.h"
 
+#include <nlohmann/json.hpp>
+
 #include "multiview/multiview_link.h"
 #include "session/family_info.h"
 
@@ -303,10 +305,24 @@ const char* MultiviewMonitorName(uint8_t command) { return CommandNameIn(kMultiv
 constexpr uint8_t kMultiviewerTypes[] = {0xA1};
 }  // namespace
 
+namespace {
+// What a setup file holds (layout, format, switches, windows), and whether
+// the device was read back since the session began.
+nlohmann::json MultiviewStateFields(const DeviceSession& session) {
+  const MultiviewerState& record = static_cast<const MultiviewSession&>(session).Record();
+  nlohmann::json fields = nlohmann::json::parse(EncodeSetupJson(SetupFromState(record)));
+  fields["read"] = record.m_16_view_state_read != 0;
+  return fields;
+}
+
+void MultiviewReadBack(DeviceSession& session) { static_cast<MultiviewSession&>(session).Read(false); }
+}  // namespace
+
 const FamilyInfo& MultiviewerFamily() {
   static const FamilyInfo row{FamilyKind::kMultiviewer, "multiview", "multiviewer", kMultiviewerTypes,
                               "multiviewer (type 0xA1)", 129, false, &MultiviewActions,
-                              &MakeSession<MultiviewSession>, &MultiviewMonitorName};
+                              &MakeSession<MultiviewSession>, &MultiviewMonitorName,
+                              &MultiviewStateFields, &MultiviewReadBack};
   return row;
 }
 

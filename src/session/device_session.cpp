@@ -11,9 +11,10 @@ ActionOutcome DeviceSession::Invoke(const std::string& name, const ActionArgs& a
   return action->apply(*this, args);
 }
 
-ActionOutcome DeviceSession::InvokeFromView(const std::string& name, const ActionArgs& args) {
-  const ActionOutcome outcome = Invoke(name, args);
-  if (outcome.status == ActionOutcome::kBadParameter || outcome.status == ActionOutcome::kUnknown)
+ActionOutcome DeviceSession::InvokeFromView(const std::string& name, const ActionArgs& args, bool say_not_now) {
+  const ActionOutcome outcome = m_view_invoker ? m_view_invoker(*this, name, args) : Invoke(name, args);
+  if (outcome.status == ActionOutcome::kBadParameter || outcome.status == ActionOutcome::kUnknown ||
+      (say_not_now && outcome.status == ActionOutcome::kNotNow))
     m_link.ShowStatus(outcome.message, true);
   return outcome;
 }

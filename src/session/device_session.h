@@ -57,8 +57,14 @@ class DeviceSession {
   ActionOutcome Invoke(const std::string& name, const ActionArgs& args = {});
   // As Invoke, for a view: a refused value or an unknown action is said in
   // red in the status strip (what the device's state does not allow now
-  // stays quiet, as a press that does nothing).
-  ActionOutcome InvokeFromView(const std::string& name, const ActionArgs& args = {});
+  // stays quiet, as a press that does nothing, unless `say_not_now`).
+  ActionOutcome InvokeFromView(const std::string& name, const ActionArgs& args = {}, bool say_not_now = false);
+  // Who runs the actions views invoke: by default Invoke itself. The owner
+  // of the sessions (the device hub) puts itself here to see what the
+  // window did and what it sent.
+  using ViewInvoker = std::function<ActionOutcome(DeviceSession& session, const std::string& name,
+                                                  const ActionArgs& args)>;
+  void SetViewInvoker(ViewInvoker invoker) { m_view_invoker = std::move(invoker); }
 
   // Whether a timed action (an Auto transition) is under way.
   virtual bool Busy() const { return false; }
@@ -75,6 +81,7 @@ class DeviceSession {
   DeviceLink& m_link;
   SessionClock& m_clock;
   Observers<> m_changed;
+  ViewInvoker m_view_invoker;
 };
 
 }  // namespace zv

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <nlohmann/json_fwd.hpp>
 #include <span>
 
 #include "families/family_list.h"
@@ -37,6 +38,14 @@ struct FamilyInfo {
   // What the frame monitor calls a command byte of the family's frames;
   // null for one it does not know (and for a family that sends text).
   const char* (*command_name)(uint8_t command);
+  // The session's record as named values ({"program": 3, "preview": 2,
+  // ...}), for remote clients; the device hub tells them which of these
+  // changed.
+  nlohmann::json (*state_fields)(const DeviceSession& session);
+  // Asks the device for what the record holds (the multiviewer's and the
+  // four-channel switcher's read-backs); null for a family whose devices
+  // cannot be read back. The answers come through the session's link.
+  void (*read_back)(DeviceSession& session);
 };
 
 // A family's session factory for its row.

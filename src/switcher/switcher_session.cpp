@@ -1,6 +1,7 @@
 #include "switcher/switcher_session.h"
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 
 #include "switcher/switcher_commands.h"
 #include "session/family_info.h"
@@ -304,12 +305,59 @@ const char* SwitcherMonitorName(uint8_t command) {
   return nullptr;
 }
 constexpr uint8_t kSwitcherTypes[] = {0xA5};
+
+// A word of `words` by its index, null past the end (a record not set yet).
+nlohmann::json WordOf(std::initializer_list<const char*> words, int index) {
+  if (index < 0 || index >= static_cast<int>(words.size())) return nullptr;
+  return words.begin()[index];
+}
+
+nlohmann::json SwitcherStateFields(const DeviceSession& session) {
+  const auto& s = static_cast<const SwitcherSession&>(session);
+  const SwitcherPageData& d = s.Data();
+  const int chroma = d.zv_switcher_chroma_type & 1;
+  return {
+      {"program", d.zv_switcher_pgm_source},
+      {"preview", d.zv_switcher_pvm_source},
+      {"transition", WordOf({"none", "mix", "dip", "wipe"}, d.zv_switcher_trans_type)},
+      {"rate", WordOf({"r1", "r2", "r3"}, d.zv_switcher_auto_rate)},
+      {"in_transition", d.zv_switcher_in_transition == 1},
+      {"tbar", d.zv_switcher_tbar_value},
+      {"tbar_held", s.TbarHeld()},
+      {"ftb", d.zv_switcher_ftb_state != 0},
+      {"on_air", d.zv_switcher_on_air != 0},
+      {"on_air2", d.zv_switcher_on_air2 != 0},
+      {"bkgd", d.zv_switcher_bkgd_state != 0},
+      {"pip", d.zv_switcher_pip_state != 0},
+      {"key1", d.zv_switcher_key1_state != 0},
+      {"key2", d.zv_switcher_key2_state != 0},
+      {"next_key", WordOf({"none", "pip", "key1", "key2"}, d.zv_switcher_next_key)},
+      {"page", d.zv_switcher_page},
+      {"wipe_pattern", d.zv_switcher_wipe_pattern},
+      {"dip_source", d.zv_switcher_dip_source},
+      {"wipe_source", d.zv_switcher_wipe_source},
+      {"luma_source", d.zv_switcher_luma_source},
+      {"luma_levels", {d.zv_switcher_luma_level[0], d.zv_switcher_luma_level[1], d.zv_switcher_luma_level[2]}},
+      {"chroma_source", d.zv_switcher_chroma_source},
+      {"chroma_type", WordOf({"blue", "green"}, chroma)},
+      {"chroma_levels", {d.zv_switcher_chroma_red[chroma], d.zv_switcher_chroma_green[chroma],
+                         d.zv_switcher_chroma_blue[chroma]}},
+      {"pip_source", d.zv_switcher_pip_source},
+      {"pip_border", d.zv_switcher_pip_border_enable != 0},
+      {"pip_border_colour", WordOf({"white", "red", "green", "blue"}, d.zv_switcher_pip_border_color)},
+      {"pip_border_width", d.zv_switcher_pip_border_width},
+      {"pip_x", d.zv_switcher_pip_x},
+      {"pip_y", d.zv_switcher_pip_y},
+      {"pip_width", d.zv_switcher_pip_width},
+  };
+}
 }  // namespace
 
 const FamilyInfo& SwitcherFamily() {
   static const FamilyInfo row{FamilyKind::kSwitcher, "switcher", "production switcher", kSwitcherTypes,
                               "production switcher (type 0xA5)", 237, true, &SwitcherActions,
-                              &MakeSession<SwitcherSession>, &SwitcherMonitorName};
+                              &MakeSession<SwitcherSession>, &SwitcherMonitorName,
+                              &SwitcherStateFields, nullptr};
   return row;
 }
 

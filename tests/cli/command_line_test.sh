@@ -41,6 +41,16 @@ for program in "$@"; do
       with_env=(DISPLAY=:65533 XAUTHORITY=/nonexistent)
       check "$program" 1 "the window cannot be shown" --local-port 0
       with_env=()
+      # The service's options belong to --serve.
+      check "$program" 2 '--listen is an option of the service: add --serve' --listen 127.0.0.1:8770
+      check "$program" 2 '--listen must be an IPv4 address and a port' --serve --listen localhost
+      ;;
+    zvd)
+      check "$program" 2 '--listen must be an IPv4 address and a port' --listen 127.0.0.1
+      check "$program" 2 '--osc-allow: ' --osc-allow 10.1.2.3/24
+      check "$program" 2 '--tls-cert and --tls-key go together' --tls-cert cert.pem
+      check "$program" 2 '--add-token takes NAME and ROLE' --add-token desk
+      check "$program" 2 'the role must be view, operate or admin' --add-token desk boss
       ;;
     zv_device_sim)
       check "$program" 2 '--hub must be an IPv4 address, not "999\.1\.1\.1"' --hub 999.1.1.1

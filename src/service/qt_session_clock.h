@@ -1,4 +1,4 @@
-// The sessions' clock in the window: Qt timers on the window's event loop,
+// The sessions' clock on a Qt event loop (the window's, or zvd's): Qt timers,
 // precise for periods under 20 ms.
 #pragma once
 

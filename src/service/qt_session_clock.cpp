@@ -1,4 +1,4 @@
-#include "app/qt_session_clock.h"
+#include "service/qt_session_clock.h"
 
 namespace zv {
 

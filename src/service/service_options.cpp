@@ -1,0 +1,103 @@
+#include "service/service_options.h"
+
+#include <cstdlib>
+
+namespace zv {
+
+std::string DefaultTokenFile() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  std::string dir;
+  if (config && *config == '/') {
+    dir = config;
+  } else {
+    const char* home = std::getenv("HOME");
+    dir = std::string(home && *home ? home : "/") + "/.config";
+  }
+  return dir + "/zv_multiview/tokens";
+}
+
+void AddServiceOptions(QCommandLineParser* parser) {
+  parser->addOption({"listen",
+                     QStringLiteral("Where HTTP and WebSocket clients connect (default %1). Any address "
+                                    "but loopback needs a token file.")
+                         .arg(QLatin1String(kDefaultListen)),
+                     "addr:port"});
+  parser->addOption({"token-file",
+                     "The tokens clients authenticate with (default $XDG_CONFIG_HOME/zv_multiview/tokens). "
+                     "Without one every request is refused.",
+                     "file"});
+  parser->addOption({"osc-port", "Take OSC messages on this UDP port (off without it).", "port"});
+  parser->addOption({"osc-allow",
+                     "The networks OSC is taken from, as CIDR[,CIDR] (default 127.0.0.0/8); every other "
+                     "source is dropped and counted.",
+                     "cidrs"});
+  parser->addOption({"tls-cert", "Serve HTTPS and WSS with this certificate (PEM); needs --tls-key.", "file"});
+  parser->addOption({"tls-key", "The private key (PEM) of --tls-cert.", "file"});
+  parser->addOption({"event-queue-kb",
+                     "Events queued for a WebSocket client that does not read them, in KB, before it is "
+                     "disconnected (default 1024).",
+                     "kb"});
+}
+
+bool ParseListen(const std::string& text, QHostAddress* address, uint16_t* port) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos) return false;
+  QHostAddress a;
+  if (!a.setAddress(QString::fromStdString(text.substr(0, colon))) || a.protocol() != QHostAddress::IPv4Protocol)
+    return false;
+  const std::string digits = text.substr(colon + 1);
+  if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+  const unsigned long p = std::stoul(digits);
+  if (p < 1 || p > 65535) return false;
+  *address = a;
+  *port = static_cast<uint16_t>(p);
+  return true;
+}
+
+bool ReadServiceOptions(const QCommandLineParser& parser, ServiceOptions* options, std::string* error) {
+  if (parser.isSet("listen")) {
+    const std::string text = parser.value("listen").toStdString();
+    if (!ParseListen(text, &options->address, &options->port)) {
+      *error = "--listen must be an IPv4 address and a port, such as 127.0.0.1:8770, not \"" + text + "\"";
+      return false;
+    }
+  }
+  options->token_file_given = parser.isSet("token-file");
+  options->token_file = options->token_file_given ? parser.value("token-file").toStdString() : DefaultTokenFile();
+  if (parser.isSet("osc-port")) {
+    bool ok = false;
+    const uint value = parser.value("osc-port").toUInt(&ok);
+    if (!ok || value < 1 || value > 65535) {
+      *error = "--osc-port must be a port number (1 to 65535), not \"" + parser.value("osc-port").toStdString() + "\"";
+      return false;
+    }
+    options->osc_port = static_cast<uint16_t>(value);
+  }
+  if (parser.isSet("osc-allow")) {
+    std::string why;
+    const std::optional<CidrList> list = CidrList::Parse(parser.value("osc-allow").toStdString(), &why);
+    if (!list) {
+      *error = "--osc-allow: " + why;
+      return false;
+    }
+    options->osc_allow = *list;
+  }
+  if (parser.isSet("event-queue-kb")) {
+    bool ok = false;
+    const uint value = parser.value("event-queue-kb").toUInt(&ok);
+    if (!ok || value < 1 || value > 1024 * 1024) {
+      *error = "--event-queue-kb must be 1 to 1048576, not \"" + parser.value("event-queue-kb").toStdString() + "\"";
+      return false;
+    }
+    options->event_queue_bytes = int64_t{value} * 1024;
+  }
+  options->tls_cert = parser.value("tls-cert").toStdString();
+  options->tls_key = parser.value("tls-key").toStdString();
+  if (options->tls_cert.empty() != options->tls_key.empty()) {
+    *error = "--tls-cert and --tls-key go together";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace zv

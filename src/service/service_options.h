@@ -1,0 +1,51 @@
+// The service's options, shared by zvd and `zv_multiview --serve`: where it
+// listens, its token file, OSC and TLS. Read with the programs' own
+// command-line parsers, before any application object exists.
+#pragma once
+
+#include <QCommandLineParser>
+#include <QHostAddress>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "service/access_limits.h"
+
+namespace zv {
+
+inline constexpr const char* kDefaultListen = "127.0.0.1:8770";
+
+struct ServiceOptions {
+  QHostAddress address{QHostAddress::LocalHost};
+  uint16_t port = 8770;
+  // The token file: --token-file, else DefaultTokenFile(); `token_file_given`
+  // says which.
+  std::string token_file;
+  bool token_file_given = false;
+  std::optional<uint16_t> osc_port;
+  CidrList osc_allow = CidrList::Loopback();
+  std::string tls_cert, tls_key;
+  // Events queued for a WebSocket client that does not read; past this the
+  // client is disconnected.
+  int64_t event_queue_bytes = 1024 * 1024;
+
+  bool Loopback() const { return address.isLoopback(); }
+  bool Tls() const { return !tls_cert.empty(); }
+};
+
+// $XDG_CONFIG_HOME/zv_multiview/tokens (without XDG_CONFIG_HOME,
+// ~/.config/zv_multiview/tokens).
+std::string DefaultTokenFile();
+
+// Adds --listen, --token-file, --osc-port, --osc-allow, --tls-cert and
+// --tls-key to `parser`.
+void AddServiceOptions(QCommandLineParser* parser);
+
+// Reads them; false with *error (a sentence naming the option) for a value
+// that cannot be taken. `program` names the program in the sentence.
+bool ReadServiceOptions(const QCommandLineParser& parser, ServiceOptions* options, std::string* error);
+
+// "ADDR:PORT" (an IPv4 address and a port 1-65535); false for anything else.
+bool ParseListen(const std::string& text, QHostAddress* address, uint16_t* port);
+
+}  // namespace zv
