@@ -184,6 +184,7 @@ ServiceServer::ServiceServer(DeviceHub& hub, ServiceOptions options, ServiceLimi
 ServiceServer::~ServiceServer() {
   for (int token : m_hub_tokens) m_hub.Unobserve(token);
   m_osc.reset();
+  m_tally.reset();
   for (Client& c : m_clients)
     if (c.socket) c.socket->abort();
 }
@@ -199,6 +200,14 @@ std::string ServiceServer::Banner() const {
                           m_options.address.toString().toStdString() + ":" + std::to_string(Port());
   std::string text = "serving " + url + "/api/v1";
   if (m_osc) text += ", OSC on UDP port " + std::to_string(OscPort()) + " from " + m_options.osc_allow.Text();
+  if (m_tally) {
+    text += ", tally";
+    if (const TslListener* in = m_tally->Listener())
+      text += ", TSL on UDP and TCP port " + std::to_string(in->Port()) + " from " + m_options.tally.allow;
+    if (!m_options.tally.send.empty())
+      text += ", TSL " + m_options.tally.send_version + " out to " + std::to_string(m_options.tally.send.size()) +
+              " target(s)";
+  }
   if (!m_have_tokens) text += "; " + m_token_problem;
   return text;
 }
@@ -303,6 +312,28 @@ bool ServiceServer::Start(std::string* error) {
       *error = "cannot take OSC on UDP port " + std::to_string(*m_options.osc_port) + ": " + why;
       return false;
     }
+  }
+
+  if (TallyWanted(m_options.tally)) {
+    QPointer<ServiceServer> self(this);
+    m_tally = TallyService::Start(
+        m_options.tally,
+        [self](std::function<void()> work) {
+          QMetaObject::invokeMethod(
+              self.data(),
+              [self, work = std::move(work)] {
+                if (self) work();
+              },
+              Qt::QueuedConnection);
+        },
+        m_tally_clock, error);
+    if (!m_tally) {
+      *error = "tally: " + *error;
+      return false;
+    }
+    m_tally->Engine().SubscribeEvents(
+        [this](const TallyEvent& event) { Broadcast(QByteArray::fromStdString(TallyService::EventJson(event))); });
+    m_tally->Follow(m_hub);
   }
 
   m_hub_tokens.push_back(m_hub.OnRecord(

@@ -1,8 +1,12 @@
 #include "tally/tally_service.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include "link/local_networks.h"
+#include "multiview/multiview_session.h"
+#include "session/device_hub.h"
+#include "switcher/switcher_session.h"
 
 namespace zv {
 
@@ -58,12 +62,41 @@ std::unique_ptr<TallyService> TallyService::Start(const TallyOptions& options, P
   return service;
 }
 
+bool TallyWanted(const TallyOptions& options) {
+  return !options.map_file.empty() || options.listen_port.has_value() || !options.send.empty();
+}
+
 TallyService::~TallyService() {
   *m_alive = false;
+  if (m_hub) m_hub->Unobserve(m_hub_token);
   // The listener's thread ends before the engine it posts to goes.
   m_listener.reset();
   m_sender.reset();
   m_engine.reset();
+}
+
+void TallyService::Follow(DeviceHub& hub) {
+  m_hub = &hub;
+  const auto take = [this](const HubDevice& device) {
+    if (!device.family || !m_hub) return;
+    const bool multiviewer = device.family->kind == FamilyKind::kMultiviewer;
+    const bool switcher = device.family->kind == FamilyKind::kSwitcher;
+    if (multiviewer && std::find(m_followed.begin(), m_followed.end(), device.address) == m_followed.end()) {
+      auto* session = dynamic_cast<MultiviewSession*>(m_hub->SessionOf(device.address));
+      if (!session) return;
+      m_followed.push_back(device.address);
+      AddMultiviewer(device.address, *session);
+      // The windows' sources decide which windows show the switcher's.
+      m_hub->ReadBack(device.address, {"tally", ""}, [](const ActionRun&) {});
+    } else if (switcher && !m_have_switcher) {
+      auto* session = dynamic_cast<SwitcherSession*>(m_hub->SessionOf(device.address));
+      if (!session) return;
+      m_have_switcher = true;
+      SetSwitcher(session);
+    }
+  };
+  m_hub_token = hub.OnDevice(take);
+  for (const HubDevice& device : hub.Devices()) take(device);
 }
 
 void TallyService::AddMultiviewer(const std::string& address, MultiviewSession& session) {

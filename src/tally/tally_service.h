@@ -28,6 +28,8 @@ struct TallyOptions {
   std::string listen_address = "0.0.0.0";
 };
 
+class DeviceHub;
+
 class TallyService {
  public:
   using Post = std::function<void(std::function<void()>)>;
@@ -41,6 +43,11 @@ class TallyService {
   TallyEngine& Engine() { return *m_engine; }
   const TslListener* Listener() const { return m_listener.get(); }
   const TslSender* Sender() const { return m_sender.get(); }
+
+  // Takes the hub's multiviewers (each read back once, so the windows'
+  // sources are known) and its first production switcher, now and as the
+  // hub learns of them, until the service goes. The hub outlives it.
+  void Follow(DeviceHub& hub);
 
   // The devices the service knows; the first multiviewer added is the one
   // rows without an address use.
@@ -60,6 +67,13 @@ class TallyService {
   std::unique_ptr<TslListener> m_listener;
   std::unique_ptr<TslSender> m_sender;
   std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+  DeviceHub* m_hub = nullptr;
+  int m_hub_token = 0;
+  std::vector<std::string> m_followed;  // multiviewers taken from the hub
+  bool m_have_switcher = false;
 };
+
+// Whether any tally option was given: tally runs in the service only then.
+bool TallyWanted(const TallyOptions& options);
 
 }  // namespace zv
