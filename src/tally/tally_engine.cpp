@@ -163,6 +163,13 @@ void TallyEngine::Push(Multiviewer& mv, int window) {
   }
   MultiviewSession& session = *mv.session;
   const MultiviewerState& record = session.Record();
+  // Until the device has been read, the record's colours are not the
+  // device's: the colour to give back later would be wrong. The change
+  // waits for the read-back (or its time-out, which marks it read too).
+  if (!record.m_16_view_state_read) {
+    w.again = true;
+    return;
+  }
   bool sent = false;
   const auto invoke = [&](const std::string& name, const ActionArgs& args) {
     ++m_count.actions;
@@ -236,6 +243,13 @@ void TallyEngine::MultiviewerChanged(Multiviewer& mv) {
   // The windows' sources decide which show the switcher's sources; every
   // other change (our own labels and colours among them) is not tally's.
   const MultiviewerState& record = mv.session->Record();
+  if (!mv.read && record.m_16_view_state_read) {
+    mv.read = true;
+    for (int window = 1; window <= kMultiviewWindowCount; ++window) {
+      Window& w = mv.windows[static_cast<size_t>(window - 1)];
+      if (!w.busy && std::exchange(w.again, false)) Push(mv, window);
+    }
+  }
   if (std::equal(mv.sources.begin(), mv.sources.end(), std::begin(record.m_16_view_window_source))) return;
   WorkOutSwitcher(mv);
 }

@@ -108,6 +108,7 @@ class TallyEngine {
     int token = 0;
     std::array<Window, 16> windows{};
     std::array<uint8_t, 16> sources{};  // window sources the switcher tally was worked out for
+    bool read = false;                  // the record has been read from the device
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
   };
 

@@ -218,6 +218,32 @@ TEST(TallyEngineTest, SwitcherBusesFollowCutAutoAndFadeToBlack) {
   EXPECT_EQ(t.events.back().window, 7);
 }
 
+TEST(TallyEngineTest, TallyWaitsForTheFirstReadBackSoTheRightColourComesBack) {
+  const uint16_t port = test::FreeUdpPort();
+  test::SimRunner runner(TwoDevices(port));
+  ASSERT_TRUE(runner.started()) << runner.error();
+  test::WorkerBench bench(port);
+  test::WorkerLink link(test::SimEntry("127.0.0.2", 0xA1), *bench.worker, "Mv");
+  MultiviewSession mv(FamilyOf(FamilyKind::kMultiviewer), link, bench.loop);
+  TallyEngine engine;
+  engine.AddMultiviewer("127.0.0.2", mv);
+  // Before the record holds the device's colours, nothing goes.
+  engine.TakeTsl(Tsl50(0, 4, TslLamp::kRed, "Early"), "tsl 127.0.0.1");
+  bench.Settle();
+  ASSERT_TRUE(test::DeviceHasLoggedAll("127.0.0.2", port));
+  EXPECT_TRUE(test::FramesOf(runner.sim(), "Mv").empty());
+  mv.Read(true);
+  bench.Settle();
+  engine.TakeTsl(Tsl50(0, 4, TslLamp::kOff, "Early"), "tsl 127.0.0.1");
+  bench.Settle();
+  ASSERT_TRUE(test::DeviceHasLoggedAll("127.0.0.2", port));
+  EXPECT_EQ(test::FramesOf(runner.sim(), "Mv"),
+            (std::vector<SimFrame>{{"0x32", ""},
+                                   {kLabel, LabelParams(4, "Early")},
+                                   {kColour, TwoBytes(4, kRed)},
+                                   {kColour, TwoBytes(4, kBlue)}}));
+}
+
 TEST(TallyEngineTest, TallyBeforeTheMultiviewerIsKnownShowsWhenItIs) {
   const uint16_t port = test::FreeUdpPort();
   test::SimRunner runner(TwoDevices(port));
