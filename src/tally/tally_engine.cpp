@@ -39,7 +39,9 @@ std::optional<uint8_t> TallyColourIndex(TslLamp lamp) {
 TallyEngine::TallyEngine(TallyMap map) : m_map(std::move(map)), m_rows(m_map.displays.size()) {}
 
 TallyEngine::~TallyEngine() {
-  SetSwitcher(nullptr);
+  // Going away changes nothing on the devices: the observers go, no lamp is
+  // worked out again and nothing is sent.
+  if (m_switcher) m_switcher->Unsubscribe(m_switcher_token);
   while (!m_multiviewers.empty()) RemoveMultiviewer(m_multiviewers.back()->address);
 }
 

@@ -38,7 +38,8 @@ TslSender::TslSender(std::vector<TslTarget> targets, TslVersion version, TallyMa
     : m_targets(std::move(targets)), m_version(version), m_map(std::move(map)), m_clock(clock) {}
 
 TslSender::~TslSender() {
-  SetSwitcher(nullptr);
+  // Nothing more is sent: the displays keep the last tally they had.
+  if (m_switcher) m_switcher->Unsubscribe(m_switcher_token);
   if (m_timer) m_clock.Stop(m_timer);
   if (m_fd >= 0) close(m_fd);
 }
