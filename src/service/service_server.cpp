@@ -498,6 +498,7 @@ void ServiceServer::Handle(const QHttpServerRequest& request, QTcpSocket* socket
     if (!needs(Role::kView)) return;
     nlohmann::json j{{"events_clients", m_clients.size()}, {"connections", m_gate ? m_gate->Connections() : 0}};
     if (m_osc) j["osc"] = {{"port", m_osc->Port()}, {"dropped", m_osc->Dropped()}, {"refused", m_osc->Refused()}};
+    if (m_tally) j["tally"] = nlohmann::json::parse(m_tally->CurrentJson());
     Respond(socket, 200, Json(j));
   } else if (is({"scan"})) {
     if (!post) return refuse(405, "POST only", who.name);

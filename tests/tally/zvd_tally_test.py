@@ -29,6 +29,18 @@ def frames_with(frames, command):
     return [f for f in frames if len(f) > 34 and int(f[32:34], 16) == command]
 
 
+def frames_after(sim, address, before, start, last):
+    """What the device received after `before`, once it has logged `last`
+    ("0x3c 0306": a command and its parameters) from log line `start` on:
+    an event says a window changed as its frames are queued, and they
+    leave at the link's pace."""
+    command, params = last.split()
+    name = '"device":"%s"' % svc.NAMES[address]
+    key = '"command":"%s","params":"%s"' % (command, params)
+    assert sim.log.wait_for(lambda l: name in l and key in l, timeout=10, start=start), "no %s frame" % last
+    return sim.received(address)[len(before):]
+
+
 class ZvdTallyTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -67,13 +79,14 @@ class ZvdTallyTest(unittest.TestCase):
     def test_tsl_in_lights_the_window_and_says_so(self):
         ws = self.zvd.events(self.operate, suppress_origin=True)
         before = self.sim.received(svc.MULTIVIEW)
+        log_start = self.sim.log.count()
         sent = subprocess.run(["node", os.path.join(PEERS, "tsl5_send.js"), "127.0.0.1", str(self.tsl_port), "udp",
                                "0", "3", "1", "0", "Studio A"], env=NODE_ENV, timeout=30)
         self.assertEqual(sent.returncode, 0)
         event = self.tally_events(ws, 1)[0]
         self.assertEqual(event, {"event": "tally", "multiviewer": svc.MULTIVIEW, "window": 3, "colour": "red",
                                  "from": "tsl 127.0.0.1"})
-        new = self.sim.received(svc.MULTIVIEW)[len(before):]
+        new = frames_after(self.sim, svc.MULTIVIEW, before, log_start, "0x3c 0302")
         labels, colours = frames_with(new, 0x1E), frames_with(new, 0x3C)
         self.assertEqual(len(labels), 1)
         # Window 3, the fixed prefix, the text as UTF-16LE.
@@ -81,6 +94,36 @@ class ZvdTallyTest(unittest.TestCase):
         self.assertEqual(labels[0][34:34 + len(label)], label)
         self.assertEqual(len(colours), 1)
         self.assertEqual(colours[0][34:38], "0302")  # window 3, Red
+        ws.close()
+
+    def test_a_source_outside_the_allow_list_changes_nothing_and_is_counted(self):
+        ws = self.zvd.events(self.operate, suppress_origin=True)
+        before = self.sim.received(svc.MULTIVIEW)
+        log_start = self.sim.log.count()
+        dropped = self.zvd.request("GET", "/api/v1/status", token=self.operate)[1]["tally"]["tsl_in"]["dropped"]
+
+        def packet(lamp, text):  # 5.0, screen 0, index 3, the left lamp
+            body = bytes([0, 0, 0, 0, 3, 0, lamp << 4 | 0xC0, 0, len(text), 0]) + text.encode()
+            return bytes([len(body), 0]) + body
+
+        intruder = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        intruder.bind(("127.0.0.7", 0))
+        intruder.sendto(packet(1, "Intruder"), ("127.0.0.1", self.tsl_port))
+        intruder.close()
+        # Then one from an allowed source: once its event comes, the refused
+        # datagram before it on the same socket has been dealt with.
+        allowed = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        allowed.sendto(packet(3, "Desk"), ("127.0.0.1", self.tsl_port))
+        allowed.close()
+        event = self.tally_events(ws, 1)[0]
+        self.assertEqual((event["window"], event["colour"], event["from"]), (3, "amber", "tsl 127.0.0.1"))
+        tally = self.zvd.request("GET", "/api/v1/status", token=self.operate)[1]["tally"]
+        self.assertEqual(tally["tsl_in"]["dropped"], dropped + 1)
+        self.assertIn({"multiviewer": svc.MULTIVIEW, "window": 3, "colour": "amber", "label": "Desk",
+                       "from": "tsl 127.0.0.1"}, tally["windows"])
+        new = frames_after(self.sim, svc.MULTIVIEW, before, log_start, "0x3c 0306")
+        self.assertFalse(any("Intruder".encode("utf-16-le").hex() in f for f in new), new)
+        self.assertEqual([f[34:38] for f in frames_with(new, 0x3C)], ["0306"])  # window 3 Yellow, once
         ws.close()
 
     def test_a_cut_moves_red_and_green_and_tsl_out_follows(self):
