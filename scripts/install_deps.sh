@@ -11,6 +11,7 @@ packages=(
   libpcap-dev                                 # the frame monitor's pcap export
   qt6-httpserver-dev qt6-websockets-dev liblo-dev  # the remote-control service (HTTP, WebSocket, OSC)
   liblo-tools python3-websocket               # its tests: oscsend and a WebSocket client
+  nodejs npm                                  # the tally tests' TSL client (tsl-umd-v5, from npm)
   clang libclang-rt-14-dev                    # libFuzzer targets
   xvfb xauth x11-apps x11-utils imagemagick   # running (xdpyinfo waits for it) and screenshotting without a display
   xdotool                                     # the frame log test clicks the real program on Xvfb

@@ -97,6 +97,7 @@ fi
 
 echo "== benchmarks (ratios from one run; informative, not a pass mark)"
 "$root/build-test/bench/zv_link_bench"
+"$root/build-test/bench/zv_tally_bench"
 "$root/build-test/bench/zv_switcher_auto_bench"
 "$root/build-test/bench/zv_ui_stall_bench"
 "$root/build-test/bench/zv_scan_many_bench"

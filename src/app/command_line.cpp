@@ -130,7 +130,7 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
   result.presence_period_ms = link.presence_period_ms;
   result.serve = parser.isSet("serve");
   if (!ReadServiceOptions(parser, &result.service, &error)) return UsageError(result, error);
-  for (const char* option : {"listen", "token-file", "osc-port", "osc-allow", "tls-cert", "tls-key", "event-queue-kb"})
+  for (const char* option : kServiceOptionNames)
     if (parser.isSet(option) && !result.serve)
       return UsageError(result, std::string("--") + option + " is an option of the service: add --serve");
   if (parser.isSet("skin")) {

@@ -16,6 +16,9 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <map>
+#include <mutex>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -41,6 +44,7 @@
 #include "platform/small_file.h"
 #include "registry/families.h"
 #include "session/session_loop.h"
+#include "tally/tsl_listener.h"
 
 namespace zv {
 namespace {
@@ -265,6 +269,7 @@ class Tool {
   void PrepareLink();
   int DryRun(const Plan& plan);
   int Scan();
+  int Tally();
 
   CLI::App m_app{"zvctl: control the multiviewer, matrix router and switchers from scripts", "zvctl"};
   LinkState m_link;
@@ -283,6 +288,11 @@ class Tool {
   uint16_t m_local_port = LinkConfig::kDefaultLocalPort;
   Plan m_plan;
   bool m_scan = false;
+  // tally: the TSL port listened on, for how long, from where.
+  bool m_tally = false;
+  uint16_t m_tally_port = 8900;
+  int m_tally_seconds = 1;
+  std::string m_tally_allow = "127.0.0.0/8";
 
   // Arguments of the commands written by hand (save, apply).
   std::string m_file;
@@ -392,6 +402,7 @@ void Tool::Build() {
   m_app.footer(
       "Commands, each with an example:\n"
       "  scan                               zvctl scan --search-address 192.168.1.255 --json\n"
+      "  tally [--port N] [--seconds S]     zvctl tally --port 8900 --json\n"
       "  state [--json]                     zvctl 10.0.0.2 state --json\n"
       + AllActionLines() +
       "  multiview save FILE                zvctl 10.0.0.2 multiview save studio.json\n"
@@ -414,6 +425,15 @@ void Tool::Build() {
   auto* scan = m_app.add_subcommand("scan", "list the devices that answer (name, address, type, id)\n"
                                             "  e.g. zvctl scan --search-address 192.168.1.255");
   scan->callback([this] { m_scan = true; });
+
+  auto* tally = m_app.add_subcommand(
+      "tally", "listen for TSL UMD tally (3.1 and 5.0, UDP and TCP) for a while and print what each display\n"
+               "  shows last; zv_multiview and zvd send their switcher's tally every second with --tsl-send\n"
+               "  e.g. zvctl tally --port 8900 --seconds 2 --json");
+  tally->add_option("--port", m_tally_port, "the TSL port to listen on (UDP and TCP)")->check(CLI::Range(1, 65535));
+  tally->add_option("--seconds", m_tally_seconds, "how long to listen")->check(CLI::Range(1, 60));
+  tally->add_option("--allow", m_tally_allow, "sources taken, as networks (CIDR[,CIDR]); the rest are dropped");
+  tally->callback([this] { m_tally = true; });
 
   auto* state = m_app.add_subcommand(
       "state", "read the device back and print it (multiviewer; four-channel with its signals)\n"
@@ -606,6 +626,79 @@ int Tool::Scan() {
   return kExitSent;
 }
 
+// What the tally displays on the TSL port say: each display's last message
+// heard within the time given. A one-shot command keeps no state, so it
+// listens: a tally source repeats every display (ours once a second), so a
+// second hears them all.
+int Tool::Tally() {
+  std::string error;
+  std::optional<CidrList> allow = CidrList::Parse(m_tally_allow, &error);
+  if (!allow) throw UsageError{"--allow: " + error};
+  struct Heard {
+    std::string from;
+    TslDatagram datagram;
+  };
+  std::mutex mutex;
+  std::condition_variable changed;
+  // By display: version, screen (5.0) and index or address.
+  std::map<std::tuple<int, int, int>, std::pair<std::string, Tsl50Display>> displays;
+  std::map<int, std::pair<std::string, Tsl31Message>> addresses;
+  TslListener listener;
+  const bool started = listener.Start(
+      m_tally_port, *allow,
+      [&](uint32_t from, TslDatagram d) {
+        std::lock_guard<std::mutex> lock(mutex);
+        const std::string source = Ipv4Text(from);
+        if (d.version == TslVersion::k31) {
+          addresses[d.v31.address] = {source, d.v31};
+        } else {
+          for (const Tsl50Display& m : d.v50.displays) displays[{50, d.v50.screen, m.index}] = {source, m};
+        }
+      },
+      &error);
+  if (!started) throw NoAnswer{error};
+  {
+    // Listening for the time given is the command's work.
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait_for(lock, std::chrono::seconds(m_tally_seconds), [] { return false; });
+  }
+  listener.Stop();
+  nlohmann::json list = nlohmann::json::array();
+  for (const auto& [address, heard] : addresses) {
+    const Tsl31Message& m = heard.second;
+    std::string tallies;
+    for (size_t i = 0; i < 4; ++i)
+      if (m.tally[i]) tallies += (tallies.empty() ? "" : "+") + std::to_string(i + 1);
+    if (m_json) {
+      nlohmann::json lit = nlohmann::json::array();
+      for (size_t i = 0; i < 4; ++i)
+        if (m.tally[i]) lit.push_back(i + 1);
+      list.push_back({{"tsl", "3.1"}, {"address", address}, {"tally", lit}, {"text", m.text}, {"from", heard.first}});
+    } else {
+      std::cout << "3.1 address " << address << "\ttally " << (tallies.empty() ? "none" : tallies) << "\t\""
+                << m.text << "\"\t" << heard.first << "\n";
+    }
+  }
+  for (const auto& [key, heard] : displays) {
+    const Tsl50Display& m = heard.second;
+    if (m_json) {
+      list.push_back({{"tsl", "5.0"}, {"screen", std::get<1>(key)}, {"index", m.index},
+                      {"left", TslLampName(m.left)}, {"text_tally", TslLampName(m.text_tally)},
+                      {"right", TslLampName(m.right)}, {"text", m.text}, {"from", heard.first}});
+    } else {
+      std::cout << "5.0 screen " << std::get<1>(key) << " index " << m.index << "\tleft " << TslLampName(m.left)
+                << ", text " << TslLampName(m.text_tally) << ", right " << TslLampName(m.right) << "\t\""
+                << m.text << "\"\t" << heard.first << "\n";
+    }
+  }
+  if (m_json) std::cout << list.dump(2) << "\n";
+  if (addresses.empty() && displays.empty())
+    throw NoAnswer{"no tally heard on port " + std::to_string(m_tally_port) + " in " +
+                   std::to_string(m_tally_seconds) + " s" +
+                   (listener.Dropped() ? " (" + std::to_string(listener.Dropped()) + " from sources not allowed)" : "")};
+  return kExitSent;
+}
+
 // The dry run sends to a socket of its own on loopback (or to a
 // pseudo-terminal for the serial line) and prints what arrived there, so
 // what it shows is exactly what the senders put on the wire.
@@ -698,6 +791,7 @@ void Tool::CheckCommand() {
 
 int Tool::Execute() {
   if (m_scan) return Scan();
+  if (m_tally) return Tally();
   CheckCommand();
   if (m_plan.local) {
     m_plan.action(m_link);

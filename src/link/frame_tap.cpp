@@ -272,6 +272,21 @@ void FrameRecorder::RecordDatagram(FrameDirection direction, const sockaddr_in& 
   Store(std::move(frame));
 }
 
+void FrameRecorder::RecordTsl(FrameDirection direction, FrameLinkKind link, const sockaddr_in& peer,
+                              uint16_t local_port, std::span<const uint8_t> bytes) {
+  TappedFrame frame;
+  frame.time_us = NowUs();
+  frame.direction = direction;
+  frame.link = link;
+  frame.peer = peer;
+  frame.local_port = local_port;
+  frame.tsl = true;
+  frame.bytes.assign(bytes.begin(), bytes.end());
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_sinks.empty()) return;  // the last listener left meanwhile
+  Store(std::move(frame));
+}
+
 void FrameRecorder::RecordSerial(FrameDirection direction, const std::u16string& port,
                                  std::span<const uint8_t> bytes) {
   const int64_t now = NowUs();

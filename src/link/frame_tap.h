@@ -34,7 +34,7 @@
 namespace zv {
 
 enum class FrameDirection : uint8_t { kSent, kReceived };
-enum class FrameLinkKind : uint8_t { kUdp, kSerial };
+enum class FrameLinkKind : uint8_t { kUdp, kSerial, kTcp };
 
 struct TappedFrame {
   uint64_t seq = 0;       // 1, 2, ... in the order the recorder took them
@@ -46,6 +46,8 @@ struct TappedFrame {
   std::string serial_port;  // serial: the port's path
   // Received serial bytes that made no frame (noise, a frame cut short).
   bool unframed = false;
+  // A TSL UMD packet (tally), not a device's frame.
+  bool tsl = false;
   std::vector<uint8_t> bytes;
 };
 
@@ -116,6 +118,9 @@ class FrameRecorder {
                       std::span<const uint8_t> bytes);
   void RecordSerial(FrameDirection direction, const std::u16string& port,
                     std::span<const uint8_t> bytes);
+  // A TSL UMD packet in or out, by UDP or TCP; `local_port` in host order.
+  void RecordTsl(FrameDirection direction, FrameLinkKind link, const sockaddr_in& peer, uint16_t local_port,
+                 std::span<const uint8_t> bytes);
   // A serial port closed: what its assembler held comes out as unframed.
   void FlushSerial(const std::u16string& port);
 
@@ -168,6 +173,11 @@ inline void TapSerial(FrameDirection direction, const std::u16string& port,
                       std::span<const uint8_t> bytes) {
   if (g_frame_tap_listeners.load(std::memory_order_relaxed) <= 0) return;
   FrameRecorder::Instance().RecordSerial(direction, port, bytes);
+}
+inline void TapTsl(FrameDirection direction, FrameLinkKind link, const sockaddr_in& peer, uint16_t local_port,
+                   std::span<const uint8_t> bytes) {
+  if (g_frame_tap_listeners.load(std::memory_order_relaxed) <= 0) return;
+  FrameRecorder::Instance().RecordTsl(direction, link, peer, local_port, bytes);
 }
 
 }  // namespace zv

@@ -8,6 +8,7 @@
 #include "link/command_frame.h"
 #include "link/link_state.h"
 #include "registry/families.h"
+#include "tally/tsl_umd.h"
 
 namespace zv {
 namespace {
@@ -97,15 +98,33 @@ DecodedFrame DecodeFrame(std::span<const uint8_t> bytes) {
   return out;
 }
 
+DecodedFrame DecodeTapped(const TappedFrame& frame) {
+  if (!frame.tsl) return DecodeFrame(frame.bytes);
+  DecodedFrame out;
+  out.kind = DecodedFrame::Kind::kTsl;
+  TslProblem problem;
+  if (const std::optional<TslDatagram> d = DecodeTslDatagram(frame.bytes, &problem)) {
+    out.name = TslDatagramText(*d);
+    out.has_header = true;
+    out.device_type = d->version == TslVersion::k31 ? 31 : 50;
+  } else {
+    out.name = "refused";
+    out.problem = problem.text;
+  }
+  return out;
+}
+
 ChecksumVerdict Checksum(const DecodedFrame& frame) {
   if (frame.kind == DecodedFrame::Kind::kText) return ChecksumVerdict::kNone;
+  if (frame.kind == DecodedFrame::Kind::kTsl)
+    return frame.problem.empty() ? ChecksumVerdict::kNone : ChecksumVerdict::kBad;
   return frame.checksum_ok ? ChecksumVerdict::kGood : ChecksumVerdict::kBad;
 }
 
 std::string ChecksumText(const DecodedFrame& frame) {
   switch (Checksum(frame)) {
     case ChecksumVerdict::kGood: return "good";
-    case ChecksumVerdict::kNone: return "n/a (text)";
+    case ChecksumVerdict::kNone: return frame.kind == DecodedFrame::Kind::kTsl ? "n/a (TSL)" : "n/a (text)";
     case ChecksumVerdict::kBad: break;
   }
   return "BAD: " + frame.problem;
@@ -113,6 +132,8 @@ std::string ChecksumText(const DecodedFrame& frame) {
 
 std::string DeviceText(const DecodedFrame& frame) {
   if (frame.kind == DecodedFrame::Kind::kText) return "matrix router (text)";
+  if (frame.kind == DecodedFrame::Kind::kTsl)
+    return !frame.has_header ? "TSL UMD" : frame.device_type == 31 ? "TSL UMD 3.1" : "TSL UMD 5.0";
   if (!frame.has_header) return "";
   std::string text;
   if (frame.has_command && frame.command == kCommandDiscovery &&
@@ -127,6 +148,7 @@ std::string CommandText(const DecodedFrame& frame) {
   switch (frame.kind) {
     case DecodedFrame::Kind::kText: return "\"" + frame.name + "\"";
     case DecodedFrame::Kind::kUnframed: return frame.name;
+    case DecodedFrame::Kind::kTsl: return frame.name;
     case DecodedFrame::Kind::kCommandFrame:
       if (!frame.has_command) return "(cut short)";
       return "0x" + Hex2(frame.command) + " " + frame.name;
@@ -168,17 +190,17 @@ std::string WallClockText(int64_t time_us) {
 }
 
 std::string FrameJsonLine(const TappedFrame& frame) {
-  const DecodedFrame d = DecodeFrame(frame.bytes);
+  const DecodedFrame d = DecodeTapped(frame);
   nlohmann::ordered_json j;
   j["time"] = WallClockText(frame.time_us);
   j["direction"] = DirectionText(frame.direction);
-  j["link"] = frame.link == FrameLinkKind::kUdp ? "udp" : "serial";
+  j["link"] = frame.link == FrameLinkKind::kUdp ? "udp" : frame.link == FrameLinkKind::kTcp ? "tcp" : "serial";
   j["peer"] = PeerText(frame);
-  if (frame.link == FrameLinkKind::kUdp)
+  if (frame.link != FrameLinkKind::kSerial)
     j["local_port"] = frame.local_port;
   else
     j["local_port"] = nullptr;
-  if (d.has_header) {
+  if (d.has_header && d.kind != DecodedFrame::Kind::kTsl) {
     j["type"] = "0x" + Hex2(d.device_type);
     j["id"] = "0x" + Hex2(d.device_id);
   } else {
@@ -192,7 +214,10 @@ std::string FrameJsonLine(const TappedFrame& frame) {
     j["command"] = nullptr;
   j["name"] = d.name;
   j["length"] = frame.bytes.size();
-  if (Checksum(d) == ChecksumVerdict::kNone) {
+  if (d.kind == DecodedFrame::Kind::kTsl) {
+    j["checksum_ok"] = Checksum(d) == ChecksumVerdict::kNone ? nlohmann::ordered_json() : nlohmann::ordered_json(false);
+    j["tsl"] = true;
+  } else if (Checksum(d) == ChecksumVerdict::kNone) {
     j["checksum_ok"] = nullptr;
     j["text"] = true;
   } else {

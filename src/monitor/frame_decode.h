@@ -17,6 +17,7 @@ struct DecodedFrame {
     kCommandFrame,  // starts A5 6C with a whole header
     kText,          // printable text (the matrix router's commands)
     kUnframed,      // anything else
+    kTsl,           // a TSL UMD packet (tally in or out)
   };
   Kind kind = Kind::kUnframed;
   bool has_header = false;  // type and id known
@@ -36,8 +37,12 @@ struct DecodedFrame {
 };
 
 DecodedFrame DecodeFrame(std::span<const uint8_t> bytes);
+// A tapped frame: a TSL packet as TSL ("5.0 screen 0: index 3 left red ...",
+// or what is wrong with it), anything else as DecodeFrame reads it.
+DecodedFrame DecodeTapped(const TappedFrame& frame);
 
-// A text command carries no checksum: it is neither good nor bad.
+// A text command carries no checksum: it is neither good nor bad; nor is
+// a TSL packet, unless it was refused.
 enum class ChecksumVerdict { kGood, kBad, kNone };
 ChecksumVerdict Checksum(const DecodedFrame& frame);
 
@@ -51,6 +56,7 @@ const char* CommandName(uint8_t device_type, uint8_t command);
 std::string DeviceText(const DecodedFrame& frame);   // "production switcher A5/01"
 std::string CommandText(const DecodedFrame& frame);  // "0x80 program source", "\"3V1,4.\""
 // "good", "BAD: bad checksum", "n/a (text)".
+// "n/a (TSL)", or "BAD: <why>" for a refused TSL packet.
 std::string ChecksumText(const DecodedFrame& frame);
 std::string HexText(std::span<const uint8_t> bytes);  // "a5 6c 15 00 ..."
 std::string PeerText(const TappedFrame& frame);      // "127.0.0.2:7000" or the port's path

@@ -92,7 +92,7 @@ void FrameTableModel::Append(std::vector<TappedFrame> frames) {
   beginInsertRows({}, first, first + static_cast<int>(frames.size()) - 1);
   for (TappedFrame& frame : frames) {
     Row row;
-    row.decoded = DecodeFrame(frame.bytes);
+    row.decoded = DecodeTapped(frame);
     row.device = QString::fromStdString(DeviceText(row.decoded));
     row.frame = std::move(frame);
     m_rows.push_back(std::move(row));
@@ -357,7 +357,7 @@ void FrameMonitorWindow::SavePcap(const QString& path) {
                      path.toStdString() + ".";
   if (result.left_out > 0)
     text += " " + std::to_string(result.left_out) +
-            " serial frames were left out (a pcap file holds network packets only).";
+            " serial or TCP frames were left out (a pcap file holds UDP packets only).";
   ShowMessageBox(text, "Frame monitor");
 }
 

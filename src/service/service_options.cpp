@@ -57,6 +57,22 @@ void AddServiceOptions(QCommandLineParser* parser) {
                      "Events queued for a WebSocket client that does not read them, in KB, before it is "
                      "disconnected (default 1024).",
                      "kb"});
+  parser->addOption({"tsl-map",
+                     "Tally: which TSL display lights which multiviewer window, and which multiviewer input "
+                     "each production-switcher source comes in on (JSON; see the design notes). Turns tally "
+                     "on, also from our switcher alone.",
+                     "file"});
+  parser->addOption({"tsl-listen",
+                     "Tally: take TSL UMD 3.1 and 5.0 on this UDP port and 5.0 on this TCP port.", "port"});
+  parser->addOption({"tsl-allow",
+                     "The networks TSL is taken from, as CIDR[,CIDR] (default 127.0.0.0/8); every other "
+                     "source is dropped and counted.",
+                     "cidrs"});
+  parser->addOption({"tsl-send",
+                     "Tally: send the production switcher's tally per source to HOST:PORT over UDP, on "
+                     "every change and once a second. May be given more than once.",
+                     "host:port"});
+  parser->addOption({"tsl-send-version", "The TSL version --tsl-send speaks: 5.0 (default) or 3.1.", "version"});
 }
 
 bool ParseListen(const std::string& text, QHostAddress* address, uint16_t* port) {
@@ -110,6 +126,45 @@ bool ReadServiceOptions(const QCommandLineParser& parser, ServiceOptions* option
       return false;
     }
     options->event_queue_bytes = int64_t{value} * 1024;
+  }
+  TallyOptions& tally = options->tally;
+  tally.map_file = parser.value("tsl-map").toStdString();
+  if (!tally.map_file.empty() && !LoadTallyMap(tally.map_file, error)) {
+    *error = "--tsl-map: " + *error;
+    return false;
+  }
+  if (parser.isSet("tsl-listen")) {
+    bool ok = false;
+    const uint value = parser.value("tsl-listen").toUInt(&ok);
+    if (!ok || value < 1 || value > 65535) {
+      *error = "--tsl-listen must be a port number (1 to 65535), not \"" + parser.value("tsl-listen").toStdString() +
+               "\"";
+      return false;
+    }
+    tally.listen_port = static_cast<uint16_t>(value);
+  }
+  if (parser.isSet("tsl-allow")) {
+    tally.allow = parser.value("tsl-allow").toStdString();
+    std::string why;
+    if (!CidrList::Parse(tally.allow, &why)) {
+      *error = "--tsl-allow: " + why;
+      return false;
+    }
+  }
+  for (const QString& target : parser.values("tsl-send")) {
+    std::string why;
+    if (!ParseTslTarget(target.toStdString(), &why)) {
+      *error = "--tsl-send: " + why;
+      return false;
+    }
+    tally.send.push_back(target.toStdString());
+  }
+  if (parser.isSet("tsl-send-version")) {
+    tally.send_version = parser.value("tsl-send-version").toStdString();
+    if (tally.send_version != "5.0" && tally.send_version != "3.1") {
+      *error = "--tsl-send-version must be 5.0 or 3.1, not \"" + tally.send_version + "\"";
+      return false;
+    }
   }
   options->tls_cert = parser.value("tls-cert").toStdString();
   options->tls_key = parser.value("tls-key").toStdString();

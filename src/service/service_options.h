@@ -10,6 +10,7 @@
 #include <string>
 
 #include "service/access_limits.h"
+#include "tally/tally_service.h"
 
 namespace zv {
 
@@ -28,6 +29,8 @@ struct ServiceOptions {
   // Events queued for a WebSocket client that does not read; past this the
   // client is disconnected.
   int64_t event_queue_bytes = 1024 * 1024;
+  // Tally: --tsl-map, --tsl-listen, --tsl-allow, --tsl-send, --tsl-send-version.
+  TallyOptions tally;
 
   bool Loopback() const { return address.isLoopback(); }
   bool Tls() const { return !tls_cert.empty(); }
@@ -41,8 +44,8 @@ std::string DefaultTokenFile();
 // user); false with *error when it cannot.
 bool MakeTokenFolder(const std::string& token_file, std::string* error);
 
-// Adds --listen, --token-file, --osc-port, --osc-allow, --tls-cert and
-// --tls-key to `parser`.
+// Adds --listen, --token-file, --osc-port, --osc-allow, --tls-cert,
+// --tls-key, --event-queue-kb and the tally options to `parser`.
 void AddServiceOptions(QCommandLineParser* parser);
 
 // Reads them; false with *error (a sentence naming the option) for a value
@@ -51,5 +54,11 @@ bool ReadServiceOptions(const QCommandLineParser& parser, ServiceOptions* option
 
 // "ADDR:PORT" (an IPv4 address and a port 1-65535); false for anything else.
 bool ParseListen(const std::string& text, QHostAddress* address, uint16_t* port);
+
+// The names of the options above, for a program that takes them only with
+// the service (zv_multiview without --serve refuses them).
+inline constexpr const char* kServiceOptionNames[] = {
+    "listen",    "token-file", "osc-port", "osc-allow", "tls-cert",         "tls-key", "event-queue-kb",
+    "tsl-map",   "tsl-listen", "tsl-allow", "tsl-send", "tsl-send-version"};
 
 }  // namespace zv

@@ -186,6 +186,7 @@ ServiceServer::ServiceServer(DeviceHub& hub, ServiceOptions options, ServiceLimi
 ServiceServer::~ServiceServer() {
   for (int token : m_hub_tokens) m_hub.Unobserve(token);
   m_osc.reset();
+  m_tally.reset();
   for (Client& c : m_clients)
     if (c.socket) c.socket->abort();
 }
@@ -201,6 +202,14 @@ std::string ServiceServer::Banner() const {
                           m_options.address.toString().toStdString() + ":" + std::to_string(Port());
   std::string text = "serving " + url + "/api/v1";
   if (m_osc) text += ", OSC on UDP port " + std::to_string(OscPort()) + " from " + m_options.osc_allow.Text();
+  if (m_tally) {
+    text += ", tally";
+    if (const TslListener* in = m_tally->Listener())
+      text += ", TSL on UDP and TCP port " + std::to_string(in->Port()) + " from " + m_options.tally.allow;
+    if (!m_options.tally.send.empty())
+      text += ", TSL " + m_options.tally.send_version + " out to " + std::to_string(m_options.tally.send.size()) +
+              " target(s)";
+  }
   if (!m_have_tokens) text += "; " + m_token_problem;
   return text;
 }
@@ -305,6 +314,28 @@ bool ServiceServer::Start(std::string* error) {
       *error = "cannot take OSC on UDP port " + std::to_string(*m_options.osc_port) + ": " + why;
       return false;
     }
+  }
+
+  if (TallyWanted(m_options.tally)) {
+    QPointer<ServiceServer> self(this);
+    m_tally = TallyService::Start(
+        m_options.tally,
+        [self](std::function<void()> work) {
+          QMetaObject::invokeMethod(
+              self.data(),
+              [self, work = std::move(work)] {
+                if (self) work();
+              },
+              Qt::QueuedConnection);
+        },
+        m_tally_clock, error);
+    if (!m_tally) {
+      *error = "tally: " + *error;
+      return false;
+    }
+    m_tally->Engine().SubscribeEvents(
+        [this](const TallyEvent& event) { Broadcast(QByteArray::fromStdString(TallyService::EventJson(event))); });
+    m_tally->Follow(m_hub);
   }
 
   m_hub_tokens.push_back(m_hub.OnRecord(
@@ -482,6 +513,7 @@ void ServiceServer::Handle(const QHttpServerRequest& request, QTcpSocket* socket
     std::erase_if(m_clients, [](const Client& c) { return !c.socket; });
     nlohmann::json j{{"events_clients", m_clients.size()}, {"connections", m_gate ? m_gate->Connections() : 0}};
     if (m_osc) j["osc"] = {{"port", m_osc->Port()}, {"dropped", m_osc->Dropped()}, {"refused", m_osc->Refused()}};
+    if (m_tally) j["tally"] = nlohmann::json::parse(m_tally->CurrentJson());
     Respond(socket, 200, Json(j));
   } else if (is({"scan"})) {
     if (!post) return refuse(405, "POST only", who.name);

@@ -28,6 +28,7 @@
 
 #include "service/access_limits.h"
 #include "service/http_gate.h"
+#include "service/qt_session_clock.h"
 #include "service/service_options.h"
 #include "service/token_store.h"
 #include "hub/device_hub.h"
@@ -83,6 +84,8 @@ class ServiceServer : public QObject {
   void SetAuditSink(std::function<void(const AuditEntry& entry)> sink) { m_audit = std::move(sink); }
   // The hub's search for POST /scan (zvd's own; the window's in --serve).
   DeviceHub& Hub() { return m_hub; }
+  // Tally, when an option turned it on; null otherwise.
+  TallyService* Tally() { return m_tally.get(); }
 
   // What a request gets; called by the HTTP server.
   void Handle(const QHttpServerRequest& request, QTcpSocket* socket);
@@ -142,6 +145,10 @@ class ServiceServer : public QObject {
   // port, until their WebSocket comes out of it.
   std::map<std::string, QPointer<QTcpSocket>> m_upgrading;
   std::unique_ptr<OscListener> m_osc;
+  // Tally (with any of the --tsl options): its timers and the engine, TSL
+  // in and out, following the hub's devices.
+  QtSessionClock m_tally_clock;
+  std::unique_ptr<TallyService> m_tally;
   std::function<void(const AuditEntry&)> m_audit;
   std::vector<int> m_hub_tokens;
 };

@@ -45,11 +45,17 @@ for program in "$@"; do
       # The service's options belong to --serve.
       check "$program" 2 '--listen is an option of the service: add --serve' --listen 127.0.0.1:8770
       check "$program" 2 '--listen must be an IPv4 address and a port' --serve --listen localhost
+      check "$program" 2 '--tsl-listen is an option of the service: add --serve' --tsl-listen 8900
+      check "$program" 2 '--tsl-send: "studio:8900" does not start with an IPv4 address' --serve --tsl-send studio:8900
       ;;
     zvd)
       check "$program" 2 '--listen must be an IPv4 address and a port' --listen 127.0.0.1
       check "$program" 2 '--osc-allow: ' --osc-allow 10.1.2.3/24
       check "$program" 2 '--tls-cert and --tls-key go together' --tls-cert cert.pem
+      check "$program" 2 '--tsl-map: /nonexistent/map.json' --tsl-map /nonexistent/map.json
+      check "$program" 2 '--tsl-listen must be a port number' --tsl-listen 0
+      check "$program" 2 '--tsl-allow: ' --tsl-allow 10.1.2.3/24
+      check "$program" 2 '--tsl-send-version must be 5.0 or 3.1' --tsl-send-version 4
       check "$program" 2 '--add-token takes NAME and ROLE' --add-token desk
       check "$program" 2 'the role must be view, operate or admin' --add-token desk boss
       ;;
