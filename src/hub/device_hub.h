@@ -145,18 +145,22 @@ class DeviceHub {
   void ReadBack(const std::string& address, const ActionOrigin& origin, std::function<void(const ActionRun&)> done);
 
   // ---- observers (called on the hub's thread) ---------------------------------
-  int OnDevice(std::function<void(const HubDevice& device)> f) { return m_device_observers.Add(std::move(f)); }
+  // The three lists number their callbacks each on its own; a token says
+  // which list it is of (token % 3), so Unobserve never takes another's.
+  int OnDevice(std::function<void(const HubDevice& device)> f) { return 3 * m_device_observers.Add(std::move(f)); }
   // The fields of the record that changed, with their new values.
   int OnRecord(std::function<void(const std::string& address, const nlohmann::json& fields,
                                   const ActionOrigin& origin)>
                    f) {
-    return m_record_observers.Add(std::move(f));
+    return 3 * m_record_observers.Add(std::move(f)) + 1;
   }
-  int OnAction(std::function<void(const ActionRun& run)> f) { return m_action_observers.Add(std::move(f)); }
+  int OnAction(std::function<void(const ActionRun& run)> f) { return 3 * m_action_observers.Add(std::move(f)) + 2; }
   void Unobserve(int token) {
-    m_device_observers.Remove(token);
-    m_record_observers.Remove(token);
-    m_action_observers.Remove(token);
+    switch (token % 3) {
+      case 0: m_device_observers.Remove(token / 3); break;
+      case 1: m_record_observers.Remove(token / 3); break;
+      default: m_action_observers.Remove(token / 3); break;
+    }
   }
 
  private:

@@ -5,7 +5,7 @@
 
 #include "link/local_networks.h"
 #include "multiview/multiview_session.h"
-#include "session/device_hub.h"
+#include "hub/device_hub.h"
 #include "switcher/switcher_session.h"
 
 namespace zv {

@@ -200,6 +200,11 @@ TEST(DeviceHubTest, SearchesBringDevicesAndTellWhichCameAndWent) {
   test::SimRunner sim(test::LoopbackSim(port, {"PS", "PS2"}));
   ASSERT_TRUE(sim.started()) << sim.error();
   Hub hub(port);
+  // A second device watcher stays when a record watcher goes (the lists
+  // number their watchers each on its own).
+  int watched = 0;
+  hub.hub().OnDevice([&](const HubDevice&) { ++watched; });
+  hub.hub().Unobserve(hub.hub().OnRecord([](const std::string&, const nlohmann::json&, const ActionOrigin&) {}));
   bool searched = false;
   hub.hub().Scan([&](bool ok) { searched = ok; });
   ASSERT_TRUE(hub.loop().RunUntil([&] { return !hub.hub().Scanning(); }, std::chrono::seconds(10)));
@@ -212,6 +217,7 @@ TEST(DeviceHubTest, SearchesBringDevicesAndTellWhichCameAndWent) {
   EXPECT_TRUE(d->online);
   EXPECT_GT(d->last_heard_ms, 0);
   EXPECT_EQ(hub.devices.size(), 2u) << "each new device told once";
+  EXPECT_EQ(watched, 2);
 
   // The same result again tells nothing; one without a device takes it
   // offline.

@@ -331,6 +331,16 @@ TEST(TallyMapTest, RowsAndDefaults) {
 namespace zv {
 namespace {
 
+TallyOptions Options(std::string map, std::string allow = "127.0.0.0/8", std::vector<std::string> send = {},
+                     std::string version = "5.0") {
+  TallyOptions o;
+  o.map_file = std::move(map);
+  o.allow = std::move(allow);
+  o.send = std::move(send);
+  o.send_version = std::move(version);
+  return o;
+}
+
 TEST(TallyServiceTest, OptionsAreCheckedBeforeAnythingListens) {
   SessionLoop loop;
   const auto post = [&loop](std::function<void()> f) { loop.Post(std::move(f)); };
@@ -338,10 +348,10 @@ TEST(TallyServiceTest, OptionsAreCheckedBeforeAnythingListens) {
     TallyOptions options;
     const char* error;
   } const rows[] = {
-      {{"/nonexistent/map.json"}, "/nonexistent/map.json"},
-      {{"", std::nullopt, "10.0.0.0/33"}, "--tsl-allow"},
-      {{"", std::nullopt, "127.0.0.0/8", {"127.0.0.1:9000", "studio"}}, "--tsl-send: \"studio\" is not HOST:PORT"},
-      {{"", std::nullopt, "127.0.0.0/8", {"127.0.0.1:9000"}, "4.0"}, "--tsl-send-version must be 5.0 or 3.1"},
+      {Options("/nonexistent/map.json"), "/nonexistent/map.json"},
+      {Options("", "10.0.0.0/33"), "--tsl-allow"},
+      {Options("", "127.0.0.0/8", {"127.0.0.1:9000", "studio"}), "--tsl-send: \"studio\" is not HOST:PORT"},
+      {Options("", "127.0.0.0/8", {"127.0.0.1:9000"}, "4.0"), "--tsl-send-version must be 5.0 or 3.1"},
   };
   for (const Row& row : rows) {
     std::string error;
