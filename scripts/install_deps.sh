@@ -11,7 +11,6 @@ packages=(
   libpcap-dev                                 # the frame monitor's pcap export
   qt6-httpserver-dev qt6-websockets-dev liblo-dev  # the remote-control service (HTTP, WebSocket, OSC)
   liblo-tools python3-websocket               # its tests: oscsend and a WebSocket client
-  nodejs npm                                  # the tally tests' TSL client (tsl-umd-v5, from npm)
   clang libclang-rt-14-dev                    # libFuzzer targets
   xvfb xauth x11-apps x11-utils imagemagick   # running (xdpyinfo waits for it) and screenshotting without a display
   xdotool                                     # the frame log test clicks the real program on Xvfb
@@ -22,8 +21,10 @@ packages=(
   dpkg-dev file help2man groff-base lintian   # the Debian package: shlibdeps, manual pages, checks
 )
 
-# npm fetches axe-core for the web test's accessibility check; a Node.js
-# from elsewhere may bring its own npm.
+# Node.js runs the tally tests' TSL client (tsl-umd-v5) and npm fetches it
+# and axe-core for the web test; a Node.js from elsewhere brings its own npm
+# (and then Debian's npm cannot be installed beside it).
+command -v node >/dev/null || packages+=(nodejs)
 command -v npm >/dev/null || packages+=(npm)
 
 missing=()
