@@ -162,6 +162,7 @@ TappedFrame FrameRecorder::Unpack(const Record& record, uint64_t seq) const {
   frame.direction = record.direction;
   frame.link = record.link;
   frame.unframed = record.unframed;
+  frame.tsl = record.tsl;
   frame.local_port = record.local_port;
   if (record.link == FrameLinkKind::kUdp) {
     frame.peer.sin_family = AF_INET;
@@ -249,6 +250,7 @@ void FrameRecorder::Store(TappedFrame frame) {
   record.direction = frame.direction;
   record.link = frame.link;
   record.unframed = frame.unframed;
+  record.tsl = frame.tsl;
   ++m_count;
   m_write = start + length;
 }

@@ -140,6 +140,7 @@ class FrameRecorder {
     FrameDirection direction;
     FrameLinkKind link;
     bool unframed;
+    bool tsl;  // a TSL UMD packet, not a device's frame
   };
 
   FrameRecorder() = default;
