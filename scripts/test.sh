@@ -105,4 +105,9 @@ echo "== benchmarks (ratios from one run; informative, not a pass mark)"
 if [ -x /usr/bin/chromium ] && [ -x /usr/bin/chromedriver ]; then
   /usr/bin/python3 "$root/tests/web/web_bench.py" "$root/build-test/zvd" "$root/build-test/zv_device_sim"
 fi
+if [ -x "$root/build-test/zvd" ]; then
+  /usr/bin/python3 "$root/bench/remote_bench.py" "$root/build-test/zvd" "$root/build-test/zv_device_sim"
+else
+  echo "== zvd was not built: remote control benchmark skipped"
+fi
 echo "== all tests passed"
