@@ -62,7 +62,9 @@ def frame_of(entry):
 
 
 def received(entries):
-    return [f for f in map(frame_of, entries) if f is not None]
+    # The discovery query (command FF) is the service asking who still
+    # answers, not something the page sent.
+    return [f for f in map(frame_of, entries) if f is not None and command_of(f) != "FF"]
 
 
 def command_of(frame_hex):
