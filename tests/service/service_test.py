@@ -110,7 +110,10 @@ class Sim:
             if j.get("device") != NAMES[address]:
                 continue
             if "frame" in j:
-                out.append(j["frame"])
+                # The discovery query is the service asking who still
+                # answers (its presence search), not a request's doing.
+                if j.get("command") != "0xff":
+                    out.append(j["frame"])
             elif "text" in j and not j["text"].startswith("zv-test-marker"):
                 out.append(j["text"].encode().hex())
         return out
