@@ -102,9 +102,10 @@ class OpenInWindowFilter : public QObject {
  public:
   OpenInWindowFilter(QAbstractItemView* view, QObject* owner, std::function<int(const QModelIndex&)> row_of,
                      std::function<void(int)> open)
-      : QObject(owner), m_view(view), m_row_of(std::move(row_of)), m_open(std::move(open)) {
+      : QObject(owner), m_view(view), m_viewport(view->viewport()), m_row_of(std::move(row_of)),
+        m_open(std::move(open)) {
     view->installEventFilter(this);
-    view->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
     QObject::connect(view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) { Open(index); });
   }
 
@@ -118,7 +119,9 @@ class OpenInWindowFilter : public QObject {
         return true;
       }
     }
-    if (watched == m_view->viewport() && event->type() == QEvent::ContextMenu) {
+    // The pointers are compared, never called: the filter also sees the
+    // events of a view that is being destroyed.
+    if (watched == m_viewport && event->type() == QEvent::ContextMenu) {
       const auto* menu_event = static_cast<QContextMenuEvent*>(event);
       const QModelIndex index = m_view->indexAt(menu_event->pos());
       if (!index.isValid()) return false;
@@ -137,6 +140,7 @@ class OpenInWindowFilter : public QObject {
     if (row >= 0) m_open(row);
   }
   QAbstractItemView* m_view;
+  QObject* m_viewport;
   std::function<int(const QModelIndex&)> m_row_of;
   std::function<void(int)> m_open;
 };

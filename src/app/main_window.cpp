@@ -96,11 +96,16 @@ CZELVIKDlg::CZELVIKDlg(const LinkConfig& link_config, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint) {
   m_link_config = link_config;
   setObjectName(QStringLiteral("dialog_%1").arg(kMainDialogResource));
-  m_link_worker = std::make_unique<LinkWorker>(
-      link_config, [this](std::function<void()> then) { Deliver(std::move(then)); },
-      m_serial_port);
+  // What the worker and the hub hand back is posted to this window's
+  // queue; what they hand back while the window is being destroyed (a
+  // continuation that goes with the queue) calls nothing of the window's.
+  QObject* window = this;
+  const auto post = [window](std::function<void()> then) {
+    QMetaObject::invokeMethod(window, std::move(then), Qt::QueuedConnection);
+  };
+  m_link_worker = std::make_unique<LinkWorker>(link_config, post, m_serial_port);
   m_hub = std::make_unique<DeviceHub>(
-      *m_link_worker, m_session_clock, [this](std::function<void()> then) { Deliver(std::move(then)); },
+      *m_link_worker, m_session_clock, post,
       [this](const DeviceEntry& device, const std::string& name, bool) -> std::unique_ptr<DeviceLink> {
         return std::make_unique<PanelDeviceLink>(*this, device, true, name);
       });
