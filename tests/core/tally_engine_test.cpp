@@ -12,6 +12,7 @@
 #include "registry/families.h"
 #include "sim/multiview_device.h"
 #include "support/sim_frames.h"
+#include "support/tally_devices.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
 #include "support/worker_link.h"
@@ -30,11 +31,7 @@ using test::TwoBytes;
 constexpr uint8_t kBlue = 1, kRed = 2, kGreen = 4, kYellow = 6;
 const std::string kLabel = "0x1e", kColour = "0x3c", kLabels = "0x36";
 
-sim::SimConfig TwoDevices(uint16_t port) {
-  sim::SimConfig config = test::LoopbackSim(port, {"Mv", "Sw"});
-  config.devices[0].type = 0xA1;
-  return config;
-}
+using test::TwoDevices;
 
 TslDatagram Tsl50(uint16_t screen, uint16_t index, TslLamp left, const std::string& text,
                   TslLamp right = TslLamp::kOff) {
@@ -54,17 +51,10 @@ TslDatagram Tsl31(uint8_t address, std::array<bool, 4> tally, const std::string&
 
 // The virtual multiviewer and switcher, their sessions on one link worker,
 // and the engine, with the multiviewer read once as the service does.
-class TallyBench {
+class TallyBench : public test::TallyDevices {
  public:
   explicit TallyBench(TallyMap map = TallyMap::Defaults())
-      : port(test::FreeUdpPort()),
-        runner(TwoDevices(port)),
-        bench(port),
-        mv_link(test::SimEntry("127.0.0.2", 0xA1), *bench.worker, "Mv"),
-        sw_link(test::SimEntry("127.0.0.3", 0xA5), *bench.worker, "Sw"),
-        mv(FamilyOf(FamilyKind::kMultiviewer), mv_link, bench.loop),
-        sw(FamilyOf(FamilyKind::kSwitcher), sw_link, bench.loop),
-        engine(std::move(map)) {
+      : engine(std::move(map)) {
     bool answered = false;
     mv.Read(true, [&](bool a) { answered = a; });
     bench.Settle();
@@ -87,12 +77,6 @@ class TallyBench {
     return dynamic_cast<sim::MultiviewerDevice&>(runner.sim().Device(0)).State();
   }
 
-  uint16_t port;
-  test::SimRunner runner;
-  test::WorkerBench bench;
-  test::WorkerLink mv_link, sw_link;
-  MultiviewSession mv;
-  SwitcherSession sw;
   TallyEngine engine;
   std::vector<TallyEvent> events;
   size_t seen = 0;

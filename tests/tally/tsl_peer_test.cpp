@@ -15,6 +15,7 @@
 #include "multiview/multiview_session.h"
 #include "registry/families.h"
 #include "support/child_process.h"
+#include "support/tally_devices.h"
 #include "support/sim_frames.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
@@ -63,11 +64,7 @@ int OwnSend(std::vector<std::string> args) {
   return RunToEnd(std::move(args));
 }
 
-sim::SimConfig TwoDevices(uint16_t port) {
-  sim::SimConfig config = test::LoopbackSim(port, {"Mv", "Sw"});
-  config.devices[0].type = 0xA1;
-  return config;
-}
+using test::TwoDevices;
 
 TallyMap PeerMap() {
   std::string error;
@@ -82,17 +79,10 @@ TallyMap PeerMap() {
 
 // The virtual devices, their sessions on the link worker, the engine and the
 // listener feeding it through the sessions' loop, as the service runs them.
-class TallyPeers {
+class TallyPeers : public test::TallyDevices {
  public:
   TallyPeers()
-      : port(test::FreeUdpPort()),
-        runner(TwoDevices(port)),
-        bench(port),
-        mv_link(test::SimEntry("127.0.0.2", 0xA1), *bench.worker, "Mv"),
-        sw_link(test::SimEntry("127.0.0.3", 0xA5), *bench.worker, "Sw"),
-        mv(FamilyOf(FamilyKind::kMultiviewer), mv_link, bench.loop),
-        sw(FamilyOf(FamilyKind::kSwitcher), sw_link, bench.loop),
-        engine(PeerMap()) {
+      : engine(PeerMap()) {
     mv.Read(true);
     bench.Settle();
     engine.AddMultiviewer("127.0.0.2", mv);
@@ -124,12 +114,6 @@ class TallyPeers {
   // listener has dealt with everything sent to it before.
   int Marker() { return OwnSend({"127.0.0.1", std::to_string(listener.Port()), "raw", "0a0000000900090000000000"}); }
 
-  uint16_t port;
-  test::SimRunner runner;
-  test::WorkerBench bench;
-  test::WorkerLink mv_link, sw_link;
-  MultiviewSession mv;
-  SwitcherSession sw;
   TallyEngine engine;
   TslListener listener;
   bool started = false;
