@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "link/frame_tap.h"
 #include "platform/platform.h"
@@ -49,18 +50,46 @@ void LinkState::PauseMs(uint32_t ms) const {
   }
   // The whole pause, to the nanosecond: a millisecond clock would let a
   // pause that starts late in a millisecond end up to one short.
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  PauseUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms));
+}
+
+bool LinkState::PauseUntil(std::chrono::steady_clock::time_point until) const {
   pollfd pfd{m_cancel_fd, POLLIN, 0};
   for (;;) {
-    const auto left = end - std::chrono::steady_clock::now();
-    if (left <= std::chrono::nanoseconds::zero()) return;
+    const auto left = until - std::chrono::steady_clock::now();
+    if (left <= std::chrono::nanoseconds::zero()) return true;
     const timespec timeout{
         static_cast<time_t>(std::chrono::duration_cast<std::chrono::seconds>(left).count()),
         static_cast<long>((left % std::chrono::seconds(1)).count())};
-    const int r = ppoll(&pfd, 1, &timeout, nullptr);
-    if (r > 0) return;  // cancelled
-    if (r < 0 && errno != EINTR) return;
+    const int r = ppoll(&pfd, m_cancel_fd >= 0 ? 1 : 0, &timeout, nullptr);
+    if (r > 0) return false;  // cancelled
+    if (r < 0 && errno != EINTR) return false;
   }
+}
+
+LinkState::PaceClock::time_point LinkState::QuietUntil(uint32_t address) const {
+  for (const auto& [paced, until] : m_paced)
+    if (paced == address) return until;
+  return {};
+}
+
+bool LinkState::WaitTurn(uint32_t address) const {
+  const PaceClock::time_point until = QuietUntil(address);
+  return until <= PaceClock::now() || PauseUntil(until);
+}
+
+void LinkState::NotePaced(uint32_t address, uint32_t pause_ms) {
+  const PaceClock::time_point now = PaceClock::now();
+  std::erase_if(m_paced, [&](const auto& entry) { return entry.second <= now || entry.first == address; });
+  if (pause_ms) m_paced.emplace_back(address, now + std::chrono::milliseconds(pause_ms));
+}
+
+void LinkState::SettleAll() {
+  PaceClock::time_point last{};
+  for (const auto& entry : m_paced) last = std::max(last, entry.second);
+  m_paced.clear();
+  // Not cut short by a cancel: the devices are owed the whole pause.
+  while (PaceClock::now() < last) std::this_thread::sleep_until(last);
 }
 
 int LinkState::BindAndSetNonBlocking(const char* failure_trace) {
@@ -177,8 +206,14 @@ uint32_t LinkState::WriteSerial(const void* bytes, uint32_t count) {
 
 bool LinkState::SendAndClose(std::span<const uint8_t> frame, uint32_t pause_ms) {
   OpenCommandSocket();
-  const bool sent = SendDatagram(frame);
-  PauseMs(pause_ms);
+  bool sent = false;
+  if (m_udpSockfd >= 0) {
+    const uint32_t device = m_udp_dest_addr.sin_addr.s_addr;
+    if (WaitTurn(device)) {
+      sent = SendDatagram(frame);
+      NotePaced(device, pause_ms);
+    }
+  }
   CloseUdpSocket();
   return sent;
 }
@@ -224,9 +259,17 @@ std::optional<Datagram> LinkState::ReceiveWithTimeout(std::span<const uint8_t> r
                                                       uint32_t window_ms, const ReplyTest& test,
                                                       uint32_t pause_after_send_ms,
                                                       bool window_after_pause) {
-  uint32_t start = TickCount();
   OpenCommandSocket();
-  SendDatagram(request);
+  if (m_udpSockfd >= 0) {
+    const uint32_t device = m_udp_dest_addr.sin_addr.s_addr;
+    if (!WaitTurn(device)) {
+      CloseUdpSocket();
+      return std::nullopt;
+    }
+    SendDatagram(request);
+    NotePaced(device, pause_after_send_ms);
+  }
+  uint32_t start = TickCount();
   if (pause_after_send_ms) PauseMs(pause_after_send_ms);
   if (window_after_pause) start = TickCount();
 

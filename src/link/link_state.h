@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -110,6 +111,10 @@ class LinkState {
 
  private:
   CnComm m_own_serial_port;
+  // Devices still owed their pause: address and when it ends. Entries whose
+  // time has passed are dropped as new ones come, so it holds at most the
+  // devices sent to in the last pause.
+  std::vector<std::pair<uint32_t, std::chrono::steady_clock::time_point>> m_paced;
 
  public:
   // The one serial port: this state's own, or the one it was given.
@@ -123,6 +128,25 @@ class LinkState {
   bool CancelRequested() const;
   // Pauses between frames; a cancel ends the pause early.
   void PauseMs(uint32_t ms) const;
+  // Waits until `until`; false when a cancel ended the wait first.
+  bool PauseUntil(std::chrono::steady_clock::time_point until) const;
+
+  // ---- pacing -----------------------------------------------------------------
+  // A device is given its pause after each frame (10 ms, the router 20 ms)
+  // before the next frame to it; other devices need not wait for it. The
+  // link keeps, per device address, when that device may next be sent to.
+  using PaceClock = std::chrono::steady_clock;
+  // When the device at `address` (network byte order) may next be sent a
+  // frame; a time already past (or the clock's epoch) when it may now.
+  PaceClock::time_point QuietUntil(uint32_t address) const;
+  // Waits for the device's turn; false when a cancel ended the wait (the
+  // frame is then not to be sent).
+  bool WaitTurn(uint32_t address) const;
+  // Notes a frame just sent to the device and the pause it is owed.
+  void NotePaced(uint32_t address, uint32_t pause_ms);
+  // Waits (without giving way to a cancel) until every device has had its
+  // pause: a link that goes leaves the devices as a paused one did.
+  void SettleAll();
 
   // The chosen device: the entry at m_device_index in either mode; a zeroed
   // entry when the index is negative or past the list, so no sender reads
@@ -141,15 +165,19 @@ class LinkState {
   // told "Please choose a device" and no socket stays open.
   int OpenCommandSocket();
   int CloseUdpSocket();
-  // Opens, sends one datagram, pauses (pacing bursts of commands), closes.
-  // Returns true when the whole datagram left.
+  // Opens, waits for the device's turn, sends one datagram, closes; the
+  // device is owed `pause_ms` before its next frame (pacing bursts of
+  // commands), which another device does not wait for. Returns true when
+  // the whole datagram left (false, sending nothing, when a cancel ended the
+  // wait for the device's turn).
   bool SendAndClose(std::span<const uint8_t> frame, uint32_t pause_ms = kCommandPauseMs);
   // Builds a frame for the chosen device with the UDP link flag and sends it.
   // Returns true when the whole frame left.
   bool SendCommand(uint8_t command, std::span<const uint8_t> params = {});
   // Sends the request to the chosen device and waits up to `window_ms` for the
   // first datagram that passes `test`; others are skipped. Waits on the
-  // socket, not by spinning. The window starts before the send, or with
+  // socket, not by spinning. The request waits for the device's turn first
+  // (see SendAndClose); the window starts when it is sent, or with
   // `window_after_pause` after the pause that follows it. Returns nothing
   // (with the trace "wait time over") when the window passes.
   std::optional<Datagram> ReceiveWithTimeout(std::span<const uint8_t> request,

@@ -1,9 +1,13 @@
 // The link worker: one thread that owns the device link (the UDP sockets and
-// the serial port) and runs the panels' requests on it one after another, in
-// the order they were made. The pauses and windows that pace the devices (the
-// 10 ms after each command, the read-back windows, the 2 s search) are kept
-// exactly; they are waited here, on the worker's descriptors, never on the
-// thread that paints the window.
+// the serial port) and runs the panels' requests on it one after another.
+// Requests for one device run in the order they were made. The pauses and
+// windows that pace the devices (the 10 ms after each command, the
+// read-back windows, the 2 s search) are kept exactly; they are waited here,
+// on the worker's descriptors, never on the thread that paints the window.
+// A device's pause holds back only that device: while it lasts, a request
+// for another network device made later may run first. A request that is
+// not for one network device (a search, the serial line) runs only after
+// every request made before it, and none made after it passes it.
 //
 // A request is a job that runs against the worker's own link state, aimed at
 // the device the request was made for (a snapshot taken when it was made).
@@ -88,9 +92,17 @@ class LinkWorker {
     LinkTarget target;
     Job job;
     bool background = false;
+    // The device's address when the request is for one network device
+    // (network byte order); 0 for a search, the serial line or no device.
+    uint32_t paced = 0;
   };
   void Run();
   void Aim(const LinkTarget& target);
+  // The next request to run (the mutex held, on the worker): foreground
+  // before background, in order per device, skipping devices still owed
+  // their pause. End when none may run yet; *wake_at is then when the
+  // first pause ends (unchanged when no pause holds one back).
+  std::deque<Request>::iterator NextRunnable(LinkState::PaceClock::time_point* wake_at);
 
   // The worker's own link state; only the worker thread touches it (the
   // serial port's open flag and line state are atomic).

@@ -12,6 +12,8 @@
 #include <mutex>
 #include <thread>
 
+#include <arpa/inet.h>
+
 #include "fourch/fourch_state.h"
 #include "link/frame_tap.h"
 #include "link/link_worker.h"
@@ -98,6 +100,83 @@ TEST(LinkWorkerTest, CommandsLeaveInOrderAtLeastTenMillisecondsApart) {
     EXPECT_GE(sent_at[i] - sent_at[i - 1], std::chrono::milliseconds(10)) << "between frames " << i << " and " << i + 1;
 }
 
+// One device's pause holds back only that device: with two devices, the
+// second's frames leave while the first waits out its pause, each device
+// gets its frames in order and 10 ms apart, and a request that is not for
+// one device (a search) waits for everything asked before it and lets
+// nothing asked after it pass.
+TEST(LinkWorkerTest, APauseHoldsBackOnlyItsDeviceAndASearchKeepsItsPlace) {
+  struct Sent {
+    uint32_t device;
+    uint8_t n;
+    std::chrono::steady_clock::time_point at;
+  };
+  std::mutex mutex;
+  std::vector<Sent> sent;
+  std::vector<uint8_t> order;  // frames and the search, as they ran
+  const int token = FrameRecorder::Instance().Listen([&](const TappedFrame& frame) {
+    if (frame.direction != FrameDirection::kSent || frame.bytes.size() != 21) return;
+    std::lock_guard lock(mutex);
+    sent.push_back({frame.peer.sin_addr.s_addr, frame.bytes[17], std::chrono::steady_clock::now()});
+    order.push_back(frame.bytes[17]);
+  });
+  test::UdpPeer device;  // both devices' frames are sent to its port
+  ASSERT_TRUE(device.ok());
+  CnComm port;
+  Inbox inbox;
+  {
+    LinkWorker worker(test::LoopbackConfig(device.port()), inbox.Deliver(), port);
+    std::promise<void> all_asked;
+    std::shared_future<void> asked = all_asked.get_future().share();
+    // The worker is held until every request is queued, so the order below
+    // is the queue's, whatever the machine's load.
+    worker.Submit(Loopback(0xA5), [asked](LinkState&) -> std::function<void()> {
+      asked.wait();
+      return {};
+    });
+    LinkTarget second = Loopback(0xA5);
+    second.device.SetIpText("127.0.0.2");
+    const auto command = [](uint8_t n) {
+      return [n](LinkState& link) -> std::function<void()> {
+        const uint8_t source[] = {n};
+        link.SendCommand(0x80, source);
+        return {};
+      };
+    };
+    // First device 1, 2, 3; second device 11, 12; a search; first device 4.
+    for (uint8_t n : {1, 2, 3}) worker.Submit(Loopback(0xA5), command(n));
+    for (uint8_t n : {11, 12}) worker.Submit(second, command(n));
+    worker.Submit(LinkTarget{}, [&](LinkState&) -> std::function<void()> {
+      std::lock_guard lock(mutex);
+      order.push_back(0);
+      return {};
+    });
+    worker.Submit(Loopback(0xA5), command(4));
+    std::promise<void> done;
+    worker.Submit(Loopback(0xA5), [&done](LinkState&) -> std::function<void()> {
+      done.set_value();
+      return {};
+    });
+    all_asked.set_value();
+    ASSERT_EQ(done.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  }
+  FrameRecorder::Instance().Unlisten(token);
+  std::lock_guard lock(mutex);
+  const auto position = [&](uint8_t n) { return std::find(order.begin(), order.end(), n) - order.begin(); };
+  ASSERT_EQ(order.size(), 7u);
+  EXPECT_LT(position(11), position(2)) << "the second device did not wait for the first one's pause";
+  for (const auto& [before, after] : std::vector<std::pair<uint8_t, uint8_t>>{
+           {1, 2}, {2, 3}, {11, 12}, {3, 0}, {12, 0}, {0, 4}})
+    EXPECT_LT(position(before), position(after)) << int(before) << " before " << int(after);
+  for (const uint32_t address : {inet_addr("127.0.0.1"), inet_addr("127.0.0.2")}) {
+    std::vector<std::chrono::steady_clock::time_point> times;
+    for (const Sent& s : sent)
+      if (s.device == address) times.push_back(s.at);
+    for (size_t i = 1; i < times.size(); ++i)
+      EXPECT_GE(times[i] - times[i - 1], std::chrono::milliseconds(10)) << "to one device, frame " << i + 1;
+  }
+}
+
 TEST(LinkWorkerTest, AReadBackComesBackThroughTheDeliverFunction) {
   std::vector<uint8_t> reply(263, 0);
   reply[0] = 0xA5;
@@ -112,6 +191,7 @@ TEST(LinkWorkerTest, AReadBackComesBackThroughTheDeliverFunction) {
   // The frame monitor listens meanwhile: the worker's taps and this thread's
   // reads of the recorder meet (the thread sanitizer build runs this too).
   FrameRecorder& recorder = FrameRecorder::Instance();
+  recorder.Clear();  // what earlier tests left
   std::mutex tapped_mutex;
   std::condition_variable tapped_cv;
   size_t tapped = 0;
