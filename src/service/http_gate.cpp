@@ -6,6 +6,7 @@
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
+#include <functional>
 
 namespace zv {
 
@@ -118,6 +119,22 @@ class Counted : public QObject {
 
 }  // namespace
 
+namespace {
+
+// A timer that belongs to `owner`: it goes (and never fires) when the
+// owner goes. A single-shot with a context object would stay in memory
+// until its time came, which for a closed connection's two-minute idle
+// limit kept every connection of the last two minutes.
+QTimer* OwnedTimer(QObject* owner, int ms, std::function<void()> fire) {
+  auto* timer = new QTimer(owner);
+  timer->setSingleShot(true);
+  QObject::connect(timer, &QTimer::timeout, owner, std::move(fire));
+  timer->start(ms);
+  return timer;
+}
+
+}  // namespace
+
 HttpGate::HttpGate(const GateLimits& limits, std::optional<QSslConfiguration> tls, QObject* parent)
     : QTcpServer(parent), m_limits(limits), m_tls(std::move(tls)) {}
 
@@ -145,7 +162,7 @@ void HttpGate::incomingConnection(qintptr descriptor) {
     if (!m_tls) socket->write(JsonResponse(503, ErrorJson(reason)));
     socket->disconnectFromHost();
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    QTimer::singleShot(1000, socket, [socket] { socket->abort(); });
+    OwnedTimer(socket, 1000, [socket] { socket->abort(); });
     return;
   }
   ++m_total;
@@ -160,12 +177,16 @@ void HttpGate::incomingConnection(qintptr descriptor) {
   // The watch lives until the request is handed on: its timer closes a
   // connection whose request never comes whole, and the reading stops
   // with it.
-  auto* watch = new QObject(socket);
-  QTimer::singleShot(m_limits.head_ms, watch, [this, socket, watch] {
+  auto* watch = new QTimer(socket);
+  watch->setSingleShot(true);
+  connect(watch, &QTimer::timeout, socket, [this, socket, watch] {
+    // The reading stops with it; the timer goes once its signal returned.
+    QObject::disconnect(socket, nullptr, watch, nullptr);
+    watch->deleteLater();
     Refuse(socket, 408, "the request did not come whole within " + std::to_string(m_limits.head_ms / 1000) + " s",
            nullptr);
-    delete watch;
   });
+  watch->start(m_limits.head_ms);
   connect(socket, &QTcpSocket::readyRead, watch, [this, socket, watch] { Examine(socket, watch); });
   if (m_tls) {
     auto* ssl = static_cast<QSslSocket*>(socket);
@@ -178,7 +199,7 @@ void HttpGate::Refuse(QTcpSocket* socket, int status, const std::string& reason,
   if (on_refused) on_refused(socket->peerAddress(), status, reason, head);
   Respond(socket, status, ErrorJson(reason));
   // A client that does not take the answer is not waited for long.
-  QTimer::singleShot(5000, socket, [socket] { socket->abort(); });
+  OwnedTimer(socket, 5000, [socket] { socket->abort(); });
 }
 
 void HttpGate::Examine(QTcpSocket* socket, QObject* watch) {
@@ -216,9 +237,8 @@ void HttpGate::Examine(QTcpSocket* socket, QObject* watch) {
   // closing: every answer says the connection closes.
   addPendingConnection(socket);
   emit socket->readyRead();
-  auto* after = new QObject(socket);
+  QTimer* after = OwnedTimer(socket, m_limits.idle_ms, [socket] { socket->abort(); });
   connect(socket, &QTcpSocket::readyRead, after, [socket] { socket->abort(); });
-  QTimer::singleShot(m_limits.idle_ms, after, [socket] { socket->abort(); });
 }
 
 }  // namespace zv

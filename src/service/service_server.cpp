@@ -751,6 +751,9 @@ void ServiceServer::OnWebSocketHead(QTcpSocket* socket, const RequestHead& head)
   // megabytes for a client that does not read, and the queue's bound
   // (bytes Qt holds beyond it) would come far too late.
   socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 64 * 1024);
+  // Events are small and wanted at once: none waits for the client's
+  // acknowledgement of the one before.
+  socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
   // The socket goes with its WebSocket (OnWebSocket); one whose handshake
   // never ends is closed.
   const std::string key = PeerText(socket->peerAddress()) + ":" + std::to_string(socket->peerPort());
