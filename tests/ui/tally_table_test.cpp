@@ -92,7 +92,9 @@ class TallyTable {
     QComboBox* combo = dlg->DeviceCombo();
     for (int line = 0; line < combo->count(); ++line) {
       if (!combo->itemText(line).endsWith(address)) continue;
-      if (combo->currentIndex() != line) ASSERT_TRUE(test::ChooseLine(combo, line));
+      if (combo->currentIndex() != line) {
+        ASSERT_TRUE(test::ChooseLine(combo, line));
+      }
       ASSERT_TRUE(test::DrainLink(*dlg));
       return;
     }
@@ -264,7 +266,7 @@ TEST(TallyTableTest, RefusalsAndLimitsWithTheRowsInTheSettingsFile) {
   ASSERT_NO_FATAL_FAILURE(t.Open(""));
   TallyTableGroup* group = t.TallyGroup();
   ASSERT_NE(group, nullptr);
-  ASSERT_EQ(group->RowCount(), 10) << "sources 1 to 10 on inputs 1 to 10 until something is kept";
+  ASSERT_EQ(group->RowCount(), 10) << "sources 1 to 10 on inputs 1 to 10, Cam 01 to Cam 10, until something is kept";
 
   struct Case {
     const char* what;
@@ -278,7 +280,7 @@ TEST(TallyTableTest, RefusalsAndLimitsWithTheRowsInTheSettingsFile) {
   const Case cases[] = {
       {"row 2 given source 5, which row 5 has",
        [](TallyTableGroup* g) { ASSERT_TRUE(test::ChooseLine(g->SourceList(1), 4)); },
-       "switcher source 5 has row 5 already", true, 10, 2, ""},
+       "switcher source 5 has row 5 already", true, 10, 2, "Cam 02"},
       {"a name of 20 characters typed",
        [](TallyTableGroup* g) { TypeName(g->NameField(1), "Studio camera two xx"); }, "10 sources mapped", false,
        10, 2, "Studio camera tw"},
@@ -296,7 +298,7 @@ TEST(TallyTableTest, RefusalsAndLimitsWithTheRowsInTheSettingsFile) {
          g->RemoveButton(0)->setFocus(Qt::TabFocusReason);
          QTest::keyClick(g->RemoveButton(0), Qt::Key_Space);
        },
-       "11 sources mapped", false, 11, 3, ""},
+       "11 sources mapped", false, 11, 3, "Cam 03"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
