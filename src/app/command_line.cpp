@@ -130,8 +130,10 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
   result.presence_period_ms = link.presence_period_ms;
   result.serve = parser.isSet("serve");
   if (!ReadServiceOptions(parser, &result.service, &error)) return UsageError(result, error);
+  // The tally map is the window's too (its multiviewer panel edits the
+  // source rows); every other service option needs the service.
   for (const char* option : kServiceOptionNames)
-    if (parser.isSet(option) && !result.serve)
+    if (parser.isSet(option) && !result.serve && std::string(option) != "tsl-map")
       return UsageError(result, std::string("--") + option + " is an option of the service: add --serve");
   if (parser.isSet("skin")) {
     const QString dir = parser.value("skin");

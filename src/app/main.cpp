@@ -97,7 +97,8 @@ int main(int argc, char* argv[]) {
 
   zv::DeviceSession::SetFollowPeriodMs(command_line.follow_period_ms);
   zv::CZELVIKApp app(command_line.config);
-  app.SetStartOptions({command_line.presence_period_ms, command_line.open, command_line.restore});
+  app.SetStartOptions({command_line.presence_period_ms, command_line.open, command_line.restore,
+                       command_line.service.tally.map_file, zv::TallyWanted(command_line.service.tally)});
   if (command_line.serve) app.Serve(command_line.service, command_line.frame_log.empty() ? nullptr : &frame_log);
   const int result = app.InitInstance();
   frame_log.Close();

@@ -18,7 +18,10 @@
 
 #include "app/device_browser.h"
 #include "app/panel_window.h"
+#include "app/tally_table.h"
 #include "controls/panel_place.h"
+#include "multiview/multiview_session.h"
+#include "multiview/multiview_set_page.h"
 #include "monitor/frame_monitor_window.h"
 #include "platform/platform.h"
 #include "res/skin.h"
@@ -110,6 +113,13 @@ CZELVIKDlg::CZELVIKDlg(const LinkConfig& link_config, QWidget* parent)
         return std::make_unique<PanelDeviceLink>(*this, device, true, name);
       });
   m_presence_token = m_hub->OnDevice([this](const HubDevice& device) { ShowPresence(device); });
+  m_tally = std::make_unique<DesktopTally>(*m_hub, m_session_clock, post);
+  // The multiviewer panel's settings page shows the tally table.
+  SetMultiviewSettingsGroupMaker([this](QWidget* parent, MultiviewSession& session) -> QWidget* {
+    DeviceLink* link = &session.Link();
+    return new TallyTableGroup(parent, *m_tally,
+                               [link](const std::string& text, bool error) { link->ShowStatus(text, error); });
+  });
   OnInitDialog();
 }
 
@@ -122,6 +132,8 @@ CZELVIKDlg::~CZELVIKDlg() {
   for (const QPointer<PanelWindow>& window : m_panel_windows) delete window.data();
   if (m_browser) delete m_browser.data();
   DestroyPanel();
+  SetMultiviewSettingsGroupMaker({});
+  m_tally.reset();
   m_link_worker.reset();
   m_hub.reset();
   if (m_p_glo_main_set_or_get_dlg == this) m_p_glo_main_set_or_get_dlg = nullptr;

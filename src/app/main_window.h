@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/desktop_tally.h"
 #include "app/device_browser.h"
 #include "app/main_state.h"
 #include "app/panel_window.h"
@@ -127,6 +128,9 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // The devices the window's searches found and their sessions, which the
   // service (--serve) shares with the panels.
   DeviceHub& Hub() { return *m_hub; }
+  // Tally on the hub's sessions: the rows of the multiviewer panel's
+  // "Tally" group and the switcher's lights on the windows.
+  DesktopTally& Tally() { return *m_tally; }
 
   // ---- panels in windows of their own -----------------------------------------
   // Opens the panel of the device on line `line` of the device list in a
@@ -201,6 +205,7 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // device. The clock outlives the sessions, whose timers it runs.
   QtSessionClock m_session_clock;
   std::unique_ptr<DeviceHub> m_hub;
+  std::unique_ptr<DesktopTally> m_tally;
   QLabel* m_status_strip = nullptr;
   QAbstractButton* m_frame_monitor_button = nullptr;
   bool m_status_is_error = false;

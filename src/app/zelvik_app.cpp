@@ -9,6 +9,7 @@
 #include "app/main_window.h"
 #include "app/qt_message_box.h"
 #include "monitor/frame_export.h"
+#include "platform/platform.h"
 #include "service/service_server.h"
 #include "service/token_store.h"
 
@@ -54,11 +55,14 @@ int CZELVIKApp::InitInstance() {
     }
     std::fprintf(stderr, "zv_multiview: %s\n", service->Banner().c_str());
   }
+  dlg.Tally().Start(m_start.tally_map, SettingsFilePath(kSettingsFileName), m_start.tally_asked,
+                    service ? service->Tally() : nullptr);
   dlg.Hub().SetPresencePeriodMs(m_start.presence_period_ms);
   if (m_start.restore) dlg.RestorePanelWindows();
   if (!m_start.open.empty()) dlg.OpenAtStart(m_start.open);
   dlg.exec();
   // The service goes before the window whose sessions it uses.
+  dlg.Tally().LeaveService();
   service.reset();
   // The program ends when the main window's modal loop does.
   return 0;

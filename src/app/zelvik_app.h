@@ -19,11 +19,16 @@ class CZELVIKApp {
   // What the window does at start: how often it
   // asks which devices still answer (0: never), the devices to open in
   // windows of their own after a first search, and whether the panel
-  // windows of the last run come back.
+  // windows of the last run come back; the tally mapping file (--tsl-map,
+  // whose source rows the multiviewer panel's tally table edits; empty:
+  // they are kept in the settings file) and whether a --tsl option asked
+  // for tally (the switcher lights the windows from the start).
   struct StartOptions {
     int presence_period_ms = 10000;
     std::vector<std::string> open;
     bool restore = true;
+    std::string tally_map;
+    bool tally_asked = false;
   };
   void SetStartOptions(StartOptions options) { m_start = std::move(options); }
   // Runs the remote-control service beside the window, on its sessions;

@@ -15,8 +15,16 @@ namespace {
 
 constexpr QColor kButtonBack{64, 64, 64};
 constexpr QColor kButtonText{128, 128, 128};
+constexpr int kRuleY = 146;  // between the switches and the network settings
+
+MultiviewSettingsGroupMaker& GroupMaker() {
+  static MultiviewSettingsGroupMaker make;
+  return make;
+}
 
 }  // namespace
+
+void SetMultiviewSettingsGroupMaker(MultiviewSettingsGroupMaker make) { GroupMaker() = std::move(make); }
 
 CClass_16view_set::CClass_16view_set(CClass_16view_dlg* host)
     : CMultiviewPage(host, kResource, kIdFrame) {
@@ -47,6 +55,14 @@ CClass_16view_set::CClass_16view_set(CClass_16view_dlg* host)
     connect(b, &QAbstractButton::clicked, this, &CClass_16view_set::RestoreDefaults);
   if (auto* b = qobject_cast<QAbstractButton*>(Item(kIdSetIp)))
     connect(b, &QAbstractButton::clicked, this, &CClass_16view_set::SendNetworkSettings);
+
+  // Made last, so that Tab reaches it after the page's own controls.
+  if (GroupMaker() && Session()) m_extra = GroupMaker()(this, *Session());
+  if (m_extra) {
+    const QWidget* area = Item(kIdExtraGroupArea);
+    m_extra->setGeometry(area ? area->geometry() : QRect(12, 256, 466, 156));
+    m_extra->show();
+  }
 }
 
 CClass_16view_set::~CClass_16view_set() = default;
@@ -118,7 +134,7 @@ void CClass_16view_set::SendNetworkSettings() {
 void CClass_16view_set::paintEvent(QPaintEvent* event) {
   CMultiviewPage::paintEvent(event);
   QPainter p(this);
-  p.drawLine(20, 180, 470, 180);
+  p.drawLine(20, kRuleY, 470, kRuleY);
 }
 
 }  // namespace zv

@@ -209,29 +209,31 @@ constexpr std::array<ControlTemplate, 15> kColourPage{{
     {1071, K::kCheckBox, "All Window", 390, 260, 90, 24, false, 0},
 }};
 
-// Device settings page (163).
-constexpr std::array<ControlTemplate, 21> kSettingsPage{{
+// Device settings page (163): the device's switches, its network settings,
+// and below them the area a group of the program's own settings takes.
+constexpr std::array<ControlTemplate, 22> kSettingsPage{{
     {1029, K::kGroupBox, "", 5, 5, 480, 410, true, 0},
-    {-1, K::kStaticText, "Audio Meter Enable", 20, 33, 130, 20, true, 0},
-    {1014, K::kComboDropList, "", 155, 30, 85, 200, true, 0},
-    {-1, K::kStaticText, "Audio Source", 20, 73, 130, 20, true, 0},
-    {1039, K::kComboDropList, "", 155, 70, 85, 200, true, 0},
-    {-1, K::kStaticText, "Resolution Enable", 20, 113, 130, 20, true, 0},
-    {1074, K::kComboDropList, "", 155, 110, 85, 200, true, 0},
-    {-1, K::kStaticText, "Resolution Type", 250, 33, 110, 20, true, 0},
-    {1073, K::kComboDropList, "", 365, 30, 100, 200, true, 0},
-    {-1, K::kStaticText, "Border Enable", 250, 73, 110, 20, true, 0},
-    {1105, K::kComboDropList, "", 365, 70, 100, 200, true, 0},
-    {-1, K::kStaticText, "Lock State", 250, 113, 110, 20, true, 0},
-    {1106, K::kComboDropList, "", 365, 110, 100, 200, true, 0},
-    {1033, K::kSkinButton, "Set  Default", 350, 142, 115, 30, true, 0},
-    {-1, K::kStaticText, "IP Address", 40, 208, 110, 20, true, 0},
-    {1036, K::kIpAddress, "", 160, 205, 180, 26, true, 0},
-    {-1, K::kStaticText, "Subnet Mask", 40, 248, 110, 20, true, 0},
-    {1037, K::kIpAddress, "", 160, 245, 180, 26, true, 0},
-    {-1, K::kStaticText, "Gateway", 40, 288, 110, 20, true, 0},
-    {1038, K::kIpAddress, "", 160, 285, 180, 26, true, 0},
-    {1032, K::kSkinButton, "Set  IP", 350, 340, 115, 30, true, 0},
+    {-1, K::kStaticText, "Audio Meter Enable", 20, 23, 130, 20, true, 0},
+    {1014, K::kComboDropList, "", 155, 20, 85, 200, true, 0},
+    {-1, K::kStaticText, "Audio Source", 20, 53, 130, 20, true, 0},
+    {1039, K::kComboDropList, "", 155, 50, 85, 200, true, 0},
+    {-1, K::kStaticText, "Resolution Enable", 20, 83, 130, 20, true, 0},
+    {1074, K::kComboDropList, "", 155, 80, 85, 200, true, 0},
+    {-1, K::kStaticText, "Resolution Type", 250, 23, 110, 20, true, 0},
+    {1073, K::kComboDropList, "", 365, 20, 100, 200, true, 0},
+    {-1, K::kStaticText, "Border Enable", 250, 53, 110, 20, true, 0},
+    {1105, K::kComboDropList, "", 365, 50, 100, 200, true, 0},
+    {-1, K::kStaticText, "Lock State", 250, 83, 110, 20, true, 0},
+    {1106, K::kComboDropList, "", 365, 80, 100, 200, true, 0},
+    {1033, K::kSkinButton, "Set  Default", 350, 110, 115, 28, true, 0},
+    {-1, K::kStaticText, "IP Address", 40, 163, 110, 20, true, 0},
+    {1036, K::kIpAddress, "", 160, 160, 180, 26, true, 0},
+    {-1, K::kStaticText, "Subnet Mask", 40, 193, 110, 20, true, 0},
+    {1037, K::kIpAddress, "", 160, 190, 180, 26, true, 0},
+    {-1, K::kStaticText, "Gateway", 40, 223, 110, 20, true, 0},
+    {1038, K::kIpAddress, "", 160, 220, 180, 26, true, 0},
+    {1032, K::kSkinButton, "Set  IP", 350, 219, 115, 28, true, 0},
+    {1040, K::kStaticFrame, "", 12, 256, 466, 156, true, 0},
 }};
 
 constexpr std::array<DialogTemplate, 7> kMultiviewTemplates{{

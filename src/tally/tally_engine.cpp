@@ -79,6 +79,11 @@ void TallyEngine::SetSwitcher(SwitcherSession* session) {
   SwitcherChanged();
 }
 
+void TallyEngine::SetSources(std::vector<TallySourceRow> sources) {
+  m_map.sources = std::move(sources);
+  for (const auto& mv : m_multiviewers) WorkOutSwitcher(*mv);
+}
+
 TallyEngine::Multiviewer* TallyEngine::Resolve(const std::string& address) {
   if (m_multiviewers.empty()) return nullptr;
   if (address.empty()) return m_multiviewers.front().get();

@@ -60,8 +60,12 @@ class TallyEngine {
   // removed (or the engine goes).
   void AddMultiviewer(const std::string& address, MultiviewSession& session);
   void RemoveMultiviewer(const std::string& address);
-  // The production switcher whose buses light the windows; null for none.
+  // The production switcher whose buses light the windows; null for none
+  // (the windows it lit get back their colours).
   void SetSwitcher(SwitcherSession* session);
+  // New source rows (switcher source to multiviewer input): the windows
+  // follow at once, from the buses as they are.
+  void SetSources(std::vector<TallySourceRow> sources);
 
   // What a TSL source said; `from` names it in events ("tsl 127.0.0.1").
   void TakeTsl(const TslDatagram& datagram, const std::string& from);

@@ -1,6 +1,14 @@
 #include "tally/tally_map.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <nlohmann/json.hpp>
 
 #include "link/local_networks.h"
@@ -189,6 +197,74 @@ std::optional<TallyMap> LoadTallyMap(const std::string& path, std::string* error
   std::optional<TallyMap> m = ParseTallyMap(text, &why);
   if (!m && error) *error = path + ": " + why;
   return m;
+}
+
+namespace {
+
+nlohmann::ordered_json SourcesArray(const std::vector<TallySourceRow>& rows) {
+  nlohmann::ordered_json out = nlohmann::ordered_json::array();
+  for (const TallySourceRow& r : rows) {
+    nlohmann::ordered_json row{{"source", r.source}, {"input", r.input}};
+    if (!r.name.empty()) row["name"] = r.name;
+    out.push_back(std::move(row));
+  }
+  return out;
+}
+
+std::string Why(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+}  // namespace
+
+std::string TallySourcesJson(const std::vector<TallySourceRow>& rows) {
+  return SourcesArray(rows).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::optional<std::vector<TallySourceRow>> ParseTallySources(const std::string& text, std::string* error) {
+  std::optional<TallyMap> m = ParseTallyMap("{\"sources\":" + text + "}", error);
+  if (!m) return std::nullopt;
+  return std::move(m->sources);
+}
+
+bool WriteTallySources(const std::string& path, const std::vector<TallySourceRow>& rows, std::string* error) {
+  const auto fail = [&](const std::string& why) {
+    if (error) *error = path + ": " + why;
+    return false;
+  };
+  // The file itself, not a link to it: the link stays and points at the new file.
+  char real[PATH_MAX];
+  if (!realpath(path.c_str(), real)) return fail(Why("cannot be found"));
+  const std::string target = real;
+  std::string text, why;
+  if (!ReadSmallFile(target, &text, &why)) return fail(why);
+  nlohmann::ordered_json j = nlohmann::ordered_json::parse(text, nullptr, false);
+  if (j.is_discarded() || !j.is_object()) return fail("is no JSON object, so its displays cannot be kept");
+  j["sources"] = SourcesArray(rows);
+  const std::string out = j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  // What is written must read back as a mapping, or the next start would fail on it.
+  if (!ParseTallyMap(out, &why)) return fail(why);
+
+  struct stat st {};
+  if (stat(target.c_str(), &st) != 0) return fail(Why("cannot be read"));
+  const size_t slash = target.rfind('/');
+  std::string temp = target.substr(0, slash + 1) + "." + target.substr(slash + 1) + ".XXXXXX";
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) return fail(Why("no temporary file beside it"));
+  bool ok = fchmod(fd, st.st_mode & 07777) == 0;
+  // The owner stays where the program may give it (as the file's owner it may).
+  if (ok && fchown(fd, st.st_uid, st.st_gid) != 0 && errno != EPERM) ok = false;
+  for (size_t done = 0; ok && done < out.size();) {
+    const ssize_t n = write(fd, out.data() + done, out.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<size_t>(n);
+  }
+  ok = ok && fsync(fd) == 0;
+  const std::string write_error = ok ? std::string() : Why("cannot be written");
+  ok = close(fd) == 0 && ok;
+  if (ok && std::rename(temp.c_str(), target.c_str()) == 0) return true;
+  const std::string failed = write_error.empty() ? Why("cannot be replaced") : write_error;
+  unlink(temp.c_str());
+  return fail(failed);
 }
 
 }  // namespace zv

@@ -76,4 +76,21 @@ std::optional<TallyMap> ParseTallyMap(const std::string& text, std::string* erro
 // The same from a file (a small regular file).
 std::optional<TallyMap> LoadTallyMap(const std::string& path, std::string* error);
 
+// Source rows as the file's "sources" part writes them, on one line:
+// [{"source":3,"input":7,"name":"CAM 3"}] (a row without a name has no
+// "name"). The settings file keeps the rows in this form when no mapping
+// file was given.
+std::string TallySourcesJson(const std::vector<TallySourceRow>& rows);
+// Source rows from that text, checked as the file's are; nothing, with a
+// sentence ("sources[1]: source 3 is listed twice"), for bad ones.
+std::optional<std::vector<TallySourceRow>> ParseTallySources(const std::string& text, std::string* error);
+// Puts `rows` in the place of the "sources" part of the mapping file at
+// `path`, keeping the rest ("displays") as the file has it. The whole new
+// text goes to a temporary file beside it, with the file's permissions,
+// which then takes the file's place (a link is followed): a reader sees
+// the old file or the new one, never a part. False, with a sentence, when
+// the file cannot be read as JSON or the new one cannot be written; the
+// file is then as it was.
+bool WriteTallySources(const std::string& path, const std::vector<TallySourceRow>& rows, std::string* error);
+
 }  // namespace zv

@@ -106,8 +106,19 @@ void TallyService::AddMultiviewer(const std::string& address, MultiviewSession& 
 void TallyService::RemoveMultiviewer(const std::string& address) { m_engine->RemoveMultiviewer(address); }
 
 void TallyService::SetSwitcher(SwitcherSession* session) {
-  m_engine->SetSwitcher(session);
+  m_switcher = session;
+  m_engine->SetSwitcher(m_switcher_lights ? session : nullptr);
   if (m_sender) m_sender->SetSwitcher(session);
+}
+
+void TallyService::SetSwitcherLightsWindows(bool on) {
+  m_switcher_lights = on;
+  m_engine->SetSwitcher(on ? m_switcher : nullptr);
+}
+
+void TallyService::SetSources(const std::vector<TallySourceRow>& sources) {
+  m_engine->SetSources(sources);
+  if (m_sender) m_sender->SetSources(sources);
 }
 
 std::string TallyService::EventJson(const TallyEvent& event) {

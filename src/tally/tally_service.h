@@ -54,6 +54,12 @@ class TallyService {
   void AddMultiviewer(const std::string& address, MultiviewSession& session);
   void RemoveMultiviewer(const std::string& address);
   void SetSwitcher(SwitcherSession* session);
+  // Whether the switcher lights the multiviewers' windows (it does from
+  // the start); TSL out sends its tally either way.
+  void SetSwitcherLightsWindows(bool on);
+  bool SwitcherLightsWindows() const { return m_switcher_lights; }
+  // New source rows: the windows and TSL out follow at once.
+  void SetSources(const std::vector<TallySourceRow>& sources);
 
   // A tally change as the service's events carry it:
   // {"event":"tally","multiviewer":..,"window":..,"colour":"red","from":"tsl 127.0.0.1"}
@@ -71,6 +77,8 @@ class TallyService {
   int m_hub_token = 0;
   std::vector<std::string> m_followed;  // multiviewers taken from the hub
   bool m_have_switcher = false;
+  SwitcherSession* m_switcher = nullptr;
+  bool m_switcher_lights = true;
 };
 
 // Whether any tally option was given: tally runs in the service only then.

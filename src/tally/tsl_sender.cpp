@@ -69,6 +69,11 @@ void TslSender::SetSwitcher(SwitcherSession* session) {
   if (m_fd >= 0) Changed();
 }
 
+void TslSender::SetSources(std::vector<TallySourceRow> sources) {
+  m_map.sources = std::move(sources);
+  SendAll();
+}
+
 TslLamp TslSender::LampOf(int source) const {
   if (!m_switcher) return TslLamp::kOff;
   const SwitcherPageData& d = m_switcher->Data();

@@ -43,6 +43,9 @@ class TslSender {
   bool Start(std::string* error);
   // The switcher whose buses are sent; null for none (every source off).
   void SetSwitcher(SwitcherSession* session);
+  // New source rows: which sources are sent and their names, every one
+  // sent again at once.
+  void SetSources(std::vector<TallySourceRow> sources);
 
   // The packets for the sources given (every mapped source when empty).
   std::vector<std::vector<uint8_t>> Packets(const std::vector<int>& sources = {}) const;

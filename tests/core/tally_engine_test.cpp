@@ -2,13 +2,17 @@
 // switcher's buses become window labels and label colours, as the exact
 // frames the device receives, paced by the real link worker.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "multiview/multiview_session.h"
+#include "platform/small_file.h"
 #include "registry/families.h"
 #include "sim/multiview_device.h"
 #include "support/sim_frames.h"
@@ -307,6 +311,62 @@ TEST(TallyMapTest, RowsAndDefaults) {
   EXPECT_EQ(map->NameOf(4), "Cam 04");
   EXPECT_EQ(TallyMap::Defaults().InputOf(10), 10);
   EXPECT_FALSE(TallyMap::Defaults().InputOf(11));
+}
+
+// The window's table writes its rows into the mapping file: the rest of the
+// file stays, a link stays a link to the file it names, and a file that is
+// no mapping is left as it was, with a sentence.
+TEST(TallyMapTest, SourcesWrittenIntoTheFileKeepTheRestOrNothingChanges) {
+  char pattern[] = "/tmp/zv_tally_map_XXXXXX";
+  const std::string dir = mkdtemp(pattern);
+  const std::string displays = R"([{"tsl": "3.1", "address": 12, "window": 4, "tally": 1, "green": 2}])";
+  const std::vector<TallySourceRow> rows = {{3, 7, "CAM 3"}, {12, 16, ""}};
+  struct Case {
+    const char* what;
+    std::string text;
+    bool through_link;
+    bool written;
+    const char* said;
+  } const cases[] = {
+      {"a mapping", "{\"displays\": " + displays + "}", false, true, ""},
+      {"a mapping behind a link", "{\"displays\": " + displays + ", \"sources\": []}", true, true, ""},
+      {"no JSON", "{\"displays\": [", false, false, "displays cannot be kept"},
+      {"a bad display", R"({"displays": [{"tsl": "5.0", "window": 1}]})", false, false, "displays[0]: screen is missing"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string file = dir + "/map.json", link = dir + "/link.json";
+    unlink(link.c_str());
+    {
+      std::ofstream out(file, std::ios::trunc);
+      out << c.text;
+    }
+    if (c.through_link) {
+      ASSERT_EQ(symlink("map.json", link.c_str()), 0);
+    }
+    std::string error;
+    EXPECT_EQ(WriteTallySources(c.through_link ? link : file, rows, &error), c.written) << error;
+    EXPECT_NE(error.find(c.said), std::string::npos) << error;
+    std::string text;
+    ASSERT_TRUE(ReadSmallFile(file, &text, &error)) << error;
+    if (!c.written) {
+      EXPECT_EQ(text, c.text);
+      continue;
+    }
+    const nlohmann::json j = nlohmann::json::parse(text);
+    EXPECT_EQ(j["displays"], nlohmann::json::parse(displays));
+    EXPECT_EQ(j["sources"], nlohmann::json::parse(R"([{"source": 3, "input": 7, "name": "CAM 3"},
+                                                      {"source": 12, "input": 16}])"));
+    std::string why;
+    const std::optional<TallyMap> map = LoadTallyMap(c.through_link ? link : file, &why);
+    ASSERT_TRUE(map) << why;
+    EXPECT_EQ(map->sources, rows);
+    struct stat st {};
+    EXPECT_EQ(lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode), c.through_link);
+  }
+  unlink((dir + "/link.json").c_str());
+  unlink((dir + "/map.json").c_str());
+  EXPECT_EQ(rmdir(dir.c_str()), 0) << "a temporary file was left beside the map";
 }
 
 }  // namespace
