@@ -210,14 +210,10 @@ std::string CommandWord(const ActionSpec& action) {
   return word;
 }
 
-bool InGroup(const ActionSpec& action, const ActionParam& p) {
-  return std::find(action.one_of.begin(), action.one_of.end(), p.name) != action.one_of.end();
-}
-
 // The place of a one_of group is not optional on the command line: it is
 // the group's one value.
 ActionParam Required(const ActionSpec& action, ActionParam p) {
-  if (InGroup(action, p)) p.optional = false;
+  if (InOneOf(action, p)) p.optional = false;
   return p;
 }
 
@@ -226,7 +222,7 @@ ActionParam Required(const ActionSpec& action, ActionParam p) {
 std::string ActionExample(const FamilyInfo& family, const ActionSpec& action) {
   std::string example = std::string(family.key) + " " + CommandWord(action);
   for (const ActionParam& p : action.params) {
-    if (!TakenInOrder(action, p, false) || (p.optional && !InGroup(action, p))) continue;
+    if (!TakenInOrder(action, p, false) || (p.optional && !InOneOf(action, p))) continue;
     example += " " + (!p.example.empty()             ? p.example
                       : p.kind == ParamKind::kWord    ? p.words.back()
                       : p.kind == ParamKind::kInteger ? std::to_string((p.min + p.max + 1) / 2)

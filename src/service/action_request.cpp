@@ -3,7 +3,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -267,8 +266,7 @@ std::string ActionExampleBody(const ActionSpec& action) {
   std::string body;
   for (const ActionParam& p : action.params) {
     // What a client sends: of a one_of group, the member it may give.
-    const bool grouped = std::find(action.one_of.begin(), action.one_of.end(), p.name) != action.one_of.end();
-    if (!TakenInOrder(action, p, true) || (p.optional && !grouped)) continue;
+    if (!TakenInOrder(action, p, true) || (p.optional && !InOneOf(action, p))) continue;
     std::string value;
     std::string example = p.example;
     if (example.size() >= 2 && example.front() == '\'' && example.back() == '\'')

@@ -75,9 +75,13 @@ const ActionSpec* FindAction(ActionTable table, const std::string& name) {
   return nullptr;
 }
 
+bool InOneOf(const ActionSpec& action, const ActionParam& param) {
+  return std::find(action.one_of.begin(), action.one_of.end(), param.name) != action.one_of.end();
+}
+
 bool TakenInOrder(const ActionSpec& action, const ActionParam& param, bool remote) {
   if (remote && !param.local_only.empty()) return false;
-  if (std::find(action.one_of.begin(), action.one_of.end(), param.name) == action.one_of.end()) return true;
+  if (!InOneOf(action, param)) return true;
   for (const std::string& name : action.one_of) {
     const auto p = std::find_if(action.params.begin(), action.params.end(),
                                 [&name](const ActionParam& q) { return q.name == name; });
@@ -179,8 +183,7 @@ std::optional<ActionArgs> ParseActionWords(const ActionSpec& action, std::span<c
     if (!placed(p)) continue;
     if (next >= words.size()) {
       // The place of a one_of group must be filled.
-      const bool grouped = std::find(action.one_of.begin(), action.one_of.end(), p.name) != action.one_of.end();
-      if (p.optional && !grouped) break;
+      if (p.optional && !InOneOf(action, p)) break;
       *error = action.name + " needs its " + p.name;
       return std::nullopt;
     }

@@ -120,6 +120,9 @@ using ActionTable = std::span<const ActionSpec>;
 
 const ActionSpec* FindAction(ActionTable table, const std::string& name);
 
+// Whether `param` is one of the action's `one_of`.
+bool InOneOf(const ActionSpec& action, const ActionParam& param);
+
 // Whether a surface that takes the values in order gives `param` a place:
 // not a local-only one on a `remote` surface, and of `one_of` only the
 // first the surface takes.
