@@ -126,6 +126,7 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
   if (!ReadLinkOptions(parser, &link, &error)) return UsageError(result, error);
   result.config = link.config;
   result.frame_log = link.frame_log;
+  result.salvo_dir = link.salvo_dir;
   result.verbose = link.verbose;
   result.presence_period_ms = link.presence_period_ms;
   result.serve = parser.isSet("serve");

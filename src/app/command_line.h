@@ -26,6 +26,7 @@ struct CommandLine {
   QString skin_dir;  // empty: the default skin
   std::vector<std::string> serial_ports;
   std::string frame_log;  // empty: none
+  std::string salvo_dir;  // empty: the default salvo folder
   bool verbose = false;
   // How often a shown multiviewer or four-channel panel reads its device
   // back (milliseconds; 0: never).

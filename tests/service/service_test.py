@@ -31,6 +31,10 @@ del sys.argv[1:]
 
 MULTIVIEW, MATRIX, FOURCH, SWITCHER = "127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5"
 NAMES = {MULTIVIEW: "Multiviewer16", MATRIX: "Matrix8x8", FOURCH: "FourChannel", SWITCHER: "Switcher"}
+# A saved salvo, and the texts the desktop panel's recall of it sends (one
+# per input some output takes, as the panel's tests hold them).
+SALVO, SALVO_ROUTES = "Studio A", [2, 7, 2, 2, 5, 6, 7, 8]
+SALVO_TEXTS = ["2V1,3,4.", "5V5.", "6V6.", "7V2,7.", "8V8."]
 # No display of any kind: zvd must start without one.
 ENV = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
 
@@ -194,8 +198,20 @@ class ServiceTest(unittest.TestCase):
         cls.view = add_token(cls.tokens, "wall", "view")
         cls.operate = add_token(cls.tokens, "desk", "operate")
         cls.admin = add_token(cls.tokens, "root", "admin")
+        # The salvo folder: a salvo, a file that holds none, and files whose
+        # names are no salvo's (left out and counted); a text file is no
+        # salvo file at all.
+        cls.salvos = os.path.join(cls.dir.name, "salvos")
+        os.mkdir(cls.salvos)
+        for name, text in ((SALVO + ".json", json.dumps({"salvo": SALVO, "outputs": SALVO_ROUTES})),
+                           ("Broken.json", "{\"outputs\": [1, 2]}"),
+                           (".hidden.json", json.dumps({"outputs": SALVO_ROUTES})),
+                           ("50%.json", json.dumps({"outputs": SALVO_ROUTES})),
+                           ("notes.txt", "not a salvo")):
+            with open(os.path.join(cls.salvos, name), "w") as f:
+                f.write(text)
         cls.sim = Sim()
-        cls.zvd = Zvd(cls.sim, cls.tokens, "--event-queue-kb", "32")
+        cls.zvd = Zvd(cls.sim, cls.tokens, "--event-queue-kb", "32", "--salvo-dir", cls.salvos)
 
     @classmethod
     def tearDownClass(cls):
@@ -387,6 +403,73 @@ class ServiceTest(unittest.TestCase):
         by_http = self.sim.received(MATRIX)[len(before) + 1:]
         self.assertEqual(by_http, by_osc)
         self.assertEqual([f.replace(" ", "") for f in answer["frames"]], by_osc)
+
+    def test_salvos_are_listed_and_recalled_by_name_and_never_by_a_path(self):
+        z = self.zvd
+        salvos = "/api/v1/devices/%s/salvos" % MATRIX
+        status, listed, _ = z.request("GET", salvos, token=self.view)
+        self.assertEqual(status, 200, listed)
+        self.assertEqual([(s["name"], s.get("routes")) for s in listed["salvos"]],
+                         [("Broken", None), (SALVO, SALVO_ROUTES)])
+        self.assertIn("outputs", listed["salvos"][0]["error"])
+        self.assertNotIn(self.salvos, json.dumps(listed), "the listing shows the service's paths")
+        self.assertEqual(listed["skipped"], 2)
+        for name, path, token, expected in [
+                ("not a matrix router", "/api/v1/devices/%s/salvos" % SWITCHER, self.view, 404),
+                ("no such device", "/api/v1/devices/127.0.0.9/salvos", self.view, 404),
+                ("no token", salvos, None, 401)]:
+            with self.subTest(name):
+                self.assertEqual(z.request("GET", path, token=token)[0], expected)
+
+        # By name, over HTTP and OSC: the panel's texts reach the router.
+        expected = [t.encode().hex() for t in SALVO_TEXTS]
+        recall = "/api/v1/devices/%s/actions/matrix.salvo" % MATRIX
+        before = self.sim.received(MATRIX)
+        status, answer, _ = z.request("POST", recall, {"name": SALVO}, self.operate)
+        self.assertEqual(status, 200, answer)
+        self.assertEqual(self.sim.received(MATRIX)[len(before):], expected)
+        self.assertEqual([f.replace(" ", "") for f in answer["frames"]], expected)
+        before = self.sim.received(MATRIX)
+        start = z.err.count()
+        subprocess.run(["oscsend", "127.0.0.1", str(z.osc_port), "/zv/%s/matrix/salvo" % MATRIX, "s", SALVO],
+                       check=True, timeout=20)
+        self.assertTrue(z.audit(start, r"action=matrix.salvo device=%s result=done" % MATRIX))
+        self.assertEqual(self.sim.received(MATRIX)[len(before):], expected)
+
+        # Refused, with nothing sent: a path from any client, whatever its
+        # role (even one inside the salvo folder), and names that are none.
+        def osc(*words):
+            start = z.err.count()
+            subprocess.run(["oscsend", "127.0.0.1", str(z.osc_port), "/zv/%s/matrix/salvo" % MATRIX,
+                            "s" * len(words), *words], check=True, timeout=20)
+            line = z.audit(start, r"osc /zv/.*/matrix/salvo")
+            return int(re.search(r"status=(\d+)", line).group(1)) if line else None
+
+        in_folder = os.path.join(self.salvos, SALVO + ".json")
+        cases = [
+            ("a path, from an admin", lambda: z.request("POST", recall, {"file": "/etc/passwd"}, self.admin), 400,
+             "salvos are recalled by name from the salvo folder"),
+            ("a path inside the salvo folder", lambda: z.request("POST", recall, {"file": in_folder}, self.admin),
+             400, "recalled by name"),
+            ("a path as a name", lambda: z.request("POST", recall, {"name": "../tokens"}, self.admin), 400, "name"),
+            ("a hidden file's name", lambda: z.request("POST", recall, {"name": ".hidden"}, self.operate), 400,
+             "name"),
+            ("a salvo that is not there", lambda: z.request("POST", recall, {"name": "Nope"}, self.operate), 400,
+             "no salvo \"Nope\""),
+            ("a file that holds no salvo", lambda: z.request("POST", recall, {"name": "Broken"}, self.operate), 400,
+             "Broken"),
+            ("neither name nor file", lambda: z.request("POST", recall, {}, self.operate), 400, "name"),
+            ("a view token", lambda: z.request("POST", recall, {"name": SALVO}, self.view), 403, "operate"),
+            ("a path over OSC", lambda: (osc("/etc/passwd"), None, None), 400, None),
+        ]
+        for name, run, status, says in cases:
+            with self.subTest(name):
+                before = self.sim.received(MATRIX)
+                got, answer, _ = run()
+                self.assertEqual(got, status, answer)
+                if says:
+                    self.assertIn(says, answer["error"])
+                self.nothing_reached(MATRIX, before)
 
     def test_repeated_failures_block_the_address(self):
         z = self.zvd

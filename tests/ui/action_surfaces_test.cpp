@@ -39,6 +39,7 @@
 #include "matrix/matrix_ids.h"
 #include "matrix/matrix_lock.h"
 #include "matrix/matrix_panel.h"
+#include "matrix/salvo_folder.h"
 #include "multiview/multiview_color_page.h"
 #include "multiview/multiview_control_page.h"
 #include "multiview/multiview_panel.h"
@@ -473,6 +474,44 @@ TEST(ActionSurfacesTest, ASalvoSendsWhatItsRoutesSendOneByOne) {
   }
   EXPECT_EQ(from_salvo, one_by_one);
   EXPECT_EQ(one_by_one.size(), 5u);
+}
+
+// The panel's save dialog opens in the salvo folder: a salvo saved there
+// under a bare name is one the service lists, and recalling it by that
+// name (as a remote client does) sends what the panel's own recall of the
+// file sends.
+TEST(ActionSurfacesTest, ASalvoSavedByThePanelIsRecalledByNameWithThePanelsTexts) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string folder = dir.filePath(QStringLiteral("salvos")).toStdString();  // made by the dialog
+  SetSalvoFolder(folder);
+  struct Restore {
+    ~Restore() { SetSalvoFolder({}); }
+  } restore;
+  Bench b(kMatrix);
+  ASSERT_TRUE(b.Ready());
+  Route({2}, {1, 3, 4}, kIdMatrixApply)(b);
+  Route({7}, {2}, kIdMatrixApply)(b);
+  MenuThenFile(b.panel(), QStringLiteral("Save salvo..."), QStringLiteral("Studio B"));
+  const SalvoList list = ListSalvos(folder);
+  ASSERT_EQ(list.salvos.size(), 1u) << list.error;
+  EXPECT_EQ(list.salvos[0].name, "Studio B");
+  EXPECT_EQ(list.salvos[0].error, "");
+  EXPECT_EQ(list.salvos[0].salvo.outputs, (std::array<uint8_t, kMatrixPortCount>{2, 7, 2, 2, 0, 0, 0, 0}));
+
+  ASSERT_TRUE(test::DrainLink(b.dlg));
+  const size_t before = b.Settled().size();
+  MenuThenFile(b.panel(), QStringLiteral("Recall salvo..."), QStringLiteral("Studio B"));
+  ASSERT_TRUE(test::DrainLink(b.dlg));
+  std::vector<std::string> by_file = b.Settled();
+  by_file.erase(by_file.begin(), by_file.begin() + static_cast<long>(before));
+  EXPECT_EQ(by_file, (std::vector<std::string>{"2V1,3,4.", "7V2."}));
+  const ActionOutcome by_name = Matrix(b)->Act("matrix.salvo", {{"name", std::string("Studio B")}});
+  ASSERT_TRUE(by_name.ok()) << by_name.message;
+  ASSERT_TRUE(test::DrainLink(b.dlg));
+  std::vector<std::string> named = b.Settled();
+  named.erase(named.begin(), named.begin() + static_cast<long>(before + by_file.size()));
+  EXPECT_EQ(named, by_file);
 }
 
 // ---- the four-channel switcher ----------------------------------------------------

@@ -11,6 +11,7 @@ import socket
 import struct
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
@@ -24,16 +25,28 @@ ZVD, SIM, ZVCTL, AXE_DIR = sys.argv[1:5]
 del sys.argv[1:5]
 OSC_PORT = h.free_port(socket.SOCK_DGRAM)
 rig = None
+# The service's salvo folder, with one salvo saved as the desktop panel saves it.
+SALVOS = tempfile.TemporaryDirectory(prefix="zv-web-salvos-")
+SALVO, SALVO_ROUTES = "Studio A", [2, 7, 2, 2, 5, 6, 7, 8]
+
+
+def save_salvo(name, routes):
+    path = os.path.join(SALVOS.name, name + ".json")
+    with open(path, "w", encoding="utf-8") as f:
+        json.dump({"salvo": name, "outputs": routes}, f)
+    return path
 
 
 def setUpModule():
     global rig
-    rig = h.Rig(ZVD, SIM, ["--osc-port", str(OSC_PORT)]).start()
+    save_salvo(SALVO, SALVO_ROUTES)
+    rig = h.Rig(ZVD, SIM, ["--osc-port", str(OSC_PORT), "--salvo-dir", SALVOS.name]).start()
 
 
 def tearDownModule():
     if rig:
         rig.stop()
+    SALVOS.cleanup()
 
 
 # The device names the simulator gives, by address, and zvctl's type bytes.
@@ -109,7 +122,7 @@ class BrowserCase(unittest.TestCase):
 
 
 class RolesTest(BrowserCase):
-    # role, may press, sees the admin settings (set IP, salvo files)
+    # role, may press, sees the admin settings (set IP)
     ROLES = [("view", False, False), ("operate", True, False), ("admin", True, True)]
 
     def test_each_role_sees_everything_and_may_what_it_allows(self):
@@ -126,7 +139,9 @@ class RolesTest(BrowserCase):
                 h.wait(d, "the matrix page", lambda d: d.find_elements(By.CSS_SELECTOR, '[data-output="4"][data-input="3"]'))
                 cell = d.find_element(By.CSS_SELECTOR, '[data-output="4"][data-input="3"]')
                 self.assertEqual(cell.is_enabled(), may_press)
-                self.assertEqual(len(d.find_elements(By.ID, "salvo-file")), 1 if admin else 0)
+                salvo = h.wait(d, "the saved salvo", lambda d: d.find_elements(
+                    By.XPATH, f'//button[@aria-label="Recall salvo {SALVO}"]'))[0]
+                self.assertEqual(salvo.is_enabled(), may_press)
                 # The page keeps nothing of the token: the cookie is HttpOnly
                 # and the field was emptied when it was sent.
                 kept = d.execute_script(
@@ -243,6 +258,30 @@ class PressTest(BrowserCase):
         rig.sim_log.wait_for(lambda e: frame_of(e) == want[-1], since)
         self.assertEqual(received(rig.sim_log.before_marker(h.MATRIX, since)), want)
         h.wait(d, "the routes lit", lambda d: h.pressed(d.find_element(By.CSS_SELECTOR, '[data-output="5"][data-input="6"]')))
+
+    def test_a_tap_on_a_saved_salvo_routes_the_router_and_lights_the_grid(self):
+        d = self.browser("operate", address=h.MATRIX)
+        status, answer, _ = rig.request("POST", f"/api/v1/devices/{h.MATRIX}/actions/matrix.through", {},
+                                        role="operate")
+        self.assertEqual(status, 200, answer)
+        h.wait(d, "one to one lit", lambda d: h.pressed(d.find_element(By.CSS_SELECTOR, '[data-output="1"][data-input="1"]')))
+        # One saved while the page is open comes with Refresh.
+        later = save_salvo("Late", [1, 1, 1, 1, 1, 1, 1, 1])
+        self.addCleanup(os.remove, later)
+        # The salvos are below the grid: the finger scrolls to them first.
+        d.execute_script("arguments[0].scrollIntoView({block: 'center'})", h.by_name(d, "Refresh salvos"))
+        tap_name(d, "Refresh salvos")
+        h.wait(d, "the later salvo", lambda d: d.find_elements(By.XPATH, '//button[@aria-label="Recall salvo Late"]'))
+        want = window_frames(h.MATRIX, "matrix", "salvo", os.path.join(SALVOS.name, SALVO + ".json"))
+        d.execute_script("document.getElementById('notice').textContent = ''")
+        since = rig.sim_log.mark()
+        tap_name(d, f"Recall salvo {SALVO}")
+        said = h.wait(d, "the answer", lambda d: d.find_element(By.ID, "notice").text)
+        self.assertEqual(said, "matrix.salvo: done")
+        self.assertEqual(received(rig.sim_log.before_marker(h.MATRIX, since)), want)
+        h.wait(d, "the salvo's routes lit", lambda d: all(
+            h.pressed(d.find_element(By.CSS_SELECTOR, f'[data-output="{o}"][data-input="{i}"]'))
+            for o, i in enumerate(SALVO_ROUTES, 1)))
 
     def test_a_locked_router_takes_no_tap(self):
         d = self.browser("operate", address=h.MATRIX)

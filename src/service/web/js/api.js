@@ -42,6 +42,7 @@ export const api = {
   session: () => call("GET", "/session"),
   devices: () => call("GET", "/devices"),
   state: (address) => call("GET", `/devices/${encodeURIComponent(address)}/state`),
+  salvos: (address) => call("GET", `/devices/${encodeURIComponent(address)}/salvos`),
   act: (address, action, params = {}) =>
     call("POST", `/devices/${encodeURIComponent(address)}/actions/${encodeURIComponent(action)}`, params),
   setIp: (address, body) => call("POST", `/devices/${encodeURIComponent(address)}/ip`, body),

@@ -1,11 +1,13 @@
 // The matrix router: an 8 x 8 grid of crosspoints, one row per output. A
 // tap routes the input to the output at once, or, in take mode, marks the
-// route and waits for Take. Lock, one to one, and salvo files for admins.
-import { el, actionButton, setPressed, setBlocked, group, role } from "./dom.js";
+// route and waits for Take. Lock, one to one, and the salvos saved in the
+// service's salvo folder, recalled by name with a tap.
+import { el, actionButton, setPressed, setBlocked, group, refreshEnabled } from "./dom.js";
+import { api } from "./api.js";
 
 const ports = [1, 2, 3, 4, 5, 6, 7, 8];
 
-export function matrixPage({ act }) {
+export function matrixPage({ address, act }) {
   let state = {};
   const pending = new Map();  // output -> input, in take mode
   const cells = new Map();    // `${output}:${input}` -> button
@@ -62,13 +64,43 @@ export function matrixPage({ act }) {
     }
   }
 
-  const salvo = el("input", { type: "text", id: "salvo-file", "data-needs": "admin", spellcheck: "false",
-    placeholder: "studio.json" });
-  const recall = actionButton("Recall salvo", () => {
-    if (salvo.value.trim()) act("matrix.salvo", { file: salvo.value.trim() });
-  }, { needs: "admin" });
-  const salvoPart = el("div", { class: "inline" },
-    el("label", { for: "salvo-file" }, "Salvo file on the service's machine"), salvo, recall);
+  // The salvos: one button per saved salvo, read when the page opens and
+  // again on Refresh. Files in the folder that hold no salvo are named
+  // with why, so that whoever saved them can mend them.
+  const salvoKeys = el("div", { class: "keys grow" });
+  const salvoNote = el("p", { class: "muted", id: "salvo-note", role: "status" });
+  const refresh = actionButton("\u21bb", () => loadSalvos(), { name: "Refresh salvos", needs: "view", cls: "small" });
+  let salvoButtons = [];
+  let asked = 0;
+
+  async function loadSalvos() {
+    const mine = ++asked;
+    let list;
+    try {
+      list = await api.salvos(address);
+    } catch (e) {
+      if (mine === asked) salvoNote.textContent = `The salvos could not be read: ${e.message}`;
+      return;
+    }
+    if (mine !== asked) return;  // a newer read is on its way
+    const good = list.salvos.filter((s) => s.routes);
+    const bad = list.salvos.filter((s) => !s.routes);
+    salvoButtons = good.map((s) => {
+      // The name, and under it the input each output takes (- leaves it).
+      const label = el("span", { class: "salvo" }, el("span", {}, s.name),
+        el("span", { class: "routes", "aria-hidden": "true" }, s.routes.map((input) => input || "-").join(" ")));
+      return actionButton(label, () => act("matrix.salvo", { name: s.name }), { name: `Recall salvo ${s.name}` });
+    });
+    salvoKeys.replaceChildren(...salvoButtons);
+    const lines = [];
+    if (list.error) lines.push(list.error);
+    if (!good.length && !list.error) lines.push("No salvo is saved yet: the desktop panel's Save salvo puts them in the salvo folder.");
+    for (const s of bad) lines.push(`${s.name}: ${s.error}`);
+    if (list.skipped) lines.push(`${list.skipped} file(s) in the folder are not named as salvos.`);
+    salvoNote.textContent = lines.join(" ");
+    refreshEnabled(salvoKeys);
+    draw();
+  }
 
   function draw() {
     const routes = state.routes || [];
@@ -82,6 +114,7 @@ export function matrixPage({ act }) {
     }
     setPressed(lock, state.locked === true);
     setBlocked(through, state.locked === true);
+    for (const b of salvoButtons) setBlocked(b, state.locked === true);
     setBlocked(take, pending.size === 0 || state.locked === true);
     setBlocked(clear, pending.size === 0);
     take.textContent = pending.size ? `Take (${pending.size})` : "Take";
@@ -94,7 +127,8 @@ export function matrixPage({ act }) {
       el("div", { class: "row" },
         el("div", { class: "inline" }, takeToggle, el("label", { for: "take-mode" }, "Take mode: routes wait for Take")),
         el("div", { class: "keys" }, take, clear, lock, through))),
-    role() === "admin" ? group("Salvo", salvoPart) : null);
+    group("Salvos", el("div", { class: "row" }, salvoKeys, refresh), salvoNote));
+  loadSalvos();
 
   return {
     root,
