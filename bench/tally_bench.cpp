@@ -145,7 +145,7 @@ int main() {
     if (colours == 2) to_tally.push_back(static_cast<double>(last - pressed) / 1000.0);
   }
   std::printf("Cut -> both tally frames (0x3C) left, %zu cuts: median %.2f ms, p99 %.2f ms "
-              "(the switcher's own frame and the worker's 10 ms pause after each frame included)\n",
+              "(the multiviewer's 10 ms pause between its two colour frames included)\n",
               to_tally.size(), Percentile(to_tally, 0.5), Percentile(to_tally, 0.99));
   engine.SetSwitcher(nullptr);
   bench.Settle();
