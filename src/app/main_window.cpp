@@ -789,7 +789,35 @@ void CZELVIKDlg::FillDeviceBrowser() {
   m_browser->SetRows(rows);
 }
 
+void CZELVIKDlg::ListHeardDevice(const HubDevice& device) {
+  // Only the network list takes it; a search of the window's own lists
+  // what it finds when it ends.
+  if (!device.online || device.address.empty() || m_eState != kModeNetwork || m_searching) return;
+  for (const DeviceEntry& entry : m_device_list)
+    if (entry.IpText() == device.address) return;
+  if (static_cast<int>(m_device_list.size()) >= m_link_config.device_list_cap) return;
+  QComboBox* combo = DeviceCombo();
+  const bool was_empty = m_no_device_line || m_device_list.empty();
+  if (was_empty) {
+    combo->clear();
+    m_device_list.clear();
+    m_no_device_line = false;
+  }
+  DeviceEntry entry{};
+  entry.SetIpText(device.address);
+  entry.device_type = device.type;
+  entry.device_id = device.id;
+  m_device_list.push_back(entry);
+  const QString line = QString::fromStdString(device.name.empty() ? device.address : device.name);
+  combo->addItem(line);
+  // Nothing is chosen for the operator: the line waits to be picked.
+  if (was_empty) combo->setCurrentIndex(-1);
+  ShowStatus("Listed " + line.toStdString() + ": it answered a search since the list was made");
+  FillDeviceBrowser();
+}
+
 void CZELVIKDlg::ShowPresence(const HubDevice& device) {
+  ListHeardDevice(device);
   // Only a change is news: a device found for the first time is no return.
   const bool was_offline = m_offline.count(device.address) != 0;
   if (device.online ? !was_offline : was_offline) {

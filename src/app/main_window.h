@@ -227,6 +227,9 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   void OpenWaitingWindows();
   // A device came or went (a search or a presence search said so).
   void ShowPresence(const HubDevice& device);
+  // A device the hub heard of that the list does not hold (a search a
+  // remote client of the service ran) joins the end of the list.
+  void ListHeardDevice(const HubDevice& device);
   int m_presence_token = 0;
   // Devices a search or a presence search last found silent.
   std::set<std::string> m_offline;

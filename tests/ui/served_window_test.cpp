@@ -25,6 +25,7 @@
 #include "support/loopback_link.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
+#include "support/ui_input.h"
 #include "switcher/switcher_panel.h"
 
 namespace zv {
@@ -34,15 +35,16 @@ bool HaveTool(const char* name) {
   return QProcess::execute("sh", {"-c", QString("command -v %1 >/dev/null").arg(name)}) == 0;
 }
 
-// The window, found by a real search (a click on Scan), serving on a port
-// of its own with one operate token.
+// The window, found by a real search (a click on Scan, unless `scan` is
+// false), serving on a port of its own with one token of `role`.
 class Served {
  public:
-  Served() : m_port(test::FreeUdpPort()), m_runner(test::LoopbackSim(m_port, {"PS"})) {
+  explicit Served(bool scan = true, Role role = Role::kOperate)
+      : m_port(test::FreeUdpPort()), m_runner(test::LoopbackSim(m_port, {"PS"})) {
     dlg = std::make_unique<CZELVIKDlg>(test::LoopbackConfig(m_port));
     std::string error;
     const std::string tokens = (m_dir.path() + "/tokens").toStdString();
-    const std::optional<std::string> token = TokenStore::AddToken(tokens, "desk", Role::kOperate, &error);
+    const std::optional<std::string> token = TokenStore::AddToken(tokens, "desk", role, &error);
     EXPECT_TRUE(token) << error;
     // curl reads the header from a file: the token is on no command line.
     QFile header(m_dir.path() + "/header");
@@ -56,10 +58,12 @@ class Served {
     options.osc_port = 0;
     service = std::make_unique<ServiceServer>(dlg->Hub(), options);
     EXPECT_TRUE(service->Start(&error)) << error;
+    if (!scan) return;
     QTest::mouseClick(static_cast<QAbstractButton*>(dlg->Item(kIdScan)), Qt::LeftButton);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !dlg->Searching(); }, 10000));
     panel = qobject_cast<CClass_switcher_dlg*>(dlg->m_p_mian_show_dlg.data());
   }
+  bool SimStarted() const { return m_runner.started(); }
   ~Served() {
     service.reset();
     dlg.reset();
@@ -103,6 +107,10 @@ class Served {
     return Run("curl", {"-s", "-f", "-H", "@" + m_dir.path() + "/header", "-d", QString::fromStdString(body), url},
                out);
   }
+  int Post(const std::string& path, QByteArray* out = nullptr) {
+    const QString url = QString("http://127.0.0.1:%1/api/v1/%2").arg(service->Port()).arg(QString::fromStdString(path));
+    return Run("curl", {"-s", "-f", "-X", "POST", "-H", "@" + m_dir.path() + "/header", url}, out);
+  }
   int Osc(const std::string& path, const QStringList& args) {
     return Run("oscsend",
                QStringList{"127.0.0.1", QString::number(service->OscPort()), QString::fromStdString(path)} + args);
@@ -136,6 +144,28 @@ TEST(ServedWindowTest, ARemoteProgramLightsTheWindowsButtons) {
   ASSERT_EQ(s.Curl("switcher.program", R"({"source": 3})", &answer), 0) << answer.toStdString();
   EXPECT_EQ(s.Face(kPgmSourceButtons[2]), SourceProgramImage(3)) << "the panel did not show the client's press";
   EXPECT_EQ(s.panel->Session().Data().zv_switcher_pgm_source, 3);
+}
+
+// A device a remote client's search found joins the window's list, and the
+// operator can open its panel from there.
+TEST(ServedWindowTest, ADeviceARemoteSearchFoundJoinsTheWindowsList) {
+  if (!HaveTool("curl")) GTEST_SKIP() << "curl is missing";
+  Served s(/*scan=*/false, Role::kAdmin);
+  ASSERT_TRUE(s.SimStarted());
+  QComboBox* combo = s.dlg->DeviceCombo();
+  const auto listed = [&] { return combo->findText("127.0.0.2", Qt::MatchContains); };
+  ASSERT_LT(listed(), 0) << "listed before any search";
+  QByteArray answer;
+  ASSERT_EQ(s.Post("scan", &answer), 0) << answer.toStdString();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return listed() >= 0; }, 5000)) << "the window's list did not take the device";
+  EXPECT_EQ(s.dlg->m_p_mian_show_dlg.data(), nullptr) << "a panel opened without the operator";
+  ASSERT_TRUE(test::ChooseLine(combo, listed()));
+  s.panel = qobject_cast<CClass_switcher_dlg*>(s.dlg->m_p_mian_show_dlg.data());
+  ASSERT_NE(s.panel, nullptr) << "choosing the line opened no switcher panel";
+  // The panel is a view of the session the service drives.
+  s.Click(kPgmSourceButtons[4]);
+  ASSERT_TRUE(s.WaitForFrames(1));
+  EXPECT_EQ(s.dlg->Hub().StateOf("127.0.0.2").value("program", 0), 5);
 }
 
 TEST(ServedWindowTest, TheWindowHttpAndOscSendTheSameFramesForAnAction) {
