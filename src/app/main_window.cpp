@@ -12,6 +12,7 @@
 #include <QShortcut>
 #include <QToolButton>
 #include <QWindow>
+#include <optional>
 #include <algorithm>
 #include <mutex>
 #include <utility>
@@ -34,20 +35,30 @@ CZELVIKDlg* m_p_glo_main_set_or_get_dlg = nullptr;
 // The door a panel gets: the device chosen when it opened, the main
 // window's connection mode and link worker. Requests made through it are
 // cancelled when the panel goes.
+//
+// A session's door (`own_mode` given: the line the session was made for)
+// follows the window's connection mode only while its device is the one the
+// panel area shows, whose connection the operator sets there; any other
+// device (in a window of its own, driven by a remote client) keeps its own
+// line, so switching the panel area to the serial line never sends another
+// device's frames down it.
 class PanelDeviceLink : public DeviceLink {
  public:
-  PanelDeviceLink(CZELVIKDlg& window, const DeviceEntry& device, bool chosen, std::string name)
-      : DeviceLink(device), m_window(window), m_chosen(chosen), m_name(std::move(name)) {}
+  PanelDeviceLink(CZELVIKDlg& window, const DeviceEntry& device, bool chosen, std::string name,
+                  std::optional<int32_t> own_mode = std::nullopt)
+      : DeviceLink(device), m_window(window), m_chosen(chosen), m_name(std::move(name)), m_own_mode(own_mode) {}
 
   LinkTarget Target() const override {
     LinkTarget target;
     target.device = m_device;
     target.chosen = m_chosen;
-    target.mode = m_window.m_eState;
+    target.mode = Mode();
     return target;
   }
   std::string DeviceName() const override { return m_name; }
-  int32_t Mode() const override { return m_window.m_eState; }
+  int32_t Mode() const override {
+    return m_own_mode && !m_window.ShowsInPanelArea(m_device) ? *m_own_mode : m_window.m_eState;
+  }
   void SetMode(int32_t mode) override { m_window.m_eState = mode; }
   void Request(const std::string& status, LinkWorker::Job job) override {
     if (!status.empty()) m_window.ShowStatus(status);
@@ -75,6 +86,7 @@ class PanelDeviceLink : public DeviceLink {
   CZELVIKDlg& m_window;
   bool m_chosen;
   std::string m_name;
+  std::optional<int32_t> m_own_mode;
 };
 
 CChildDialog* CreateDevicePanel(PanelKind kind, QWidget* parent, DeviceLink& link,
@@ -109,8 +121,8 @@ CZELVIKDlg::CZELVIKDlg(const LinkConfig& link_config, QWidget* parent)
   m_link_worker = std::make_unique<LinkWorker>(link_config, post, m_serial_port);
   m_hub = std::make_unique<DeviceHub>(
       *m_link_worker, m_session_clock, post,
-      [this](const DeviceEntry& device, const std::string& name, bool) -> std::unique_ptr<DeviceLink> {
-        return std::make_unique<PanelDeviceLink>(*this, device, true, name);
+      [this](const DeviceEntry& device, const std::string& name, bool serial) -> std::unique_ptr<DeviceLink> {
+        return std::make_unique<PanelDeviceLink>(*this, device, true, name, serial ? kModeSerial : kModeNetwork);
       });
   m_presence_token = m_hub->OnDevice([this](const HubDevice& device) { ShowPresence(device); });
   m_tally = std::make_unique<DesktopTally>(*m_hub, m_session_clock, post);
@@ -787,6 +799,13 @@ void CZELVIKDlg::FillDeviceBrowser() {
     rows.push_back(std::move(row));
   }
   m_browser->SetRows(rows);
+}
+
+bool CZELVIKDlg::ShowsInPanelArea(const DeviceEntry& device) const {
+  if (!m_p_mian_show_dlg || m_device_index < 0) return false;
+  const DeviceEntry& shown = ChosenDevice();
+  return shown.IpText() == device.IpText() && shown.device_type == device.device_type &&
+         shown.device_id == device.device_id;
 }
 
 void CZELVIKDlg::ListHeardDevice(const HubDevice& device) {

@@ -128,6 +128,8 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   // The devices the window's searches found and their sessions, which the
   // service (--serve) shares with the panels.
   DeviceHub& Hub() { return *m_hub; }
+  // True when the panel area shows `device`'s panel.
+  bool ShowsInPanelArea(const DeviceEntry& device) const;
   // Tally on the hub's sessions: the rows of the multiviewer panel's
   // "Tally" group and the switcher's lights on the windows.
   DesktopTally& Tally() { return *m_tally; }

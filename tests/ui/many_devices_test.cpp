@@ -15,11 +15,16 @@
 #include "app/device_browser.h"
 #include "app/main_window.h"
 #include "app/panel_window.h"
+#include "app/set_configure.h"
 #include "controls/button_st.h"
+#include "multiview/multiview_control_page.h"
+#include "multiview/multiview_panel.h"
+#include "sim/multiview_device.h"
 #include "sim/switcher_device.h"
 #include "support/link_drain.h"
 #include "support/sim_runner.h"
 #include "support/udp_peer.h"
+#include "support/ui_input.h"
 #include "switcher/switcher_session.h"
 #include "switcher/switcher_state.h"
 
@@ -123,6 +128,37 @@ TEST_F(ManyDevicesTest, PanelWindowsSendToTheirOwnDevicesAndAgreeWithThePanelAre
   // Asked again for an open device, the list raises its window.
   m_dlg->OpenPanelWindow(line);
   EXPECT_EQ(m_dlg->PanelWindows().size(), 2u);
+}
+
+// The panel area's connection set to the serial line (in the settings
+// window, by its list) is the shown device's: a multiviewer in a window of
+// its own still goes by the network, where its session was made.
+TEST_F(ManyDevicesTest, ThePanelAreasSerialLineIsNotAnotherWindowsDevicesLine) {
+  QTest::keyClick(m_dlg.get(), Qt::Key_D, Qt::ControlModifier);
+  ASSERT_NE(m_dlg->Browser(), nullptr);
+  QListView* list = m_dlg->Browser()->List();
+  list->setCurrentIndex(BrowserLine("Mv_127.0.0.4"));
+  QTest::keyClick(list, Qt::Key_Return, Qt::ControlModifier);
+  ASSERT_EQ(m_dlg->PanelWindows().size(), 1u);
+  PanelWindow* window = m_dlg->PanelWindows()[0];
+  auto* panel = qobject_cast<CClass_16view_dlg*>(window->Panel());
+  ASSERT_NE(panel, nullptr);
+  auto* page = qobject_cast<CClass_16view_control*>(panel->m_p_cur_page.data());
+  ASSERT_NE(page, nullptr);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return page->isEnabled(); }, kWaitMs)) << "the multiviewer was not read";
+  ASSERT_NE(m_dlg->m_p_mian_show_dlg.data(), nullptr) << "the panel area shows the first switcher";
+
+  QTest::mouseClick(static_cast<QAbstractButton*>(m_dlg->Item(kIdSet)), Qt::LeftButton);
+  CSetConfigure* settings = m_dlg->m_pSetConfigure;
+  ASSERT_NE(settings, nullptr);
+  ASSERT_TRUE(test::ChooseLine(settings->ModeList(), kModeSerial));
+  ASSERT_EQ(m_dlg->m_eState, kModeSerial);
+
+  QTest::mouseClick(page->Item(CClass_16view_control::kIdFirstLayoutButton + 4), Qt::LeftButton);  // nine
+  ASSERT_TRUE(test::DrainLink(*m_dlg));
+  ASSERT_TRUE(test::DeviceHasLoggedAll("127.0.0.4", m_port));
+  auto& multiviewer = dynamic_cast<sim::MultiviewerDevice&>(m_runner->sim().Device(2));
+  EXPECT_EQ(multiviewer.State().layout_code, 9) << "the frame went down the serial line";
 }
 
 // The filter narrows the list by any part of a line and by family.
