@@ -46,7 +46,7 @@ void AddOptions(QCommandLineParser* parser) {
                      "\n"
                      "  zvd --token-file tokens --add-token desk operate   make a token (printed once)\n"
                      "  zvd --token-file tokens --search-address %1   serve the virtual devices\n"
-                     "  zvd --token-file tokens --serial-port /dev/ttyUSB0   and the device on that line")
+                     "  zvd --token-file tokens --serial-port /dev/ttyUSB0   serve the device on that serial line")
           .arg(QLatin1String(zv::kFirstRunSearchAddress)));
   parser->addHelpOption();
   parser->addVersionOption();

@@ -707,8 +707,6 @@ class SerialLineTest(unittest.TestCase):
         z = self.zvd
         ws = z.events(self.operate)
         self.assertEqual(json.loads(ws.recv())["event"], "snapshot")
-        port = self.sim.port
-        self.sim.stop()  # the far end of the line closes
 
         def next_event(test):
             while True:
@@ -716,6 +714,16 @@ class SerialLineTest(unittest.TestCase):
                 if test(event):
                     return event
 
+        # A search of the network, which the line's device is not on, and
+        # of the line leaves it as it was: the next event about it is the
+        # action's, not a device event.
+        status, listed, _ = z.request("POST", "/api/v1/scan", {}, self.admin)
+        self.assertEqual(status, 200, listed)
+        self.assertEqual(self.act(self.key, "multiview.layout", {"windows": 4})[0], 200)
+        self.assertEqual(next_event(lambda e: e["event"] in ("device", "action") and e["device"] == self.key)["event"],
+                         "action")
+        port = self.sim.port
+        self.sim.stop()  # the far end of the line closes
         lost = next_event(lambda e: e["event"] == "device" and e["device"] == self.key)
         self.assertEqual((lost["online"], lost["link"]), (False, "serial"))
         type(self).sim = Sim("--serial", "--serial-link", self.link, port=port)
