@@ -437,7 +437,7 @@ TEST(ActionRequest, OscMessagesBecomeAnAddressAnActionAndCheckedArguments) {
       {"/zv/224.0.0.1/switcher/cut", {}, nullptr, nullptr, {}, 400},
       {"/zv/0.0.0.5/switcher/cut", {}, nullptr, nullptr, {}, 400},
       {"/zv/studio/switcher/cut", {}, nullptr, nullptr, {}, 400},
-      {"/zv/serial-ttyUSB0/multiview/layout", {4}, "serial-ttyUSB0", "multiview.layout", {{"windows", 4}}},
+      {"/zv/serial-ttyUSB0/multiview/layout", {4}, "serial-ttyUSB0", "multiview.layout", {{"windows", std::string("4")}}},
       {"/zv/serial-/multiview/layout", {4}, nullptr, nullptr, {}, 400},
       {"/zv//switcher/cut", {}, nullptr, nullptr, {}, 400},
       {"/other/10.0.0.5/switcher/cut", {}, nullptr, nullptr, {}, 400},
