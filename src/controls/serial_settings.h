@@ -7,13 +7,14 @@
 #include <cstdint>
 #include <string>
 
+#include "link/serial_port.h"
+
 class QComboBox;
 
 namespace zv {
 
 class CnComm;
 
-inline constexpr std::array<uint32_t, 5> kBaudRateLines{9600, 19200, 38400, 57600, 115200};
 // How often a window with a serial group looks whether the line is still
 // there, and what it then tells the operator.
 inline constexpr int kSerialLineCheckMs = 250;

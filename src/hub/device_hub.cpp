@@ -6,6 +6,8 @@
 #include <mutex>
 #include <set>
 
+#include "platform/platform.h"
+#include "link/serial_port.h"
 #include "registry/families.h"
 
 namespace zv {
@@ -79,7 +81,9 @@ struct DeviceHub::Capture {
 };
 
 struct DeviceHub::Slot {
-  std::string address;  // empty for a device on the serial line
+  // The device's address, or its serial key; empty for a device on the
+  // serial line the window found (which the hub's list does not hold).
+  std::string address;
   const FamilyInfo* family = nullptr;
   std::unique_ptr<DeviceLink> link;
   std::unique_ptr<DeviceSession> session;  // goes before its link
@@ -267,9 +271,10 @@ void DeviceHub::Found(const std::vector<DeviceEntry>& entries, const std::vector
     d.last_heard_ms = now;
     if (changed) told.push_back(address);
   }
+  // The device on the serial line is no network search's to find.
   if (complete)
     for (auto& [address, d] : m_devices)
-      if (d.online && !found.count(address)) {
+      if (d.online && d.serial_port.empty() && !found.count(address)) {
         d.online = false;
         told.push_back(address);
       }
@@ -314,6 +319,70 @@ void DeviceHub::Scan(std::function<void(bool)> done) {
       ended.reset();
     };
   });
+  if (m_serial_port.empty()) return;
+  // Then the serial line: its port opened (again, when its line was lost)
+  // and the discovery query written there.
+  LinkTarget serial;
+  serial.mode = kModeSerial;
+  m_worker.Submit(serial, [this, alive, ended, port = m_serial_port,
+                           baud = m_serial_baud](LinkState& link) -> std::function<void()> {
+    CnComm& comm = link.m_serial_port;
+    if (comm.IsOpen() && comm.LineLost()) comm.Close(CnComm::kDefaultCloseWaitMs);
+    const bool open = comm.IsOpen() || comm.Open(port, baud);
+    const bool answered = open && link.SearchSerialDevice() && link.m_device_index >= 0;
+    const DeviceEntry entry = answered ? link.m_serial_device : DeviceEntry{};
+    std::string line;
+    for (const char16_t c : link.m_serial_device_name) {
+      // The device's name is bytes: Latin-1.
+      if (c < 0x80) {
+        line += static_cast<char>(c);
+      } else {
+        line += static_cast<char>(0xC0 | ((c >> 6) & 0x1F));
+        line += static_cast<char>(0x80 | (c & 0x3F));
+      }
+    }
+    return [this, alive, ended, open, answered, entry, port, line]() mutable {
+      if (!alive.expired()) {
+        m_serial_problem = !open       ? "the serial port " + port + " could not be opened"
+                           : !answered ? "no device answered on the serial line " + port
+                                       : std::string();
+        if (!m_serial_problem.empty()) Trace("%s", m_serial_problem.c_str());
+        FoundOnSerial(answered, entry, line);
+      }
+      ended.reset();
+    };
+  });
+}
+
+void DeviceHub::SetSerialLine(std::string port, uint32_t baud) {
+  m_serial_port = std::move(port);
+  m_serial_baud = baud;
+}
+
+void DeviceHub::FoundOnSerial(bool answered, const DeviceEntry& entry, const std::string& line) {
+  const std::string key = SerialDeviceKey(m_serial_port);
+  const bool known = m_devices.count(key) != 0;
+  if (!answered) {
+    // Nobody answered on the line: a device known there goes offline.
+    if (known) Heard(key, false);
+    return;
+  }
+  HubDevice& d = m_devices[key];
+  const std::string name = line.empty() ? key : line;
+  const bool changed = !known || !d.online || d.type != entry.device_type || d.id != entry.device_id || d.name != name;
+  d.address = key;
+  d.serial_port = m_serial_port;
+  d.type = entry.device_type;
+  d.id = entry.device_id;
+  d.family = FamilyForType(entry.device_type);
+  d.name = name;
+  d.online = true;
+  d.last_heard_ms = NowMs();
+  if (changed) m_device_observers.Notify(d);
+}
+
+void DeviceHub::SerialLineLost() {
+  if (!m_serial_port.empty()) Heard(SerialDeviceKey(m_serial_port), false);
 }
 
 void DeviceHub::SetPresencePeriodMs(int period_ms) {
@@ -378,13 +447,20 @@ DeviceSession* DeviceHub::SessionFor(const DeviceEntry& device, const FamilyInfo
 DeviceHub::Slot* DeviceHub::SlotOf(const std::string& address) {
   const HubDevice* d = Device(address);
   if (!d || !d->family || !d->family->make_session) return nullptr;
+  // The device on the serial line is reached by its type and id alone, as
+  // the window's serial search leaves it.
+  const bool serial = !d->serial_port.empty();
   DeviceEntry entry{};
-  entry.SetIpText(address);
+  if (!serial) entry.SetIpText(address);
   entry.device_type = d->type;
   entry.device_id = d->id;
-  DeviceSession* session = SessionFor(entry, *d->family, d->name, false);
+  DeviceSession* session = SessionFor(entry, *d->family, d->name, serial);
   for (auto& [key, slot] : m_slots)
-    if (slot->session.get() == session) return slot.get();
+    if (slot->session.get() == session) {
+      // Its records and actions go by its key.
+      if (serial) slot->address = address;
+      return slot.get();
+    }
   return nullptr;
 }
 
@@ -412,7 +488,7 @@ void DeviceHub::RecordChanged(Slot& slot) {
     if (!slot.fields.is_object() || !slot.fields.contains(it.key()) || slot.fields[it.key()] != it.value())
       changed[it.key()] = it.value();
   slot.fields = std::move(now);
-  // A device on the serial line has no address to name it by.
+  // A device the window found on the serial line has no name here.
   if (changed.empty() || slot.address.empty()) return;
   m_record_observers.Notify(slot.address, changed, CurrentOrigin());
 }

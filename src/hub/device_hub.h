@@ -37,14 +37,20 @@ struct ActionOrigin {
 };
 
 struct HubDevice {
-  std::string address;                 // dotted quad
+  // A network device's dotted quad; for the device on a serial line its key
+  // (link/serial_port.h: SerialDeviceKey, "serial-ttyUSB0"), which no address can be taken for.
+  std::string address;
   const FamilyInfo* family = nullptr;  // null for a type no family has
   uint8_t type = 0;
   uint8_t id = 0;
   std::string name;  // the device list's line ("MV16_10.0.0.2")
   bool online = false;
   int64_t last_heard_ms = 0;  // wall clock, ms since 1970; 0 never heard
+  // The serial port the device answered on ("/dev/ttyUSB0"); empty for a
+  // device on the network.
+  std::string serial_port;
 };
+
 
 // What became of an action (or a read-back) run through the hub.
 struct ActionRun {
@@ -109,6 +115,19 @@ class DeviceHub {
   // devices still answer. A device heard is online; one not heard in a
   // search that ran its whole window goes offline; observers hear both.
   void SetPresencePeriodMs(int period_ms);
+  // The serial line: Scan opens `port` at `baud` on the link worker (again
+  // when its line was lost), searches the line after the network, and lists
+  // the device that answers under SerialDeviceKey(port). Network searches
+  // and presence leave it as it is; a search of the line that nobody
+  // answers, a port that does not open, or SerialLineLost takes it offline.
+  void SetSerialLine(std::string port, uint32_t baud);
+  // The port's line hung up (the adapter pulled, the far end closed): the
+  // device on it goes offline. Call on the hub's thread.
+  void SerialLineLost();
+  // What the last search of the serial line could not do, for people ("the
+  // serial port /dev/ttyUSB0 could not be opened"); empty when a device
+  // answered there or no line was searched.
+  const std::string& SerialLineProblem() const { return m_serial_problem; }
 
   // ---- sessions --------------------------------------------------------------
   // The session of `device` (one per family, address, type, id and line),
@@ -184,6 +203,9 @@ class DeviceHub {
   void RecordChanged(Slot& slot);
   ActionOrigin CurrentOrigin() const;
   void Heard(const std::string& address, bool answered);
+  // What a search of the serial line found: `answered` with the device's
+  // type and id in `entry` and its name `line`.
+  void FoundOnSerial(bool answered, const DeviceEntry& entry, const std::string& line);
   Slot* SlotOf(const std::string& address);
 
   LinkWorker& m_worker;
@@ -198,6 +220,9 @@ class DeviceHub {
   std::map<std::string, std::unique_ptr<Slot>> m_slots;  // by family, address, type, id, line
   Context m_context;
   bool m_scanning = false;
+  std::string m_serial_port;  // empty: no serial line
+  uint32_t m_serial_baud = 0;
+  std::string m_serial_problem;
   void PresenceTick();
   int m_presence_timer = 0;
   bool m_presence_running = false;

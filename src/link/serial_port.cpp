@@ -19,6 +19,38 @@
 namespace zv {
 namespace {
 
+// What a URL's path segment and an OSC address both take as they are.
+bool KeyChar(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '.' ||
+         c == '-';
+}
+
+}  // namespace
+
+std::string SerialDeviceKey(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty()) name = "port";
+  if (name.size() > 64) name.resize(64);
+  for (char& c : name) {
+    if (!KeyChar(c)) c = '_';
+  }
+  return "serial-" + name;
+}
+
+bool IsSerialDeviceKey(std::string_view text) {
+  constexpr std::string_view kPrefix = "serial-";
+  if (text.substr(0, kPrefix.size()) != kPrefix) return false;
+  const std::string_view name = text.substr(kPrefix.size());
+  if (name.empty() || name.size() > 64) return false;
+  for (const char c : name) {
+    if (!KeyChar(c)) return false;
+  }
+  return true;
+}
+
+namespace {
+
 // True when the line has hung up or failed (the poll flags say so even
 // while unread bytes are still queued).
 bool LineHungUp(int fd) {

@@ -8,13 +8,27 @@
 // so they deliver nothing; they stay as hooks for a subclass.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <future>
 #include <string>
+#include <string_view>
 #include <thread>
 
 namespace zv {
+
+// The rates a port is opened at; the first is the default.
+inline constexpr std::array<uint32_t, 5> kBaudRateLines{9600, 19200, 38400, 57600, 115200};
+
+// The name the device on the serial port `path` goes by where an address
+// would name a network device (a URL's path, an OSC address): "serial-"
+// and the port's file name with every character but A-Z a-z 0-9 _ . -
+// made '_' ("/dev/ttyUSB0" -> "serial-ttyUSB0", "/dev/pts/3" -> "serial-3").
+std::string SerialDeviceKey(const std::string& path);
+// True for a text SerialDeviceKey can give: "serial-" and 1 to 64 of
+// A-Z a-z 0-9 _ . -.
+bool IsSerialDeviceKey(std::string_view text);
 
 class CnComm {
  public:

@@ -8,6 +8,7 @@
 
 #include "registry/families.h"
 #include "link/local_networks.h"
+#include "link/serial_port.h"
 #include "service/access_limits.h"
 
 namespace zv {
@@ -152,6 +153,7 @@ std::variant<ActionArgs, RequestError> ArgsFromJson(const ActionSpec& action, st
 Role ActionRole(const ActionSpec&) { return Role::kOperate; }
 
 bool IsDeviceAddress(std::string_view text) {
+  if (IsSerialDeviceKey(text)) return true;
   uint32_t address = 0;
   if (text.empty() || text.size() > 15 || !ParseIpv4(std::string(text), &address)) return false;
   // Not 0.x, multicast or the broadcast (as zvctl refuses them), nor the

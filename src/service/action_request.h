@@ -41,7 +41,8 @@ std::variant<ActionArgs, RequestError> ArgsFromJson(const ActionSpec& action, st
 // path on the service's machine, is refused to every client).
 Role ActionRole(const ActionSpec& action);
 
-// A device address in a path: a dotted IPv4 address of one device (not 0.x, broadcast or multicast).
+// A device address in a path: a dotted IPv4 address of one device (not 0.x, broadcast or multicast),
+// or the key of the device on a serial line ("serial-ttyUSB0", hub/device_hub.h: SerialDeviceKey).
 bool IsDeviceAddress(std::string_view text);
 
 // OSC: "/zv/10.0.0.5/switcher/program" with arguments (3) -> address, action, args

@@ -1,6 +1,7 @@
 #include "service/link_options.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 namespace zv {
 namespace {
@@ -106,6 +107,48 @@ bool ReadLinkOptions(const QCommandLineParser& parser, LinkOptions* options, std
     options->salvo_dir = info.absoluteFilePath().toStdString();
   }
   options->verbose = parser.isSet("verbose");
+  return true;
+}
+
+void AddSerialLineOptions(QCommandLineParser* parser) {
+  parser->addOption({"serial-port",
+                     "Open this serial port at start and search its line as well (again on each scan); "
+                     "the device that answers is served under the name serial-FILE, FILE being the "
+                     "port's file name (/dev/ttyUSB0: serial-ttyUSB0).",
+                     "path"});
+  parser->addOption({"serial-baud",
+                     QStringLiteral("The rate of --serial-port: 9600, 19200, 38400, 57600 or 115200 (default %1).")
+                         .arg(kBaudRateLines[0]),
+                     "baud"});
+}
+
+bool ReadSerialLineOptions(const QCommandLineParser& parser, LinkOptions* options, std::string* error) {
+  const QStringList ports = parser.values("serial-port");
+  if (ports.size() > 1) {
+    *error = "--serial-port takes one port";
+    return false;
+  }
+  if (!ports.isEmpty()) {
+    if (ports[0].isEmpty()) {
+      *error = "--serial-port must name a port";
+      return false;
+    }
+    options->serial_port = ports[0].toStdString();
+  }
+  if (parser.isSet("serial-baud")) {
+    bool ok = false;
+    const uint baud = parser.value("serial-baud").toUInt(&ok);
+    if (!ok || std::find(kBaudRateLines.begin(), kBaudRateLines.end(), baud) == kBaudRateLines.end()) {
+      *error = "--serial-baud must be 9600, 19200, 38400, 57600 or 115200, not \"" +
+               parser.value("serial-baud").toStdString() + "\"";
+      return false;
+    }
+    if (options->serial_port.empty()) {
+      *error = "--serial-baud is the rate of --serial-port: give the port too";
+      return false;
+    }
+    options->serial_baud = baud;
+  }
   return true;
 }
 

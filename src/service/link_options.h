@@ -8,6 +8,7 @@
 #include <string>
 
 #include "link/link_state.h"
+#include "link/serial_port.h"
 
 namespace zv {
 
@@ -25,6 +26,9 @@ struct LinkOptions {
   // The salvo folder (matrix/salvo_folder.h), as an absolute path; empty:
   // the default.
   std::string salvo_dir;
+  // The serial port a device is served on (zvd); empty: none.
+  std::string serial_port;
+  uint32_t serial_baud = kBaudRateLines[0];
 };
 
 // `verbose_help` says where --verbose prints the trace lines.
@@ -32,5 +36,10 @@ void AddLinkOptions(QCommandLineParser* parser, const QString& verbose_help);
 // False with *error (a sentence naming the option, without the program's
 // name) for a value that cannot be taken.
 bool ReadLinkOptions(const QCommandLineParser& parser, LinkOptions* options, std::string* error);
+
+// --serial-port PATH and --serial-baud N of a program that serves the device
+// on that port itself (zvd; the window has its own port lists).
+void AddSerialLineOptions(QCommandLineParser* parser);
+bool ReadSerialLineOptions(const QCommandLineParser& parser, LinkOptions* options, std::string* error);
 
 }  // namespace zv

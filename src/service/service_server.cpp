@@ -88,6 +88,8 @@ nlohmann::json DeviceFields(const HubDevice& d) {
           {"id", d.id},
           {"name", d.name},
           {"online", d.online},
+          {"link", d.serial_port.empty() ? "network" : "serial"},
+          {"serial_port", d.serial_port.empty() ? nlohmann::json(nullptr) : nlohmann::json(d.serial_port)},
           {"last_heard", d.last_heard_ms > 0 ? nlohmann::json(TimeText(d.last_heard_ms)) : nlohmann::json(nullptr)}};
 }
 
@@ -675,7 +677,11 @@ void ServiceServer::SetIp(QTcpSocket* socket, const std::string& peer, const Tok
     Audit({peer, who.name, request, "device.set_ip", address, reason, status});
     Respond(socket, status, ErrorJson(reason));
   };
-  if (!IsDeviceAddress(address) || !m_hub.Device(address)) return refuse(404, "no device is known at " + address);
+  const HubDevice* device = IsDeviceAddress(address) ? m_hub.Device(address) : nullptr;
+  if (!device) return refuse(404, "no device is known at " + address);
+  if (!device->serial_port.empty())
+    return refuse(409, address + " is on the serial line " + device->serial_port +
+                           ": it has no network address to change");
   const QJsonDocument doc = QJsonDocument::fromJson(body);
   if (!doc.isObject()) return refuse(400, "the body must be {\"address\": \"a.b.c.d\"} (mask and gateway optional)");
   const QJsonObject o = doc.object();

@@ -45,11 +45,13 @@ void AddOptions(QCommandLineParser* parser) {
                      "with no window.\n"
                      "\n"
                      "  zvd --token-file tokens --add-token desk operate   make a token (printed once)\n"
-                     "  zvd --token-file tokens --search-address %1   serve the virtual devices")
+                     "  zvd --token-file tokens --search-address %1   serve the virtual devices\n"
+                     "  zvd --token-file tokens --serial-port /dev/ttyUSB0   serve the device on that serial line")
           .arg(QLatin1String(zv::kFirstRunSearchAddress)));
   parser->addHelpOption();
   parser->addVersionOption();
   zv::AddLinkOptions(parser, QStringLiteral("Print the trace lines of searches and commands on standard error."));
+  zv::AddSerialLineOptions(parser);
   zv::AddServiceOptions(parser);
   parser->addOption({"add-token",
                      "Make a token for NAME with ROLE (view, operate or admin), add its hash to the token "
@@ -57,6 +59,22 @@ void AddOptions(QCommandLineParser* parser) {
                      "name"});
   parser->addPositionalArgument("role", "With --add-token: the token's role (view, operate or admin).", "[ROLE]");
 }
+
+// The serial port, which tells the hub's thread when its line hangs up
+// (the watch thread sees it at once; nothing polls).
+class WatchedPort : public zv::CnComm {
+ public:
+  ~WatchedPort() override { Close(); }
+  void OnLineLost(std::function<void()> lost) { m_lost = std::move(lost); }
+
+ protected:
+  void OnError(uint32_t errors) override {
+    if (errors != 0 && m_lost) m_lost();
+  }
+
+ private:
+  std::function<void()> m_lost;
+};
 
 int Usage(const std::string& message) {
   std::fprintf(stderr, "zvd: %s\nTry \"zvd --help\".\n", message.c_str());
@@ -86,7 +104,8 @@ int main(int argc, char* argv[]) {
   zv::LinkOptions link;
   zv::ServiceOptions service;
   std::string error;
-  if (!zv::ReadLinkOptions(parser, &link, &error) || !zv::ReadServiceOptions(parser, &service, &error))
+  if (!zv::ReadLinkOptions(parser, &link, &error) || !zv::ReadSerialLineOptions(parser, &link, &error) ||
+      !zv::ReadServiceOptions(parser, &service, &error))
     return Usage(error);
 
   if (parser.isSet("add-token")) {
@@ -144,18 +163,30 @@ int main(int argc, char* argv[]) {
     QMetaObject::invokeMethod(&app, std::move(then), Qt::QueuedConnection);
   };
   zv::QtSessionClock clock;
-  zv::CnComm serial_port;
+  WatchedPort serial_port;
   zv::LinkWorker worker(link.config, post, serial_port);
+  // The device on the serial line gets a serial door: its frames go out on
+  // the port with the serial link flag, as the window's do.
   zv::DeviceHub hub(worker, clock, post,
-                    [&worker](const zv::DeviceEntry& device, const std::string& name, bool) {
+                    [&worker](const zv::DeviceEntry& device, const std::string& name, bool serial) {
                       return std::make_unique<zv::WorkerDeviceLink>(
-                          device, name, zv::kModeNetwork, worker, [](const std::string& text, bool error) {
+                          device, name, serial ? zv::kModeSerial : zv::kModeNetwork, worker,
+                          [](const std::string& text, bool error) {
                             zv::Trace("%s", text.c_str());
                             if (error) std::fprintf(stderr, "zvd: %s\n", text.c_str());
                           });
                     });
   hub.SetIdleSurface("device");
   hub.SetPresencePeriodMs(link.presence_period_ms);
+  if (!link.serial_port.empty()) {
+    hub.SetSerialLine(link.serial_port, link.serial_baud);
+    serial_port.OnLineLost([post, &hub, port = link.serial_port] {
+      post([&hub, port] {
+        std::fprintf(stderr, "zvd: the serial line %s was lost; POST /api/v1/scan opens it again\n", port.c_str());
+        hub.SerialLineLost();
+      });
+    });
+  }
   zv::ServiceServer server(hub, service);
   server.SetAuditSink([&frame_log](const zv::AuditEntry& entry) {
     std::fprintf(stderr, "zvd: %s\n", zv::AuditText(entry).c_str());
@@ -173,6 +204,7 @@ int main(int argc, char* argv[]) {
       std::fprintf(stderr, "zvd: the first search could not run (its socket could not be opened)\n");
       return;
     }
+    if (!hub.SerialLineProblem().empty()) std::fprintf(stderr, "zvd: %s\n", hub.SerialLineProblem().c_str());
     std::fprintf(stderr, "zvd: ready: %zu device(s) found\n", hub.Devices().size());
   });
   const int status = app.exec();

@@ -23,6 +23,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "link/serial_port.h"
 #include "registry/families.h"
 #include "service/access_limits.h"
 #include "service/action_request.h"
@@ -436,6 +437,8 @@ TEST(ActionRequest, OscMessagesBecomeAnAddressAnActionAndCheckedArguments) {
       {"/zv/224.0.0.1/switcher/cut", {}, nullptr, nullptr, {}, 400},
       {"/zv/0.0.0.5/switcher/cut", {}, nullptr, nullptr, {}, 400},
       {"/zv/studio/switcher/cut", {}, nullptr, nullptr, {}, 400},
+      {"/zv/serial-ttyUSB0/multiview/layout", {4}, "serial-ttyUSB0", "multiview.layout", {{"windows", std::string("4")}}},
+      {"/zv/serial-/multiview/layout", {4}, nullptr, nullptr, {}, 400},
       {"/zv//switcher/cut", {}, nullptr, nullptr, {}, 400},
       {"/other/10.0.0.5/switcher/cut", {}, nullptr, nullptr, {}, 400},
       {"zv/10.0.0.5/switcher/cut", {}, nullptr, nullptr, {}, 400},
@@ -456,7 +459,10 @@ TEST(ActionRequest, OscMessagesBecomeAnAddressAnActionAndCheckedArguments) {
   }
 }
 
-TEST(ActionRequest, DeviceAddressesAreOneDevicesDottedAddress) {
+// A device is one device's dotted address, or the key of the device on a
+// serial line, which no dotted address can be mistaken for and which a URL's
+// path and an OSC address take as it is.
+TEST(ActionRequest, DeviceAddressesAreOneDevicesDottedAddressOrASerialKey) {
   const struct {
     const char* text;
     bool device;
@@ -466,8 +472,30 @@ TEST(ActionRequest, DeviceAddressesAreOneDevicesDottedAddress) {
                {"240.0.0.1", false},      {"10.0.0", false},          {"10.0.0.5 ", false},
                {" 10.0.0.5", false},      {"010.0.0.5", false},       {"10.0.0.256", false},
                {"10.0.0.5/24", false},    {"10.0.0.5.6", false},      {"", false},
-               {"localhost", false},      {"10.0.0.+5", false}};
+               {"localhost", false},      {"10.0.0.+5", false},       {"serial-ttyUSB0", true},
+               {"serial-3", true},        {"serial-", false},         {"serial-a/b", false},
+               {"serial-a b", false},     {"serial-a%2Fb", false},    {"Serial-ttyUSB0", false},
+               {"ttyUSB0", false},        {"serial-a#b", false}};
   for (const auto& c : cases) EXPECT_EQ(IsDeviceAddress(c.text), c.device) << "'" << c.text << "'";
+  EXPECT_TRUE(IsDeviceAddress("serial-" + std::string(64, 'x')));
+  EXPECT_FALSE(IsDeviceAddress("serial-" + std::string(65, 'x')));
+
+  // The port's file name, what would break a path or an OSC address made _.
+  const struct {
+    const char* port;
+    const char* key;
+  } ports[] = {{"/dev/ttyUSB0", "serial-ttyUSB0"},
+               {"/dev/pts/3", "serial-3"},
+               {"/dev/serial/by-id/usb-FTDI 232R#1:0", "serial-usb-FTDI_232R_1_0"},
+               {"/dev/tty.usb{a}*?,[b]", "serial-tty.usb_a_____b_"},
+               {"ttyS1", "serial-ttyS1"},
+               {"/dev/", "serial-port"},
+               {"/dev/t\xc3\xa9l\xc3\xa9", "serial-t__l__"}};
+  for (const auto& p : ports) {
+    EXPECT_EQ(SerialDeviceKey(p.port), p.key) << p.port;
+    EXPECT_TRUE(IsDeviceAddress(SerialDeviceKey(p.port))) << p.port;
+  }
+  EXPECT_TRUE(IsDeviceAddress(SerialDeviceKey("/dev/" + std::string(200, 'u'))));
 }
 
 // The table a client reads (GET /api/v1/actions) is the one requests are

@@ -82,22 +82,35 @@ class Lines:
         with self.cond:
             return len(self.lines)
 
+    def wait_for_many(self, test, count, timeout=10.0, start=0):
+        """The first `count` lines from `start` on that pass `test`, waiting
+        for them; fewer when they did not come in time."""
+        deadline = time.monotonic() + timeout
+        with self.cond:
+            while True:
+                found = [l for l in self.lines[start:] if l is not None and test(l)][:count]
+                left = deadline - time.monotonic()
+                if len(found) == count or left <= 0 or (self.lines and self.lines[-1] is None):
+                    return found
+                self.cond.wait(left)
+
 
 class Sim:
     """The virtual devices on 127.0.0.2 to 127.0.0.5, logging to standard output."""
 
-    def __init__(self):
-        self.port = free_port(socket.SOCK_DGRAM)
-        self.proc = subprocess.Popen([SIM, "--port", str(self.port), "--hub", "127.255.255.255"],
+    def __init__(self, *extra, port=None):
+        self.port = port or free_port(socket.SOCK_DGRAM)
+        self.proc = subprocess.Popen([SIM, "--port", str(self.port), "--hub", "127.255.255.255"] + list(extra),
                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=ENV)
         self.log = Lines(self.proc.stdout)
         self.err = Lines(self.proc.stderr)
         assert self.err.wait_for(lambda l: l.endswith("ready")), "zv_device_sim did not start"
         self.markers = 0
 
-    def received(self, address):
-        """What the device at `address` received so far, once it has logged
-        everything sent to it before now: each frame or text as hex."""
+    def received(self, address, link=None):
+        """What the device at `address` received so far (on `link` alone,
+        "udp" or "serial", when given), once it has logged everything sent
+        to it by UDP before now: each frame or text as hex."""
         self.markers += 1
         marker = "zv-test-marker-%d" % self.markers
         s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
@@ -111,7 +124,7 @@ class Sim:
             if marker in line:
                 break
             j = json.loads(line)
-            if j.get("device") != NAMES[address]:
+            if j.get("device") != NAMES[address] or (link and j.get("link") != link):
                 continue
             if "frame" in j:
                 # The discovery query is the service asking who still
@@ -566,6 +579,159 @@ class StartTest(unittest.TestCase):
             self.assertIn("no token file", json.loads(r.read())["error"])
             proc.terminate()
             self.assertEqual(proc.wait(10), 0)
+
+
+def serial_frame(udp_frame):
+    """A frame as it goes on the serial line: the one sent by UDP with the
+    serial link flag (0 for the 1 of UDP) and its checksum made again."""
+    b = bytearray.fromhex(udp_frame)
+    assert b[6] == 1, "not a frame sent by UDP: %s" % udp_frame
+    b[6] = 0
+    checksum = sum(b[:-3]) & 0xFFFF
+    b[-3], b[-2] = checksum & 0xFF, checksum >> 8
+    return b.hex()
+
+
+class SerialLineTest(unittest.TestCase):
+    """zvd --serial-port on the pseudo-terminal of zv_device_sim --serial,
+    whose multiviewer (127.0.0.2 by UDP) also answers on that line."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.TemporaryDirectory()
+        cls.tokens = os.path.join(cls.dir.name, "tokens")
+        cls.operate = add_token(cls.tokens, "desk", "operate")
+        cls.admin = add_token(cls.tokens, "root", "admin")
+        # The port by a name of the operator's, as a udev rule would give it.
+        cls.link = os.path.join(cls.dir.name, "ttyZV0")
+        cls.key = "serial-ttyZV0"
+        cls.sim = Sim("--serial", "--serial-link", cls.link)
+        cls.zvd = Zvd(cls.sim, cls.tokens, "--serial-port", cls.link)
+
+    @classmethod
+    def tearDownClass(cls):
+        status = cls.zvd.stop()
+        cls.sim.stop()
+        cls.dir.cleanup()
+        if status != 0:
+            raise AssertionError("zvd ended with status %d: %s" % (status, cls.zvd.err.lines[-5:]))
+
+    def serial_frames(self, start, count):
+        """The first `count` frames the multiviewer took on the serial line
+        from log line `start` on, discovery queries left out."""
+        lines = self.sim.log.wait_for_many(
+            lambda l: '"link":"serial"' in l and '"frame"' in l and '"command":"0xff"' not in l, count, start=start)
+        return [json.loads(l)["frame"] for l in lines]
+
+    def act(self, device, action, body, token=None):
+        return self.zvd.request("POST", "/api/v1/devices/%s/actions/%s" % (device, action), body,
+                                token or self.operate)
+
+    def test_the_device_on_the_line_is_listed_and_driven_as_on_the_network(self):
+        z = self.zvd
+        status, listed, _ = z.request("GET", "/api/v1/devices", token=self.operate)
+        self.assertEqual(status, 200, listed)
+        devices = {d["address"]: d for d in listed}
+        self.assertEqual(
+            {k: devices.get(self.key, {}).get(k) for k in ("family", "type", "id", "online", "link", "serial_port")},
+            {"family": "multiview", "type": 0xA1, "id": 1, "online": True, "link": "serial",
+             "serial_port": self.link})
+        self.assertEqual((devices[MULTIVIEW]["link"], devices[MULTIVIEW]["serial_port"]), ("network", None))
+
+        def osc(windows):
+            start = z.err.count()
+            subprocess.run(["oscsend", "127.0.0.1", str(z.osc_port), "/zv/%s/multiview/layout" % self.key, "i",
+                            str(windows)], check=True, timeout=20)
+            line = z.audit(start, r"action=multiview.layout device=%s result=done" % self.key)
+            self.assertTrue(line, "the OSC action was not done: %s" % z.err.lines[start:])
+            return None
+
+        def http(windows):
+            status, answer, _ = self.act(self.key, "multiview.layout", {"windows": windows})
+            self.assertEqual(status, 200, answer)
+            return answer["frames"]
+
+        for surface, send, windows in [("http", http, 4), ("osc", osc, 9)]:
+            with self.subTest(surface):
+                udp_before = self.sim.received(MULTIVIEW, "udp")
+                start = self.sim.log.count()
+                answered = send(windows)
+                on_line = self.serial_frames(start, 1)
+                self.assertEqual(len(on_line), 1, "nothing reached the device on the line")
+                # It went on the line, not to the device's network address.
+                self.assertEqual(self.sim.received(MULTIVIEW, "udp")[len(udp_before):], [])
+                if answered is not None:
+                    self.assertEqual([f.replace(" ", "") for f in answered], on_line)
+                # The bytes of the same action by UDP, with the serial link
+                # flag: what the window's serial connection sends.
+                status, answer, _ = self.act(MULTIVIEW, "multiview.layout", {"windows": windows})
+                self.assertEqual(status, 200, answer)
+                by_udp = self.sim.received(MULTIVIEW, "udp")[len(udp_before):]
+                self.assertEqual(len(by_udp), 1)
+                self.assertEqual(on_line, [serial_frame(by_udp[0])])
+                # Its state is read back over the line.
+                status, state, _ = z.request("GET", "/api/v1/devices/%s/state" % self.key, token=self.operate)
+                self.assertEqual((status, state["address"], state["state"]["layout"]), (200, self.key, windows))
+
+    def test_requests_refused_for_the_line_send_nothing_on_it(self):
+        z = self.zvd
+
+        def http(method, path, body, token):
+            return lambda: z.request(method, path, body, token)[0]
+
+        cases = [
+            ("set IP", http("POST", "/api/v1/devices/%s/ip" % self.key, {"address": "10.9.9.9"}, self.admin), 409),
+            ("unknown serial key",
+             http("POST", "/api/v1/devices/serial-ttyZV9/actions/multiview.layout", {"windows": 4}, self.operate),
+             404),
+            ("a key no port gives",
+             http("POST", "/api/v1/devices/serial-a%20b/actions/multiview.layout", {"windows": 4}, self.operate),
+             404),
+        ]
+        for name, run, expected in cases:
+            with self.subTest(name):
+                start = self.sim.log.count()
+                self.assertEqual(run(), expected)
+                # The line keeps its order: the next frame on it is the
+                # one sent after the refusal.
+                status, answer, _ = self.act(self.key, "multiview.layout", {"windows": 1})
+                self.assertEqual(status, 200, answer)
+                self.assertEqual(self.serial_frames(start, 1), [answer["frames"][0].replace(" ", "")])
+
+    def test_a_lost_line_takes_the_device_offline_and_a_scan_finds_it_again(self):
+        z = self.zvd
+        ws = z.events(self.operate)
+        self.assertEqual(json.loads(ws.recv())["event"], "snapshot")
+
+        def next_event(test):
+            while True:
+                event = json.loads(ws.recv())
+                if test(event):
+                    return event
+
+        # A search of the network, which the line's device is not on, and
+        # of the line leaves it as it was: the next event about it is the
+        # action's, not a device event.
+        status, listed, _ = z.request("POST", "/api/v1/scan", {}, self.admin)
+        self.assertEqual(status, 200, listed)
+        self.assertEqual(self.act(self.key, "multiview.layout", {"windows": 4})[0], 200)
+        self.assertEqual(next_event(lambda e: e["event"] in ("device", "action") and e["device"] == self.key)["event"],
+                         "action")
+        port = self.sim.port
+        self.sim.stop()  # the far end of the line closes
+        lost = next_event(lambda e: e["event"] == "device" and e["device"] == self.key)
+        self.assertEqual((lost["online"], lost["link"]), (False, "serial"))
+        type(self).sim = Sim("--serial", "--serial-link", self.link, port=port)
+        status, listed, _ = z.request("POST", "/api/v1/scan", {}, self.admin)
+        self.assertEqual(status, 200, listed)
+        back = next_event(lambda e: e["event"] == "device" and e["device"] == self.key)
+        self.assertTrue(back["online"])
+        ws.close()
+        self.assertIn((self.key, True), [(d["address"], d["online"]) for d in listed])
+        start = self.sim.log.count()
+        status, answer, _ = self.act(self.key, "multiview.layout", {"windows": 16})
+        self.assertEqual(status, 200, answer)
+        self.assertEqual(self.serial_frames(start, 1), [answer["frames"][0].replace(" ", "")])
 
 
 if __name__ == "__main__":

@@ -183,7 +183,7 @@ function showDevice(address) {
   const panel = $("panel");
   panel.replaceChildren();
   $("settings").replaceChildren();
-  const ctx = { address, act: (action, params) => act(address, action, params), role };
+  const ctx = { address, serial: d.link === "serial", act: (action, params) => act(address, action, params), role };
   const page = family ? family.build(ctx) : { root: el("p", {}, `No page for ${d.family} devices.`), update() {} };
   panel.append(page.root);
   const settings = settingsPart(ctx);

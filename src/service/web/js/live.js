@@ -60,7 +60,7 @@ export class Live {
       } else if (event.event === "device") {
         let d = this.devices.get(event.device);
         if (!d) {
-          d = { address: event.device, family: event.family, online: event.online, state: {} };
+          d = { address: event.device, family: event.family, link: event.link, online: event.online, state: {} };
           this.devices.set(event.device, d);
         }
         d.online = event.online;

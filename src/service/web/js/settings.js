@@ -5,8 +5,9 @@ import { api } from "./api.js";
 
 const ipPattern = /^(25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d)(\.(25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d)){3}$/;
 
-export function settingsPart({ address }) {
-  if (role() !== "admin") return null;
+export function settingsPart({ address, serial }) {
+  // The device on a serial line has no network address to change.
+  if (role() !== "admin" || serial) return null;
   const ip = el("input", { type: "text", id: "new-ip", inputmode: "decimal", spellcheck: "false", "data-needs": "admin",
     placeholder: address });
   const problem = el("p", { class: "error", id: "new-ip-problem", role: "alert" });
