@@ -392,13 +392,13 @@ int main(int argc, char** argv) {
       if (o.print_samples) {
         std::printf("sample %.0f s: %.1f MB, heap %.1f MB in use of %.1f MB held, %lld windows%s, "
                     "%.1f MB shared with the X server, %lld widgets, %d skin pictures, %zu device sessions, %zu frames in the recorder (%zu kB), "
-                    "%d in the monitor, %ld file dialogs so far, %d threads\n",
+                    "%d in the monitor, %ld file dialogs so far, %d threads, %d heap trims\n",
                     now, samples.back().megabytes, HeapInUseMegabytes(), HeapHeldMegabytes(),
                     windows_alive(), main_alone ? " (main alone)" : "", SharedWithServerMegabytes(),
                     widgets_alive(), SkinPicturesKept(), dlg.SessionCount(), FrameRecorder::Instance().Size(),
                     FrameRecorder::Instance().ReservedBytes() / 1024,
                     dlg.m_frame_monitor ? dlg.m_frame_monitor->Model()->rowCount() : 0,
-                    counts.file_dialogs, ThreadCount());
+                    counts.file_dialogs, ThreadCount(), dlg.HeapTrims());
         std::fflush(stdout);
       }
       if (warm_mb < 0 && now >= o.warmup_s) {
