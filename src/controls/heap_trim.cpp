@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPixmapCache>
 #include <QWidget>
 
 #include "controls/heap_policy.h"
@@ -12,6 +13,9 @@ HeapTrimAfterClose::HeapTrimAfterClose(QObject* parent) : QObject(parent) {
   m_timer.setSingleShot(true);
   m_timer.setInterval(kDelayMs);
   connect(&m_timer, &QTimer::timeout, this, [this] {
+    // The style's pictures of the windows that are gone: the windows still
+    // open draw theirs again (a few small pictures) at their next paint.
+    QPixmapCache::clear();
     GiveFreeHeapBack();
     ++m_trims;
   });
