@@ -89,10 +89,8 @@ Census Count(const CZELVIKDlg& dlg) {
 // trimmed after the last close, the heap within a few kilobytes. Qt's cache
 // of drawn pictures kept the style's pictures of every window made, each
 // under that window's palette or icon: about 32 kB for each device list
-// window, 2 kB for each message box. The device list window still leaves
-// about 1.5 kB each time: its dark palette gives its fields palettes of
-// their own, and Qt keeps the names of their pictures after the pictures
-// went.
+// window (its dark palette, set on each window, gave its fields palettes
+// of their own), 2 kB for each message box.
 TEST(WindowMemoryTest, WindowsOpenedAndClosedAgainLeaveNothingBehind) {
   if (!ReturnLargeBlocksToSystem()) GTEST_SKIP() << "not glibc's allocator (a sanitizer's?)";
   CZELVIKDlg dlg(LoopbackConfig());
@@ -123,7 +121,7 @@ TEST(WindowMemoryTest, WindowsOpenedAndClosedAgainLeaveNothingBehind) {
          QTest::qWaitForWindowExposed(dlg.m_frame_monitor);
          dlg.m_frame_monitor->close();  // as its close box does
        }},
-      {"device list window", 64,
+      {"device list window", 32,
        [&] {
          dlg.activateWindow();  // the keys go to the window in front
          ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
@@ -153,10 +151,12 @@ TEST(WindowMemoryTest, WindowsOpenedAndClosedAgainLeaveNothingBehind) {
     for (int i = 0; i < 20; ++i) round();
     const Census after = Count(dlg);
     const long long heap_after = heap_after_trim();
-    EXPECT_EQ(after.widgets, before.widgets) << c.window;
-    EXPECT_EQ(after.windows, before.windows) << c.window;
-    EXPECT_EQ(after.under_main, before.under_main) << c.window;
-    EXPECT_EQ(after.under_app, before.under_app) << c.window;
+    // Fewer is no fault: what earlier tests left to the event loop may go
+    // meanwhile.
+    EXPECT_LE(after.widgets, before.widgets) << c.window;
+    EXPECT_LE(after.windows, before.windows) << c.window;
+    EXPECT_LE(after.under_main, before.under_main) << c.window;
+    EXPECT_LE(after.under_app, before.under_app) << c.window;
     EXPECT_LT(heap_after - heap_before, c.most_kb * 1024) << c.window << ": the heap grew from "
                                                      << heap_before << " to " << heap_after;
   }
