@@ -30,6 +30,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
@@ -90,7 +91,10 @@ double ResidentMegabytes() {
 }
 
 // What the allocator hands out now, and what it holds from the system for
-// that (the rest is free space it has not given back).
+// that (the rest is free space it has not given back): glibc's main arena,
+// the window thread's, and its mapped blocks. The other threads (the link
+// worker, the virtual devices) have arenas of their own, counted only in
+// the resident size.
 double HeapInUseMegabytes() {
   const struct mallinfo2 m = mallinfo2();
   return static_cast<double>(m.uordblks + m.hblkhd) / (1024.0 * 1024.0);
@@ -100,25 +104,36 @@ double HeapHeldMegabytes() {
   return static_cast<double>(m.arena + m.hblkhd) / (1024.0 * 1024.0);
 }
 
-// The resident part of the memory shared with the X server (window
-// pictures in memfd or System V shared memory): not the program's heap.
-double SharedWithServerMegabytes() {
+// The resident part of the mappings whose first line holds one of `names`,
+// from /proc/self/smaps.
+double ResidentOfMappingsMegabytes(std::initializer_list<const char*> names) {
   FILE* f = std::fopen("/proc/self/smaps", "r");
   if (!f) return 0;
   char line[512];
-  bool shared = false;
+  bool counted = false;
   long kb_total = 0;
   while (std::fgets(line, sizeof line, f)) {
     long kb = 0;
     unsigned long from = 0, to = 0;
-    if (std::sscanf(line, "%lx-%lx ", &from, &to) == 2)  // a mapping's first line
-      shared = std::strstr(line, "memfd:") || std::strstr(line, "SYSV");
-    else if (shared && std::sscanf(line, "Rss: %ld kB", &kb) == 1)
+    if (std::sscanf(line, "%lx-%lx ", &from, &to) == 2) {  // a mapping's first line
+      counted = false;
+      for (const char* name : names) counted = counted || std::strstr(line, name);
+    } else if (counted && std::sscanf(line, "Rss: %ld kB", &kb) == 1) {
       kb_total += kb;
+    }
   }
   std::fclose(f);
   return static_cast<double>(kb_total) / 1024.0;
 }
+
+// The resident part of the memory shared with the X server (window
+// pictures in memfd or System V shared memory): not the program's heap.
+double SharedWithServerMegabytes() { return ResidentOfMappingsMegabytes({"memfd:", "SYSV"}); }
+
+// What of the window thread's heap arena is resident: what the arena holds
+// less the free pages given back (a trim gives them back without making the
+// arena smaller).
+double HeapResidentMegabytes() { return ResidentOfMappingsMegabytes({"[heap]"}); }
 
 // The threads of the process: a first file dialog starts Qt's own.
 int ThreadCount() {
@@ -390,10 +405,10 @@ int main(int argc, char** argv) {
         if (w != &dlg && w->isVisible()) main_alone = false;
       samples.push_back({now, ResidentMegabytes(), main_alone});
       if (o.print_samples) {
-        std::printf("sample %.0f s: %.1f MB, heap %.1f MB in use of %.1f MB held, %lld windows%s, "
+        std::printf("sample %.0f s: %.1f MB, heap %.1f MB in use of %.1f MB held (%.1f MB of its arena resident), %lld windows%s, "
                     "%.1f MB shared with the X server, %lld widgets, %d skin pictures, %zu device sessions, %zu frames in the recorder (%zu kB), "
                     "%d in the monitor, %ld file dialogs so far, %d threads, %d heap trims\n",
-                    now, samples.back().megabytes, HeapInUseMegabytes(), HeapHeldMegabytes(),
+                    now, samples.back().megabytes, HeapInUseMegabytes(), HeapHeldMegabytes(), HeapResidentMegabytes(),
                     windows_alive(), main_alone ? " (main alone)" : "", SharedWithServerMegabytes(),
                     widgets_alive(), SkinPicturesKept(), dlg.SessionCount(), FrameRecorder::Instance().Size(),
                     FrameRecorder::Instance().ReservedBytes() / 1024,
