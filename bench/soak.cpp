@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "app/device_browser.h"
 #include "app/main_window.h"
 #include "app/qt_message_box.h"
 #include "app/set_configure.h"
@@ -178,7 +179,8 @@ std::vector<T*> Usable(QWidget* root) {
 struct Counts {
   long scans = 0, switches = 0, presses = 0, choices = 0, clicks = 0, monitor_opened = 0,
        monitor_closed = 0, boxes = 0, boxes_dismissed = 0, tooltips = 0, settings_opened = 0,
-       settings_closed = 0, other_closed = 0, file_dialogs = 0, stuck = 0, network_again = 0;
+       settings_closed = 0, other_closed = 0, file_dialogs = 0, device_lists = 0, stuck = 0,
+       network_again = 0;
 };
 
 struct Sample {
@@ -292,8 +294,8 @@ std::vector<QWidget*> OpenWindows(CZELVIKDlg& dlg) {
 }
 
 // Dismisses what a person dismisses: a message box is answered with a click
-// on one of its buttons a little after it shows; a file dialog or a menu
-// left open is closed.
+// on one of its buttons a little after it shows; a file dialog, a menu or
+// the device list window left open is closed.
 class Dismisser : public QObject {
  public:
   Dismisser(std::mt19937* rng, Counts* counts) : m_rng(rng), m_counts(counts) {
@@ -328,6 +330,13 @@ class Dismisser : public QObject {
       } else if (auto* menu = qobject_cast<QMenu*>(w)) {
         menu->close();
         ++m_counts->other_closed;
+      } else if (auto* devices = qobject_cast<DeviceBrowser*>(w)) {
+        // The device list window a click on its button opened: nothing else
+        // of the run closes it, and left open it would be open at every
+        // sample from then on.
+        devices->close();
+        ++m_counts->other_closed;
+        ++m_counts->device_lists;
       }
     }
   }
@@ -548,11 +557,13 @@ int main(int argc, char** argv) {
   std::printf("actions: %ld scans, %ld device switches, %ld button presses, %ld list choices, "
               "%ld clicks at random points, %ld tooltips, frame monitor opened %ld and closed %ld times, "
               "settings window opened %ld and closed %ld times, %ld message boxes shown (%ld dismissed "
-              "in all, with those the clicks raised), %ld other windows closed, %ld waits over 20 s, "
+              "in all, with those the clicks raised), %ld other windows closed (%ld device list windows), "
+              "%ld waits over 20 s, "
               "%ld times back from the serial line to the network\n",
               counts.scans, counts.switches, counts.presses, counts.choices, counts.clicks, counts.tooltips,
               counts.monitor_opened, counts.monitor_closed, counts.settings_opened, counts.settings_closed,
-              counts.boxes, counts.boxes_dismissed, counts.other_closed, counts.stuck, counts.network_again);
+              counts.boxes, counts.boxes_dismissed, counts.other_closed, counts.device_lists, counts.stuck,
+              counts.network_again);
   std::printf("at the end (%.0f s): %.1f MB, %lld windows, %lld widgets\n", end_s, end_mb, windows_alive(),
               widgets_alive());
   if (warm_mb < 0 || end_s <= o.warmup_s) {
