@@ -229,8 +229,9 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   int m_presence_token = 0;
   // Devices a search or a presence search last found silent.
   std::set<std::string> m_offline;
-  // A second after any window of the program closed, the heap's free pages
-  // go back to the system.
+  // A second after any window of the program closed, the pictures drawn for
+  // windows that are gone are dropped and the heap's free pages go back to
+  // the system.
   HeapTrimAfterClose m_heap_trim;
 };
 

@@ -4,10 +4,10 @@
 //
 // Qt's cache of drawn pictures keys what the style draws (the frames of
 // lists and fields, the buttons' icons) by the palette and the icon it was
-// drawn with, and every window made has palettes and icons of its own: the
+// drawn with, and a window made may have palettes and icons of its own: the
 // pictures of a window closed are never asked for again, yet stayed until
-// the cache's limit of 10 MB was reached (about 32 kB for each device list
-// window, 2 kB for each message box). And a window that closes (a message
+// the cache's limit of 10 MB was reached (on the X platform about 2 kB for
+// each message box, its buttons' icons). And a window that closes (a message
 // box answered, the frame monitor with its rows, a panel window, a file
 // dialog, a drop-down list) frees its widgets, pictures and texts mostly
 // between blocks still in use: glibc keeps those pages resident and only the
