@@ -30,10 +30,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "app/device_browser.h"
 #include "app/main_window.h"
 #include "app/qt_message_box.h"
 #include "app/set_configure.h"
@@ -90,7 +92,10 @@ double ResidentMegabytes() {
 }
 
 // What the allocator hands out now, and what it holds from the system for
-// that (the rest is free space it has not given back).
+// that (the rest is free space it has not given back): glibc's main arena,
+// the window thread's, and its mapped blocks. The other threads (the link
+// worker, the virtual devices) have arenas of their own, counted only in
+// the resident size.
 double HeapInUseMegabytes() {
   const struct mallinfo2 m = mallinfo2();
   return static_cast<double>(m.uordblks + m.hblkhd) / (1024.0 * 1024.0);
@@ -100,25 +105,36 @@ double HeapHeldMegabytes() {
   return static_cast<double>(m.arena + m.hblkhd) / (1024.0 * 1024.0);
 }
 
-// The resident part of the memory shared with the X server (window
-// pictures in memfd or System V shared memory): not the program's heap.
-double SharedWithServerMegabytes() {
+// The resident part of the mappings whose first line holds one of `names`,
+// from /proc/self/smaps.
+double ResidentOfMappingsMegabytes(std::initializer_list<const char*> names) {
   FILE* f = std::fopen("/proc/self/smaps", "r");
   if (!f) return 0;
   char line[512];
-  bool shared = false;
+  bool counted = false;
   long kb_total = 0;
   while (std::fgets(line, sizeof line, f)) {
     long kb = 0;
     unsigned long from = 0, to = 0;
-    if (std::sscanf(line, "%lx-%lx ", &from, &to) == 2)  // a mapping's first line
-      shared = std::strstr(line, "memfd:") || std::strstr(line, "SYSV");
-    else if (shared && std::sscanf(line, "Rss: %ld kB", &kb) == 1)
+    if (std::sscanf(line, "%lx-%lx ", &from, &to) == 2) {  // a mapping's first line
+      counted = false;
+      for (const char* name : names) counted = counted || std::strstr(line, name);
+    } else if (counted && std::sscanf(line, "Rss: %ld kB", &kb) == 1) {
       kb_total += kb;
+    }
   }
   std::fclose(f);
   return static_cast<double>(kb_total) / 1024.0;
 }
+
+// The resident part of the memory shared with the X server (window
+// pictures in memfd or System V shared memory): not the program's heap.
+double SharedWithServerMegabytes() { return ResidentOfMappingsMegabytes({"memfd:", "SYSV"}); }
+
+// What of the window thread's heap arena is resident: what the arena holds
+// less the free pages given back (a trim gives them back without making the
+// arena smaller).
+double HeapResidentMegabytes() { return ResidentOfMappingsMegabytes({"[heap]"}); }
 
 // The threads of the process: a first file dialog starts Qt's own.
 int ThreadCount() {
@@ -163,7 +179,8 @@ std::vector<T*> Usable(QWidget* root) {
 struct Counts {
   long scans = 0, switches = 0, presses = 0, choices = 0, clicks = 0, monitor_opened = 0,
        monitor_closed = 0, boxes = 0, boxes_dismissed = 0, tooltips = 0, settings_opened = 0,
-       settings_closed = 0, other_closed = 0, file_dialogs = 0, stuck = 0, network_again = 0;
+       settings_closed = 0, other_closed = 0, file_dialogs = 0, device_lists = 0, stuck = 0,
+       network_again = 0;
 };
 
 struct Sample {
@@ -277,8 +294,8 @@ std::vector<QWidget*> OpenWindows(CZELVIKDlg& dlg) {
 }
 
 // Dismisses what a person dismisses: a message box is answered with a click
-// on one of its buttons a little after it shows; a file dialog or a menu
-// left open is closed.
+// on one of its buttons a little after it shows; a file dialog, a menu or
+// the device list window left open is closed.
 class Dismisser : public QObject {
  public:
   Dismisser(std::mt19937* rng, Counts* counts) : m_rng(rng), m_counts(counts) {
@@ -313,6 +330,13 @@ class Dismisser : public QObject {
       } else if (auto* menu = qobject_cast<QMenu*>(w)) {
         menu->close();
         ++m_counts->other_closed;
+      } else if (auto* devices = qobject_cast<DeviceBrowser*>(w)) {
+        // The device list window a click on its button opened: nothing else
+        // of the run closes it, and left open it would be open at every
+        // sample from then on.
+        devices->close();
+        ++m_counts->other_closed;
+        ++m_counts->device_lists;
       }
     }
   }
@@ -390,15 +414,15 @@ int main(int argc, char** argv) {
         if (w != &dlg && w->isVisible()) main_alone = false;
       samples.push_back({now, ResidentMegabytes(), main_alone});
       if (o.print_samples) {
-        std::printf("sample %.0f s: %.1f MB, heap %.1f MB in use of %.1f MB held, %lld windows%s, "
+        std::printf("sample %.0f s: %.1f MB, heap %.1f MB in use of %.1f MB held (%.1f MB of its arena resident), %lld windows%s, "
                     "%.1f MB shared with the X server, %lld widgets, %d skin pictures, %zu device sessions, %zu frames in the recorder (%zu kB), "
-                    "%d in the monitor, %ld file dialogs so far, %d threads\n",
-                    now, samples.back().megabytes, HeapInUseMegabytes(), HeapHeldMegabytes(),
+                    "%d in the monitor, %ld file dialogs so far, %d threads, %d heap trims\n",
+                    now, samples.back().megabytes, HeapInUseMegabytes(), HeapHeldMegabytes(), HeapResidentMegabytes(),
                     windows_alive(), main_alone ? " (main alone)" : "", SharedWithServerMegabytes(),
                     widgets_alive(), SkinPicturesKept(), dlg.SessionCount(), FrameRecorder::Instance().Size(),
                     FrameRecorder::Instance().ReservedBytes() / 1024,
                     dlg.m_frame_monitor ? dlg.m_frame_monitor->Model()->rowCount() : 0,
-                    counts.file_dialogs, ThreadCount());
+                    counts.file_dialogs, ThreadCount(), dlg.HeapTrims());
         std::fflush(stdout);
       }
       if (warm_mb < 0 && now >= o.warmup_s) {
@@ -533,11 +557,13 @@ int main(int argc, char** argv) {
   std::printf("actions: %ld scans, %ld device switches, %ld button presses, %ld list choices, "
               "%ld clicks at random points, %ld tooltips, frame monitor opened %ld and closed %ld times, "
               "settings window opened %ld and closed %ld times, %ld message boxes shown (%ld dismissed "
-              "in all, with those the clicks raised), %ld other windows closed, %ld waits over 20 s, "
+              "in all, with those the clicks raised), %ld other windows closed (%ld device list windows), "
+              "%ld waits over 20 s, "
               "%ld times back from the serial line to the network\n",
               counts.scans, counts.switches, counts.presses, counts.choices, counts.clicks, counts.tooltips,
               counts.monitor_opened, counts.monitor_closed, counts.settings_opened, counts.settings_closed,
-              counts.boxes, counts.boxes_dismissed, counts.other_closed, counts.stuck, counts.network_again);
+              counts.boxes, counts.boxes_dismissed, counts.other_closed, counts.device_lists, counts.stuck,
+              counts.network_again);
   std::printf("at the end (%.0f s): %.1f MB, %lld windows, %lld widgets\n", end_s, end_mb, windows_alive(),
               widgets_alive());
   if (warm_mb < 0 || end_s <= o.warmup_s) {

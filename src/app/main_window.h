@@ -22,6 +22,7 @@
 #include "service/qt_session_clock.h"
 #include "registry/families.h"
 #include "controls/child_dialog.h"
+#include "controls/heap_trim.h"
 #include "link/device_link.h"
 #include "link/link_worker.h"
 #include "link/local_networks.h"
@@ -162,6 +163,9 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   void ShowStatusFor(const DeviceEntry& device, const std::string& text, bool error);
   // How many device sessions the window keeps (the soak watches it).
   size_t SessionCount() const { return m_hub->SessionCount(); }
+  // How many times the heap's free pages went back to the system after a
+  // window closed (the soak prints it).
+  int HeapTrims() const { return m_heap_trim.Trims(); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -235,6 +239,10 @@ class CZELVIKDlg : public QDialog, public CZELVIKState {
   int m_presence_token = 0;
   // Devices a search or a presence search last found silent.
   std::set<std::string> m_offline;
+  // A second after any window of the program closed, the pictures drawn for
+  // windows that are gone are dropped and the heap's free pages go back to
+  // the system.
+  HeapTrimAfterClose m_heap_trim;
 };
 
 // Creates the panel of a kind as a child of `parent`, reaching its device

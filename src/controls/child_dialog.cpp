@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QStyle>
 #include <QPainter>
+#include <QSet>
 
 #include "controls/focus_mark.h"
 #include "platform/platform.h"
@@ -165,10 +166,22 @@ void ApplyControlColours(QWidget* dialog, ControlColours colours) {
 }
 
 void FillWithDarkBackground(QWidget* window) {
-  QPalette back = window->palette();
-  back.setColor(QPalette::Window, QColor(43, 47, 54));
-  back.setColor(QPalette::WindowText, QColor(220, 220, 220));
-  window->setPalette(back);
+  // Given to the window's class, as the field colours are, rather than to
+  // each window: a palette set on a window is a new one for every window,
+  // its fields then take palettes of their own from it, and the style caches
+  // their pictures under those (about 32 kB for each device list window
+  // opened, and Qt keeps the pictures' names even after the cache is
+  // emptied). Windows of one class share the palette, and so do their fields.
+  static QSet<QByteArray> classes_done;
+  const QByteArray window_class = window->metaObject()->className();
+  if (!classes_done.contains(window_class)) {
+    classes_done.insert(window_class);
+    QPalette back = QApplication::palette();
+    back.setColor(QPalette::Window, QColor(43, 47, 54));
+    back.setColor(QPalette::WindowText, QColor(220, 220, 220));
+    back.setResolveMask(0);
+    QApplication::setPalette(back, window_class.constData());
+  }
   window->setAutoFillBackground(true);
 }
 

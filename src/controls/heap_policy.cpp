@@ -12,4 +12,6 @@ bool ReturnLargeBlocksToSystem() {
   return mallopt(M_MMAP_THRESHOLD, kLargeBlock) == 1;
 }
 
+bool GiveFreeHeapBack() { return malloc_trim(0) == 1; }
+
 }  // namespace zv

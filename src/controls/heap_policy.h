@@ -14,4 +14,12 @@ namespace zv {
 // not. Returns false when the C library refused the setting.
 bool ReturnLargeBlocksToSystem();
 
+// Gives the whole free pages inside the heap back to the system (glibc's
+// malloc_trim): what a closed window, its rows and its pictures left between
+// blocks still in use. The heap keeps such pages resident otherwise, and
+// only the free top of the heap goes back by itself. Walks every free block
+// of every arena: for an idle moment, such as a second after a window
+// closed, not for every event. Returns whether anything was given back.
+bool GiveFreeHeapBack();
+
 }  // namespace zv
