@@ -118,7 +118,7 @@ TEST(WindowMemoryTest, WindowsOpenedAndClosedAgainLeaveNothingBehind) {
        [&] {
          QTest::mouseClick(dlg.FrameMonitorButton(), Qt::LeftButton);
          ASSERT_NE(dlg.m_frame_monitor, nullptr);
-         QTest::qWaitForWindowExposed(dlg.m_frame_monitor);
+         EXPECT_TRUE(QTest::qWaitForWindowExposed(dlg.m_frame_monitor));
          dlg.m_frame_monitor->close();  // as its close box does
        }},
       {"device list window", 32,
@@ -127,14 +127,14 @@ TEST(WindowMemoryTest, WindowsOpenedAndClosedAgainLeaveNothingBehind) {
          ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
          QTest::keyClick(&dlg, Qt::Key_D, Qt::ControlModifier);
          ASSERT_NE(dlg.Browser(), nullptr);
-         QTest::qWaitForWindowExposed(dlg.Browser());
+         EXPECT_TRUE(QTest::qWaitForWindowExposed(dlg.Browser()));
          dlg.Browser()->close();
        }},
       {"settings window", 32,
        [&] {
          QTest::mouseClick(static_cast<QAbstractButton*>(dlg.Item(kIdSet)), Qt::LeftButton);
          ASSERT_NE(dlg.m_pSetConfigure, nullptr);
-         QTest::qWaitForWindowExposed(dlg.m_pSetConfigure);
+         EXPECT_TRUE(QTest::qWaitForWindowExposed(dlg.m_pSetConfigure));
          QTest::keyClick(dlg.m_pSetConfigure, Qt::Key_Escape);
        }},
   };
