@@ -258,18 +258,7 @@ void DeviceHub::Found(const std::vector<DeviceEntry>& entries, const std::vector
     const std::string address = e.IpText();
     if (address.empty()) continue;  // a device on the serial line has no address
     found.insert(address);
-    const bool known = m_devices.count(address) != 0;
-    HubDevice& d = m_devices[address];
-    const std::string name = i < lines.size() ? lines[i] : address;
-    const bool changed = !known || !d.online || d.type != e.device_type || d.id != e.device_id || d.name != name;
-    d.address = address;
-    d.type = e.device_type;
-    d.id = e.device_id;
-    d.family = FamilyForType(e.device_type);
-    d.name = name;
-    d.online = true;
-    d.last_heard_ms = now;
-    if (changed) told.push_back(address);
+    if (Answered(address, e, i < lines.size() ? lines[i] : address, now)) told.push_back(address);
   }
   // The device on the serial line is no network search's to find.
   if (complete)
@@ -279,6 +268,21 @@ void DeviceHub::Found(const std::vector<DeviceEntry>& entries, const std::vector
         told.push_back(address);
       }
   for (const std::string& address : told) m_device_observers.Notify(m_devices[address]);
+}
+
+bool DeviceHub::Answered(const std::string& key, const DeviceEntry& entry, const std::string& name, int64_t now) {
+  const bool known = m_devices.count(key) != 0;
+  HubDevice& d = m_devices[key];
+  const bool changed =
+      !known || !d.online || d.type != entry.device_type || d.id != entry.device_id || d.name != name;
+  d.address = key;
+  d.type = entry.device_type;
+  d.id = entry.device_id;
+  d.family = FamilyForType(entry.device_type);
+  d.name = name;
+  d.online = true;
+  d.last_heard_ms = now;
+  return changed;
 }
 
 void DeviceHub::Heard(const std::string& address, bool answered) {
@@ -367,17 +371,10 @@ void DeviceHub::FoundOnSerial(bool answered, const DeviceEntry& entry, const std
     if (known) Heard(key, false);
     return;
   }
+  bool changed = Answered(key, entry, line.empty() ? key : line, NowMs());
   HubDevice& d = m_devices[key];
-  const std::string name = line.empty() ? key : line;
-  const bool changed = !known || !d.online || d.type != entry.device_type || d.id != entry.device_id || d.name != name;
-  d.address = key;
+  changed = changed || d.serial_port != m_serial_port;
   d.serial_port = m_serial_port;
-  d.type = entry.device_type;
-  d.id = entry.device_id;
-  d.family = FamilyForType(entry.device_type);
-  d.name = name;
-  d.online = true;
-  d.last_heard_ms = NowMs();
   if (changed) m_device_observers.Notify(d);
 }
 

@@ -203,6 +203,9 @@ class DeviceHub {
   void RecordChanged(Slot& slot);
   ActionOrigin CurrentOrigin() const;
   void Heard(const std::string& address, bool answered);
+  // A device answered a search: its entry under `key` takes what the
+  // answer says and is online. True when that changed anything.
+  bool Answered(const std::string& key, const DeviceEntry& entry, const std::string& name, int64_t now);
   // What a search of the serial line found: `answered` with the device's
   // type and id in `entry` and its name `line`.
   void FoundOnSerial(bool answered, const DeviceEntry& entry, const std::string& line);
